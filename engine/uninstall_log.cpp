@@ -1,0 +1,55 @@
+#include "uninstall_log.h"
+
+#include "memory.h"
+#include "templates.h"
+
+UninstallLog TheUninstallLog;
+
+std::size_t EncodeRecord(std::uint8_t type, const char* text, std::uint8_t* dst, std::size_t room)
+{
+    if (type == 0) return 0;
+    const std::size_t length = TextLength(text);
+    if (room < 2 || length > room - 2) return 0;
+    dst[0] = type;
+    for (std::size_t i = 0; i < length; ++i) dst[1 + i] = static_cast<std::uint8_t>(text[i]);
+    dst[1 + length] = 0;
+    return length + 2;
+}
+
+bool OpenLog(const char* path)
+{
+    CloseLog();
+    if (TextLength(path) >= LogPathSize) return false;
+    TheUninstallLog.logPath = static_cast<char*>(AllocZeroed(LogPathSize));
+    TheUninstallLog.recordBuffer = static_cast<std::uint8_t*>(AllocZeroed(RecordBufferSize));
+    if (!TheUninstallLog.logPath || !TheUninstallLog.recordBuffer) {
+        CloseLog();
+        return false;
+    }
+    CopyText(TheUninstallLog.logPath, LogPathSize, path);
+    TheUninstallLog.writePosition = TheUninstallLog.recordBuffer;
+    return true;
+}
+
+bool AppendRecord(std::uint8_t type, const char* text)
+{
+    UninstallLog& log = TheUninstallLog;
+    if (!log.recordBuffer) return false;
+    const std::size_t room = RecordBufferSize - LogLength();
+    const std::size_t written = EncodeRecord(type, text, log.writePosition, room);
+    log.writePosition += written;
+    return written != 0;
+}
+
+std::size_t LogLength()
+{
+    const UninstallLog& log = TheUninstallLog;
+    return log.recordBuffer ? static_cast<std::size_t>(log.writePosition - log.recordBuffer) : 0;
+}
+
+void CloseLog()
+{
+    FreeZeroed(TheUninstallLog.recordBuffer);
+    FreeZeroed(TheUninstallLog.logPath);
+    TheUninstallLog = UninstallLog{};
+}

@@ -1,0 +1,155 @@
+// The uninstall log: record bytes, the writer's limits and the file it leaves.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "uninstall_log.h"
+
+namespace {
+
+std::vector<unsigned char> ReadAll(const std::string& path)
+{
+    std::vector<unsigned char> bytes;
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return bytes;
+    DWORD size = GetFileSize(file, nullptr);
+    bytes.resize(size);
+    DWORD got = 0;
+    if (size) ReadFile(file, bytes.data(), size, &got, nullptr);
+    CloseHandle(file);
+    bytes.resize(got);
+    return bytes;
+}
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+class LogFile : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char temp[MAX_PATH];
+        GetTempPathA(MAX_PATH, temp);
+        folder_ = std::string(temp) + "kvxlog_test";
+        CreateDirectoryA(folder_.c_str(), nullptr);
+        path_ = folder_ + "\\uninst.kvx";
+        DeleteFileA(path_.c_str());
+    }
+    void TearDown() override
+    {
+        CloseLog();
+        DeleteFileA(path_.c_str());
+        RemoveDirectoryA(folder_.c_str());
+    }
+    std::string folder_, path_;
+};
+
+TEST(EncodeRecord, TypeTextTerminator)
+{
+    unsigned char bytes[32];
+    std::memset(bytes, 0xEE, sizeof bytes);
+    ASSERT_EQ(EncodeRecord(TargetCaption, " Shared Files", bytes, sizeof bytes), 15u);
+    const unsigned char expected[15] = {0x02, 0x20, 0x53, 0x68, 0x61, 0x72, 0x65, 0x64,
+                                        0x20, 0x46, 0x69, 0x6C, 0x65, 0x73, 0x00};
+    EXPECT_EQ(0, std::memcmp(bytes, expected, sizeof expected));
+    EXPECT_EQ(bytes[15], 0xEE);
+
+    ASSERT_EQ(EncodeRecord(InstalledFile, "", bytes, 2), 2u);
+    EXPECT_EQ(bytes[0], 3);
+    EXPECT_EQ(bytes[1], 0);
+    EXPECT_EQ(bytes[2], 0x53);  // untouched
+
+    EXPECT_EQ(EncodeRecord(ProductText, "ab", bytes, 3), 0u);  // needs 4
+    EXPECT_EQ(EncodeRecord(ProductText, "", bytes, 1), 0u);
+    EXPECT_EQ(EncodeRecord(0, "x", bytes, sizeof bytes), 0u);  // type 0 would end a reader
+}
+
+TEST_F(LogFile, RecordsLandInOrderWithNothingBetween)
+{
+    ASSERT_TRUE(OpenLog(path_.c_str()));
+    EXPECT_TRUE(AppendRecord(ProductText, "Product\rline two"));
+    EXPECT_TRUE(AppendRecord(TargetCaption, " Shared Files"));
+    EXPECT_TRUE(AppendRecord(InstalledFile, ""));
+    EXPECT_FALSE(Exists(path_)) << "nothing is written before WriteLog";
+    WriteLog();
+    const std::string expected = std::string("\x01Product\rline two", 17) + '\0' + "\x02 Shared Files" + '\0' +
+                                 "\x03" + '\0';
+    const auto bytes = ReadAll(path_);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), expected);
+    EXPECT_EQ(TheUninstallLog.recordBuffer, nullptr) << "WriteLog releases the buffers";
+    EXPECT_FALSE(AppendRecord(InstalledFile, "late")) << "nothing appends after WriteLog";
+}
+
+TEST_F(LogFile, AnOldLogIsReplacedNeverAppendedTo)
+{
+    ASSERT_TRUE(OpenLog(path_.c_str()));
+    for (int i = 0; i < 50; ++i) AppendRecord(InstalledFile, "C:\\old\\file.txt");
+    WriteLog();
+    ASSERT_EQ(ReadAll(path_).size(), 50u * 17);
+
+    ASSERT_TRUE(OpenLog(path_.c_str()));
+    AppendRecord(ProductText, "new");
+    WriteLog();
+    const auto bytes = ReadAll(path_);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), std::string("\x01new\0", 5));
+}
+
+TEST_F(LogFile, ARecordThatWouldNotFitIsRefusedWhole)
+{
+    ASSERT_TRUE(OpenLog(path_.c_str()));
+    const std::string text(998, 'x');  // 1000-byte records
+    for (int i = 0; i < 65; ++i) ASSERT_TRUE(AppendRecord(InstalledFile, text.c_str())) << i;
+    EXPECT_EQ(LogLength(), 65000u);
+    EXPECT_FALSE(AppendRecord(InstalledFile, std::string(534, 'y').c_str()));  // 536 > 535 left
+    EXPECT_EQ(LogLength(), 65000u);
+    EXPECT_TRUE(AppendRecord(InstalledFile, std::string(533, 'z').c_str()));  // exactly full
+    EXPECT_EQ(LogLength(), 65535u);
+    EXPECT_FALSE(AppendRecord(InstalledFile, ""));
+    WriteLog();
+    const auto bytes = ReadAll(path_);
+    ASSERT_EQ(bytes.size(), 65535u);
+    // Whole records only: every record starts with type 3 and ends with one NUL.
+    std::size_t at = 0, records = 0;
+    while (at < bytes.size()) {
+        ASSERT_EQ(bytes[at], 3) << at;
+        std::size_t end = at + 1;
+        while (end < bytes.size() && bytes[end]) ++end;
+        ASSERT_LT(end, bytes.size());
+        at = end + 1;
+        ++records;
+    }
+    EXPECT_EQ(records, 66u);
+}
+
+TEST_F(LogFile, APathOf260CharactersOrMoreWritesNoLogAtAll)
+{
+    // The cut path would name a file the installer never meant to write.
+    std::string longPath = folder_ + "\\" + std::string(260 - folder_.size() - 1, 'n');
+    ASSERT_EQ(longPath.size(), 260u);
+    const std::string cut = longPath.substr(0, 259);
+    EXPECT_FALSE(OpenLog(longPath.c_str()));
+    EXPECT_FALSE(AppendRecord(ProductText, "x"));
+    WriteLog();
+    EXPECT_FALSE(Exists(cut));
+    EXPECT_FALSE(Exists(longPath));
+
+    std::string fits = longPath.substr(0, 259);
+    EXPECT_TRUE(OpenLog(fits.c_str()));
+    EXPECT_STREQ(TheUninstallLog.logPath, fits.c_str());
+    CloseLog();
+}
+
+TEST_F(LogFile, AFileThatCannotBeCreatedStillReleasesTheBuffers)
+{
+    const std::string missing = folder_ + "\\no such folder\\uninst.kvx";
+    ASSERT_TRUE(OpenLog(missing.c_str()));
+    AppendRecord(ProductText, "p");
+    WriteLog();
+    EXPECT_FALSE(Exists(missing));
+    EXPECT_EQ(TheUninstallLog.recordBuffer, nullptr);
+    EXPECT_EQ(TheUninstallLog.logPath, nullptr);
+}
+
+}  // namespace
