@@ -1,0 +1,73 @@
+#pragma once
+// The install script interpreter: the ScriptWorker thread, the seventeen
+// operations and the file and registry routines they are built from.
+#include <windows.h>
+
+#include <cstddef>
+#include <cstdint>
+
+// One operand of a script entry: a number or a text, as the operation wants.
+struct Operand {
+    const char* text = nullptr;
+    std::int32_t number = 0;
+    constexpr Operand() = default;
+    constexpr Operand(std::nullptr_t) {}
+    constexpr Operand(int value) : number(value) {}
+    constexpr Operand(const char* value) : text(value) {}
+};
+
+// The operation codes. The field holds any number: 3, 4 and every code
+// outside 0..16 only move the bar and expand the template.
+enum class ScriptOp : std::int32_t {
+    ExtractResource = 0,       // template: file path; argument: payload resource number
+    CreateFolders = 1,         // template: folder path
+    CopyFileTo = 2,            // template: source; argument: destination (expanded)
+    NoOp3 = 3,
+    NoOp4 = 4,
+    RunTool = 5,               // template: command line; argument: working folder (expanded)
+    RegisterPackage = 6,       // template: package path (value name); argument: value data, literal
+    ExtendSearchPath = 7,      // template: ";entry"; argument: search-path value name, literal
+    RegisterHelp = 8,          // template: help folder (value data); argument: file name (expanded)
+    AppendOnce = 9,            // template: text file; argument: text to add (expanded)
+    RemoveFile = 10,           // template: file path
+    SetSubDir = 11,            // template: new $SUB_DIR$
+    SetControlText = 12,       // template: text; argument: wizard control id
+    SetSubFile = 13,           // template: new $SUB_FILE$
+    WriteMachineValue = 14,    // template: HKLM key; argument: value name (expanded); step: value data
+    WriteMachineValueAlt = 15, // as 14
+    PurgePackageEntries = 16,  // template: expanded only
+};
+
+struct ScriptEntry {
+    const char* templateText;  // null ends the script
+    Operand argument;
+    Operand progressStep;      // the valueData text for codes 14 and 15
+    ScriptOp op;
+};
+
+// The wizard's window; null while there is none (the worker then runs
+// headless: control texts and the progress bar are skipped).
+extern HWND WizardWindow;
+// Filled in by the wizard: add 1 to the page index and show that page. Null
+// means there is no wizard to advance.
+extern void (*AdvanceWizardPage)();
+
+// Wizard control ids the interpreter addresses.
+constexpr int ProgressBarId = 106;
+
+void SetWizardControlText(int id, const char* text);
+void AdvanceProgress(int amount);
+
+DWORD WINAPI ScriptWorker(LPVOID);
+void RunScript(const ScriptEntry* script);
+
+void WriteResourceToFile(const char* path, int resourceNumber);
+// path must be writable: separators are cut one at a time and restored.
+void CreateFolderPath(char* path);
+// Bytes stored, terminator included (the buffer always ends up terminated),
+// or 0 when the key or value cannot be read or does not fit.
+DWORD ReadRegistryText(HKEY root, const char* keyPath, const char* valueName, char* buffer, DWORD bufferSize);
+void WriteRegistryText(HKEY root, const char* keyPath, const char* valueName, const char* text);
+// Deletes every value whose name contains text; an empty text deletes nothing.
+void DeleteValuesContaining(HKEY root, const char* keyPath, const char* text);
+void AppendTextIfAbsent(const char* path, const char* text);
