@@ -1,0 +1,91 @@
+#include "log_text.h"
+
+#include <cstdio>
+
+#include "../../engine/uninstall_log.h"
+
+namespace {
+
+struct TypeName {
+    std::uint8_t type;
+    const char* name;
+};
+
+constexpr TypeName TypeNames[] = {
+    {ProductText, "ProductText"},       {TargetCaption, "TargetCaption"},
+    {InstalledFile, "InstalledFile"},   {MachineKeyOpen, "MachineKeyOpen"},
+    {KeyValueDelete, "KeyValueDelete"}, {UserKeyDelete, "UserKeyDelete"},
+    {MachineKeyDelete, "MachineKeyDelete"}, {NoAction, "NoAction"},
+};
+
+std::string Format(const char* format, std::size_t a, std::size_t b = 0)
+{
+    char line[160];
+    std::snprintf(line, sizeof line, format, a, b);
+    return line;
+}
+
+}  // namespace
+
+const char* RecordTypeName(std::uint8_t type)
+{
+    for (const TypeName& row : TypeNames)
+        if (row.type == type) return row.name;
+    return "Unknown";
+}
+
+std::string ShowText(const std::uint8_t* text, std::size_t length)
+{
+    std::string shown;
+    for (std::size_t i = 0; i < length; ++i) {
+        const std::uint8_t c = text[i];
+        switch (c) {
+        case '\r': shown += "\\r"; break;
+        case '\n': shown += "\\n"; break;
+        case '\t': shown += "\\t"; break;
+        case '\\': shown += '\\'; break;  // paths stay readable
+        default:
+            if (c < 0x20 || c == 0x7F) {
+                char escape[8];
+                std::snprintf(escape, sizeof escape, "\\x%02X", c);
+                shown += escape;
+            } else {
+                shown += static_cast<char>(c);
+            }
+        }
+    }
+    return shown;
+}
+
+LogListing ListLog(const std::uint8_t* data, std::size_t size)
+{
+    LogListing listing;
+    std::size_t at = 0;
+    while (at < size) {
+        const std::uint8_t type = data[at];
+        if (type == 0) {
+            listing.damage.push_back(Format("zero type byte at offset %zu: the uninstaller stops here, "
+                                            "%zu bytes after it are never read",
+                                            at, size - at - 1));
+            break;
+        }
+        std::size_t end = at + 1;
+        while (end < size && data[end]) ++end;
+        const std::string text = ShowText(data + at + 1, end - at - 1);
+        char head[64];
+        std::snprintf(head, sizeof head, "%4zu  %-16s ", listing.records + 1, RecordTypeName(type));
+        std::string line = head;
+        if (type > NoAction) line += Format("(type %zu) ", type);
+        line += "\"" + text + "\"";
+        if (end == size) {
+            listing.damage.push_back(Format("last record at offset %zu has no terminating NUL: "
+                                            "the uninstaller passes it over",
+                                            at));
+            line += "  [no NUL]";
+        }
+        listing.lines.push_back(line);
+        ++listing.records;
+        at = end + 1;
+    }
+    return listing;
+}
