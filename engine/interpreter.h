@@ -59,13 +59,16 @@ void SetWizardControlText(int id, const char* text);
 void AdvanceProgress(int amount);
 
 DWORD WINAPI ScriptWorker(LPVOID);
+// An entry whose template, argument or pattern does not fit its buffer only
+// moves the bar: its operation never acts on a cut or emptied text.
 void RunScript(const ScriptEntry* script);
 
 void WriteResourceToFile(const char* path, int resourceNumber);
 // path must be writable: separators are cut one at a time and restored.
 void CreateFolderPath(char* path);
-// Bytes stored, terminator included (the buffer always ends up terminated),
-// or 0 when the key or value cannot be read or does not fit.
+// Bytes stored, terminator included: data stored without a terminator gets
+// one. 0, with the empty text in the buffer, when the key or value cannot be
+// read or does not fit, also when unterminated data fills the buffer exactly.
 DWORD ReadRegistryText(HKEY root, const char* keyPath, const char* valueName, char* buffer, DWORD bufferSize);
 void WriteRegistryText(HKEY root, const char* keyPath, const char* valueName, const char* text);
 // Deletes every value whose name contains text; an empty text deletes nothing.

@@ -1,0 +1,312 @@
+#include "interpreter.h"
+
+#include <commctrl.h>
+
+#include "catalogue.h"
+#include "handles.h"
+#include "templates.h"
+#include "uninstall_log.h"
+
+HWND WizardWindow = nullptr;
+void (*AdvanceWizardPage)() = nullptr;
+
+// A template that does not fit its buffer leaves the empty text, and an
+// operation never acts on that: an entry whose template, argument or pattern
+// failed to expand does nothing beyond moving the bar, and the script goes on.
+
+namespace {
+
+constexpr char HomeKey[] = "Software\\Quillmere\\Ostrevane";
+constexpr char HomeValue[] = "RootDir";
+constexpr char HelpKey[] = "Software\\Microsoft\\Windows\\Help";
+constexpr char KnownPackages[] = "$DELPHI_REG$\\Known Packages";
+constexpr char LibraryKey[] = "$DELPHI_REG$\\Library";
+constexpr char LibraryPackagePattern[] = "ovanlib.";
+constexpr DWORD ValueNameSize = 1040;
+constexpr WORD PayloadType = 10;  // RT_RCDATA
+
+const char* TextOf(const Operand& operand) { return operand.text ? operand.text : ""; }
+
+bool Expand(const char* templ, char* out) { return ExpandTemplate(templ, out, WorkBufferSize); }
+
+// Earlier entries of the product in a search path, removed in this order.
+struct SearchPathPattern {
+    const char* text;
+    bool expanded;
+};
+constexpr SearchPathPattern SearchPathPatterns[] = {
+    {";$DELPHI_DIR$\\add\\ostrevane", true},
+    {";$DELPHI_DIR$\\\\add\\ostrevane", true},
+    {";$HOME_OLD$\\$SUB_DIR$", true},
+    {";$(DELPHI)\\ADD\\ostrevane", false},
+    {";$(BCB)\\ADD\\ostrevane", false},
+    {";$DELPHI_DIR_SHORT$\\add\\ostrevane", true},
+    {";$DELPHI_DIR_SHORT$\\\\add\\ostrevane", true},
+};
+
+// Reads a value as text like ReadRegistryText, and tells why it could not.
+LONG QueryRegistryText(HKEY root, const char* keyPath, const char* valueName, char* buffer,
+                       DWORD bufferSize, DWORD* count)
+{
+    *count = 0;
+    if (bufferSize == 0) return ERROR_MORE_DATA;
+    buffer[0] = '\0';
+    UniqueKey key;
+    LONG status = RegOpenKeyExA(root, keyPath, 0, KEY_QUERY_VALUE, key.put());
+    if (status != ERROR_SUCCESS) return status;
+    DWORD size = bufferSize;
+    status = RegQueryValueExA(key.get(), valueName, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size);
+    if (status != ERROR_SUCCESS || size > bufferSize) {
+        buffer[0] = '\0';
+        return status != ERROR_SUCCESS ? status : ERROR_MORE_DATA;
+    }
+    // Data stored without a terminator gets one; when it fills the buffer
+    // there is no room for it, and a cut text is never handed out.
+    if (size == 0 || buffer[size - 1] != '\0') {
+        if (size == bufferSize) {
+            buffer[0] = '\0';
+            return ERROR_MORE_DATA;
+        }
+        buffer[size++] = '\0';
+    }
+    *count = size;
+    return ERROR_SUCCESS;
+}
+
+void RunTool(const char* workingFolder)
+{
+    if (!Expand(workingFolder, ArgumentBuffer)) return;
+    SetCurrentDirectoryA(ArgumentBuffer);  // not examined; stays in force for the process
+
+    STARTUPINFOA startup = {};
+    static_assert(sizeof startup == 68, "the start-up record is 68 bytes");
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(nullptr, TemplateBuffer, nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
+                        &startup, &process))
+        return;  // a missing tool is passed over; so is its exit code
+    UniqueHandle processHandle(process.hProcess);
+    UniqueHandle threadHandle(process.hThread);
+    WaitForSingleObject(processHandle.get(), INFINITE);
+}
+
+void ExtendSearchPath(const char* valueName)
+{
+    if (!Expand(LibraryKey, ArgumentBuffer)) return;
+    DWORD count = 0;
+    LONG status = QueryRegistryText(HKEY_CURRENT_USER, ArgumentBuffer, valueName, DataBuffer, WorkBufferSize, &count);
+    // A path that is not there yet starts empty; one that cannot be read
+    // whole is left as it is rather than replaced by a part of it.
+    if (status == ERROR_FILE_NOT_FOUND)
+        DataBuffer[0] = '\0';
+    else if (status != ERROR_SUCCESS)
+        return;
+
+    for (const SearchPathPattern& pattern : SearchPathPatterns) {
+        const char* text = pattern.text;
+        if (pattern.expanded) {
+            if (!Expand(pattern.text, PatternBuffer)) return;
+            text = PatternBuffer;
+        }
+        if (!ReplaceAll(DataBuffer, text, "", ResultBuffer, WorkBufferSize) ||
+            !CopyText(DataBuffer, WorkBufferSize, ResultBuffer))
+            return;
+    }
+    if (!AppendText(DataBuffer, WorkBufferSize, TemplateBuffer)) return;
+    WriteRegistryText(HKEY_CURRENT_USER, ArgumentBuffer, valueName, DataBuffer);
+}
+
+void PurgePackageEntries()
+{
+    if (!Expand(KnownPackages, ArgumentBuffer)) return;
+    DeleteValuesContaining(HKEY_CURRENT_USER, ArgumentBuffer, VariableValue(SubFile));
+    DeleteValuesContaining(HKEY_CURRENT_USER, ArgumentBuffer, LibraryPackagePattern);
+}
+
+// Runs one entry whose template is expanded in TemplateBuffer.
+void Perform(const ScriptEntry& entry)
+{
+    const char* path = TemplateBuffer;
+    switch (entry.op) {
+    case ScriptOp::ExtractResource:
+        WriteResourceToFile(path, entry.argument.number);
+        AppendRecord(InstalledFile, path);  // also when the file could not be written
+        break;
+    case ScriptOp::CreateFolders:
+        CreateFolderPath(TemplateBuffer);
+        break;
+    case ScriptOp::CopyFileTo:
+        if (Expand(TextOf(entry.argument), ArgumentBuffer)) CopyFileA(path, ArgumentBuffer, FALSE);
+        break;
+    case ScriptOp::RunTool:
+        RunTool(TextOf(entry.argument));
+        break;
+    case ScriptOp::RegisterPackage:
+        if (Expand(KnownPackages, ArgumentBuffer))
+            WriteRegistryText(HKEY_CURRENT_USER, ArgumentBuffer, path, TextOf(entry.argument));
+        break;
+    case ScriptOp::ExtendSearchPath:
+        ExtendSearchPath(TextOf(entry.argument));
+        break;
+    case ScriptOp::RegisterHelp:
+        if (Expand(TextOf(entry.argument), ArgumentBuffer))
+            WriteRegistryText(HKEY_LOCAL_MACHINE, HelpKey, ArgumentBuffer, path);
+        break;
+    case ScriptOp::AppendOnce:
+        if (Expand(TextOf(entry.argument), ArgumentBuffer)) AppendTextIfAbsent(path, ArgumentBuffer);
+        break;
+    case ScriptOp::RemoveFile:
+        DeleteFileA(path);  // not examined: a file that is not there is fine
+        break;
+    case ScriptOp::SetSubDir:
+        SetVariable(SubDir, path);
+        break;
+    case ScriptOp::SetControlText:
+        SetWizardControlText(entry.argument.number, path);
+        break;
+    case ScriptOp::SetSubFile:
+        SetVariable(SubFile, path);
+        break;
+    case ScriptOp::WriteMachineValue:
+    case ScriptOp::WriteMachineValueAlt:
+        if (Expand(TextOf(entry.argument), ArgumentBuffer) && Expand(TextOf(entry.progressStep), DataBuffer))
+            WriteRegistryText(HKEY_LOCAL_MACHINE, path, ArgumentBuffer, DataBuffer);
+        break;
+    case ScriptOp::PurgePackageEntries:
+        PurgePackageEntries();
+        break;
+    default:  // 3, 4 and unknown codes: progress and expansion only
+        break;
+    }
+}
+
+}  // namespace
+
+void SetWizardControlText(int id, const char* text)
+{
+    if (WizardWindow) SetDlgItemTextA(WizardWindow, id, text);
+}
+
+void AdvanceProgress(int amount)
+{
+    if (WizardWindow) SendDlgItemMessageA(WizardWindow, ProgressBarId, PBM_DELTAPOS, static_cast<WPARAM>(amount), 0);
+}
+
+void RunScript(const ScriptEntry* script)
+{
+    for (const ScriptEntry* entry = script; entry->templateText; ++entry) {
+        const bool stepHoldsData =
+            entry->op == ScriptOp::WriteMachineValue || entry->op == ScriptOp::WriteMachineValueAlt;
+        AdvanceProgress(stepHoldsData ? 0 : entry->progressStep.number);
+        if (ExpandTemplate(entry->templateText, TemplateBuffer, TemplateBufferSize)) Perform(*entry);
+    }
+}
+
+DWORD WINAPI ScriptWorker(LPVOID)
+{
+    for (const InstallTarget* target = TargetTable; target->caption; ++target) {
+        if (target->checkState != Install) continue;
+        if (target->rootFolder && target->registryKey) {
+            SetVariable(DelphiDir, target->rootFolder);
+            SetVariable(DelphiReg, target->registryKey);
+            // A folder without a short form (it is gone, or the name does not
+            // fit) stands for itself.
+            char shortFolder[PathSize + 1];
+            DWORD length = GetShortPathNameA(target->rootFolder, shortFolder, sizeof shortFolder);
+            if (length == 0 || length >= sizeof shortFolder) CopyText(shortFolder, sizeof shortFolder, target->rootFolder);
+            SetVariable(DelphiDirShort, shortFolder);
+        }
+        AppendRecord(TargetCaption, target->caption);
+        RunScript(target->script);
+    }
+    WriteRegistryText(HKEY_LOCAL_MACHINE, HomeKey, HomeValue, VariableValue(HomeDir));
+    if (AdvanceWizardPage) AdvanceWizardPage();
+    return 0;
+}
+
+void WriteResourceToFile(const char* path, int resourceNumber)
+{
+    // The file comes first: a missing resource leaves it existing and empty.
+    UniqueFile file(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return;
+    HRSRC resource = FindResourceA(nullptr, MAKEINTRESOURCEA(resourceNumber), MAKEINTRESOURCEA(PayloadType));
+    if (!resource) return;
+    DWORD size = SizeofResource(nullptr, resource);
+    HGLOBAL loaded = LoadResource(nullptr, resource);
+    const void* bytes = loaded ? LockResource(loaded) : nullptr;
+    if (!bytes) return;
+    DWORD written = 0;
+    WriteFile(file.get(), bytes, size, &written, nullptr);
+}
+
+void CreateFolderPath(char* path)
+{
+    char before = '\0';
+    for (char* at = path;; ++at) {
+        const char c = *at;
+        if ((c == '\\' || c == '/' || c == '\0') && before != ':') {
+            *at = '\0';
+            BOOL created = CreateDirectoryA(path, nullptr);
+            DWORD error = created ? ERROR_SUCCESS : GetLastError();
+            *at = c;
+            if (!created && error != ERROR_ALREADY_EXISTS) return;
+        }
+        if (c == '\0') return;
+        before = c;
+    }
+}
+
+DWORD ReadRegistryText(HKEY root, const char* keyPath, const char* valueName, char* buffer, DWORD bufferSize)
+{
+    DWORD count = 0;
+    QueryRegistryText(root, keyPath, valueName, buffer, bufferSize, &count);
+    return count;
+}
+
+void WriteRegistryText(HKEY root, const char* keyPath, const char* valueName, const char* text)
+{
+    UniqueKey key;
+    if (RegCreateKeyExA(root, keyPath, 0, const_cast<char*>(""), REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr,
+                        key.put(), nullptr) != ERROR_SUCCESS)
+        return;
+    RegSetValueExA(key.get(), valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                   static_cast<DWORD>(TextLength(text) + 1));
+}
+
+void DeleteValuesContaining(HKEY root, const char* keyPath, const char* text)
+{
+    if (!text[0]) return;  // the empty text is in every name
+    UniqueKey key;
+    if (RegOpenKeyExA(root, keyPath, 0, KEY_QUERY_VALUE | KEY_WRITE, key.put()) != ERROR_SUCCESS) return;
+    LocalBuffer nameBuffer(LocalAlloc(LPTR, ValueNameSize));
+    if (!nameBuffer) return;
+    char* name = static_cast<char*>(nameBuffer.get());
+    DWORD index = 0;
+    for (;;) {
+        DWORD nameSize = ValueNameSize;
+        if (RegEnumValueA(key.get(), index, name, &nameSize, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        // After a deletion the later values move down into this index; a
+        // value that cannot be deleted is stepped over, not tried forever.
+        if (!FindFolded(text, name) || RegDeleteValueA(key.get(), name) != ERROR_SUCCESS) ++index;
+    }
+}
+
+void AppendTextIfAbsent(const char* path, const char* text)
+{
+    UniqueFile file(CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                nullptr));
+    if (!file) return;
+    const DWORD size = GetFileSize(file.get(), nullptr);
+    if (size == 0 || size == INVALID_FILE_SIZE) return;  // an empty file stays empty
+    LocalBuffer contentBuffer(LocalAlloc(LPTR, size + 1));
+    if (!contentBuffer) return;
+    char* content = static_cast<char*>(contentBuffer.get());
+    DWORD got = 0;
+    if (!ReadFile(file.get(), content, size, &got, nullptr) || got != size) return;
+    if (FindFolded(text, content)) return;
+    DWORD written = 0;
+    WriteFile(file.get(), text, static_cast<DWORD>(TextLength(text)), &written, nullptr);
+}
