@@ -1,0 +1,58 @@
+#pragma once
+// Driving a program's real dialogs from a test: starting it, finding its
+// windows, reading controls back and sending the messages a user's input
+// produces.
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+class ChildProcess {
+public:
+    ChildProcess() = default;
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+    ~ChildProcess();
+    // applicationPath names the file; commandLine is what the program sees.
+    bool Start(const std::string& applicationPath, const std::string& commandLine);
+    // The exit code, or -1 when the process is still running after ms.
+    long Wait(DWORD ms);
+    bool Running() const;
+    DWORD Id() const { return info_.dwProcessId; }
+
+private:
+    PROCESS_INFORMATION info_{};
+};
+
+// Polls until done() holds or ms pass; pumps this thread's messages meanwhile.
+bool WaitUntil(const std::function<bool()>& done, DWORD ms = 10000);
+
+// The visible top-level window of process pid with this caption (class may be null).
+HWND FindProcessWindow(DWORD pid, const char* caption, const char* className = nullptr);
+HWND WaitForWindow(DWORD pid, const char* caption, DWORD ms = 10000, const char* className = nullptr);
+
+// A visible top-level window of process pid owned by owner, such as a dialog it opened.
+HWND FindOwnedWindow(DWORD pid, HWND owner);
+
+std::string WindowText(HWND window);
+std::string ItemText(HWND dialog, int id);
+bool ItemVisible(HWND dialog, int id);
+bool ItemEnabled(HWND dialog, int id);
+// A control's rectangle in its dialog's client coordinates.
+RECT ItemRect(HWND dialog, int id);
+
+// A click on a push button as the user's click arrives: BN_CLICKED, posted so
+// that a modal loop the click opens does not block the test.
+void Click(HWND dialog, int id);
+void PressKey(HWND target, UINT key);
+// Replaces an edit's text by typing it.
+void TypeText(HWND edit, const std::string& text);
+
+// The ids of the dialog's children from the top of the z-order down.
+std::vector<int> ZOrder(HWND dialog);
+// The ids of the tab stops in tab order, starting at the first one.
+std::vector<int> TabOrder(HWND dialog);
+
+// The part of the screen under the window, saved as a 24-bit BMP.
+bool SaveWindowPicture(HWND window, const std::string& path);

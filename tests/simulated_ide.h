@@ -1,0 +1,39 @@
+#pragma once
+// Simulated Delphi and C++Builder installations in the test prefix: the
+// "RootDir" registry values, stand-in command-line tools and help files.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+struct SimulatedIde {
+    int row;                 // the TargetTable row, 0..8
+    const char* folder;      // below the simulation root
+    const char* subFolder;   // the installer's sub-folder for it
+    const char* package;     // ovanlibXN
+    const char* packageExt;  // ".bpl", ".dpl" for Delphi 3
+    const char* registryKey;
+    const char* searchValue; // "Search Path" or "SearchPath"
+    const char* tools[2];    // stand-in tools in Bin
+    const char* helpFiles[3];// help configuration files that exist
+    const char* gidFile;
+};
+
+extern const SimulatedIde SimulatedIdes[9];
+
+std::string ReadFileText(const std::string& path);
+bool WriteFileText(const std::string& path, const std::string& text);
+bool FileExists(const std::string& path);
+std::string TestFolder(const char* name);  // a fresh folder under the temp folder
+void RemoveTree(const std::string& path);
+std::string StandInPath();                 // build\tests\standin.exe
+
+// Creates the environment's folder with Bin tools and Help files under root and
+// its HKLM RootDir value; Remove undoes both.
+std::string CreateSimulatedIde(const SimulatedIde& ide, const std::string& root);
+void RemoveSimulatedIdeKeys();
+// The calls the stand-in tools recorded: "tool|command line|folder" lines.
+std::vector<std::string> ToolCalls(const std::string& ideFolder);
+
+std::string RegistryText(HKEY root, const char* key, const char* value);  // "<missing>" when absent
+void DeleteTree(HKEY root, const char* key);

@@ -1,0 +1,309 @@
+// Whole installations without the wizard: the ScriptWorker runs the chosen
+// rows against simulated development environments in the test prefix.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "catalogue.h"
+#include "interpreter.h"
+#include "simulated_ide.h"
+#include "templates.h"
+#include "uninstall_log.h"
+
+namespace {
+
+struct Record {
+    int type;
+    std::string text;
+};
+
+std::vector<Record> ReadLog(const std::string& path)
+{
+    std::vector<Record> records;
+    const std::string bytes = ReadFileText(path);
+    if (bytes == "<missing>") return records;
+    std::size_t at = 0;
+    while (at < bytes.size()) {
+        std::size_t end = bytes.find('\0', at + 1);
+        if (end == std::string::npos) end = bytes.size();
+        records.push_back({static_cast<unsigned char>(bytes[at]), bytes.substr(at + 1, end - at - 1)});
+        at = end + 1;
+    }
+    return records;
+}
+
+std::string Resource(int number)
+{
+    HRSRC found = FindResourceA(nullptr, MAKEINTRESOURCEA(number), MAKEINTRESOURCEA(10));
+    if (!found) return "<no resource>";
+    const char* bytes = static_cast<const char*>(LockResource(LoadResource(nullptr, found)));
+    return std::string(bytes, SizeofResource(nullptr, found));
+}
+
+constexpr char LinkLine[] = "\r\n:Link ostrevane.hlp\r\n";
+constexpr char IndexLine[] = "\r\n:INDEX Corvex Lib Help=ostrevane.hlp\r\n";
+constexpr char UninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Ostrevane";
+constexpr char HelpKey[] = "Software\\Microsoft\\Windows\\Help";
+constexpr char ProductKey[] = "Software\\Quillmere\\Ostrevane";
+
+class InstallRun : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::copy(TargetTable, TargetTable + TargetCount + 1, saved_);
+        ASSERT_TRUE(AllocateEngineBuffers());
+        root_ = TestFolder("ostrevane-run");
+        home_ = root_ + "\\Home Dir";
+        sys_ = root_ + "\\System";
+        CreateDirectoryA(sys_.c_str(), nullptr);
+        RemoveSimulatedIdeKeys();
+        ClearProductKeys();
+    }
+
+    void TearDown() override
+    {
+        for (int i = 0; i < TargetCount; ++i)
+            if (TargetTable[i].rootFolder) LocalFree(TargetTable[i].rootFolder);
+        std::copy(saved_, saved_ + TargetCount + 1, TargetTable);
+        ReleaseEngineBuffers();
+        RemoveSimulatedIdeKeys();
+        ClearProductKeys();
+        RemoveTree(root_);
+    }
+
+    static void ClearProductKeys()
+    {
+        DeleteTree(HKEY_LOCAL_MACHINE, UninstallKey);
+        DeleteTree(HKEY_LOCAL_MACHINE, "Software\\Quillmere");
+        HKEY key = nullptr;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, HelpKey, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+            RegDeleteValueA(key, "ostrevane.hlp");
+            RegDeleteValueA(key, "ostrevane.cnt");
+            RegCloseKey(key);
+        }
+    }
+
+    // Marks the rows as the wizard would leave them: environments found or
+    // not, the demo and help rows ticked or not.
+    void Choose(const std::set<int>& rows, bool demos, bool help)
+    {
+        for (int row = 0; row < 9; ++row) {
+            InstallTarget& t = TargetTable[row];
+            if (!rows.count(row)) {
+                t.listState = t.checkState = NotFound;
+                continue;
+            }
+            if (!t.rootFolder) {
+                const std::string folder = CreateSimulatedIde(SimulatedIdes[row], root_);
+                folders_[row] = folder;
+                t.rootFolder = static_cast<char*>(LocalAlloc(LPTR, PathSize));
+                CopyText(t.rootFolder, PathSize, folder.c_str());
+            }
+            t.listState = t.checkState = Install;
+        }
+        TargetTable[10].checkState = demos ? Install : Unticked;
+        TargetTable[11].checkState = help ? Install : Unticked;
+    }
+
+    // What entering page 3 and the worker do, up to the written log.
+    void RunInstall(const std::string& homeOld = "")
+    {
+        SetVariable(HomeDir, home_.c_str());
+        SetVariable(SysDir, sys_.c_str());
+        SetVariable(HomeOld, homeOld.c_str());
+        char path[PathSize];
+        CopyText(path, PathSize, home_.c_str());
+        CreateFolderPath(path);
+        ASSERT_TRUE(ExpandTemplate("$HOME_DIR$\\uninst.kvx", TemplateBuffer, TemplateBufferSize));
+        ASSERT_TRUE(OpenLog(TemplateBuffer));
+        AppendRecord(ProductText, ProductDescription);
+        static int pagesAdvanced;
+        pagesAdvanced = 0;
+        AdvanceWizardPage = [] { ++pagesAdvanced; };
+        ScriptWorker(nullptr);
+        AdvanceWizardPage = nullptr;
+        EXPECT_EQ(pagesAdvanced, 1);
+        WriteLog();
+        log_ = ReadLog(home_ + "\\uninst.kvx");
+    }
+
+    std::string Sub(const SimulatedIde& ide) const { return home_ + "\\" + ide.subFolder; }
+
+    InstallTarget saved_[TargetCount + 1];
+    std::string root_, home_, sys_;
+    std::string folders_[9];
+    std::vector<Record> log_;
+};
+
+TEST_F(InstallRun, DelphiSevenAloneWritesExactlyTwelveRecords)
+{
+    Choose({4}, false, false);
+    RunInstall();
+    const std::string d = home_ + "\\Delphi7\\";
+    const std::vector<std::pair<int, std::string>> expected = {
+        {1, ProductDescription},
+        {2, " Files for Borland Delphi 7"},
+        {3, d + "ovanlibd7.dpk"},
+        {3, d + "ovanlibd7.res"},
+        {3, d + "wm_user.inc"},
+        {3, d + "ostrevane.res"},
+        {3, d + "ostrevane.dcu"},
+        {3, d + "ostrevane.dcr"},
+        {2, " Shared Files"},
+        {3, home_ + "\\readme.txt"},
+        {3, home_ + "\\license.txt"},
+        {3, sys_ + "\\kvxpurge.exe"},
+    };
+    ASSERT_EQ(log_.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(log_[i].type, expected[i].first) << i;
+        EXPECT_EQ(log_[i].text, expected[i].second) << i;
+    }
+}
+
+TEST_F(InstallRun, DelphiSevenLeavesItsFilesRegistryAndHelpLines)
+{
+    Choose({4}, false, false);
+    const SimulatedIde& ide = SimulatedIdes[4];
+    const std::string userKey = std::string(ide.registryKey) + "\\Library";
+    HKEY key = nullptr;
+    RegCreateKeyExA(HKEY_CURRENT_USER, userKey.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr);
+    const char path[] = "$(DELPHI)\\Lib;$(DELPHI)\\Bin";
+    RegSetValueExA(key, "Search Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(path), sizeof path);
+    RegCloseKey(key);
+    RunInstall();
+
+    const std::string sub = Sub(ide);
+    // Payload files byte for byte; resource 71 does not exist.
+    EXPECT_EQ(ReadFileText(sub + "\\ovanlibd7.dpk"), Resource(700));
+    EXPECT_EQ(ReadFileText(sub + "\\ovanlibd7.res"), Resource(701));
+    EXPECT_EQ(ReadFileText(sub + "\\ostrevane.dcu"), Resource(702));
+    EXPECT_EQ(ReadFileText(sub + "\\ostrevane.dcr"), Resource(100));
+    EXPECT_EQ(ReadFileText(sub + "\\wm_user.inc"), "");
+    EXPECT_EQ(ReadFileText(home_ + "\\readme.txt"), Resource(200));
+    EXPECT_EQ(ReadFileText(home_ + "\\license.txt"), Resource(203));
+    EXPECT_EQ(ReadFileText(sys_ + "\\kvxpurge.exe"), Resource(7));
+
+    // The compiler ran once, in the sub-folder; its package was copied.
+    const std::vector<std::string> calls = ToolCalls(folders_[4]);
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0], "dcc32|\"" + folders_[4] + "\\Bin\\dcc32.exe\" \"ovanlibd7.dpk\"|" + sub);
+    EXPECT_TRUE(FileExists(sub + "\\ovanlibd7.bpl"));
+    EXPECT_EQ(ReadFileText(sys_ + "\\ovanlibd7.bpl"), ReadFileText(sub + "\\ovanlibd7.bpl"));
+
+    const std::string packages = std::string(ide.registryKey) + "\\Known Packages";
+    EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, packages.c_str(), (sub + "\\ovanlibd7.bpl").c_str()),
+              "Ostrevane v3.10 (trial) VCL");
+    EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, userKey.c_str(), "Search Path"),
+              "$(DELPHI)\\Lib;$(DELPHI)\\Bin;" + sub);
+
+    EXPECT_EQ(ReadFileText(folders_[4] + "\\Help\\d7.ohi"), std::string(":Base Delphi7.hlp\r\n") + IndexLine);
+    EXPECT_EQ(ReadFileText(folders_[4] + "\\Help\\d7.ohl"), std::string(":Base Delphi7.hlp\r\n") + LinkLine);
+    EXPECT_FALSE(FileExists(folders_[4] + "\\Help\\d7.gid"));
+
+    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "DisplayName"), "Quillmere Ostrevane v3.10 (trial)");
+    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "UninstallString"),
+              "kvxpurge.exe " + home_ + "\\uninst.kvx");
+    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, ProductKey, "RootDir"), home_);
+    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, HelpKey, "ostrevane.hlp"), "<missing>");
+}
+
+TEST_F(InstallRun, EveryRowAtOnce)
+{
+    Choose({0, 1, 2, 3, 4, 5, 6, 7, 8}, true, true);
+    RunInstall();
+    ASSERT_EQ(log_.size(), 94u);
+    int captions = 0, files = 0;
+    for (const Record& r : log_) {
+        captions += r.type == 2;
+        files += r.type == 3;
+    }
+    EXPECT_EQ(captions, 12);
+    EXPECT_EQ(files, 81);
+
+    for (const SimulatedIde& ide : SimulatedIdes) {
+        SCOPED_TRACE(ide.folder);
+        const std::string sub = Sub(ide);
+        const std::string package = sub + "\\" + ide.package + ide.packageExt;
+        EXPECT_EQ(ReadFileText(sub + "\\wm_user.inc"), "");
+        EXPECT_TRUE(FileExists(package));
+        EXPECT_TRUE(FileExists(sys_ + "\\" + ide.package + ide.packageExt));
+        const std::string packages = std::string(ide.registryKey) + "\\Known Packages";
+        EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, packages.c_str(), package.c_str()), "Ostrevane v3.10 (trial) VCL");
+        const std::string library = std::string(ide.registryKey) + "\\Library";
+        EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, library.c_str(), ide.searchValue), ";" + sub);
+        EXPECT_FALSE(FileExists(folders_[ide.row] + "\\Help\\" + ide.gidFile));
+        for (const char* help : ide.helpFiles) {
+            if (!help) continue;
+            const std::string text = ReadFileText(folders_[ide.row] + "\\Help\\" + help);
+            const bool index = std::string(help).find(".ohi") != std::string::npos;
+            EXPECT_EQ(text, std::string(":Base ") + ide.folder + ".hlp\r\n" + (index ? IndexLine : LinkLine)) << help;
+        }
+    }
+    // The C++Builder 5 and 6 rows turn the project into a make file first;
+    // the make command line keeps its unmatched closing quote.
+    const std::vector<std::string> cb6 = ToolCalls(folders_[8]);
+    ASSERT_EQ(cb6.size(), 2u);
+    const std::string bin = "\"" + folders_[8] + "\\Bin\\";
+    EXPECT_EQ(cb6[0], "bpr2mak|" + bin + "bpr2mak.exe\" -oovanlibb6.mak ovanlibb6.bpk|" + Sub(SimulatedIdes[8]));
+    EXPECT_EQ(cb6[1], "make|" + bin + "make.exe\" /fovanlibb6.mak\"|" + Sub(SimulatedIdes[8]));
+    EXPECT_EQ(ToolCalls(folders_[5]).size(), 1u);
+    // Delphi 3 builds, copies and registers a .dpl.
+    EXPECT_TRUE(FileExists(Sub(SimulatedIdes[0]) + "\\ovanlibd3.dpl"));
+    EXPECT_FALSE(FileExists(Sub(SimulatedIdes[0]) + "\\ovanlibd3.bpl"));
+    // Each C++Builder row writes resource 8302 under its own package name.
+    for (int row = 5; row < 9; ++row)
+        EXPECT_EQ(ReadFileText(Sub(SimulatedIdes[row]) + "\\" + SimulatedIdes[row].package + ".res"), Resource(8302));
+
+    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, HelpKey, "ostrevane.hlp"), home_ + "\\Help");
+    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, HelpKey, "ostrevane.cnt"), home_ + "\\Help");
+    EXPECT_EQ(ReadFileText(home_ + "\\Help\\ostrevane.hlp"), Resource(201));
+    EXPECT_EQ(ReadFileText(home_ + "\\Demos\\CBuilder\\unit1.dfm"), Resource(9));
+    EXPECT_EQ(ReadFileText(home_ + "\\Demos\\Delphi\\ostrevdemo.dpr"), Resource(1));
+}
+
+TEST_F(InstallRun, NothingTickedInstallsTheSharedFilesOnly)
+{
+    Choose({}, false, false);
+    RunInstall();
+    ASSERT_EQ(log_.size(), 5u);
+    EXPECT_EQ(log_[1].text, " Shared Files");
+    EXPECT_EQ(log_[4].text, sys_ + "\\kvxpurge.exe");
+    EXPECT_EQ(ReadFileText(sys_ + "\\kvxpurge.exe"), Resource(7));
+    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "UninstallString"),
+              "kvxpurge.exe " + home_ + "\\uninst.kvx");
+    EXPECT_FALSE(FileExists(home_ + "\\Demos"));
+    EXPECT_FALSE(FileExists(home_ + "\\Help"));
+}
+
+TEST_F(InstallRun, ReinstallingKeepsOneSearchPathEntryAndOnePackage)
+{
+    Choose({2, 8}, false, true);
+    RunInstall();
+    const std::size_t firstLog = log_.size();
+    WriteFileText(home_ + "\\stale.txt", "x");
+    RunInstall(home_);  // the earlier installation's folder comes back as $HOME_OLD$
+    EXPECT_EQ(log_.size(), firstLog) << "the new log replaces the old one";
+    for (int row : {2, 8}) {
+        const SimulatedIde& ide = SimulatedIdes[row];
+        const std::string library = std::string(ide.registryKey) + "\\Library";
+        EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, library.c_str(), ide.searchValue), ";" + Sub(ide));
+        const std::string packages = std::string(ide.registryKey) + "\\Known Packages";
+        HKEY key = nullptr;
+        ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, packages.c_str(), 0, KEY_QUERY_VALUE, &key), ERROR_SUCCESS);
+        DWORD values = 0;
+        RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr, nullptr,
+                         nullptr);
+        RegCloseKey(key);
+        EXPECT_EQ(values, 1u) << ide.folder;
+        // The help lines are added once.
+        const std::string ohl = ReadFileText(folders_[row] + "\\Help\\" + ide.helpFiles[1]);
+        EXPECT_EQ(ohl.find(":Link ostrevane.hlp"), ohl.rfind(":Link ostrevane.hlp"));
+    }
+}
+
+}  // namespace

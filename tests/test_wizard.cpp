@@ -1,0 +1,412 @@
+// The installer's wizard, driven as a user drives it: pages, texts, buttons,
+// the close question, the layout, and a whole installation through the GUI.
+#include <gtest/gtest.h>
+#include <commctrl.h>
+#include <windows.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "gui_driver.h"
+#include "simulated_ide.h"
+
+namespace {
+
+constexpr char Caption[] = "Ostrevane Installation";
+constexpr char QuestionCaption[] = "Quillmere presents ...";
+constexpr char Description[] =
+    "Ostrevane component version 3.10 (trial)\rCopyright (c) 1999-2004 Quillmere Software"
+    "\r\rDelphi/CBuilder component for handling standard Windows calculator";
+constexpr char UninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Ostrevane";
+
+std::string BuildFolder()
+{
+    char self[MAX_PATH];
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string path = self;
+    path = path.substr(0, path.rfind('\\'));      // build\tests
+    return path.substr(0, path.rfind('\\'));      // build
+}
+
+std::string SystemFolder()
+{
+    char sys[MAX_PATH];
+    GetSystemDirectoryA(sys, MAX_PATH);
+    return sys;
+}
+
+void SavePicture(HWND window, const char* name)
+{
+    const std::string folder = BuildFolder() + "\\screenshots";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    SaveWindowPicture(window, folder + "\\" + name + ".bmp");
+}
+
+class Wizard : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        root_ = TestFolder("ostrevane-wizard");
+        RemoveSimulatedIdeKeys();
+        DeleteTree(HKEY_LOCAL_MACHINE, "Software\\Quillmere");
+        DeleteTree(HKEY_LOCAL_MACHINE, UninstallKey);
+    }
+    void TearDown() override
+    {
+        if (process_.Running()) process_.Wait(0);
+        RemoveSimulatedIdeKeys();
+        DeleteTree(HKEY_LOCAL_MACHINE, "Software\\Quillmere");
+        DeleteTree(HKEY_LOCAL_MACHINE, UninstallKey);
+        const std::string sys = SystemFolder();
+        for (const char* file : {"kvxpurge.exe", "ovanlibd7.bpl", "ovanlibb6.bpl", "ovanlibd5.bpl"})
+            DeleteFileA((sys + "\\" + file).c_str());
+        RemoveTree(root_);
+    }
+
+    HWND Start()
+    {
+        EXPECT_TRUE(process_.Start(BuildFolder() + "\\install.exe", "install.exe"));
+        HWND dialog = WaitForWindow(process_.Id(), Caption);
+        EXPECT_NE(dialog, nullptr);
+        return dialog;
+    }
+
+    bool OnPage(HWND dialog, int page)
+    {
+        const std::string label = "Page " + std::to_string(page) + "/4";
+        return WaitUntil([&] { return ItemText(dialog, 107) == label; }, 30000);
+    }
+
+    HWND Question() { return WaitForWindow(process_.Id(), QuestionCaption, 5000); }
+
+    void Answer(HWND box, int button)
+    {
+        PostMessageA(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, button)));
+    }
+
+    std::vector<std::string> ListItems(HWND dialog)
+    {
+        std::vector<std::string> items;
+        HWND list = GetDlgItem(dialog, 121);
+        const int count = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
+        for (int i = 0; i < count; ++i) {
+            char text[256] = "";
+            SendMessageA(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
+            items.push_back(std::string(text) + "=" + std::to_string(SendMessageA(list, LB_GETITEMDATA, i, 0)));
+        }
+        return items;
+    }
+
+    void ClickItem(HWND dialog, int index)
+    {
+        HWND list = GetDlgItem(dialog, 121);
+        const int height = static_cast<int>(SendMessageA(list, LB_GETITEMHEIGHT, 0, 0));
+        const LPARAM at = MAKELPARAM(40, index * height + height / 2);
+        PostMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
+        PostMessageA(list, WM_LBUTTONUP, 0, at);
+    }
+
+    std::string root_;
+    ChildProcess process_;
+};
+
+// The show (+) and hide (-) state each page leaves its controls in.
+struct Visibility {
+    int page;
+    std::vector<int> shown, hidden;
+};
+const Visibility PageControls[] = {
+    {1, {202, 203, 300, 101, 102, 105, 107}, {106, 120, 121, 201, 119}},
+    {2, {202, 203, 300, 101, 105, 107, 201, 120, 121, 119}, {106, 102}},
+    {3, {203, 300, 101, 102, 105, 106, 107}, {202, 120, 121, 119, 201}},
+    {4, {203, 300, 101, 102, 105, 107}, {106, 120, 121, 201, 202, 119}},
+};
+
+void ExpectVisibility(HWND dialog, int page)
+{
+    const Visibility& v = PageControls[page - 1];
+    for (int id : v.shown) EXPECT_TRUE(ItemVisible(dialog, id)) << "page " << page << " control " << id;
+    for (int id : v.hidden) EXPECT_FALSE(ItemVisible(dialog, id)) << "page " << page << " control " << id;
+}
+
+TEST_F(Wizard, PagesTextsAndButtons)
+{
+    HWND dialog = Start();
+    ASSERT_TRUE(dialog);
+    ASSERT_TRUE(OnPage(dialog, 1));
+    EXPECT_EQ(WindowText(dialog), Caption);
+    EXPECT_EQ(ItemText(dialog, 101), Description);
+    EXPECT_EQ(ItemText(dialog, 102),
+              "This programm will install Ostrevane on your computer\r\rClick NEXT for continue SETUP program.");
+    EXPECT_EQ(ItemText(dialog, 105), "WARNING: Close all Delphi and CBuilder programs before !!!");
+    EXPECT_EQ(ItemText(dialog, 203), "Cancel");
+    ExpectVisibility(dialog, 1);
+    SavePicture(dialog, "page1");
+
+    // A command with a notification code other than 0 does nothing.
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(202, BN_SETFOCUS), reinterpret_cast<LPARAM>(GetDlgItem(dialog, 202)));
+    Sleep(300);
+    EXPECT_EQ(ItemText(dialog, 107), "Page 1/4");
+
+    Click(dialog, 202);
+    ASSERT_TRUE(OnPage(dialog, 2));
+    EXPECT_EQ(WindowText(dialog), Caption);
+    EXPECT_EQ(ItemText(dialog, 101), "Choose that you necessary:");
+    EXPECT_EQ(ItemText(dialog, 102), "");
+    EXPECT_EQ(ItemText(dialog, 105), "Choose destination path:");
+    ExpectVisibility(dialog, 2);
+    // Nothing installed here: only the demo and help rows, and the drive root.
+    EXPECT_EQ(ListItems(dialog), (std::vector<std::string>{" Demo Projects Files=1", " Ostrevane Lib Context Help Files=1"}));
+    EXPECT_EQ(ItemText(dialog, 120), "\\Ostrevane");
+
+    Click(dialog, 201);
+    ASSERT_TRUE(OnPage(dialog, 1));
+    ExpectVisibility(dialog, 1);
+    EXPECT_EQ(ItemText(dialog, 101), Description);
+
+    // Cancel asks; No keeps the page.
+    Click(dialog, 203);
+    HWND box = Question();
+    ASSERT_TRUE(box);
+    Answer(box, IDNO);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box); }, 5000));
+    EXPECT_TRUE(process_.Running());
+    EXPECT_EQ(ItemText(dialog, 107), "Page 1/4");
+
+    // Escape does nothing; Enter is Cancel, the default button.
+    PressKey(dialog, VK_ESCAPE);
+    Sleep(300);
+    EXPECT_EQ(FindProcessWindow(process_.Id(), QuestionCaption), nullptr);
+    EXPECT_TRUE(process_.Running());
+    PressKey(dialog, VK_RETURN);
+    box = Question();
+    ASSERT_TRUE(box) << "Enter gives command 203";
+    Answer(box, IDYES);
+    EXPECT_EQ(process_.Wait(10000), 0);
+}
+
+TEST_F(Wizard, CloseBoxAsksOnPageTwo)
+{
+    HWND dialog = Start();
+    ASSERT_TRUE(dialog);
+    Click(dialog, 202);
+    ASSERT_TRUE(OnPage(dialog, 2));
+    PostMessageA(dialog, WM_CLOSE, 0, 0);
+    HWND box = Question();
+    ASSERT_TRUE(box);
+    Answer(box, IDYES);
+    EXPECT_EQ(process_.Wait(10000), 0);
+}
+
+TEST_F(Wizard, LayoutFollowsButtonSize)
+{
+    HWND dialog = Start();
+    ASSERT_TRUE(dialog);
+    ASSERT_TRUE(OnPage(dialog, 1));
+    const RECT button = ItemRect(dialog, 203);
+    const int w = button.right - button.left, h = button.bottom - button.top;
+    RECT window{}, client{};
+    GetWindowRect(dialog, &window);
+    GetClientRect(dialog, &client);
+    EXPECT_EQ(window.right - window.left, 3 * w + 248);
+    EXPECT_EQ(window.bottom - window.top, 2 * h + 304);
+    const int W = client.right, H = client.bottom, column = W - 232, yB = H - h - 4;
+
+    struct Place {
+        int id, x, y, width, height;  // width/height 0: not checked
+    };
+    const Place places[] = {
+        {300, 8, 8, 200, 300},         {107, 8, 308, 0, 0},           {201, 216, yB, w, h},
+        {202, 224 + w, yB, w, h},      {203, 232 + 2 * w, yB, w, h},  {101, 216, 8, column, 80},
+        {102, 216, 96, column, 80},    {105, 216, 184, column, 80},   {106, 216, 264, column, 16},
+    };
+    for (const Place& p : places) {
+        const RECT rc = ItemRect(dialog, p.id);
+        EXPECT_EQ(rc.left, p.x) << p.id;
+        EXPECT_EQ(rc.top, p.y) << p.id;
+        if (p.width) EXPECT_EQ(rc.right - rc.left, p.width) << p.id;
+        if (p.height) EXPECT_EQ(rc.bottom - rc.top, p.height) << p.id;
+    }
+    EXPECT_EQ(ZOrder(dialog), (std::vector<int>{106, 105, 102, 203, 202, 201, 107, 300, 120, 121, 119, 101}));
+    EXPECT_EQ(TabOrder(dialog), (std::vector<int>{203, 202, 201, 120, 121, 119}));
+
+    Click(dialog, 202);
+    ASSERT_TRUE(OnPage(dialog, 2));
+    RECT edit = ItemRect(dialog, 120);
+    const int e = edit.bottom - edit.top;
+    const Place page2[] = {
+        {101, 216, 8, column, 75},
+        {121, 216, 83, column, 0},
+        {105, 216, 166, column, 16},
+        {120, 216, 186, column - 2 * e, e},
+        {119, 224 + column - 2 * e, 186, e, e},
+    };
+    for (const Place& p : page2) {
+        const RECT rc = ItemRect(dialog, p.id);
+        EXPECT_EQ(rc.left, p.x) << p.id;
+        EXPECT_EQ(rc.top, p.y) << p.id;
+        if (p.width) EXPECT_EQ(rc.right - rc.left, p.width) << p.id;
+        if (p.height) EXPECT_EQ(rc.bottom - rc.top, p.height) << p.id;
+    }
+    const RECT list = ItemRect(dialog, 121);
+    EXPECT_LE(list.bottom - list.top, 75) << "the list keeps a whole number of items";
+    EXPECT_EQ(ZOrder(dialog), (std::vector<int>{119, 120, 105, 121, 101, 106, 102, 203, 202, 201, 107, 300}));
+    EXPECT_EQ(TabOrder(dialog), (std::vector<int>{119, 120, 121, 203, 202, 201}));
+
+    // The page-2 geometry stays: back on page 1, 105 is the short line.
+    Click(dialog, 201);
+    ASSERT_TRUE(OnPage(dialog, 1));
+    const RECT status = ItemRect(dialog, 105);
+    EXPECT_EQ(status.top, 166);
+    EXPECT_EQ(status.bottom - status.top, 16);
+    PostMessageA(dialog, WM_CLOSE, 0, 0);
+    HWND box = Question();
+    ASSERT_TRUE(box);
+    Answer(box, IDYES);
+    EXPECT_EQ(process_.Wait(10000), 0);
+}
+
+TEST_F(Wizard, WholeInstallThroughTheGui)
+{
+    const std::string delphi7 = CreateSimulatedIde(SimulatedIdes[4], root_);
+    const std::string cbuilder6 = CreateSimulatedIde(SimulatedIdes[8], root_);
+    HWND dialog = Start();
+    ASSERT_TRUE(dialog);
+    Click(dialog, 202);
+    ASSERT_TRUE(OnPage(dialog, 2));
+    EXPECT_EQ(ListItems(dialog), (std::vector<std::string>{
+                                     " Files for Borland Delphi 7=1",
+                                     " Files for Borland C++Builder 6=1",
+                                     " Demo Projects Files=1",
+                                     " Ostrevane Lib Context Help Files=1",
+                                 }));
+    // Proposed beside the last environment found.
+    EXPECT_EQ(ItemText(dialog, 120), root_ + "\\Ostrevane");
+    SavePicture(dialog, "page2");
+
+    ClickItem(dialog, 2);  // untick the demo projects
+    ASSERT_TRUE(WaitUntil([&] { return ListItems(dialog)[2] == " Demo Projects Files=-1"; }, 5000));
+    const std::string home = root_ + "\\Typed Home";
+    TypeText(GetDlgItem(dialog, 120), home + "\\");
+    EXPECT_EQ(ItemText(dialog, 120), home + "\\");
+
+    Click(dialog, 202);
+    ASSERT_TRUE(OnPage(dialog, 3));
+    EXPECT_EQ(ItemText(dialog, 101), "\rNow is installations process. Please wait ...");
+    EXPECT_FALSE(ItemEnabled(dialog, 203));
+    SavePicture(dialog, "page3");
+
+    ASSERT_TRUE(OnPage(dialog, 4));
+    ASSERT_TRUE(WaitUntil([&] { return ItemEnabled(dialog, 203); }, 10000));
+    EXPECT_EQ(ItemText(dialog, 101), "\rThe installation process was\r successfully complete !");
+    EXPECT_EQ(ItemText(dialog, 102), "Quillmere  Welcome to www.quillmere.example");
+    EXPECT_EQ(ItemText(dialog, 105), "Press Finish button.");
+    EXPECT_EQ(ItemText(dialog, 203), "Finish");
+    ExpectVisibility(dialog, 4);
+    // Delphi 7 6, C++Builder 6 13, shared files 1, help 3.
+    EXPECT_EQ(SendDlgItemMessageA(dialog, 106, PBM_GETPOS, 0, 0), 23);
+    SavePicture(dialog, "page4");
+
+    // The log: product, two environments, the shared files and the help.
+    const std::string log = ReadFileText(home + "\\uninst.kvx");
+    std::vector<std::string> captions;
+    std::size_t records = 0;
+    for (std::size_t at = 0; at < log.size(); ++records) {
+        const std::size_t end = log.find('\0', at + 1);
+        if (log[at] == 2) captions.push_back(log.substr(at + 1, end - at - 1));
+        at = end + 1;
+    }
+    EXPECT_EQ(records, 25u);
+    EXPECT_EQ(captions, (std::vector<std::string>{" Files for Borland Delphi 7", " Files for Borland C++Builder 6",
+                                                  " Shared Files", " Ostrevane Lib Context Help Files"}));
+    EXPECT_TRUE(FileExists(home + "\\Delphi7\\ovanlibd7.bpl"));
+    EXPECT_TRUE(FileExists(home + "\\CBuilder6\\ovanlibb6.bpl"));
+    EXPECT_TRUE(FileExists(home + "\\Help\\ostrevane.hlp"));
+    EXPECT_FALSE(FileExists(home + "\\Demos"));
+    EXPECT_TRUE(FileExists(SystemFolder() + "\\kvxpurge.exe"));
+    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "UninstallString"), "kvxpurge.exe " + home + "\\uninst.kvx");
+    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, "Software\\Quillmere\\Ostrevane", "RootDir"), home);
+    EXPECT_EQ(ToolCalls(delphi7).size(), 1u);
+    EXPECT_EQ(ToolCalls(cbuilder6).size(), 2u);
+
+    Click(dialog, 203);  // Finish: no question
+    EXPECT_EQ(process_.Wait(10000), 0);
+    EXPECT_EQ(FindProcessWindow(process_.Id(), QuestionCaption), nullptr);
+}
+
+TEST_F(Wizard, AnEarlierInstallationDecidesTheFolderAndTypedTextAfterBrowsingWins)
+{
+    CreateSimulatedIde(SimulatedIdes[2], root_);
+    const std::string earlier = root_ + "\\Earlier";
+    HKEY key = nullptr;
+    RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Quillmere\\Ostrevane", 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr);
+    RegSetValueExA(key, "RootDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(earlier.c_str()),
+                   static_cast<DWORD>(earlier.size() + 1));
+    RegCloseKey(key);
+
+    HWND dialog = Start();
+    ASSERT_TRUE(dialog);
+    Click(dialog, 202);
+    ASSERT_TRUE(OnPage(dialog, 2));
+    EXPECT_EQ(ItemText(dialog, 120), earlier);
+
+    // A cancelled browse puts the last proposal back over typed text.
+    TypeText(GetDlgItem(dialog, 120), "C:\\typed");
+    Click(dialog, 119);
+    HWND browser = nullptr;
+    ASSERT_TRUE(WaitUntil([&] {
+        browser = FindOwnedWindow(process_.Id(), dialog);
+        return browser != nullptr;
+    }, 10000));
+    SavePicture(browser, "browse");
+    PostMessageA(browser, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(browser); }, 10000));
+    ASSERT_TRUE(WaitUntil([&] { return ItemText(dialog, 120) == earlier; }, 5000));
+
+    // Typed after browsing, with a trailing blank that stays.
+    const std::string typed = root_ + "\\Typed ";
+    TypeText(GetDlgItem(dialog, 120), typed);
+    ClickItem(dialog, 0);  // untick Delphi 5 ...
+    ClickItem(dialog, 1);  // ... the demo projects ...
+    ClickItem(dialog, 2);  // ... and the help: only the shared files remain
+    ASSERT_TRUE(WaitUntil([&] {
+        const auto items = ListItems(dialog);
+        if (items.size() != 3) return false;
+        for (const std::string& item : items)
+            if (item.find("=-1") == std::string::npos) return false;
+        return true;
+    }, 5000));
+    Click(dialog, 202);
+    ASSERT_TRUE(OnPage(dialog, 4));
+    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, "Software\\Quillmere\\Ostrevane", "RootDir"), typed);
+    EXPECT_TRUE(FileExists(typed + "\\readme.txt"));
+    EXPECT_FALSE(FileExists(typed + "\\Delphi5"));
+    EXPECT_EQ(SendDlgItemMessageA(dialog, 106, PBM_GETPOS, 0, 0), 1);
+    ASSERT_TRUE(WaitUntil([&] { return ItemEnabled(dialog, 203); }, 10000));
+    PostMessageA(dialog, WM_CLOSE, 0, 0);  // the close box on page 4 asks nothing
+    EXPECT_EQ(process_.Wait(10000), 0);
+}
+
+TEST_F(Wizard, ClosingDuringTheInstallationEndsWithoutALog)
+{
+    for (const SimulatedIde& ide : SimulatedIdes) CreateSimulatedIde(ide, root_);
+    HWND dialog = Start();
+    ASSERT_TRUE(dialog);
+    Click(dialog, 202);
+    ASSERT_TRUE(OnPage(dialog, 2));
+    const std::string home = root_ + "\\Closed";
+    TypeText(GetDlgItem(dialog, 120), home);
+    Click(dialog, 202);
+    ASSERT_TRUE(OnPage(dialog, 3));
+    PostMessageA(dialog, WM_CLOSE, 0, 0);
+    HWND box = Question();
+    ASSERT_TRUE(box);
+    EXPECT_EQ(ItemText(dialog, 107), "Page 3/4") << "the installation went on while asking";
+    Answer(box, IDYES);
+    EXPECT_EQ(process_.Wait(10000), 0);
+    EXPECT_TRUE(FileExists(home + "\\readme.txt") || FileExists(home + "\\Delphi3")) << "the scripts had started";
+    EXPECT_FALSE(FileExists(home + "\\uninst.kvx"));
+}
+
+}  // namespace
