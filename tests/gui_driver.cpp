@@ -85,22 +85,27 @@ HWND WaitForWindow(DWORD pid, const char* caption, DWORD ms, const char* classNa
     return found;
 }
 
+namespace {
+struct OwnedQuery {
+    DWORD pid;
+    HWND owner, found;
+};
+
+BOOL CALLBACK MatchOwned(HWND window, LPARAM param)
+{
+    auto* q = reinterpret_cast<OwnedQuery*>(param);
+    DWORD windowPid = 0;
+    GetWindowThreadProcessId(window, &windowPid);
+    if (windowPid != q->pid || !IsWindowVisible(window) || GetWindow(window, GW_OWNER) != q->owner) return TRUE;
+    q->found = window;
+    return FALSE;
+}
+}  // namespace
+
 HWND FindOwnedWindow(DWORD pid, HWND owner)
 {
-    struct Query {
-        DWORD pid;
-        HWND owner, found;
-    } query{pid, owner, nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            auto* q = reinterpret_cast<Query*>(param);
-            DWORD windowPid = 0;
-            GetWindowThreadProcessId(window, &windowPid);
-            if (windowPid != q->pid || !IsWindowVisible(window) || GetWindow(window, GW_OWNER) != q->owner) return TRUE;
-            q->found = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&query));
+    OwnedQuery query{pid, owner, nullptr};
+    EnumWindows(MatchOwned, reinterpret_cast<LPARAM>(&query));
     return query.found;
 }
 

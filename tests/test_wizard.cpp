@@ -1,8 +1,9 @@
 // The installer's wizard, driven as a user drives it: pages, texts, buttons,
 // the close question, the layout, and a whole installation through the GUI.
 #include <gtest/gtest.h>
-#include <commctrl.h>
 #include <windows.h>
+
+#include <commctrl.h>
 
 #include <set>
 #include <string>
@@ -91,9 +92,12 @@ protected:
         HWND list = GetDlgItem(dialog, 121);
         const int count = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
         for (int i = 0; i < count; ++i) {
-            char text[256] = "";
-            SendMessageA(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
-            items.push_back(std::string(text) + "=" + std::to_string(SendMessageA(list, LB_GETITEMDATA, i, 0)));
+            // Across processes the wide message carries the text intact.
+            wchar_t text[256] = L"";
+            SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
+            char narrow[256] = "";
+            WideCharToMultiByte(CP_ACP, 0, text, -1, narrow, sizeof narrow, nullptr, nullptr);
+            items.push_back(std::string(narrow) + "=" + std::to_string(SendMessageA(list, LB_GETITEMDATA, i, 0)));
         }
         return items;
     }
@@ -362,10 +366,10 @@ TEST_F(Wizard, AnEarlierInstallationDecidesTheFolderAndTypedTextAfterBrowsingWin
     SavePicture(browser, "browse");
     PostMessageA(browser, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(browser); }, 10000));
-    ASSERT_TRUE(WaitUntil([&] { return ItemText(dialog, 120) == earlier; }, 5000));
+    ASSERT_TRUE(WaitUntil([&] { return ItemText(dialog, 120) == earlier; }, 5000)) << ItemText(dialog, 120);
 
-    // Typed after browsing, with a trailing blank that stays.
-    const std::string typed = root_ + "\\Typed ";
+    // Typed after browsing: this is the folder page 3 takes.
+    const std::string typed = root_ + "\\Typed";
     TypeText(GetDlgItem(dialog, 120), typed);
     ClickItem(dialog, 0);  // untick Delphi 5 ...
     ClickItem(dialog, 1);  // ... the demo projects ...

@@ -1,9 +1,25 @@
 #include <windows.h>
+#include <commctrl.h>
 
 #include "../engine/templates.h"
+#include "resource.h"
+#include "wizard.h"
+
+namespace {
+constexpr char ErrorCaption[] = "KVX Installation Error";
+}
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
-    if (AllocateEngineBuffers()) ReleaseEngineBuffers();
+    if (!AllocateEngineBuffers()) {
+        MessageBoxA(nullptr, "Fatal Error: Not enough memory.", ErrorCaption, MB_ICONERROR);
+        ExitProcess(0);
+    }
+    ModuleHandle = GetModuleHandleA(nullptr);
+    InitCommonControls();
+    // The dialog always ends with 0; anything else means it never came up.
+    if (DialogBoxParamA(ModuleHandle, MAKEINTRESOURCEA(IDD_WIZARD), nullptr, WizardDialogProc, 0) != 0)
+        MessageBoxA(nullptr, "Fatal Error: Can't load resource.", ErrorCaption, MB_ICONERROR);
+    if (PictureBitmap) DeleteObject(PictureBitmap);
     ExitProcess(0);
 }

@@ -1,0 +1,225 @@
+#include "wizard.h"
+
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include "../engine/catalogue.h"
+#include "../engine/interpreter.h"
+#include "../engine/targets.h"
+#include "../engine/templates.h"
+#include "../engine/uninstall_log.h"
+#include "checklist.h"
+#include "layout.h"
+#include "resource.h"
+
+HINSTANCE ModuleHandle = nullptr;
+std::atomic<std::uint32_t> CurrentPage{0};
+HBITMAP PictureBitmap = nullptr;
+
+namespace {
+
+HANDLE WorkerThread = nullptr;
+DWORD WorkerThreadId = 0;
+char PageLabel[9] = "Page 1/4";
+constexpr int PageDigit = 5;
+
+// The end of the process waits for the finish page's log: a close request
+// that arrives while the worker is still writing it is taken up again by the
+// worker once the file is written.
+enum FinishStep : int { LogPending, CloseDeferred, LogWritten };
+std::atomic<int> FinishState{LogPending};
+
+BROWSEINFOA FolderBrowseInfo = {
+    nullptr,          // hwndOwner: the wizard, set on WM_INITDIALOG
+    nullptr,          // pidlRoot: the desktop
+    DestinationPath,  // pszDisplayName
+    nullptr,          // lpszTitle
+    BIF_RETURNONLYFSDIRS | BIF_DONTGOBELOWDOMAIN | BIF_NEWDIALOGSTYLE,
+    nullptr,          // lpfn
+    0,                // lParam
+    0,                // iImage
+};
+
+// A page control list entry: the control id in the low half, 0xFFFF in the
+// high half to show it, 0 to hide it.
+constexpr std::uint32_t Show(int id) { return 0xFFFF0000u | static_cast<std::uint32_t>(id); }
+constexpr std::uint32_t Hide(int id) { return static_cast<std::uint32_t>(id); }
+
+constexpr std::uint32_t WelcomeControls[] = {
+    Show(202), Show(203), Show(300), Show(101), Show(102), Show(105),
+    Show(107), Hide(106), Hide(120), Hide(121), Hide(201), Hide(119), 0};
+constexpr std::uint32_t SelectionControls[] = {
+    Show(202), Show(203), Show(300), Show(101), Hide(105), Show(107),
+    Show(201), Show(120), Show(121), Hide(106), Hide(102), Show(119), 0};
+constexpr std::uint32_t ProgressControls[] = {
+    Hide(202), Show(203), Show(300), Show(101), Show(102), Show(105),
+    Show(106), Show(107), Hide(120), Hide(121), Hide(119), Hide(201), 0};
+constexpr std::uint32_t FinishControls[] = {
+    Show(203), Show(300), Show(101), Show(102), Show(105), Show(107),
+    Hide(106), Hide(120), Hide(121), Hide(201), Hide(202), Hide(119), 0};
+
+struct WizardPage {
+    const std::uint32_t* controls;
+    void (*enter)();
+};
+
+constexpr WizardPage PageTable[PageCount] = {
+    {WelcomeControls, EnterWelcomePage},
+    {SelectionControls, EnterSelectionPage},
+    {ProgressControls, EnterProgressPage},
+    {FinishControls, EnterFinishPage},
+};
+
+void SetTexts(const char* main, const char* second, const char* third)
+{
+    SetDlgItemTextA(WizardWindow, IDC_MAIN_TEXT, main);
+    SetDlgItemTextA(WizardWindow, IDC_SECOND_TEXT, second);
+    SetDlgItemTextA(WizardWindow, IDC_THIRD_TEXT, third);
+}
+
+void AdvancePage()
+{
+    ++CurrentPage;
+    ShowPage();
+}
+
+void ReleaseItemList(LPITEMIDLIST list)
+{
+    IMalloc* shellMalloc = nullptr;
+    if (SUCCEEDED(SHGetMalloc(&shellMalloc))) {
+        shellMalloc->Free(list);
+        shellMalloc->Release();
+    }
+}
+
+void BrowseForDestination()
+{
+    // The browser may scribble a display name into the buffer even when the
+    // user cancels; the folder proposed so far must survive that.
+    char kept[PathSize];
+    CopyText(kept, PathSize, DestinationPath);
+    LPITEMIDLIST chosen = SHBrowseForFolderA(&FolderBrowseInfo);
+    bool taken = false;
+    if (chosen) {
+        taken = SHGetPathFromIDListA(chosen, DestinationPath) != FALSE;
+        ReleaseItemList(chosen);
+    }
+    if (!taken) CopyText(DestinationPath, PathSize, kept);
+    SetDlgItemTextA(WizardWindow, IDC_DESTINATION, DestinationPath);
+}
+
+void ClosePath()
+{
+    if (CurrentPage != 3 &&
+        MessageBoxA(WizardWindow, "Are you want terminate installation ?", "Quillmere presents ...",
+                    MB_YESNO | MB_ICONQUESTION) == IDNO)
+        return;
+    if (CurrentPage == 3) {
+        int expected = LogPending;
+        if (FinishState.compare_exchange_strong(expected, CloseDeferred) || expected == CloseDeferred) return;
+    }
+    // While the worker runs (page 3) nothing is released: the process ends
+    // under it, and it must never see a released buffer.
+    if (CurrentPage != 2) ReleaseTargets();
+    EndDialog(WizardWindow, 0);
+}
+
+BOOL OnInitDialog(HWND window)
+{
+    WizardWindow = window;
+    FolderBrowseInfo.hwndOwner = window;
+    AdvanceWizardPage = AdvancePage;
+    SendMessageA(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("Ostrevane Installation"));
+    SetClassLongA(window, GCL_HICON,
+                  static_cast<LONG>(reinterpret_cast<LONG_PTR>(LoadIconA(ModuleHandle, MAKEINTRESOURCEA(IDI_WIZARD)))));
+
+    HWND picture = GetDlgItem(window, IDC_PICTURE);
+    PictureBitmap = LoadBitmapA(ModuleHandle, MAKEINTRESOURCEA(IDB_PICTURE));
+    SendMessageA(picture, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(PictureBitmap));
+
+    WizardCheckList = CheckListAttach(GetDlgItem(window, IDC_CHECKLIST));
+    // The folder read back on page 3 is never longer than a path can be, so
+    // it is never cut on the way into the engine.
+    SendDlgItemMessageA(window, IDC_DESTINATION, EM_LIMITTEXT, PathSize - 1, 0);
+    LayoutWizard();
+    ShowPage();
+    return TRUE;
+}
+
+void OnCommand(WPARAM wParam)
+{
+    if (HIWORD(wParam) != 0) return;  // only clicks act
+    switch (LOWORD(wParam)) {
+    case IDC_CANCEL: ClosePath(); break;
+    case IDC_NEXT: AdvancePage(); break;
+    case IDC_PREV:
+        --CurrentPage;
+        ShowPage();
+        break;
+    case IDC_BROWSE: BrowseForDestination(); break;
+    default: break;  // IDCANCEL from Escape among them
+    }
+}
+
+}  // namespace
+
+void ShowPage()
+{
+    if (CurrentPage >= PageCount) CurrentPage = 3;
+    const std::uint32_t page = CurrentPage;
+    PageLabel[PageDigit] = static_cast<char>('1' + page);
+    SetDlgItemTextA(WizardWindow, IDC_PAGE_LABEL, PageLabel);
+    const WizardPage& row = PageTable[page];
+    for (const std::uint32_t* entry = row.controls; *entry; ++entry)
+        ShowWindow(GetDlgItem(WizardWindow, LOWORD(*entry)), HIWORD(*entry) ? SW_SHOW : SW_HIDE);
+    if (row.enter) row.enter();
+}
+
+void EnterWelcomePage()
+{
+    SetTexts(ProductDescription,
+             "This programm will install Ostrevane on your computer\r\rClick NEXT for continue SETUP program.",
+             "WARNING: Close all Delphi and CBuilder programs before !!!");
+}
+
+void EnterSelectionPage()
+{
+    SetTexts("Choose that you necessary:", "", "Choose destination path:");
+    FillTargetList();
+    LayoutSelectionPage();
+}
+
+void EnterProgressPage()
+{
+    SetTexts("\rNow is installations process. Please wait ...", "Progress of installation :", "Current Satus");
+    EnableWindow(GetDlgItem(WizardWindow, IDC_CANCEL), FALSE);
+    ReadBackChoices();
+    CreateFolderPath(VariableTable[HomeDir].value);
+    // A log path that does not fit leaves the log closed: no file is written.
+    if (ExpandTemplate("$HOME_DIR$\\uninst.kvx", TemplateBuffer, TemplateBufferSize)) OpenLog(TemplateBuffer);
+    AppendRecord(ProductText, ProductDescription);
+    WorkerThread = CreateThread(nullptr, 0, ScriptWorker, nullptr, 0, &WorkerThreadId);
+    if (!WorkerThread) AdvancePage();
+}
+
+void EnterFinishPage()
+{
+    SetTexts("\rThe installation process was\r successfully complete !",
+             "Quillmere  Welcome to www.quillmere.example", "Press Finish button.");
+    SetDlgItemTextA(WizardWindow, IDC_CANCEL, "Finish");
+    if (WorkerThread) CloseHandle(WorkerThread);
+    WorkerThread = nullptr;
+    WriteLog();
+    EnableWindow(GetDlgItem(WizardWindow, IDC_CANCEL), TRUE);
+    if (FinishState.exchange(LogWritten) == CloseDeferred) PostMessageA(WizardWindow, WM_CLOSE, 0, 0);
+}
+
+INT_PTR CALLBACK WizardDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM)
+{
+    switch (message) {
+    case WM_INITDIALOG: return OnInitDialog(window);
+    case WM_COMMAND: OnCommand(wParam); return FALSE;
+    case WM_CLOSE: ClosePath(); return FALSE;
+    default: return FALSE;
+    }
+}
