@@ -1,0 +1,233 @@
+// Detection of the environments, the proposed destination and the read-back
+// of the user's choices, on a real list box and edit control.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "catalogue.h"
+#include "checklist.h"
+#include "interpreter.h"
+#include "simulated_ide.h"
+#include "targets.h"
+#include "templates.h"
+
+namespace {
+
+void SetRootDir(const char* key, const std::string& folder)
+{
+    HKEY handle = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, KEY_WRITE, nullptr, &handle, nullptr),
+              ERROR_SUCCESS);
+    RegSetValueExA(handle, "RootDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
+                   static_cast<DWORD>(folder.size() + 1));
+    RegCloseKey(handle);
+}
+
+class Detection : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::copy(TargetTable, TargetTable + TargetCount + 1, saved_);
+        ASSERT_TRUE(AllocateEngineBuffers());
+        RemoveSimulatedIdeKeys();
+        DeleteTree(HKEY_LOCAL_MACHINE, "Software\\Quillmere");
+        DestinationPath[0] = '\0';
+        destinationProposed = false;
+
+        window_ = CreateWindowExA(0, "STATIC", "wizard", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300, nullptr,
+                                  nullptr, nullptr, nullptr);
+        list_ = CreateWindowExA(0, "LISTBOX", "", WS_CHILD | WS_VISIBLE | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS | LBS_NOTIFY,
+                                10, 10, 300, 100, window_, reinterpret_cast<HMENU>(121), nullptr, nullptr);
+        CreateWindowExA(0, "EDIT", "", WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL, 10, 120, 300, 20, window_,
+                        reinterpret_cast<HMENU>(120), nullptr, nullptr);
+        WizardWindow = window_;
+        WizardCheckList = CheckListAttach(list_);
+        ASSERT_NE(WizardCheckList, nullptr);
+    }
+
+    void TearDown() override
+    {
+        CheckListDetach(WizardCheckList);
+        WizardCheckList = nullptr;
+        WizardWindow = nullptr;
+        DestroyWindow(window_);
+        for (int i = 0; i < TargetCount; ++i)
+            if (TargetTable[i].rootFolder) LocalFree(TargetTable[i].rootFolder);
+        std::copy(saved_, saved_ + TargetCount + 1, TargetTable);
+        ReleaseEngineBuffers();
+        RemoveSimulatedIdeKeys();
+        DeleteTree(HKEY_LOCAL_MACHINE, "Software\\Quillmere");
+        destinationProposed = false;
+    }
+
+    std::vector<std::string> Items()
+    {
+        std::vector<std::string> items;
+        const int count = static_cast<int>(SendMessageA(list_, LB_GETCOUNT, 0, 0));
+        for (int i = 0; i < count; ++i) {
+            char text[256] = "";
+            SendMessageA(list_, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
+            items.push_back(std::string(text) + "=" + std::to_string(CheckListGetItemData(WizardCheckList, i)));
+        }
+        return items;
+    }
+
+    std::string Field()
+    {
+        char text[512] = "";
+        GetDlgItemTextA(window_, DestinationEditId, text, sizeof text);
+        return text;
+    }
+
+    void Toggle(int index)
+    {
+        SendMessageA(list_, LB_SETCURSEL, index, 0);
+        CheckListToggleSelection(WizardCheckList);
+    }
+
+    InstallTarget saved_[TargetCount + 1];
+    HWND window_ = nullptr, list_ = nullptr;
+};
+
+TEST_F(Detection, TheLastEnvironmentFoundProposesTheFolder)
+{
+    struct Case {
+        std::vector<std::pair<int, const char*>> found;  // row, RootDir
+        const char* proposal;
+    };
+    const Case cases[] = {
+        {{{2, "D:\\Delphi5"}, {7, "C:\\Program Files\\Borland\\CBuilder5"}}, "C:\\Program Files\\Borland\\Ostrevane"},
+        {{{4, "C:\\Delphi7"}}, "C:\\Ostrevane"},
+        {{{4, "C:\\Borland\\Delphi7\\"}}, "C:\\Borland\\Ostrevane"},
+        {{{0, "E:\\Old\\Delphi3"}, {8, "F:\\CBuilder6"}}, "F:\\Ostrevane"},
+        {{}, "\\Ostrevane"},
+    };
+    for (const Case& c : cases) {
+        RemoveSimulatedIdeKeys();
+        DestinationPath[0] = '\0';
+        destinationProposed = false;
+        for (const auto& f : c.found) SetRootDir(TargetTable[f.first].registryKey, f.second);
+        FillTargetList();
+        SCOPED_TRACE(c.proposal);
+        EXPECT_EQ(Field(), c.proposal);
+        EXPECT_STREQ(DestinationPath, c.proposal);
+        std::vector<std::string> expected;
+        for (const auto& f : c.found) expected.push_back(std::string(TargetTable[f.first].caption) + "=1");
+        expected.push_back(" Demo Projects Files=1");
+        expected.push_back(" Ostrevane Lib Context Help Files=1");
+        EXPECT_EQ(Items(), expected);
+        for (const auto& f : c.found) EXPECT_STREQ(TargetTable[f.first].rootFolder, f.second);
+        for (int row = 0; row < 9; ++row) {
+            const bool found = std::any_of(c.found.begin(), c.found.end(), [&](auto& f) { return f.first == row; });
+            EXPECT_EQ(TargetTable[row].listState, found ? Listed : NotListed) << row;
+            EXPECT_EQ(TargetTable[row].checkState, found ? Install : NotFound) << row;
+        }
+        EXPECT_EQ(TargetTable[9].listState, NotListed) << "the shared files are never listed";
+    }
+}
+
+TEST_F(Detection, AnEarlierInstallationOverridesOnEveryEntry)
+{
+    SetRootDir(TargetTable[4].registryKey, "C:\\Delphi7");
+    SetRootDir("Software\\Quillmere\\Ostrevane", "D:\\Components\\Ostrevane");
+    FillTargetList();
+    EXPECT_EQ(Field(), "D:\\Components\\Ostrevane");
+    EXPECT_STREQ(VariableValue(HomeOld), "D:\\Components\\Ostrevane");
+    CopyText(DestinationPath, PathSize, "G:\\Browsed");  // the folder browser's choice
+    FillTargetList();
+    EXPECT_EQ(Field(), "D:\\Components\\Ostrevane");
+
+    DeleteTree(HKEY_LOCAL_MACHINE, "Software\\Quillmere");
+    FillTargetList();
+    EXPECT_STREQ(VariableValue(HomeOld), "") << "no earlier installation, nothing to remove";
+}
+
+TEST_F(Detection, EnteringAgainReticksAndKeepsTheBrowsedFolderButNotTypedText)
+{
+    SetRootDir(TargetTable[3].registryKey, "C:\\Delphi6");
+    FillTargetList();
+    EXPECT_EQ(Field(), "C:\\Ostrevane");
+    Toggle(0);
+    Toggle(2);
+    EXPECT_EQ(Items(), (std::vector<std::string>{" Files for Borland Delphi 6=-1", " Demo Projects Files=1",
+                                                 " Ostrevane Lib Context Help Files=-1"}));
+    SetDlgItemTextA(window_, DestinationEditId, "X:\\typed");
+    FillTargetList();
+    EXPECT_EQ(Items(), (std::vector<std::string>{" Files for Borland Delphi 6=1", " Demo Projects Files=1",
+                                                 " Ostrevane Lib Context Help Files=1"}));
+    EXPECT_EQ(Field(), "C:\\Ostrevane");
+
+    CopyText(DestinationPath, PathSize, "G:\\Browsed");
+    SetRootDir(TargetTable[8].registryKey, "H:\\CBuilder6");  // found later: no new proposal
+    FillTargetList();
+    EXPECT_EQ(Field(), "G:\\Browsed");
+    EXPECT_EQ(Items().size(), 4u);
+}
+
+TEST_F(Detection, ReadBackTakesTicksAndTheTrimmedField)
+{
+    SetRootDir(TargetTable[2].registryKey, "D:\\Delphi5");
+    SetRootDir(TargetTable[7].registryKey, "D:\\CBuilder5");
+    FillTargetList();
+    Toggle(1);             // C++Builder 5 off
+    Toggle(3);             // help off ...
+    Toggle(3);             // ... and on again
+    struct Case {
+        const char* typed;
+        const char* home;
+    };
+    const Case cases[] = {{"E:\\Lib\\", "E:\\Lib"}, {"E:\\Lib ", "E:\\Lib "}, {"", ""}, {"rel\\dir/", "rel\\dir"}};
+    for (const Case& c : cases) {
+        SetDlgItemTextA(window_, DestinationEditId, c.typed);
+        ReadBackChoices();
+        EXPECT_STREQ(VariableValue(HomeDir), c.home) << c.typed;
+    }
+    EXPECT_EQ(TargetTable[2].checkState, Install);
+    EXPECT_EQ(TargetTable[7].checkState, Unticked);
+    EXPECT_EQ(TargetTable[10].checkState, Install);
+    EXPECT_EQ(TargetTable[11].checkState, Install) << "toggled twice reads back 1";
+    EXPECT_EQ(TargetTable[9].checkState, Install);
+    EXPECT_EQ(TargetTable[4].checkState, NotFound);
+    char sys[MAX_PATH];
+    GetSystemDirectoryA(sys, MAX_PATH);
+    EXPECT_STREQ(VariableValue(SysDir), sys);
+}
+
+TEST_F(Detection, UntickingEverythingLeavesTheSharedFilesOnly)
+{
+    SetRootDir(TargetTable[0].registryKey, "C:\\Delphi3");
+    FillTargetList();
+    for (int i = 0; i < 3; ++i) Toggle(i);
+    ReadBackChoices();
+    std::vector<int> installed;
+    for (int row = 0; row < TargetCount; ++row)
+        if (TargetTable[row].checkState == Install) installed.push_back(row);
+    EXPECT_EQ(installed, std::vector<int>{9});
+    EXPECT_EQ(TargetTable[0].checkState, Unticked);
+    EXPECT_EQ(TargetTable[10].checkState, Unticked);
+    EXPECT_EQ(TargetTable[11].checkState, Unticked);
+}
+
+TEST_F(Detection, RowsHoldOneFolderBufferAndReleaseIt)
+{
+    SetRootDir(TargetTable[4].registryKey, "C:\\Delphi7");
+    FillTargetList();
+    FillTargetList();
+    for (int row = 0; row < 9; ++row) EXPECT_NE(TargetTable[row].rootFolder, nullptr) << row;
+    for (int row = 9; row < TargetCount; ++row) EXPECT_EQ(TargetTable[row].rootFolder, nullptr) << row;
+    // An empty RootDir still counts as found; an over-long one does not.
+    SetRootDir(TargetTable[0].registryKey, "");
+    SetRootDir(TargetTable[1].registryKey, std::string(300, 'x'));
+    FillTargetList();
+    EXPECT_EQ(TargetTable[0].listState, Listed);
+    EXPECT_EQ(TargetTable[1].listState, NotListed);
+    ReleaseTargets();
+    for (int row = 0; row < TargetCount; ++row) EXPECT_EQ(TargetTable[row].rootFolder, nullptr) << row;
+    EXPECT_EQ(TemplateBuffer, nullptr);
+    ASSERT_TRUE(AllocateEngineBuffers());  // for TearDown
+}
+
+}  // namespace
