@@ -1,0 +1,166 @@
+#include "drive_kit.h"
+
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include "gui_driver.h"
+#include "simulated_ide.h"
+
+namespace {
+
+constexpr char WizardCaption[] = "Ostrevane Installation";
+constexpr char UninstallerCaption[] = "Uninstall - Quillmere";
+
+std::vector<std::string> ListItems(HWND dialog)
+{
+    std::vector<std::string> items;
+    HWND list = GetDlgItem(dialog, 121);
+    const int count = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        // Across processes the wide message carries the text intact.
+        wchar_t text[256] = L"";
+        SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
+        char narrow[256] = "";
+        WideCharToMultiByte(CP_ACP, 0, text, -1, narrow, sizeof narrow, nullptr, nullptr);
+        items.push_back(std::string(narrow) + "=" + std::to_string(SendMessageA(list, LB_GETITEMDATA, i, 0)));
+    }
+    return items;
+}
+
+void ClickListItem(HWND dialog, int index)
+{
+    HWND list = GetDlgItem(dialog, 121);
+    const int height = static_cast<int>(SendMessageA(list, LB_GETITEMHEIGHT, 0, 0));
+    const LPARAM at = MAKELPARAM(40, index * height + height / 2);
+    PostMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageA(list, WM_LBUTTONUP, 0, at);
+}
+
+bool OnPage(HWND dialog, int page, DWORD ms)
+{
+    const std::string label = "Page " + std::to_string(page) + "/4";
+    return WaitUntil([&] { return ItemText(dialog, 107) == label; }, ms);
+}
+
+void Picture(HWND window, const std::string& folder, const char* name)
+{
+    if (folder.empty()) return;
+    CreateDirectoryA(folder.c_str(), nullptr);
+    SaveWindowPicture(window, folder + "\\" + name + ".bmp");
+}
+
+}  // namespace
+
+std::string BuildFolder()
+{
+    char self[MAX_PATH];
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string path = self;
+    path = path.substr(0, path.rfind('\\'));
+    return path.substr(0, path.rfind('\\'));
+}
+
+std::string SystemFolder()
+{
+    char sys[MAX_PATH];
+    GetSystemDirectoryA(sys, MAX_PATH);
+    return sys;
+}
+
+InstallerRun RunInstaller(const std::string& installExe, const std::string& destination,
+                          const std::set<std::string>& untick, const std::string& pictureFolder)
+{
+    InstallerRun run;
+    ChildProcess process;
+    if (!process.Start(installExe, "install.exe")) {
+        run.failure = "install.exe did not start";
+        return run;
+    }
+    HWND dialog = WaitForWindow(process.Id(), WizardCaption, 20000);
+    if (!dialog || !OnPage(dialog, 1, 10000)) {
+        run.failure = "no wizard window";
+        return run;
+    }
+    Picture(dialog, pictureFolder, "page1");
+    Click(dialog, 202);
+    if (!OnPage(dialog, 2, 10000)) {
+        run.failure = "page 2 did not come";
+        return run;
+    }
+    run.listed = ListItems(dialog);
+    run.proposed = ItemText(dialog, 120);
+    for (std::size_t i = 0; i < run.listed.size(); ++i) {
+        const std::string caption = run.listed[i].substr(0, run.listed[i].rfind('='));
+        if (!untick.count(caption)) continue;
+        ClickListItem(dialog, static_cast<int>(i));
+        WaitUntil([&] { return ListItems(dialog)[i] == caption + "=-1"; }, 5000);
+    }
+    TypeText(GetDlgItem(dialog, 120), destination);
+    Picture(dialog, pictureFolder, "page2");
+    Click(dialog, 202);
+    if (!OnPage(dialog, 3, 10000)) {
+        run.failure = "page 3 did not come";
+        return run;
+    }
+    Picture(dialog, pictureFolder, "page3");
+    if (!OnPage(dialog, 4, 120000) || !WaitUntil([&] { return ItemEnabled(dialog, 203); }, 20000)) {
+        run.failure = "page 4 did not come";
+        return run;
+    }
+    run.finished = true;
+    run.progress = static_cast<int>(SendDlgItemMessageA(dialog, 106, PBM_GETPOS, 0, 0));
+    Picture(dialog, pictureFolder, "page4");
+    Click(dialog, 203);
+    run.exitCode = process.Wait(20000);
+    if (run.exitCode != 0) run.failure = "install.exe did not end with 0";
+    return run;
+}
+
+UninstallerRun RunUninstaller(const std::string& commandLine, const std::string& pictureFolder)
+{
+    UninstallerRun run;
+    ChildProcess process;
+    // As Windows does: the program is found by its name in the system folder.
+    const std::string program = commandLine.substr(0, commandLine.find(' '));
+    if (!process.Start(SystemFolder() + "\\" + program, commandLine)) {
+        run.failure = "the uninstaller did not start";
+        return run;
+    }
+    HWND dialog = WaitForWindow(process.Id(), UninstallerCaption, 20000);
+    if (!dialog) {
+        run.failure = "no uninstaller window";
+        return run;
+    }
+    WaitUntil([&] { return ItemEnabled(dialog, 202); }, 5000);
+    run.headline = ItemText(dialog, 101);
+    run.stage = ItemText(dialog, 102);
+    Picture(dialog, pictureFolder, "uninstall-ready");
+    Click(dialog, 202);
+    if (!WaitUntil([&] { return ItemText(dialog, 102) == "Finished"; }, 60000)) {
+        run.failure = "the replay did not finish";
+        return run;
+    }
+    run.finishedStage = ItemText(dialog, 102);
+    run.finishedStatus = ItemText(dialog, 103);
+    Picture(dialog, pictureFolder, "uninstall-finished");
+    Click(dialog, 203);
+    run.exitCode = process.Wait(20000);
+    if (run.exitCode != 0) run.failure = "the uninstaller did not end with 0";
+    return run;
+}
+
+std::vector<LogRecord> ReadUninstallLog(const std::string& path)
+{
+    std::vector<LogRecord> records;
+    const std::string bytes = ReadFileText(path);
+    if (bytes == "<missing>") return records;
+    std::size_t at = 0;
+    while (at < bytes.size()) {
+        std::size_t end = bytes.find('\0', at + 1);
+        if (end == std::string::npos) end = bytes.size();
+        records.push_back({static_cast<unsigned char>(bytes[at]), bytes.substr(at + 1, end - at - 1)});
+        at = end + 1;
+    }
+    return records;
+}

@@ -1,0 +1,43 @@
+#pragma once
+// A whole installation through install.exe's wizard and a whole removal
+// through kvxpurge, as a user clicks through them. Shared by the round-trip
+// tests and the demo.
+#include <set>
+#include <string>
+#include <vector>
+
+struct InstallerRun {
+    std::vector<std::string> listed;  // the check list items as page 2 showed them ("caption=data")
+    std::string proposed;             // the destination page 2 proposed
+    int progress = -1;                // the bar's position on page 4
+    bool finished = false;            // page 4 reached with Finish enabled
+    long exitCode = -1;
+    std::string failure;              // what went wrong, empty when all went well
+};
+
+// Runs install.exe: Next, untick the items with these captions by mouse,
+// type the destination, Next, wait for page 4, Finish. With a picture folder
+// a picture of each page is saved there (page1.bmp ... page4.bmp).
+InstallerRun RunInstaller(const std::string& installExe, const std::string& destination,
+                          const std::set<std::string>& untick, const std::string& pictureFolder = "");
+
+struct UninstallerRun {
+    std::string headline;  // control 101 in the Ready state
+    std::string stage;     // control 102 in the Ready state
+    std::string finishedStage, finishedStatus;
+    long exitCode = -1;
+    std::string failure;
+};
+
+// Starts the command line as Windows starts an UninstallString, clicks
+// "Uninstall !!!", waits for "Finished" and clicks Finish.
+UninstallerRun RunUninstaller(const std::string& commandLine, const std::string& pictureFolder = "");
+
+std::string SystemFolder();
+std::string BuildFolder();  // the build folder, two levels above the running test program
+
+struct LogRecord {
+    int type;
+    std::string text;
+};
+std::vector<LogRecord> ReadUninstallLog(const std::string& path);
