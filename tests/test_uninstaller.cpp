@@ -761,6 +761,19 @@ TEST_F(RegistryFixture, RecordsFourToSevenNameTheirKeyOrValue)
     };
     TempFolder folder;
     const std::string log = folder / "uninst.kvx";
+    {
+        SCOPED_TRACE("4 as the first record, carried out at start-up");
+        SetValue(HKEY_LOCAL_MACHINE, held, "Doomed");
+        WriteBytes(log, Record(4, held) + Record(5, "Doomed"));
+        Uninstaller run(CommandFor(log));
+        ASSERT_TRUE(run.Shown());
+        EXPECT_EQ(run.Text(IDC_STATUS), "Washes the registry ...");
+        EXPECT_TRUE(HasValue(HKEY_LOCAL_MACHINE, held, "Doomed"));
+        run.Click(IDC_UNINSTALL);
+        EXPECT_FALSE(HasValue(HKEY_LOCAL_MACHINE, held, "Doomed"));
+        run.Click(IDC_CANCEL);
+        EXPECT_EQ(run.ExitCode(), 0);
+    }
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         TearDown();
