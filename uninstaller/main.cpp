@@ -1,6 +1,68 @@
+// kvxpurge: shows the product an uninstall log describes and, on the user's
+// word, replays the log. Linked without the C runtime: the entry below is the
+// process's first code and ends it with ExitProcess.
 #include <windows.h>
+#include <commctrl.h>
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
+#include "log_replay.h"
+#include "resource.h"
+
+namespace {
+
+void ClosePath()
 {
-    return 0;
+    ReleaseLog();
+    EndDialog(DialogWindow, 0);
+}
+
+INT_PTR OnInitDialog(HWND dialog)
+{
+    DialogWindow = dialog;
+    HICON icon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_UNINSTALL));
+    SetClassLongA(dialog, GCL_HICON, reinterpret_cast<LONG>(icon));
+    if (LoadLog()) {
+        SetDlgItemTextA(dialog, IDC_STAGE, "Press the <Uninstall> button for start the removing:");
+        EnableWindow(GetDlgItem(dialog, IDC_UNINSTALL), TRUE);
+        // The installer's first record is the product; it is shown now, and
+        // the replay begins with the second.
+        DispatchRecord(ReadNextRecord());
+    }
+    return TRUE;
+}
+
+// Escape's IDCANCEL and every other id fall through: only our two buttons act.
+void OnCommand(WPARAM wParam)
+{
+    if (HIWORD(wParam) != 0) return;
+    switch (LOWORD(wParam)) {
+    case IDC_CANCEL: ClosePath(); break;
+    case IDC_UNINSTALL: ReplayLog(); break;
+    }
+}
+
+INT_PTR CALLBACK UninstallDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+{
+    switch (message) {
+    case WM_INITDIALOG: return OnInitDialog(dialog);
+    case WM_COMMAND: OnCommand(wParam); return FALSE;
+    case WM_CLOSE: ClosePath(); return FALSE;
+    }
+    return FALSE;
+}
+
+UINT RunUninstaller()
+{
+    InitCommonControls();
+    if (DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_UNINSTALL), nullptr,
+                        UninstallDialogProc, 0) == 0)
+        return 0;
+    return MessageBoxA(nullptr, "Fatal Error: Can't load resource.", "KVX UnInstallation Error",
+                       MB_ICONERROR | MB_OK);
+}
+
+}  // namespace
+
+extern "C" void WinMainCRTStartup()
+{
+    ExitProcess(RunUninstaller());
 }

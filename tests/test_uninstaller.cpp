@@ -1,0 +1,804 @@
+// kvxpurge driven as a user meets it: the real program is started with a log on
+// its command line, its dialog is read and clicked through window messages, and
+// the files and registry keys it leaves are checked.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cctype>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "../uninstaller/resource.h"
+
+namespace {
+
+const char DialogCaption[] = "Uninstall - Quillmere";
+const char HeadlineText[] = "Uninstall v2.07\rCopyright (c) 1999-2004 Quillmere Software";
+const char WrongStartText[] = "Wrong start !!! Don't use manually !!!";
+const char ReadyText[] = "Press the <Uninstall> button for start the removing:";
+const char Product[] =
+    "Ostrevane component version 3.10 (trial)\rCopyright (c) 2004 Quillmere Software\r\r"
+    "Delphi/CBuilder component for handling standard Windows calculator";
+
+// Wine on a display without a window manager waits 2 s for every hidden
+// managed window; kvxpurge's windows are made unmanaged for this test run.
+class UnmanagedWindows : public ::testing::Environment {
+    static constexpr char Key[] = "Software\\Wine\\AppDefaults\\kvxpurge.exe";
+
+public:
+    void SetUp() override
+    {
+        HKEY key;
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, (std::string(Key) + "\\X11 Driver").c_str(), 0, nullptr, 0,
+                            KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS)
+            return;
+        RegSetValueExA(key, "Managed", 0, REG_SZ, reinterpret_cast<const BYTE*>("N"), 2);
+        RegCloseKey(key);
+    }
+    void TearDown() override { RegDeleteTreeA(HKEY_CURRENT_USER, Key); }
+};
+const auto* const unmanagedWindows = ::testing::AddGlobalTestEnvironment(new UnmanagedWindows);
+
+std::string Record(unsigned char type, const std::string& text)
+{
+    return std::string(1, static_cast<char>(type)) + text + '\0';
+}
+
+std::string KvxpurgePath()
+{
+    char path[MAX_PATH];
+    GetModuleFileNameA(nullptr, path, MAX_PATH);  // ...\build\tests\test_uninstaller.exe
+    std::string text = path;
+    text.resize(text.rfind('\\'));
+    text.resize(text.rfind('\\'));
+    return text + "\\kvxpurge.exe";
+}
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+void WriteBytes(const std::string& path, const std::string& bytes)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+    ASSERT_EQ(written, bytes.size());
+}
+
+std::string ReadBytes(const std::string& path)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return "<missing>";
+    std::string bytes(GetFileSize(file, nullptr), '\0');
+    DWORD got = 0;
+    if (!bytes.empty()) ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &got, nullptr);
+    CloseHandle(file);
+    bytes.resize(got);
+    return bytes;
+}
+
+// A folder of the test's own, with a blank in its name, removed with what is in it.
+class TempFolder {
+public:
+    TempFolder()
+    {
+        char temp[MAX_PATH];
+        GetTempPathA(MAX_PATH, temp);
+        path_ = std::string(temp) + "kvx purge " + std::to_string(GetCurrentProcessId()) + "-" +
+                std::to_string(counter_++);
+        CreateDirectoryA(path_.c_str(), nullptr);
+    }
+    ~TempFolder() { Remove(path_); }
+    const std::string& Path() const { return path_; }
+    std::string operator/(const std::string& name) const { return path_ + "\\" + name; }
+
+private:
+    static void Remove(const std::string& folder)
+    {
+        WIN32_FIND_DATAA found;
+        HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+        if (search != INVALID_HANDLE_VALUE) {
+            do {
+                const std::string name = found.cFileName;
+                if (name == "." || name == "..") continue;
+                const std::string path = folder + "\\" + name;
+                if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) Remove(path);
+                else DeleteFileA(path.c_str());
+            } while (FindNextFileA(search, &found));
+            FindClose(search);
+        }
+        RemoveDirectoryA(folder.c_str());
+    }
+    static inline int counter_ = 0;
+    std::string path_;
+};
+
+struct FindData {
+    DWORD processId;
+    HWND dialog;
+};
+
+BOOL CALLBACK FindDialogOf(HWND window, LPARAM param)
+{
+    auto* data = reinterpret_cast<FindData*>(param);
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    char className[32] = "", caption[64] = "";
+    GetClassNameA(window, className, sizeof className);
+    GetWindowTextA(window, caption, sizeof caption);
+    if (processId == data->processId && std::string(className) == "#32770" &&
+        std::string(caption) == DialogCaption && IsWindowVisible(window)) {
+        data->dialog = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// One run of kvxpurge and its dialog. Every wait is a bounded poll.
+class Uninstaller {
+public:
+    // commandLine is what the program sees; program is the file started.
+    explicit Uninstaller(const std::string& commandLine, const std::string& program = KvxpurgePath(),
+                         const std::string& folder = "")
+    {
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        std::vector<char> line(commandLine.begin(), commandLine.end());
+        line.push_back('\0');
+        started_ = CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                  folder.empty() ? nullptr : folder.c_str(), &startup, &process_);
+        if (!started_) return;
+        FindData data = {process_.dwProcessId, nullptr};
+        for (int i = 0; i < 200 && !data.dialog; ++i) {
+            EnumWindows(FindDialogOf, reinterpret_cast<LPARAM>(&data));
+            if (!data.dialog) Sleep(50);
+        }
+        dialog_ = data.dialog;
+    }
+    Uninstaller(const Uninstaller&) = delete;
+    Uninstaller& operator=(const Uninstaller&) = delete;
+    ~Uninstaller()
+    {
+        if (!started_) return;
+        if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
+            TerminateProcess(process_.hProcess, 99);
+            WaitForSingleObject(process_.hProcess, 5000);
+        }
+        CloseHandle(process_.hThread);
+        CloseHandle(process_.hProcess);
+    }
+
+    bool Shown() const { return dialog_ != nullptr; }
+    HWND Item(int id) const { return GetDlgItem(dialog_, id); }
+    std::string Text(int id) const
+    {
+        char text[1024] = "<unset>";
+        GetDlgItemTextA(dialog_, id, text, sizeof text);
+        return text;
+    }
+    // Read from the window itself, without a message: answers while the dialog is busy.
+    std::string StoredText(int id) const
+    {
+        char text[1024] = "<unset>";
+        GetWindowTextA(Item(id), text, sizeof text);
+        return text;
+    }
+    bool Visible(int id) const { return IsWindowVisible(Item(id)) != FALSE; }
+    bool Enabled(int id) const { return IsWindowEnabled(Item(id)) != FALSE; }
+    LRESULT Progress(UINT message, WPARAM wParam = 0) const
+    {
+        return SendDlgItemMessageA(dialog_, IDC_PROGRESS, message, wParam, 0);
+    }
+    // The replay runs inside the click's handling, so it is over when this returns.
+    void Click(int id) const { SendMessageA(Item(id), BM_CLICK, 0, 0); }
+    void Send(UINT message, WPARAM wParam, LPARAM lParam = 0) const
+    {
+        SendMessageA(dialog_, message, wParam, lParam);
+    }
+    void Post(UINT message, WPARAM wParam, LPARAM lParam = 0) const
+    {
+        PostMessageA(dialog_, message, wParam, lParam);
+    }
+    HANDLE MainThread() const { return process_.hThread; }
+
+    // The exit code once the process has ended, or -1 while it still runs.
+    long ExitCode(DWORD waitMs = 5000) const
+    {
+        if (WaitForSingleObject(process_.hProcess, waitMs) != WAIT_OBJECT_0) return -1;
+        DWORD code = 0;
+        GetExitCodeProcess(process_.hProcess, &code);
+        return static_cast<long>(code);
+    }
+
+private:
+    BOOL started_ = FALSE;
+    PROCESS_INFORMATION process_ = {};
+    HWND dialog_ = nullptr;
+};
+
+std::string CommandFor(const std::string& logPath) { return "kvxpurge.exe " + logPath; }
+
+// The texts and control states of one of the four states.
+struct DialogState {
+    const char* name;
+    std::string headline, stage, status;
+    bool progressVisible, uninstallVisible, uninstallEnabled;
+    std::string closeText;
+};
+
+void ExpectState(const Uninstaller& run, const DialogState& state)
+{
+    SCOPED_TRACE(state.name);
+    EXPECT_EQ(run.Text(IDC_HEADLINE), state.headline);
+    EXPECT_EQ(run.Text(IDC_STAGE), state.stage);
+    EXPECT_EQ(run.Text(IDC_STATUS), state.status);
+    EXPECT_EQ(run.Visible(IDC_PROGRESS), state.progressVisible);
+    EXPECT_EQ(run.Visible(IDC_UNINSTALL), state.uninstallVisible);
+    if (state.uninstallVisible) EXPECT_EQ(run.Enabled(IDC_UNINSTALL), state.uninstallEnabled);
+    EXPECT_EQ(run.Text(IDC_CANCEL), state.closeText);
+    EXPECT_TRUE(run.Visible(IDC_HEADLINE) && run.Visible(IDC_STAGE) && run.Visible(IDC_STATUS) &&
+                run.Visible(IDC_CANCEL) && run.Visible(IDC_PICTURE));
+}
+
+DialogState WrongStart(const std::string& tried)
+{
+    return {"Wrong start", HeadlineText, WrongStartText, tried, false, true, false, "Cancel"};
+}
+DialogState Ready(const std::string& headline, const std::string& logPath)
+{
+    return {"Ready", headline, ReadyText, logPath, false, true, true, "Cancel"};
+}
+DialogState Finished(const std::string& headline)
+{
+    return {"Finished", headline, "Finished", "Uninstall is ready !", true, false, false, "Finish"};
+}
+
+// --- The resources, read from the program file -----------------------------
+
+struct TemplateReader {
+    const BYTE* at;
+    WORD Word() { WORD v = *reinterpret_cast<const WORD*>(at); at += 2; return v; }
+    DWORD Dword() { DWORD v = *reinterpret_cast<const DWORD*>(at); at += 4; return v; }
+    std::string Text()  // sz_Or_Ord: an ordinal comes back as "#n"
+    {
+        if (*reinterpret_cast<const WORD*>(at) == 0xFFFF) {
+            at += 2;
+            return "#" + std::to_string(Word());
+        }
+        std::string text;
+        for (WORD c; (c = Word()) != 0;) text += static_cast<char>(c);
+        return text;
+    }
+    void AlignDword() { at = reinterpret_cast<const BYTE*>((reinterpret_cast<uintptr_t>(at) + 3) & ~uintptr_t(3)); }
+};
+
+std::string Upper(std::string text)  // class names compare without case
+{
+    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+struct ControlRow {
+    WORD id;
+    const char* windowClass;  // "#128" button, "#130" static
+    std::string text;
+    short x, y, cx, cy;
+    DWORD style, exStyle;
+};
+
+TEST(UninstallerResources, DialogTemplateIconAndPicture)
+{
+    HMODULE module = LoadLibraryExA(KvxpurgePath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(module, nullptr);
+    HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(IDD_UNINSTALL), MAKEINTRESOURCEA(5));  // RT_DIALOG
+    ASSERT_NE(found, nullptr);
+    TemplateReader in = {static_cast<const BYTE*>(LockResource(LoadResource(module, found)))};
+
+    EXPECT_EQ(in.Word(), 1);  // extended template
+    EXPECT_EQ(in.Word(), 0xFFFF);
+    in.Dword();  // help id
+    EXPECT_EQ(in.Dword(), 0u);
+    EXPECT_EQ(in.Dword(), DWORD(WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | DS_MODALFRAME |
+                                DS_CENTER | DS_3DLOOK | DS_SETFONT));
+    const WORD count = in.Word();
+    const short box[4] = {short(in.Word()), short(in.Word()), short(in.Word()), short(in.Word())};
+    EXPECT_EQ(box[2], 221);
+    EXPECT_EQ(box[3], 143);
+    EXPECT_EQ(in.Text(), "");  // menu
+    EXPECT_EQ(in.Text(), "");  // class
+    EXPECT_EQ(in.Text(), DialogCaption);
+    EXPECT_EQ(in.Word(), 8);   // points
+    in.Word();                 // weight
+    in.Word();                 // italic, charset
+    EXPECT_EQ(in.Text(), "MS Sans Serif");
+
+    const DWORD child = WS_CHILD | WS_VISIBLE;
+    const ControlRow expected[] = {
+        // id          class   text                      x    y    cx   cy  style                                                 exStyle
+        {IDC_UNINSTALL, "#128", "Uninstall !!!",          78,  124, 50,  14, child | WS_TABSTOP | WS_DISABLED | BS_PUSHBUTTON,      0},
+        {IDC_CANCEL,    "#128", "Cancel",                 163, 124, 50,  14, child | WS_GROUP | WS_TABSTOP | BS_DEFPUSHBUTTON,      0},
+        {IDC_PICTURE,   "Static", "#103",                   3,   4,   75,  44, child | SS_BITMAP | SS_CENTERIMAGE | SS_REALSIZEIMAGE, WS_EX_TRANSPARENT},
+        {IDC_PROGRESS,  "msctls_progress32", "Progress1", 84,  105, 129, 11, WS_CHILD | PBS_SMOOTH,                                 0},
+        {IDC_STAGE,     "#130", WrongStartText,           85,  57,  128, 25, child | WS_GROUP | SS_LEFT,                            0},
+        {IDC_STATUS,    "#130", " ",                      83,  89,  130, 10, child | WS_GROUP | SS_LEFT,                            0},
+        {IDC_HEADLINE,  "#130", HeadlineText,             83,  4,   130, 48, child | WS_GROUP | SS_LEFT,                            0},
+    };
+    ASSERT_EQ(count, std::size(expected));
+    for (const ControlRow& row : expected) {
+        SCOPED_TRACE(row.id);
+        in.AlignDword();
+        in.Dword();  // help id
+        EXPECT_EQ(in.Dword(), row.exStyle);
+        EXPECT_EQ(in.Dword(), row.style);
+        const short place[4] = {short(in.Word()), short(in.Word()), short(in.Word()), short(in.Word())};
+        EXPECT_EQ(place[0], row.x);
+        EXPECT_EQ(place[1], row.y);
+        EXPECT_EQ(place[2], row.cx);
+        EXPECT_EQ(place[3], row.cy);
+        EXPECT_EQ(in.Dword(), row.id);
+        EXPECT_EQ(Upper(in.Text()), Upper(row.windowClass));
+        EXPECT_EQ(in.Text(), row.text);
+        in.at += in.Word();  // creation data
+    }
+
+    found = FindResourceA(module, MAKEINTRESOURCEA(IDB_PICTURE), MAKEINTRESOURCEA(2));  // RT_BITMAP
+    ASSERT_NE(found, nullptr);
+    const auto* picture = static_cast<const BITMAPINFOHEADER*>(LockResource(LoadResource(module, found)));
+    EXPECT_EQ(picture->biWidth, 150);
+    EXPECT_EQ(picture->biHeight, 88);
+    EXPECT_EQ(picture->biBitCount, 8);
+
+    found = FindResourceA(module, MAKEINTRESOURCEA(IDI_UNINSTALL), MAKEINTRESOURCEA(14));  // RT_GROUP_ICON
+    ASSERT_NE(found, nullptr);
+    TemplateReader icons = {static_cast<const BYTE*>(LockResource(LoadResource(module, found)))};
+    icons.Word();
+    EXPECT_EQ(icons.Word(), 1);  // an icon
+    EXPECT_EQ(icons.Word(), 1);  // one image
+    EXPECT_EQ(icons.at[0], 32);
+    EXPECT_EQ(icons.at[1], 32);
+    EXPECT_EQ(icons.at[2], 16);  // colours
+    FreeLibrary(module);
+}
+
+// --- Start-up and the four states ---------------------------------------------
+
+TEST(UninstallerStates, ReadyReplayFinishedAndClose)
+{
+    TempFolder folder;
+    const std::string log = folder / "uninst.kvx";
+    WriteBytes(log, Record(1, Product) + Record(2, " Shared Files") + Record(3, folder / "readme.txt"));
+    WriteBytes(folder / "readme.txt", "read me");
+
+    Uninstaller run(CommandFor(log));
+    ASSERT_TRUE(run.Shown());
+    ExpectState(run, Ready(Product, log));
+    EXPECT_TRUE(Exists(folder / "readme.txt")) << "nothing is removed before the click";
+    char className[32] = "";
+    GetClassNameA(run.Item(IDC_PROGRESS), className, sizeof className);
+    EXPECT_STREQ(className, "msctls_progress32");
+    EXPECT_NE(SendMessageA(run.Item(IDC_PICTURE), STM_GETIMAGE, IMAGE_BITMAP, 0), 0) << "picture shown";
+
+    run.Click(IDC_UNINSTALL);
+    ExpectState(run, Finished(Product));
+    EXPECT_FALSE(Exists(folder / "readme.txt"));
+
+    run.Click(IDC_CANCEL);  // now "Finish"
+    EXPECT_EQ(run.ExitCode(), 0);
+}
+
+TEST(UninstallerStates, ReplayingShowsCaptionAndDeletion)
+{
+    TempFolder folder;
+    const std::string log = folder / "uninst.kvx";
+    // Long enough to be caught in the middle: thousands of files that are not there.
+    std::string bytes = Record(1, Product) + Record(2, " Files for Borland Delphi 7");
+    while (bytes.size() < 60000) bytes += Record(3, folder / ("gone" + std::to_string(bytes.size()) + ".dcu"));
+    WriteBytes(log, bytes);
+
+    Uninstaller run(CommandFor(log));
+    ASSERT_TRUE(run.Shown());
+    run.Post(WM_COMMAND, MAKEWPARAM(IDC_UNINSTALL, BN_CLICKED), reinterpret_cast<LPARAM>(run.Item(IDC_UNINSTALL)));
+    bool caught = false;
+    for (DWORD start = GetTickCount(); !caught && GetTickCount() - start < 5000;) {
+        if (run.StoredText(IDC_STATUS) != "Deleting the files ...") continue;
+        SuspendThread(run.MainThread());  // hold the replay where it is
+        caught = run.StoredText(IDC_STATUS) == "Deleting the files ...";
+        if (caught) {
+            EXPECT_EQ(run.StoredText(IDC_HEADLINE), Product);
+            EXPECT_EQ(run.StoredText(IDC_STAGE), " Files for Borland Delphi 7") << "leading blank kept";
+            EXPECT_TRUE(run.Visible(IDC_PROGRESS));
+            EXPECT_TRUE(run.Visible(IDC_UNINSTALL));
+            EXPECT_TRUE(run.Enabled(IDC_UNINSTALL));
+            EXPECT_EQ(run.StoredText(IDC_CANCEL), "Cancel");
+        }
+        ResumeThread(run.MainThread());
+    }
+    ASSERT_TRUE(caught) << "the replay was never seen under way";
+
+    for (DWORD start = GetTickCount(); run.StoredText(IDC_STAGE) != "Finished" && GetTickCount() - start < 10000;)
+        Sleep(20);
+    ExpectState(run, Finished(Product));
+    EXPECT_EQ(run.Progress(PBM_GETPOS), static_cast<LRESULT>(bytes.size())) << "the bar ends full";
+    run.Send(WM_CLOSE, 0);
+    EXPECT_EQ(run.ExitCode(), 0);
+}
+
+// Whatever stands behind the 13 skipped characters is the path, blanks and all.
+TEST(UninstallerStates, CommandLines)
+{
+    TempFolder folder;
+    const std::string log = folder / "uninst.kvx";
+    WriteBytes(log, Record(1, Product));
+    const std::string program = KvxpurgePath();
+    const std::string quoted = "\"" + program + "\"";
+
+    // A log path of exactly 259 characters loads; one more character is refused,
+    // although the cut path would name that very log.
+    std::string deep = folder.Path();
+    while (deep.size() < 200) {
+        deep += "\\sub folder";
+        CreateDirectoryA(deep.c_str(), nullptr);
+    }
+    const std::string longest = deep + "\\" + std::string(259 - deep.size() - 1, 'k');
+    ASSERT_EQ(longest.size(), 259u);
+    WriteBytes(longest, Record(1, Product));
+
+    const struct {
+        const char* what;
+        std::string commandLine;
+        bool ready;
+        std::string status;
+    } cases[] = {
+        {"registered form, blanks in the path", CommandFor(log), true, log},
+        {"any 13 characters are skipped", "ABCDEFGHIJKLM" + log, true, log},
+        {"nothing behind the name", "kvxpurge.exe", false, ""},
+        {"shorter than the skipped part", "kvx", false, ""},
+        {"started with its quoted path", quoted, false, quoted.substr(13)},
+        {"quoted path and log", quoted + " " + log, false, quoted.substr(13) + " " + log},
+        {"no such file", CommandFor(folder / "missing.kvx"), false, folder / "missing.kvx"},
+        {"a folder", CommandFor(folder.Path()), false, folder.Path()},
+        {"259 characters", CommandFor(longest), true, longest},
+        {"260 characters", CommandFor(longest + "x"), false, longest + "x"},
+        {"far too long", CommandFor(longest + std::string(600, 'x')), false, longest + std::string(600, 'x')},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Uninstaller run(c.commandLine, program);
+        ASSERT_TRUE(run.Shown());
+        ExpectState(run, c.ready ? Ready(Product, c.status) : WrongStart(c.status));
+        if (!c.ready) {
+            run.Click(IDC_UNINSTALL);  // reaches the disabled button all the same
+            ExpectState(run, WrongStart(c.status));
+        }
+        run.Click(IDC_CANCEL);
+        EXPECT_EQ(run.ExitCode(), 0);
+    }
+}
+
+// Escape's cancel command is ignored; the close box, Cancel and Finish all close.
+TEST(UninstallerStates, EscapeIgnoredCloseBoxCloses)
+{
+    TempFolder folder;
+    const std::string log = folder / "uninst.kvx";
+    const std::string listed = folder / "listed.txt";
+    WriteBytes(log, Record(1, Product) + Record(3, listed));
+
+    const struct {
+        const char* what;
+        std::string commandLine;
+        bool replayFirst;
+        UINT closeMessage;
+        WPARAM closeParam;
+    } cases[] = {
+        {"Wrong start, close box", "kvxpurge.exe", false, WM_SYSCOMMAND, SC_CLOSE},
+        {"Ready, close box", CommandFor(log), false, WM_SYSCOMMAND, SC_CLOSE},
+        {"Ready, WM_CLOSE", CommandFor(log), false, WM_CLOSE, 0},
+        {"Ready, Cancel", CommandFor(log), false, WM_COMMAND, IDC_CANCEL},
+        {"Finished, close box", CommandFor(log), true, WM_SYSCOMMAND, SC_CLOSE},
+        {"Finished, Finish", CommandFor(log), true, WM_COMMAND, IDC_CANCEL},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteBytes(listed, "x");
+        Uninstaller run(c.commandLine);
+        ASSERT_TRUE(run.Shown());
+        if (c.replayFirst) run.Click(IDC_UNINSTALL);
+        const std::string stage = run.Text(IDC_STAGE);
+
+        run.Send(WM_COMMAND, IDCANCEL);
+        run.Post(WM_KEYDOWN, VK_ESCAPE);
+        PostMessageA(run.Item(IDC_CANCEL), WM_KEYDOWN, VK_ESCAPE, 0);
+        EXPECT_EQ(run.ExitCode(300), -1) << "Escape closed the dialog";
+        EXPECT_EQ(run.Text(IDC_STAGE), stage);
+
+        run.Send(c.closeMessage, c.closeParam);
+        EXPECT_EQ(run.ExitCode(), 0);
+        EXPECT_EQ(Exists(listed), !c.replayFirst) << "only the replay removes files";
+    }
+}
+
+// --- The replay -----------------------------------------------------------------
+
+TEST(UninstallerReplay, DeletesExactlyTheListedFiles)
+{
+    TempFolder folder;
+    CreateDirectoryA((folder / "Delphi 7").c_str(), nullptr);
+    const std::string log = folder / "uninst.kvx";
+    const std::vector<std::string> listed = {folder / "Delphi 7\\ovanlibd7.dpk", folder / "Delphi 7\\ostrevane.dcu",
+                                             folder / "readme.txt", folder / "license.txt"};
+    const std::vector<std::string> kept = {folder / "Delphi 7\\ovanlibd7.bpl", folder / "readme.txt.bak",
+                                           folder / "notes.txt"};
+    std::string bytes = Record(1, Product) + Record(2, " Files for Borland Delphi 7") + Record(3, listed[0]) +
+                        Record(3, listed[1]) + Record(3, folder / "never written.res") +
+                        Record(2, " Shared Files") + Record(3, listed[2]) + Record(3, listed[3]) +
+                        Record(3, "") + Record(8, folder / "notes.txt") + Record(9, kept[0]) +
+                        Record(255, kept[1]);
+    WriteBytes(log, bytes);
+    for (const auto& path : listed) WriteBytes(path, "listed");
+    for (const auto& path : kept) WriteBytes(path, "kept " + path);
+
+    Uninstaller run(CommandFor(log), KvxpurgePath(), folder.Path());
+    ASSERT_TRUE(run.Shown());
+    EXPECT_EQ(run.Progress(PBM_GETRANGE, FALSE), static_cast<LRESULT>(bytes.size()));
+    EXPECT_EQ(run.Progress(PBM_GETRANGE, TRUE), 0);
+    run.Click(IDC_UNINSTALL);
+    ExpectState(run, Finished(Product));
+    EXPECT_EQ(run.Progress(PBM_GETPOS), static_cast<LRESULT>(bytes.size()));
+
+    for (const auto& path : listed) EXPECT_FALSE(Exists(path)) << path;
+    for (const auto& path : kept) EXPECT_EQ(ReadBytes(path), "kept " + path);
+    EXPECT_EQ(ReadBytes(log), bytes) << "the log itself stays";
+    EXPECT_TRUE(Exists(folder / "Delphi 7")) << "folders stay";
+    run.Click(IDC_CANCEL);
+    EXPECT_EQ(run.ExitCode(), 0);
+}
+
+TEST(UninstallerReplay, CancelInReadyRemovesNothing)
+{
+    TempFolder folder;
+    const std::string log = folder / "uninst.kvx";
+    WriteBytes(folder / "a.txt", "a");
+    WriteBytes(log, Record(1, Product) + Record(3, folder / "a.txt"));
+    Uninstaller run(CommandFor(log));
+    ASSERT_TRUE(run.Shown());
+    run.Click(IDC_CANCEL);
+    EXPECT_EQ(run.ExitCode(), 0);
+    EXPECT_EQ(ReadBytes(folder / "a.txt"), "a");
+}
+
+// The first record is carried out at start-up, whatever it is; the replay
+// begins with the second.
+TEST(UninstallerReplay, FirstRecordAtStartUpOnly)
+{
+    TempFolder folder;
+    const std::string log = folder / "uninst.kvx";
+    WriteBytes(folder / "first.txt", "1");
+    WriteBytes(folder / "second.txt", "2");
+    WriteBytes(log, Record(3, folder / "first.txt") + Record(3, folder / "second.txt"));
+    Uninstaller run(CommandFor(log));
+    ASSERT_TRUE(run.Shown());
+    EXPECT_FALSE(Exists(folder / "first.txt"));
+    EXPECT_TRUE(Exists(folder / "second.txt"));
+    EXPECT_EQ(run.Text(IDC_STATUS), "Deleting the files ...");
+    EXPECT_EQ(run.Text(IDC_HEADLINE), HeadlineText);
+    run.Click(IDC_UNINSTALL);
+    EXPECT_FALSE(Exists(folder / "second.txt"));
+    run.Click(IDC_CANCEL);
+    EXPECT_EQ(run.ExitCode(), 0);
+}
+
+// The log lists the uninstaller's own program file; it is running, so it stays.
+TEST(UninstallerReplay, OwnProgramFileSurvives)
+{
+    TempFolder folder;
+    const std::string copy = folder / "kvxpurge.exe";
+    ASSERT_TRUE(CopyFileA(KvxpurgePath().c_str(), copy.c_str(), FALSE));
+    const std::string log = folder / "uninst.kvx";
+    WriteBytes(folder / "license.txt", "licence");
+    WriteBytes(log, Record(1, Product) + Record(2, " Shared Files") + Record(3, folder / "license.txt") +
+                        Record(3, copy));
+    Uninstaller run(CommandFor(log), copy);
+    ASSERT_TRUE(run.Shown());
+    run.Click(IDC_UNINSTALL);
+    ExpectState(run, Finished(Product));
+    EXPECT_FALSE(Exists(folder / "license.txt"));
+    EXPECT_TRUE(Exists(copy));
+    run.Click(IDC_CANCEL);
+    EXPECT_EQ(run.ExitCode(), 0);
+}
+
+// Sizes, including logs the installer never writes: empty, one record, damaged.
+TEST(UninstallerReplay, SmallLargeAndDamagedLogs)
+{
+    TempFolder folder;
+    const std::string victim = folder / "victim.txt";  // present before every run
+    const std::string log = folder / "uninst.kvx";
+
+    std::string full = Record(1, Product);
+    while (full.size() < 0xFFFF - 300) full += Record(9, std::string(200, 'p'));
+    full += Record(3, victim);
+    full += Record(8, std::string(0xFFFF - full.size() - 2, 'q'));
+    ASSERT_EQ(full.size(), 0xFFFFu);
+    std::string random(8192, '\0');
+    uint32_t seed = 12345;
+    for (char& c : random) c = static_cast<char>((seed = seed * 1664525u + 1013904223u) >> 24);
+    std::string noZero = random;
+    for (char& c : noZero) c = c ? c : 'z';
+
+    const struct {
+        const char* what;
+        std::string bytes;
+        bool loads;
+        std::string headline;
+        bool victimRemoved;
+    } cases[] = {
+        {"empty file", "", true, HeadlineText, false},
+        {"product only", Record(1, Product), true, Product, false},
+        {"65535 bytes", full, true, Product, true},
+        {"65536 bytes", full + "x", false, HeadlineText, false},
+        {"one type byte", "\x03", true, HeadlineText, false},
+        {"product without its NUL", "\x01" + std::string(Product), true, HeadlineText, false},
+        {"last path without its NUL", Record(1, Product) + "\x03" + victim, true, Product, false},
+        {"last path cut to another name", Record(1, Product) + "\x03" + victim.substr(0, victim.size() - 4), true,
+         Product, false},
+        {"zero type byte ends the log", Record(1, Product) + Record(0, "x") + Record(3, victim), true, Product, false},
+        {"zero type byte after a file", Record(1, Product) + Record(3, victim) + std::string(3, '\0'), true,
+         Product, true},
+        {"random bytes", random, true, "", false},
+        {"random bytes, no zero", noZero, true, HeadlineText, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteBytes(victim, "v");
+        WriteBytes(folder / "victim", "cut name");
+        WriteBytes(log, c.bytes);
+        Uninstaller run(CommandFor(log), KvxpurgePath(), folder.Path());
+        ASSERT_TRUE(run.Shown());
+        if (!c.loads) {
+            ExpectState(run, WrongStart(log));
+            run.Click(IDC_CANCEL);
+            EXPECT_EQ(run.ExitCode(), 0);
+            EXPECT_TRUE(Exists(victim));
+            continue;
+        }
+        EXPECT_EQ(run.Progress(PBM_GETRANGE, FALSE), static_cast<LRESULT>(c.bytes.size()));
+        if (!c.headline.empty()) EXPECT_EQ(run.Text(IDC_HEADLINE), c.headline);
+        EXPECT_TRUE(run.Enabled(IDC_UNINSTALL));
+        run.Click(IDC_UNINSTALL);
+        EXPECT_EQ(run.Text(IDC_STAGE), "Finished");
+        EXPECT_FALSE(run.Visible(IDC_UNINSTALL));
+        EXPECT_EQ(Exists(victim), !c.victimRemoved);
+        EXPECT_EQ(ReadBytes(folder / "victim"), "cut name");
+        EXPECT_EQ(ReadBytes(log), c.bytes);
+        run.Send(WM_COMMAND, IDC_UNINSTALL);  // the button is gone; a sent click replays nothing
+        EXPECT_EQ(Exists(victim), !c.victimRemoved);
+        run.Click(IDC_CANCEL);
+        EXPECT_EQ(run.ExitCode(), 0);
+    }
+}
+
+// --- Registry records ----------------------------------------------------------
+
+const char TestKey[] = "Software\\Quillmere\\OstrevaneTest";
+const char RootProbe[] = "OstrevaneTestProbe";  // a value right under HKLM
+
+struct RegistryFixture : ::testing::Test {
+    void SetUp() override { TearDown(); }
+    void TearDown() override
+    {
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, TestKey);
+        RegDeleteTreeA(HKEY_CURRENT_USER, TestKey);
+        RegDeleteValueA(HKEY_LOCAL_MACHINE, RootProbe);
+    }
+    static void SetValue(HKEY root, const std::string& key, const char* name)
+    {
+        HKEY handle;
+        ASSERT_EQ(RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle, nullptr),
+                  ERROR_SUCCESS);
+        RegSetValueExA(handle, name, 0, REG_SZ, reinterpret_cast<const BYTE*>("v"), 2);
+        RegCloseKey(handle);
+    }
+    static bool HasKey(HKEY root, const std::string& key)
+    {
+        HKEY handle;
+        if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) return false;
+        RegCloseKey(handle);
+        return true;
+    }
+    static bool HasValue(HKEY root, const std::string& key, const char* name)
+    {
+        return RegGetValueA(root, key.c_str(), name, RRF_RT_ANY, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    }
+};
+
+TEST_F(RegistryFixture, RecordsFourToSevenNameTheirKeyOrValue)
+{
+    const std::string held = std::string(TestKey) + "\\Held";
+    const std::string leaf = std::string(TestKey) + "\\Leaf";
+    const std::string other = std::string(TestKey) + "\\Other";
+
+    struct Expect {
+        HKEY root;
+        std::string key;
+        const char* value;  // null: the key itself
+        bool present;
+    };
+    const struct {
+        const char* what;
+        std::string records;
+        std::vector<Expect> after;
+    } cases[] = {
+        {"4 then 5 deletes one value of the held key",
+         Record(4, held) + Record(5, "Doomed"),
+         {{HKEY_LOCAL_MACHINE, held, "Doomed", false}, {HKEY_LOCAL_MACHINE, held, "Kept", true},
+          {HKEY_LOCAL_MACHINE, held, "", true}}},
+        {"5 closes the key: a second 5 finds none",
+         Record(4, held) + Record(5, "Doomed") + Record(5, "Kept"),
+         {{HKEY_LOCAL_MACHINE, held, "Doomed", false}, {HKEY_LOCAL_MACHINE, held, "Kept", true}}},
+        {"5 without 4 acts on nothing", Record(5, "Doomed"), {{HKEY_LOCAL_MACHINE, held, "Doomed", true}}},
+        {"5 with an empty name keeps the default value",
+         Record(4, held) + Record(5, "") + Record(5, "Doomed"),
+         {{HKEY_LOCAL_MACHINE, held, "", true}, {HKEY_LOCAL_MACHINE, held, "Doomed", true}}},
+        {"4 of a missing key holds nothing",
+         Record(4, held) + Record(4, std::string(TestKey) + "\\Missing") + Record(5, "Doomed"),
+         {{HKEY_LOCAL_MACHINE, held, "Doomed", true}}},
+        {"6 deletes the user key only",
+         Record(6, leaf),
+         {{HKEY_CURRENT_USER, leaf, nullptr, false}, {HKEY_CURRENT_USER, other, nullptr, true},
+          {HKEY_LOCAL_MACHINE, leaf, nullptr, true}}},
+        {"7 deletes the machine key only",
+         Record(7, leaf),
+         {{HKEY_LOCAL_MACHINE, leaf, nullptr, false}, {HKEY_LOCAL_MACHINE, other, nullptr, true},
+          {HKEY_CURRENT_USER, leaf, nullptr, true}}},
+        {"empty names act on nothing",
+         Record(4, "") + Record(5, RootProbe) + Record(6, "") + Record(7, ""),
+         {{HKEY_LOCAL_MACHINE, "", RootProbe, true}, {HKEY_CURRENT_USER, leaf, nullptr, true},
+          {HKEY_LOCAL_MACHINE, "Software", nullptr, true}}},
+        {"8 does nothing", Record(8, leaf), {{HKEY_LOCAL_MACHINE, leaf, nullptr, true}}},
+    };
+    TempFolder folder;
+    const std::string log = folder / "uninst.kvx";
+    {
+        SCOPED_TRACE("4 as the first record, carried out at start-up");
+        SetValue(HKEY_LOCAL_MACHINE, held, "Doomed");
+        WriteBytes(log, Record(4, held) + Record(5, "Doomed"));
+        Uninstaller run(CommandFor(log));
+        ASSERT_TRUE(run.Shown());
+        EXPECT_EQ(run.Text(IDC_STATUS), "Washes the registry ...");
+        EXPECT_TRUE(HasValue(HKEY_LOCAL_MACHINE, held, "Doomed"));
+        run.Click(IDC_UNINSTALL);
+        EXPECT_FALSE(HasValue(HKEY_LOCAL_MACHINE, held, "Doomed"));
+        run.Click(IDC_CANCEL);
+        EXPECT_EQ(run.ExitCode(), 0);
+    }
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TearDown();
+        SetValue(HKEY_LOCAL_MACHINE, held, "Doomed");
+        SetValue(HKEY_LOCAL_MACHINE, held, "Kept");
+        SetValue(HKEY_LOCAL_MACHINE, held, "");
+        ASSERT_EQ(RegSetValueExA(HKEY_LOCAL_MACHINE, RootProbe, 0, REG_SZ, reinterpret_cast<const BYTE*>("v"), 2),
+                  ERROR_SUCCESS);
+        for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+            SetValue(root, leaf, "x");
+            SetValue(root, other, "x");
+        }
+        WriteBytes(log, Record(1, Product) + c.records);
+        Uninstaller run(CommandFor(log));
+        ASSERT_TRUE(run.Shown());
+        run.Click(IDC_UNINSTALL);
+        EXPECT_EQ(run.Text(IDC_STAGE), "Finished");
+        run.Click(IDC_CANCEL);
+        EXPECT_EQ(run.ExitCode(), 0);
+        for (const Expect& e : c.after) {
+            const bool present = e.value ? HasValue(e.root, e.key, e.value) : HasKey(e.root, e.key);
+            EXPECT_EQ(present, e.present) << (e.root == HKEY_CURRENT_USER ? "HKCU\\" : "HKLM\\") << e.key
+                                          << (e.value ? std::string(" value \"") + e.value + "\"" : "");
+        }
+    }
+}
+
+}  // namespace
