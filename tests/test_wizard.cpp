@@ -41,6 +41,7 @@ void SavePicture(HWND window, const char* name)
 {
     const std::string folder = BuildFolder() + "\\screenshots";
     CreateDirectoryA(folder.c_str(), nullptr);
+    Sleep(400);  // let the page paint first
     SaveWindowPicture(window, folder + "\\" + name + ".bmp");
 }
 

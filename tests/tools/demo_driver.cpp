@@ -1,0 +1,223 @@
+// The demo's hands and eyes inside Wine: prepares simulated Delphi 7 and
+// C++Builder 6 installations, clicks through install.exe and kvxpurge, and
+// reports what each step left behind.
+//   demo_driver prepare ROOT
+//   demo_driver install ROOT DESTINATION PICTURES [--interactive]
+//   demo_driver state DESTINATION
+//   demo_driver uninstall PICTURES [--interactive]
+//   demo_driver after DESTINATION
+#include <windows.h>
+
+#include <cstdio>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "../drive_kit.h"
+#include "../gui_driver.h"
+#include "../simulated_ide.h"
+
+namespace {
+
+constexpr char UninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Ostrevane";
+constexpr char ProductKey[] = "Software\\Quillmere\\Ostrevane";
+constexpr char HelpKey[] = "Software\\Microsoft\\Windows\\Help";
+constexpr int DemoRows[] = {4, 8};  // Delphi 7 and C++Builder 6
+
+std::string Shown(const std::string& text)
+{
+    std::string out;
+    for (char c : text) {
+        if (c == '\r') out += "\\r";
+        else if (c == '\n') out += "\\n";
+        else out += c;
+    }
+    return out;
+}
+
+void Line(const std::string& text) { std::printf("  %s\n", text.c_str()); }
+
+std::string RootOf(const SimulatedIde& ide)
+{
+    return RegistryText(HKEY_LOCAL_MACHINE, ide.registryKey, "RootDir");
+}
+
+int Prepare(const std::string& root)
+{
+    // A demo starts from a clean slate each time.
+    RemoveSimulatedIdeKeys();
+    DeleteTree(HKEY_LOCAL_MACHINE, ProductKey);
+    DeleteTree(HKEY_LOCAL_MACHINE, UninstallKey);
+    RemoveTree(root);
+    CreateDirectoryA(root.c_str(), nullptr);
+    for (int row : DemoRows) {
+        const SimulatedIde& ide = SimulatedIdes[row];
+        const std::string folder = CreateSimulatedIde(ide, root);
+        Line(std::string(ide.folder) + ": HKLM\\" + ide.registryKey + " RootDir = " + folder);
+        std::string tools;
+        for (const char* tool : ide.tools)
+            if (tool) tools += std::string(tools.empty() ? "" : ", ") + tool;
+        Line("  stand-in tools in Bin: " + tools + "; help files in Help: " + ide.helpFiles[0] + ", " +
+             ide.helpFiles[1] + ", " + ide.gidFile);
+        // A search path of the user's own, which the installer must keep.
+        const std::string library = std::string(ide.registryKey) + "\\Library";
+        HKEY key = nullptr;
+        RegCreateKeyExA(HKEY_CURRENT_USER, library.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr);
+        const std::string path = row == 4 ? "$(DELPHI)\\Lib;$(DELPHI)\\Bin;$(DELPHI)\\Imports" : "$(BCB)\\Lib;$(BCB)\\Lib\\Obj";
+        RegSetValueExA(key, "Search Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
+                       static_cast<DWORD>(path.size() + 1));
+        RegCloseKey(key);
+        Line("  HKCU\\" + library + " Search Path = " + path);
+    }
+    return 0;
+}
+
+int Install(const std::string& destination, const std::string& pictures, bool interactive)
+{
+    if (interactive) {
+        ChildProcess process;
+        if (!process.Start(BuildFolder() + "\\install.exe", "install.exe")) return 1;
+        Line("install.exe is on your display: click through its four pages.");
+        while (process.Wait(1000) < 0) {
+        }
+        Line("install.exe ended");
+        return 0;
+    }
+    const InstallerRun run = RunInstaller(BuildFolder() + "\\install.exe", destination, {" Demo Projects Files"}, pictures);
+    Line("page 2 listed (1 = ticked):");
+    for (const std::string& item : run.listed) Line("    " + item);
+    Line("page 2 proposed the folder " + run.proposed);
+    Line("the user unticked \" Demo Projects Files\" with the mouse and typed the folder " + destination);
+    Line("page 4 reached: " + std::string(run.finished ? "yes" : "no") + ", progress bar at " +
+         std::to_string(run.progress) + " of 100, install.exe exit code " + std::to_string(run.exitCode));
+    if (!run.failure.empty()) {
+        Line("FAILED: " + run.failure);
+        return 1;
+    }
+    return 0;
+}
+
+void ListFiles(const std::string& folder, const std::string& base)
+{
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return;
+    do {
+        const std::string name = data.cFileName;
+        if (name == "." || name == "..") continue;
+        const std::string path = folder + "\\" + name;
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            ListFiles(path, base);
+        } else {
+            char size[32];
+            std::snprintf(size, sizeof size, "%8lu", static_cast<unsigned long>(data.nFileSizeLow));
+            Line(std::string(size) + "  " + path.substr(base.size() + 1));
+        }
+    } while (FindNextFileA(find, &data));
+    FindClose(find);
+}
+
+int State(const std::string& destination)
+{
+    Line("files in " + destination + ":");
+    ListFiles(destination, destination);
+    const std::string sys = SystemFolder();
+    Line("files in the system folder " + sys + ":");
+    for (const char* file : {"kvxpurge.exe", "ovanlibd7.bpl", "ovanlibb6.bpl"})
+        if (FileExists(sys + "\\" + file)) Line("          " + std::string(file));
+    Line("registry:");
+    for (const char* value : {"DisplayName", "UninstallString"})
+        Line(std::string("HKLM\\") + UninstallKey + " " + value + " = " + RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, value));
+    Line(std::string("HKLM\\") + ProductKey + " RootDir = " + RegistryText(HKEY_LOCAL_MACHINE, ProductKey, "RootDir"));
+    for (const char* value : {"ostrevane.hlp", "ostrevane.cnt"})
+        Line(std::string("HKLM\\") + HelpKey + " " + value + " = " + RegistryText(HKEY_LOCAL_MACHINE, HelpKey, value));
+    for (int row : DemoRows) {
+        const SimulatedIde& ide = SimulatedIdes[row];
+        const std::string sub = destination + "\\" + ide.subFolder;
+        const std::string package = sub + "\\" + ide.package + ide.packageExt;
+        const std::string packages = std::string(ide.registryKey) + "\\Known Packages";
+        const std::string library = std::string(ide.registryKey) + "\\Library";
+        Line("HKCU\\" + packages + " " + package + " = " +
+             RegistryText(HKEY_CURRENT_USER, packages.c_str(), package.c_str()));
+        Line("HKCU\\" + library + " Search Path = " + RegistryText(HKEY_CURRENT_USER, library.c_str(), ide.searchValue));
+        const std::string root = RootOf(ide);
+        for (const std::string& call : ToolCalls(root)) Line("tool call: " + call);
+        for (const char* help : ide.helpFiles)
+            if (help) Line(std::string(ide.folder) + "\\Help\\" + help + ": " + Shown(ReadFileText(root + "\\Help\\" + help)));
+        Line(std::string(ide.folder) + "\\Help\\" + ide.gidFile + (FileExists(root + "\\Help\\" + ide.gidFile) ? " is still there" : " was removed"));
+    }
+    return 0;
+}
+
+int Uninstall(const std::string& pictures, bool interactive)
+{
+    const std::string command = RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "UninstallString");
+    Line("the registered UninstallString: " + command);
+    if (interactive) {
+        ChildProcess process;
+        const std::string program = command.substr(0, command.find(' '));
+        if (!process.Start(SystemFolder() + "\\" + program, command)) return 1;
+        Line("kvxpurge is on your display: press \"Uninstall !!!\", then Finish.");
+        while (process.Wait(1000) < 0) {
+        }
+        return 0;
+    }
+    const UninstallerRun run = RunUninstaller(command, pictures);
+    Line("kvxpurge showed: " + Shown(run.headline));
+    Line("              and: " + run.stage);
+    Line("after \"Uninstall !!!\": " + run.finishedStage + " / " + run.finishedStatus + ", exit code " +
+         std::to_string(run.exitCode));
+    if (!run.failure.empty()) {
+        Line("FAILED: " + run.failure);
+        return 1;
+    }
+    return 0;
+}
+
+int After(const std::string& destination)
+{
+    const std::vector<LogRecord> log = ReadUninstallLog(destination + "\\uninst.kvx");
+    int removed = 0, kept = 0;
+    for (const LogRecord& r : log) {
+        if (r.type != 3) continue;
+        if (FileExists(r.text)) {
+            Line("still there: " + r.text + "  (the running uninstaller's own file)");
+            ++kept;
+        } else {
+            ++removed;
+        }
+    }
+    Line(std::to_string(removed) + " logged files removed, " + std::to_string(kept) + " kept");
+    Line("what stays by design:");
+    Line("files left in " + destination + ":");
+    ListFiles(destination, destination);
+    const std::string sys = SystemFolder();
+    for (const char* file : {"ovanlibd7.bpl", "ovanlibb6.bpl"})
+        if (FileExists(sys + "\\" + file)) Line("package copy in the system folder: " + std::string(file));
+    Line(std::string("HKLM\\") + UninstallKey + " DisplayName = " + RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "DisplayName"));
+    Line(std::string("HKLM\\") + ProductKey + " RootDir = " + RegistryText(HKEY_LOCAL_MACHINE, ProductKey, "RootDir"));
+    for (int row : DemoRows) {
+        const SimulatedIde& ide = SimulatedIdes[row];
+        const std::string library = std::string(ide.registryKey) + "\\Library";
+        Line("HKCU\\" + library + " Search Path = " + RegistryText(HKEY_CURRENT_USER, library.c_str(), ide.searchValue));
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    const bool interactive = !args.empty() && args.back() == "--interactive";
+    const std::string verb = args.empty() ? "" : args[0];
+    int rc = 2;
+    if (verb == "prepare" && args.size() >= 2) rc = Prepare(args[1]);
+    else if (verb == "install" && args.size() >= 4) rc = Install(args[2], args[3], interactive);
+    else if (verb == "state" && args.size() >= 2) rc = State(args[1]);
+    else if (verb == "uninstall" && args.size() >= 2) rc = Uninstall(args[1], interactive);
+    else if (verb == "after" && args.size() >= 2) rc = After(args[1]);
+    else std::fprintf(stderr, "usage: demo_driver prepare|install|state|uninstall|after ...\n");
+    std::fflush(stdout);
+    return rc;
+}
