@@ -7,11 +7,6 @@
 #include "gui_driver.h"
 #include "simulated_ide.h"
 
-namespace {
-
-constexpr char WizardCaption[] = "Ostrevane Installation";
-constexpr char UninstallerCaption[] = "Uninstall - Quillmere";
-
 std::vector<std::string> ListItems(HWND dialog)
 {
     std::vector<std::string> items;
@@ -36,6 +31,11 @@ void ClickListItem(HWND dialog, int index)
     PostMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
     PostMessageA(list, WM_LBUTTONUP, 0, at);
 }
+
+namespace {
+
+constexpr char WizardCaption[] = "Ostrevane Installation";
+constexpr char UninstallerCaption[] = "Uninstall - Quillmere";
 
 bool OnPage(HWND dialog, int page, DWORD ms)
 {

@@ -2,6 +2,8 @@
 // A whole installation through install.exe's wizard and a whole removal
 // through kvxpurge, as a user clicks through them. Shared by the round-trip
 // tests and the demo.
+#include <windows.h>
+
 #include <set>
 #include <string>
 #include <vector>
@@ -32,6 +34,11 @@ struct UninstallerRun {
 // Starts the command line as Windows starts an UninstallString, clicks
 // "Uninstall !!!", waits for "Finished" and clicks Finish.
 UninstallerRun RunUninstaller(const std::string& commandLine, const std::string& pictureFolder = "");
+
+// The wizard's check list items ("caption=data") read across processes, and
+// a click on one item as the mouse makes it.
+std::vector<std::string> ListItems(HWND dialog);
+void ClickListItem(HWND dialog, int index);
 
 std::string SystemFolder();
 std::string BuildFolder();  // the build folder, two levels above the running test program

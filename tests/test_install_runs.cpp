@@ -9,32 +9,13 @@
 #include <vector>
 
 #include "catalogue.h"
+#include "drive_kit.h"
 #include "interpreter.h"
 #include "simulated_ide.h"
 #include "templates.h"
 #include "uninstall_log.h"
 
 namespace {
-
-struct Record {
-    int type;
-    std::string text;
-};
-
-std::vector<Record> ReadLog(const std::string& path)
-{
-    std::vector<Record> records;
-    const std::string bytes = ReadFileText(path);
-    if (bytes == "<missing>") return records;
-    std::size_t at = 0;
-    while (at < bytes.size()) {
-        std::size_t end = bytes.find('\0', at + 1);
-        if (end == std::string::npos) end = bytes.size();
-        records.push_back({static_cast<unsigned char>(bytes[at]), bytes.substr(at + 1, end - at - 1)});
-        at = end + 1;
-    }
-    return records;
-}
 
 std::string Resource(int number)
 {
@@ -128,7 +109,7 @@ protected:
         AdvanceWizardPage = nullptr;
         EXPECT_EQ(pagesAdvanced, 1);
         WriteLog();
-        log_ = ReadLog(home_ + "\\uninst.kvx");
+        log_ = ReadUninstallLog(home_ + "\\uninst.kvx");
     }
 
     std::string Sub(const SimulatedIde& ide) const { return home_ + "\\" + ide.subFolder; }
@@ -136,7 +117,7 @@ protected:
     InstallTarget saved_[TargetCount + 1];
     std::string root_, home_, sys_;
     std::string folders_[9];
-    std::vector<Record> log_;
+    std::vector<LogRecord> log_;
 };
 
 TEST_F(InstallRun, DelphiSevenAloneWritesExactlyTwelveRecords)
@@ -218,7 +199,7 @@ TEST_F(InstallRun, EveryRowAtOnce)
     RunInstall();
     ASSERT_EQ(log_.size(), 94u);
     int captions = 0, files = 0;
-    for (const Record& r : log_) {
+    for (const LogRecord& r : log_) {
         captions += r.type == 2;
         files += r.type == 3;
     }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "drive_kit.h"
 #include "gui_driver.h"
 #include "simulated_ide.h"
 
@@ -20,22 +21,6 @@ constexpr char Description[] =
     "Ostrevane component version 3.10 (trial)\rCopyright (c) 1999-2004 Quillmere Software"
     "\r\rDelphi/CBuilder component for handling standard Windows calculator";
 constexpr char UninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Ostrevane";
-
-std::string BuildFolder()
-{
-    char self[MAX_PATH];
-    GetModuleFileNameA(nullptr, self, MAX_PATH);
-    std::string path = self;
-    path = path.substr(0, path.rfind('\\'));      // build\tests
-    return path.substr(0, path.rfind('\\'));      // build
-}
-
-std::string SystemFolder()
-{
-    char sys[MAX_PATH];
-    GetSystemDirectoryA(sys, MAX_PATH);
-    return sys;
-}
 
 void SavePicture(HWND window, const char* name)
 {
@@ -87,30 +72,8 @@ protected:
         PostMessageA(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, button)));
     }
 
-    std::vector<std::string> ListItems(HWND dialog)
-    {
-        std::vector<std::string> items;
-        HWND list = GetDlgItem(dialog, 121);
-        const int count = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
-        for (int i = 0; i < count; ++i) {
-            // Across processes the wide message carries the text intact.
-            wchar_t text[256] = L"";
-            SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
-            char narrow[256] = "";
-            WideCharToMultiByte(CP_ACP, 0, text, -1, narrow, sizeof narrow, nullptr, nullptr);
-            items.push_back(std::string(narrow) + "=" + std::to_string(SendMessageA(list, LB_GETITEMDATA, i, 0)));
-        }
-        return items;
-    }
-
-    void ClickItem(HWND dialog, int index)
-    {
-        HWND list = GetDlgItem(dialog, 121);
-        const int height = static_cast<int>(SendMessageA(list, LB_GETITEMHEIGHT, 0, 0));
-        const LPARAM at = MAKELPARAM(40, index * height + height / 2);
-        PostMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
-        PostMessageA(list, WM_LBUTTONUP, 0, at);
-    }
+    std::vector<std::string> ListItems(HWND dialog) { return ::ListItems(dialog); }
+    void ClickItem(HWND dialog, int index) { ClickListItem(dialog, index); }
 
     std::string root_;
     ChildProcess process_;
