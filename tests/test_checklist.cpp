@@ -3,11 +3,19 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstddef>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "checklist.h"
+
+// The record's layout is the one the wizard's callers are written against.
+static_assert(offsetof(CheckListState, previousParentUserData) == 20, "window fields first");
+static_assert(offsetof(CheckListState, clickArm) == 24 && offsetof(CheckListState, textOffset) == 32, "counters");
+static_assert(offsetof(CheckListState, checkBoxRect) == 36 && offsetof(CheckListState, textBuffer) == 52,
+              "box, then text");
+static_assert(offsetof(CheckListState, textMetrics) == 308, "metrics last");
 
 namespace {
 
@@ -457,6 +465,9 @@ TEST_F(CheckList, ItemPaintLeavesBandBoxAndTextWhereDesigned)
         EXPECT_NE(canvas.At(33, 19), window) << "box inset 3 from the item's corner";
         EXPECT_NE(canvas.At(45, 31), window);
         EXPECT_EQ(canvas.At(32, 18), window) << "inside the band, left of the box";
+        Draw(canvas, 4, ODA_DRAWENTIRE, 0, {30, 16, Canvas::Width, 32});
+        EXPECT_GT(canvas.Count(18, 16, 30, 32, windowText), 0) << "text from x 18";
+        EXPECT_EQ(canvas.Count(0, 0, Canvas::Width, 16, Sentinel), Canvas::Width * 16) << "nothing above the item";
     }
 
     // Text from x 18 in the text colour; focus frame only on focused or selected items.
