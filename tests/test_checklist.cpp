@@ -52,8 +52,8 @@ INT_PTR CALLBACK DialogProc(HWND, UINT message, WPARAM, LPARAM) { return message
 
 struct Seen {
     UINT message;
-    WPARAM wParam;
-    LPARAM lParam;
+    WPARAM wParam;  // for WM_DRAWITEM: the itemID
+    LPARAM lParam;  // for WM_DRAWITEM: the itemAction
 };
 
 // Subclasses placed before attaching: they see what the check list passes on.
