@@ -378,3 +378,30 @@ TEST_F(Wizard, ClosingDuringTheInstallationEndsWithoutALog)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Wizard, AnsweringNoDuringTheInstallationLetsItGoOn)
+{
+    for (const SimulatedIde& ide : SimulatedIdes) CreateSimulatedIde(ide, root_);
+    HWND dialog = Start();
+    ASSERT_TRUE(dialog);
+    Click(dialog, 202);
+    ASSERT_TRUE(OnPage(dialog, 2));
+    const std::string home = root_ + "\\Kept";
+    TypeText(GetDlgItem(dialog, 120), home);
+    Click(dialog, 202);
+    ASSERT_TRUE(OnPage(dialog, 3));
+    PostMessageA(dialog, WM_CLOSE, 0, 0);
+    HWND box = Question();
+    ASSERT_TRUE(box);
+    Answer(box, IDNO);
+    ASSERT_TRUE(OnPage(dialog, 4));
+    ASSERT_TRUE(WaitUntil([&] { return ItemEnabled(dialog, 203); }, 10000));
+    EXPECT_TRUE(FileExists(home + "\\uninst.kvx"));
+    EXPECT_TRUE(FileExists(home + "\\CBuilder6\\ovanlibb6.bpl")) << "every chosen script ran to its end";
+    Click(dialog, 203);
+    EXPECT_EQ(process_.Wait(10000), 0);
+}
+
+}  // namespace
