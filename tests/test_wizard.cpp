@@ -75,6 +75,8 @@ protected:
     std::vector<std::string> ListItems(HWND dialog) { return ::ListItems(dialog); }
     void ClickItem(HWND dialog, int index) { ClickListItem(dialog, index); }
 
+    HWND CloseDuringInstallation(const std::string& home, HWND* dialog);
+
     std::string root_;
     ChildProcess process_;
 };
@@ -356,19 +358,28 @@ TEST_F(Wizard, AnEarlierInstallationDecidesTheFolderAndTypedTextAfterBrowsingWin
     EXPECT_EQ(process_.Wait(10000), 0);
 }
 
-TEST_F(Wizard, ClosingDuringTheInstallationEndsWithoutALog)
+// Every environment installed into home, with a close request sent while
+// page 3 runs: the question box it brings up.
+HWND Wizard::CloseDuringInstallation(const std::string& home, HWND* dialogOut)
 {
     for (const SimulatedIde& ide : SimulatedIdes) CreateSimulatedIde(ide, root_);
     HWND dialog = Start();
-    ASSERT_TRUE(dialog);
+    *dialogOut = dialog;
+    if (!dialog) return nullptr;
     Click(dialog, 202);
-    ASSERT_TRUE(OnPage(dialog, 2));
-    const std::string home = root_ + "\\Closed";
+    if (!OnPage(dialog, 2)) return nullptr;
     TypeText(GetDlgItem(dialog, 120), home);
     Click(dialog, 202);
-    ASSERT_TRUE(OnPage(dialog, 3));
+    if (!OnPage(dialog, 3)) return nullptr;
     PostMessageA(dialog, WM_CLOSE, 0, 0);
-    HWND box = Question();
+    return Question();
+}
+
+TEST_F(Wizard, ClosingDuringTheInstallationEndsWithoutALog)
+{
+    const std::string home = root_ + "\\Closed";
+    HWND dialog = nullptr;
+    HWND box = CloseDuringInstallation(home, &dialog);
     ASSERT_TRUE(box);
     EXPECT_EQ(ItemText(dialog, 107), "Page 3/4") << "the installation went on while asking";
     Answer(box, IDYES);
@@ -377,23 +388,11 @@ TEST_F(Wizard, ClosingDuringTheInstallationEndsWithoutALog)
     EXPECT_FALSE(FileExists(home + "\\uninst.kvx"));
 }
 
-}  // namespace
-
-namespace {
-
 TEST_F(Wizard, AnsweringNoDuringTheInstallationLetsItGoOn)
 {
-    for (const SimulatedIde& ide : SimulatedIdes) CreateSimulatedIde(ide, root_);
-    HWND dialog = Start();
-    ASSERT_TRUE(dialog);
-    Click(dialog, 202);
-    ASSERT_TRUE(OnPage(dialog, 2));
     const std::string home = root_ + "\\Kept";
-    TypeText(GetDlgItem(dialog, 120), home);
-    Click(dialog, 202);
-    ASSERT_TRUE(OnPage(dialog, 3));
-    PostMessageA(dialog, WM_CLOSE, 0, 0);
-    HWND box = Question();
+    HWND dialog = nullptr;
+    HWND box = CloseDuringInstallation(home, &dialog);
     ASSERT_TRUE(box);
     Answer(box, IDNO);
     ASSERT_TRUE(OnPage(dialog, 4));
