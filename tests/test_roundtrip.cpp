@@ -118,6 +118,21 @@ TEST_P(RoundTrip, InstallThenUninstall)
         for (const char* help : ide.helpFiles)
             if (help) EXPECT_NE(ReadFileText(folders[row] + "\\Help\\" + help).find("ostrevane.hlp"), std::string::npos);
     }
+    // Under WoW64 the 32-bit installer writes into the 32-bit views: the
+    // system folder is SysWOW64, the machine keys are under Wow6432Node.
+    BOOL wow64 = FALSE;
+    IsWow64Process(GetCurrentProcess(), &wow64);
+    if (wow64) {
+        char wowFolder[MAX_PATH] = "";
+        ASSERT_NE(GetSystemWow64DirectoryA(wowFolder, MAX_PATH), 0u);
+        EXPECT_TRUE(FileExists(std::string(wowFolder) + "\\kvxpurge.exe"));
+        HKEY key = nullptr;
+        EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE,
+                                "Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Ostrevane", 0,
+                                KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key),
+                  ERROR_SUCCESS);
+        if (key) RegCloseKey(key);
+    }
     const std::string command = RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "UninstallString");
     EXPECT_EQ(command, "kvxpurge.exe " + home_ + "\\uninst.kvx");
 
