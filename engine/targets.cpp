@@ -53,11 +53,11 @@ void FillTargetList()
         if (!AppendText(DestinationPath, PathSize, ProposedFolder)) CopyText(DestinationPath, PathSize, ProposedFolder);
         destinationProposed = true;
     }
+    // A failed read leaves the empty text: no earlier installation, nothing
+    // for the search path to remove.
     char* homeOld = VariableTable[HomeOld].value;
     if (ReadRegistryText(HKEY_LOCAL_MACHINE, ProductKey, "RootDir", homeOld, PathSize) > 0)
         CopyText(DestinationPath, PathSize, homeOld);
-    else
-        homeOld[0] = '\0';  // no earlier installation: nothing for the search path to remove
     SetDlgItemTextA(WizardWindow, DestinationEditId, DestinationPath);
 }
 

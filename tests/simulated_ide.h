@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "test_files.h"
+
 struct SimulatedIde {
     int row;                 // the TargetTable row, 0..8
     const char* folder;      // below the simulation root
@@ -21,11 +23,6 @@ struct SimulatedIde {
 
 extern const SimulatedIde SimulatedIdes[9];
 
-std::string ReadFileText(const std::string& path);
-bool WriteFileText(const std::string& path, const std::string& text);
-bool FileExists(const std::string& path);
-std::string TestFolder(const char* name);  // a fresh folder under the temp folder
-void RemoveTree(const std::string& path);
 std::string StandInPath();                 // build\tests\standin.exe
 
 // Creates the environment's folder with Bin tools and Help files under root and
@@ -34,6 +31,3 @@ std::string CreateSimulatedIde(const SimulatedIde& ide, const std::string& root)
 void RemoveSimulatedIdeKeys();
 // The calls the stand-in tools recorded: "tool|command line|folder" lines.
 std::vector<std::string> ToolCalls(const std::string& ideFolder);
-
-std::string RegistryText(HKEY root, const char* key, const char* value);  // "<missing>" when absent
-void DeleteTree(HKEY root, const char* key);

@@ -12,6 +12,7 @@
 #include "catalogue.h"
 #include "interpreter.h"
 #include "templates.h"
+#include "test_files.h"
 #include "uninstall_log.h"
 
 namespace {
@@ -35,51 +36,15 @@ std::string OwnFolder()
     return path.substr(0, path.find_last_of('\\'));
 }
 
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 bool IsFolder(const std::string& path)
 {
     DWORD attributes = GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-std::string ReadAll(const std::string& path)
-{
-    std::string bytes;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return "<missing>";
-    char chunk[4096];
-    DWORD got = 0;
-    while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got) bytes.append(chunk, got);
-    CloseHandle(file);
-    return bytes;
-}
-
 void WriteAll(const std::string& path, const std::string& bytes)
 {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
-    DWORD written = 0;
-    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-}
-
-void RemoveTree(const std::string& path)
-{
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = found.cFileName;
-            if (name == "." || name == "..") continue;
-            std::string child = path + "\\" + name;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(child);
-            else
-                DeleteFileA(child.c_str());
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-    }
-    RemoveDirectoryA(path.c_str());
+    ASSERT_TRUE(WriteFileText(path, bytes)) << path;
 }
 
 // A registry value as raw bytes; "<missing>" when it cannot be read.
@@ -197,10 +162,10 @@ TEST_F(Interpreter, ExtractResourceWritesThePayloadAndLogsEveryPath)
         {"$HOME_DIR$\\missing.dcu", 599, 0, ScriptOp::ExtractResource},  // no such resource
         {"$HOME_DIR$\\nofolder\\x.txt", 502, 0, ScriptOp::ExtractResource},
     });
-    EXPECT_EQ(ReadAll(Path("bytes.bin")), allBytes);
-    EXPECT_EQ(ReadAll(Path("text.txt")), "Ostrevane payload\r\nsecond line\r\n");
-    EXPECT_EQ(ReadAll(Path("missing.dcu")), "") << "a missing resource leaves an existing, empty file";
-    EXPECT_FALSE(Exists(Path("nofolder")));
+    EXPECT_EQ(ReadFileText(Path("bytes.bin")), allBytes);
+    EXPECT_EQ(ReadFileText(Path("text.txt")), "Ostrevane payload\r\nsecond line\r\n");
+    EXPECT_EQ(ReadFileText(Path("missing.dcu")), "") << "a missing resource leaves an existing, empty file";
+    EXPECT_FALSE(FileExists(Path("nofolder")));
     const Records expected = {{3, Path("bytes.bin")},
                               {3, Path("text.txt")},
                               {3, Path("missing.dcu")},
@@ -213,7 +178,7 @@ TEST_F(Interpreter, ExtractResourceReplacesAnExistingFile)
     WriteAll(Path("text.txt"), std::string(1000, 'x'));
     SetVariable(HomeDir, folder_.c_str());
     RunEntries({{"$HOME_DIR$\\text.txt", 502, 0, ScriptOp::ExtractResource}});
-    EXPECT_EQ(ReadAll(Path("text.txt")), "Ostrevane payload\r\nsecond line\r\n");
+    EXPECT_EQ(ReadFileText(Path("text.txt")), "Ostrevane payload\r\nsecond line\r\n");
 }
 
 // An entry whose expansion does not fit acts on nothing: no file, no record,
@@ -238,7 +203,7 @@ TEST_F(Interpreter, EntryThatDoesNotExpandDoesNothing)
     EXPECT_EQ(LogRecords(), (Records{{3, ok}})) << "no record for the entry that did not expand";
     EXPECT_FALSE(IsFolder(longHome));
     EXPECT_EQ(ValueNames(HKEY_LOCAL_MACHINE, key_), std::vector<std::string>{});
-    EXPECT_EQ(ReadAll(ok), "Ostrevane payload\r\nsecond line\r\n");
+    EXPECT_EQ(ReadFileText(ok), "Ostrevane payload\r\nsecond line\r\n");
 }
 
 // CreateFolders --------------------------------------------------------------
@@ -254,7 +219,7 @@ TEST_F(Interpreter, CreateFolderPathCreatesTheMissingPartOfTheChain)
     });
     EXPECT_TRUE(IsFolder(Path("A\\B")));
     EXPECT_TRUE(IsFolder(Path("A\\B\\C")));
-    EXPECT_EQ(ReadAll(Path("A\\keep.txt")), "kept");
+    EXPECT_EQ(ReadFileText(Path("A\\keep.txt")), "kept");
     EXPECT_TRUE(IsFolder(Path("S1\\S2")));
 
     char path[] = "\\ostrevane_leading_separator";
@@ -286,7 +251,7 @@ TEST_F(Interpreter, CreateFolderPathStopsAtTheFirstFailure)
     std::vector<char> blockedPath(blocked.begin(), blocked.end());
     blockedPath.push_back('\0');
     CreateFolderPath(blockedPath.data());
-    EXPECT_EQ(ReadAll(Path("file")), "x");
+    EXPECT_EQ(ReadFileText(Path("file")), "x");
     EXPECT_FALSE(IsFolder(Path("file\\sub")));
 
     // A name that cannot be made ends the walk, even where a later prefix
@@ -317,11 +282,11 @@ TEST_F(Interpreter, CopyRemoveAndTheSubVariables)
     });
     EXPECT_STREQ(VariableValue(SubDir), "Pkg");
     EXPECT_STREQ(VariableValue(SubFile), "ovanlibd7");
-    EXPECT_EQ(ReadAll(Path("target.bpl")), "package bytes");
-    EXPECT_EQ(ReadAll(Path("ovanlibd7.bpl")), "package bytes");
-    EXPECT_FALSE(Exists(Path("absent_copy.bpl")));
-    EXPECT_FALSE(Exists(Path("gone.txt")));
-    EXPECT_EQ(ReadAll(Path("source.bpl")), "package bytes");
+    EXPECT_EQ(ReadFileText(Path("target.bpl")), "package bytes");
+    EXPECT_EQ(ReadFileText(Path("ovanlibd7.bpl")), "package bytes");
+    EXPECT_FALSE(FileExists(Path("absent_copy.bpl")));
+    EXPECT_FALSE(FileExists(Path("gone.txt")));
+    EXPECT_EQ(ReadFileText(Path("source.bpl")), "package bytes");
 }
 
 // AppendOnce -----------------------------------------------------------------
@@ -349,9 +314,9 @@ TEST_F(Interpreter, AppendOnceAddsTheTextOnlyWhenAbsent)
         RunScript(script.get());
         RunScript(script.get());
         if (c.after)
-            EXPECT_EQ(ReadAll(file), c.after) << c.file;
+            EXPECT_EQ(ReadFileText(file), c.after) << c.file;
         else
-            EXPECT_FALSE(Exists(file)) << c.file;
+            EXPECT_FALSE(FileExists(file)) << c.file;
     }
 }
 
@@ -598,10 +563,10 @@ TEST_F(Tools, RunToolRunsTheCommandInTheWorkingFolderAndWaits)
         {"$HOME_DIR$\\$SUB_DIR$\\$SUB_FILE$.bpl", "$HOME_DIR$\\copied.bpl", 0, ScriptOp::CopyFileTo},
     });
     const std::string dcc32 = bin_ + "\\dcc32.exe";
-    EXPECT_EQ(ReadAll(bin_ + "\\calls.log"), "dcc32|\"" + dcc32 + "\" \"ovanlibd7.dpk\"|" + work_ + "\r\n");
-    EXPECT_EQ(ReadAll(work_ + "\\ovanlibd7.bpl"), "dcc32 built ovanlibd7.bpl from ovanlibd7.dpk\r\n")
+    EXPECT_EQ(ReadFileText(bin_ + "\\calls.log"), "dcc32|\"" + dcc32 + "\" \"ovanlibd7.dpk\"|" + work_ + "\r\n");
+    EXPECT_EQ(ReadFileText(work_ + "\\ovanlibd7.bpl"), "dcc32 built ovanlibd7.bpl from ovanlibd7.dpk\r\n")
         << "the tool had ended before the next entry";
-    EXPECT_EQ(ReadAll(Path("Home\\copied.bpl")), "dcc32 built ovanlibd7.bpl from ovanlibd7.dpk\r\n");
+    EXPECT_EQ(ReadFileText(Path("Home\\copied.bpl")), "dcc32 built ovanlibd7.bpl from ovanlibd7.dpk\r\n");
     EXPECT_EQ(Current(), work_) << "the working folder stays current";
 }
 
@@ -616,16 +581,16 @@ TEST_F(Tools, StandInsBuildLikeTheEnvironmentsTools)
         {"\"$DELPHI_DIR$\\Bin\\make.exe\" /f$SUB_FILE$.mak\"", "$HOME_DIR$\\$SUB_DIR$", 0, ScriptOp::RunTool},
         {"\"$DELPHI_DIR$\\Bin\\make.exe\" /fovanlibc4.bpk", "$HOME_DIR$", 0, ScriptOp::RunTool},
     });
-    EXPECT_EQ(ReadAll(work_ + "\\ovanlibd3.dpl"), "dcc32 built ovanlibd3.dpl from ovanlibd3.dpk\r\n");
-    EXPECT_EQ(ReadAll(work_ + "\\ovanlibc6.mak"), "bpr2mak built ovanlibc6.mak from ovanlibc6.bpk\r\n");
-    EXPECT_EQ(ReadAll(work_ + "\\ovanlibc6.bpl"), "make built ovanlibc6.bpl from ovanlibc6.mak\r\n");
-    EXPECT_EQ(ReadAll(Path("Home\\ovanlibc4.bpl")), "make built ovanlibc4.bpl from ovanlibc4.bpk\r\n");
+    EXPECT_EQ(ReadFileText(work_ + "\\ovanlibd3.dpl"), "dcc32 built ovanlibd3.dpl from ovanlibd3.dpk\r\n");
+    EXPECT_EQ(ReadFileText(work_ + "\\ovanlibc6.mak"), "bpr2mak built ovanlibc6.mak from ovanlibc6.bpk\r\n");
+    EXPECT_EQ(ReadFileText(work_ + "\\ovanlibc6.bpl"), "make built ovanlibc6.bpl from ovanlibc6.mak\r\n");
+    EXPECT_EQ(ReadFileText(Path("Home\\ovanlibc4.bpl")), "make built ovanlibc4.bpl from ovanlibc4.bpk\r\n");
     const std::string expected =
         "dcc32|\"" + bin_ + "\\dcc32.exe\" \"ovanlibd3.dpk\"|" + work_ + "\r\n" +
         "bpr2mak|\"" + bin_ + "\\bpr2mak.exe\" -oovanlibc6.mak ovanlibc6.bpk|" + work_ + "\r\n" +
         "make|\"" + bin_ + "\\make.exe\" /fovanlibc6.mak\"|" + work_ + "\r\n" +
         "make|\"" + bin_ + "\\make.exe\" /fovanlibc4.bpk|" + Path("Home") + "\r\n";
-    EXPECT_EQ(ReadAll(bin_ + "\\calls.log"), expected);
+    EXPECT_EQ(ReadFileText(bin_ + "\\calls.log"), expected);
 }
 
 TEST_F(Tools, RunToolPassesOverWhatCannotRun)
@@ -642,8 +607,8 @@ TEST_F(Tools, RunToolPassesOverWhatCannotRun)
 
     SetCurrentDirectoryA(folder_.c_str());
     RunEntries({{"\"$DELPHI_DIR$\\Bin\\dcc32.exe\" \"a.dpk\"", tooLongFolder.c_str(), 0, ScriptOp::RunTool}});
-    EXPECT_FALSE(Exists(bin_ + "\\calls.log")) << "never run in a folder it was not meant for";
-    EXPECT_FALSE(Exists(Path("a.bpl")));
+    EXPECT_FALSE(FileExists(bin_ + "\\calls.log")) << "never run in a folder it was not meant for";
+    EXPECT_FALSE(FileExists(Path("a.bpl")));
 }
 
 // Progress and control texts ---------------------------------------------------
@@ -833,7 +798,7 @@ TEST_F(Worker, RunsTheChosenTargetsInOrderThenStoresTheHomeFolder)
         {3, Path("Home\\readme.txt")},
     };
     EXPECT_EQ(LogRecords(), expected);
-    EXPECT_EQ(ReadAll(Path("Home\\Delphi7\\ovanlibd7.txt")), "Ostrevane payload\r\nsecond line\r\n");
+    EXPECT_EQ(ReadFileText(Path("Home\\Delphi7\\ovanlibd7.txt")), "Ostrevane payload\r\nsecond line\r\n");
 
     const std::string environment = Value(HKEY_LOCAL_MACHINE, key_, "environment");
     const std::string prefix = root7 + "|Software\\Borland\\Delphi\\7.0|";

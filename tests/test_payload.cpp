@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "test_files.h"
+
 namespace {
 
 using Bytes = std::vector<unsigned char>;
@@ -20,20 +22,6 @@ std::string BuildFolder()
     std::string folder(path, length);
     folder.resize(folder.find_last_of('\\') + 1);
     return folder + "..\\";
-}
-
-Bytes ReadAll(const std::string& path)
-{
-    Bytes bytes;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return bytes;
-    DWORD size = GetFileSize(file, nullptr);
-    bytes.resize(size);
-    DWORD got = 0;
-    if (size) ReadFile(file, bytes.data(), size, &got, nullptr);
-    CloseHandle(file);
-    bytes.resize(got);
-    return bytes;
 }
 
 bool Begins(const Bytes& bytes, const void* prefix, size_t length)
@@ -229,8 +217,9 @@ TEST_F(InstallerResources, DataResourcesAreTheCatalogueAndDvclal)
 
 TEST_F(InstallerResources, UninstallerIsKvxpurgeByteForByte)
 {
-    Bytes program = ReadAll(BuildFolder() + "kvxpurge.exe");
-    ASSERT_FALSE(program.empty());
+    const std::string file = ReadFileText(BuildFolder() + "kvxpurge.exe");
+    ASSERT_NE(file, "<missing>");
+    const Bytes program(file.begin(), file.end());
     Bytes payload = Payload(7);
     EXPECT_EQ(payload.size(), program.size());
     EXPECT_TRUE(payload == program);

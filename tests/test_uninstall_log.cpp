@@ -6,25 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "test_files.h"
 #include "uninstall_log.h"
 
 namespace {
-
-std::vector<unsigned char> ReadAll(const std::string& path)
-{
-    std::vector<unsigned char> bytes;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return bytes;
-    DWORD size = GetFileSize(file, nullptr);
-    bytes.resize(size);
-    DWORD got = 0;
-    if (size) ReadFile(file, bytes.data(), size, &got, nullptr);
-    CloseHandle(file);
-    bytes.resize(got);
-    return bytes;
-}
-
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 class LogFile : public ::testing::Test {
 protected:
@@ -72,11 +57,11 @@ TEST_F(LogFile, RecordsLandInOrderWithNothingBetween)
     EXPECT_TRUE(AppendRecord(ProductText, "Product\rline two"));
     EXPECT_TRUE(AppendRecord(TargetCaption, " Shared Files"));
     EXPECT_TRUE(AppendRecord(InstalledFile, ""));
-    EXPECT_FALSE(Exists(path_)) << "nothing is written before WriteLog";
+    EXPECT_FALSE(FileExists(path_)) << "nothing is written before WriteLog";
     WriteLog();
     const std::string expected = std::string("\x01Product\rline two", 17) + '\0' + "\x02 Shared Files" + '\0' +
                                  "\x03" + '\0';
-    const auto bytes = ReadAll(path_);
+    const auto bytes = ReadFileText(path_);
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()), expected);
     EXPECT_EQ(TheUninstallLog.recordBuffer, nullptr) << "WriteLog releases the buffers";
     EXPECT_FALSE(AppendRecord(InstalledFile, "late")) << "nothing appends after WriteLog";
@@ -87,12 +72,12 @@ TEST_F(LogFile, AnOldLogIsReplacedNeverAppendedTo)
     ASSERT_TRUE(OpenLog(path_.c_str()));
     for (int i = 0; i < 50; ++i) AppendRecord(InstalledFile, "C:\\old\\file.txt");
     WriteLog();
-    ASSERT_EQ(ReadAll(path_).size(), 50u * 17);
+    ASSERT_EQ(ReadFileText(path_).size(), 50u * 17);
 
     ASSERT_TRUE(OpenLog(path_.c_str()));
     AppendRecord(ProductText, "new");
     WriteLog();
-    const auto bytes = ReadAll(path_);
+    const auto bytes = ReadFileText(path_);
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()), std::string("\x01new\0", 5));
 }
 
@@ -108,7 +93,7 @@ TEST_F(LogFile, ARecordThatWouldNotFitIsRefusedWhole)
     EXPECT_EQ(LogLength(), 65535u);
     EXPECT_FALSE(AppendRecord(InstalledFile, ""));
     WriteLog();
-    const auto bytes = ReadAll(path_);
+    const auto bytes = ReadFileText(path_);
     ASSERT_EQ(bytes.size(), 65535u);
     // Whole records only: every record starts with type 3 and ends with one NUL.
     std::size_t at = 0, records = 0;
@@ -132,8 +117,8 @@ TEST_F(LogFile, APathOf260CharactersOrMoreWritesNoLogAtAll)
     EXPECT_FALSE(OpenLog(longPath.c_str()));
     EXPECT_FALSE(AppendRecord(ProductText, "x"));
     WriteLog();
-    EXPECT_FALSE(Exists(cut));
-    EXPECT_FALSE(Exists(longPath));
+    EXPECT_FALSE(FileExists(cut));
+    EXPECT_FALSE(FileExists(longPath));
 
     std::string fits = longPath.substr(0, 259);
     EXPECT_TRUE(OpenLog(fits.c_str()));
@@ -147,7 +132,7 @@ TEST_F(LogFile, AFileThatCannotBeCreatedStillReleasesTheBuffers)
     ASSERT_TRUE(OpenLog(missing.c_str()));
     AppendRecord(ProductText, "p");
     WriteLog();
-    EXPECT_FALSE(Exists(missing));
+    EXPECT_FALSE(FileExists(missing));
     EXPECT_EQ(TheUninstallLog.recordBuffer, nullptr);
     EXPECT_EQ(TheUninstallLog.logPath, nullptr);
 }

@@ -12,6 +12,8 @@
 
 #include "../uninstaller/resource.h"
 
+#include "test_files.h"
+
 namespace {
 
 const char DialogCaption[] = "Uninstall - Quillmere";
@@ -56,28 +58,9 @@ std::string KvxpurgePath()
     return text + "\\kvxpurge.exe";
 }
 
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
 void WriteBytes(const std::string& path, const std::string& bytes)
 {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
-    DWORD written = 0;
-    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-    ASSERT_EQ(written, bytes.size());
-}
-
-std::string ReadBytes(const std::string& path)
-{
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return "<missing>";
-    std::string bytes(GetFileSize(file, nullptr), '\0');
-    DWORD got = 0;
-    if (!bytes.empty()) ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &got, nullptr);
-    CloseHandle(file);
-    bytes.resize(got);
-    return bytes;
+    ASSERT_TRUE(WriteFileText(path, bytes)) << path;
 }
 
 // A folder of the test's own, with a blank in its name, removed with what is in it.
@@ -91,27 +74,11 @@ public:
                 std::to_string(counter_++);
         CreateDirectoryA(path_.c_str(), nullptr);
     }
-    ~TempFolder() { Remove(path_); }
+    ~TempFolder() { RemoveTree(path_); }
     const std::string& Path() const { return path_; }
     std::string operator/(const std::string& name) const { return path_ + "\\" + name; }
 
 private:
-    static void Remove(const std::string& folder)
-    {
-        WIN32_FIND_DATAA found;
-        HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-        if (search != INVALID_HANDLE_VALUE) {
-            do {
-                const std::string name = found.cFileName;
-                if (name == "." || name == "..") continue;
-                const std::string path = folder + "\\" + name;
-                if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) Remove(path);
-                else DeleteFileA(path.c_str());
-            } while (FindNextFileA(search, &found));
-            FindClose(search);
-        }
-        RemoveDirectoryA(folder.c_str());
-    }
     static inline int counter_ = 0;
     std::string path_;
 };
@@ -375,7 +342,7 @@ TEST(UninstallerStates, ReadyReplayFinishedAndClose)
     Uninstaller run(CommandFor(log));
     ASSERT_TRUE(run.Shown());
     ExpectState(run, Ready(Product, log));
-    EXPECT_TRUE(Exists(folder / "readme.txt")) << "nothing is removed before the click";
+    EXPECT_TRUE(FileExists(folder / "readme.txt")) << "nothing is removed before the click";
     char className[32] = "";
     GetClassNameA(run.Item(IDC_PROGRESS), className, sizeof className);
     EXPECT_STREQ(className, "msctls_progress32");
@@ -383,7 +350,7 @@ TEST(UninstallerStates, ReadyReplayFinishedAndClose)
 
     run.Click(IDC_UNINSTALL);
     ExpectState(run, Finished(Product));
-    EXPECT_FALSE(Exists(folder / "readme.txt"));
+    EXPECT_FALSE(FileExists(folder / "readme.txt"));
 
     run.Click(IDC_CANCEL);  // now "Finish"
     EXPECT_EQ(run.ExitCode(), 0);
@@ -516,7 +483,7 @@ TEST(UninstallerStates, EscapeIgnoredCloseBoxCloses)
 
         run.Send(c.closeMessage, c.closeParam);
         EXPECT_EQ(run.ExitCode(), 0);
-        EXPECT_EQ(Exists(listed), !c.replayFirst) << "only the replay removes files";
+        EXPECT_EQ(FileExists(listed), !c.replayFirst) << "only the replay removes files";
     }
 }
 
@@ -548,10 +515,10 @@ TEST(UninstallerReplay, DeletesExactlyTheListedFiles)
     ExpectState(run, Finished(Product));
     EXPECT_EQ(run.Progress(PBM_GETPOS), static_cast<LRESULT>(bytes.size()));
 
-    for (const auto& path : listed) EXPECT_FALSE(Exists(path)) << path;
-    for (const auto& path : kept) EXPECT_EQ(ReadBytes(path), "kept " + path);
-    EXPECT_EQ(ReadBytes(log), bytes) << "the log itself stays";
-    EXPECT_TRUE(Exists(folder / "Delphi 7")) << "folders stay";
+    for (const auto& path : listed) EXPECT_FALSE(FileExists(path)) << path;
+    for (const auto& path : kept) EXPECT_EQ(ReadFileText(path), "kept " + path);
+    EXPECT_EQ(ReadFileText(log), bytes) << "the log itself stays";
+    EXPECT_TRUE(FileExists(folder / "Delphi 7")) << "folders stay";
     run.Click(IDC_CANCEL);
     EXPECT_EQ(run.ExitCode(), 0);
 }
@@ -566,7 +533,7 @@ TEST(UninstallerReplay, CancelInReadyRemovesNothing)
     ASSERT_TRUE(run.Shown());
     run.Click(IDC_CANCEL);
     EXPECT_EQ(run.ExitCode(), 0);
-    EXPECT_EQ(ReadBytes(folder / "a.txt"), "a");
+    EXPECT_EQ(ReadFileText(folder / "a.txt"), "a");
 }
 
 // The first record is carried out at start-up, whatever it is; the replay
@@ -580,12 +547,12 @@ TEST(UninstallerReplay, FirstRecordAtStartUpOnly)
     WriteBytes(log, Record(3, folder / "first.txt") + Record(3, folder / "second.txt"));
     Uninstaller run(CommandFor(log));
     ASSERT_TRUE(run.Shown());
-    EXPECT_FALSE(Exists(folder / "first.txt"));
-    EXPECT_TRUE(Exists(folder / "second.txt"));
+    EXPECT_FALSE(FileExists(folder / "first.txt"));
+    EXPECT_TRUE(FileExists(folder / "second.txt"));
     EXPECT_EQ(run.Text(IDC_STATUS), "Deleting the files ...");
     EXPECT_EQ(run.Text(IDC_HEADLINE), HeadlineText);
     run.Click(IDC_UNINSTALL);
-    EXPECT_FALSE(Exists(folder / "second.txt"));
+    EXPECT_FALSE(FileExists(folder / "second.txt"));
     run.Click(IDC_CANCEL);
     EXPECT_EQ(run.ExitCode(), 0);
 }
@@ -604,8 +571,8 @@ TEST(UninstallerReplay, OwnProgramFileSurvives)
     ASSERT_TRUE(run.Shown());
     run.Click(IDC_UNINSTALL);
     ExpectState(run, Finished(Product));
-    EXPECT_FALSE(Exists(folder / "license.txt"));
-    EXPECT_TRUE(Exists(copy));
+    EXPECT_FALSE(FileExists(folder / "license.txt"));
+    EXPECT_TRUE(FileExists(copy));
     run.Click(IDC_CANCEL);
     EXPECT_EQ(run.ExitCode(), 0);
 }
@@ -661,7 +628,7 @@ TEST(UninstallerReplay, SmallLargeAndDamagedLogs)
             ExpectState(run, WrongStart(log));
             run.Click(IDC_CANCEL);
             EXPECT_EQ(run.ExitCode(), 0);
-            EXPECT_TRUE(Exists(victim));
+            EXPECT_TRUE(FileExists(victim));
             continue;
         }
         EXPECT_EQ(run.Progress(PBM_GETRANGE, FALSE), static_cast<LRESULT>(c.bytes.size()));
@@ -670,11 +637,11 @@ TEST(UninstallerReplay, SmallLargeAndDamagedLogs)
         run.Click(IDC_UNINSTALL);
         EXPECT_EQ(run.Text(IDC_STAGE), "Finished");
         EXPECT_FALSE(run.Visible(IDC_UNINSTALL));
-        EXPECT_EQ(Exists(victim), !c.victimRemoved);
-        EXPECT_EQ(ReadBytes(folder / "victim"), "cut name");
-        EXPECT_EQ(ReadBytes(log), c.bytes);
+        EXPECT_EQ(FileExists(victim), !c.victimRemoved);
+        EXPECT_EQ(ReadFileText(folder / "victim"), "cut name");
+        EXPECT_EQ(ReadFileText(log), c.bytes);
         run.Send(WM_COMMAND, IDC_UNINSTALL);  // the button is gone; a sent click replays nothing
-        EXPECT_EQ(Exists(victim), !c.victimRemoved);
+        EXPECT_EQ(FileExists(victim), !c.victimRemoved);
         run.Click(IDC_CANCEL);
         EXPECT_EQ(run.ExitCode(), 0);
     }

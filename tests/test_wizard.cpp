@@ -77,6 +77,16 @@ protected:
 
     HWND CloseDuringInstallation(const std::string& home, HWND* dialog);
 
+    // The close box, the question answered Yes, and the process's end.
+    void CloseAndConfirm(HWND dialog)
+    {
+        PostMessageA(dialog, WM_CLOSE, 0, 0);
+        HWND box = Question();
+        ASSERT_TRUE(box);
+        Answer(box, IDYES);
+        EXPECT_EQ(process_.Wait(10000), 0);
+    }
+
     std::string root_;
     ChildProcess process_;
 };
@@ -162,11 +172,7 @@ TEST_F(Wizard, CloseBoxAsksOnPageTwo)
     ASSERT_TRUE(dialog);
     Click(dialog, 202);
     ASSERT_TRUE(OnPage(dialog, 2));
-    PostMessageA(dialog, WM_CLOSE, 0, 0);
-    HWND box = Question();
-    ASSERT_TRUE(box);
-    Answer(box, IDYES);
-    EXPECT_EQ(process_.Wait(10000), 0);
+    CloseAndConfirm(dialog);
 }
 
 TEST_F(Wizard, LayoutFollowsButtonSize)
@@ -230,11 +236,7 @@ TEST_F(Wizard, LayoutFollowsButtonSize)
     const RECT status = ItemRect(dialog, 105);
     EXPECT_EQ(status.top, 166);
     EXPECT_EQ(status.bottom - status.top, 16);
-    PostMessageA(dialog, WM_CLOSE, 0, 0);
-    HWND box = Question();
-    ASSERT_TRUE(box);
-    Answer(box, IDYES);
-    EXPECT_EQ(process_.Wait(10000), 0);
+    CloseAndConfirm(dialog);
 }
 
 TEST_F(Wizard, WholeInstallThroughTheGui)

@@ -1,0 +1,14 @@
+#pragma once
+// Files, folders and registry values as the tests read and make them.
+#include <windows.h>
+
+#include <string>
+
+std::string ReadFileText(const std::string& path);  // "<missing>" when it cannot be opened
+bool WriteFileText(const std::string& path, const std::string& text);
+bool FileExists(const std::string& path);
+std::string TestFolder(const char* name);  // a fresh folder under the temp folder
+void RemoveTree(const std::string& path);
+
+std::string RegistryText(HKEY root, const char* key, const char* value);  // "<missing>" when absent
+void DeleteTree(HKEY root, const char* key);
