@@ -214,6 +214,12 @@ InstallTarget TargetTable[TargetCount + 1] = {
     {nullptr,                               nullptr,                              nullptr,   nullptr,   0,         0,         0, nullptr},
 };
 
+const char* const TargetShortNames[TargetCount] = {
+    "Delphi 3",     "Delphi 4",     "Delphi 5",     "Delphi 6",     "Delphi 7",
+    "C++Builder 3", "C++Builder 4", "C++Builder 5", "C++Builder 6",
+    "Shared files", "Demo projects", "Help files",
+};
+
 const char ProductDescription[] =
     "Ostrevane component version 3.10 (trial)\r"
     "Copyright (c) 1999-2004 Quillmere Software"

@@ -23,5 +23,7 @@ struct InstallTarget {
 
 constexpr int TargetCount = 12;
 extern InstallTarget TargetTable[TargetCount + 1];
+// The rows' names where the finish page lists what failed, in table order.
+extern const char* const TargetShortNames[TargetCount];
 
 extern const char ProductDescription[];

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "catalogue.h"
+#include "failures.h"
 #include "handles.h"
 #include "templates.h"
 #include "uninstall_log.h"
@@ -73,10 +74,32 @@ LONG QueryRegistryText(HKEY root, const char* keyPath, const char* valueName, ch
     return ERROR_SUCCESS;
 }
 
+static_assert(TargetCount <= FailureTargetCount, "a failure slot for every row");
+
+bool IsFile(const char* path)
+{
+    const DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// The package entries act on a package built by this target's tools only: a
+// failed build leaves an older package file, and its registrations, alone.
+bool PackageBuilt(const char* path)
+{
+    if (!BuildFailed() && IsFile(path)) return true;
+    NoteFailure(Failure::PackageNotBuilt);
+    return false;
+}
+
 void RunTool(const char* workingFolder)
 {
     if (!Expand(workingFolder, ArgumentBuffer)) return;
-    SetCurrentDirectoryA(ArgumentBuffer);  // not examined; stays in force for the process
+    // Stays in force for the process. A tool is never run in a folder it was
+    // not meant for.
+    if (!SetCurrentDirectoryA(ArgumentBuffer)) {
+        NoteFailure(Failure::ToolNotStarted);
+        return;
+    }
 
     STARTUPINFOA startup = {};
     static_assert(sizeof startup == 68, "the start-up record is 68 bytes");
@@ -85,16 +108,22 @@ void RunTool(const char* workingFolder)
     startup.wShowWindow = SW_HIDE;
     PROCESS_INFORMATION process = {};
     if (!CreateProcessA(nullptr, TemplateBuffer, nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
-                        &startup, &process))
-        return;  // a missing tool is passed over; so is its exit code
+                        &startup, &process)) {
+        NoteFailure(Failure::ToolNotStarted);
+        return;
+    }
     UniqueHandle processHandle(process.hProcess);
     UniqueHandle threadHandle(process.hThread);
     WaitForSingleObject(processHandle.get(), INFINITE);
+    DWORD exitCode = 0;
+    if (!GetExitCodeProcess(processHandle.get(), &exitCode) || exitCode != 0) NoteFailure(Failure::ToolFailed);
 }
 
-void ExtendSearchPath(const char* valueName)
+// False when the path stays as it was: it could not be read whole, the entry
+// does not fit, or the value cannot be written.
+bool ExtendSearchPath(const char* valueName)
 {
-    if (!Expand(LibraryKey, ArgumentBuffer)) return;
+    if (!Expand(LibraryKey, ArgumentBuffer)) return true;  // as every entry that does not expand
     DWORD count = 0;
     LONG status = QueryRegistryText(HKEY_CURRENT_USER, ArgumentBuffer, valueName, DataBuffer, WorkBufferSize, &count);
     // A path that is not there yet starts empty; one that cannot be read
@@ -102,25 +131,25 @@ void ExtendSearchPath(const char* valueName)
     if (status == ERROR_FILE_NOT_FOUND)
         DataBuffer[0] = '\0';
     else if (status != ERROR_SUCCESS)
-        return;
+        return false;
 
     for (const SearchPathPattern& pattern : SearchPathPatterns) {
         const char* text = pattern.text;
         if (pattern.expanded) {
-            if (!Expand(pattern.text, PatternBuffer)) return;
+            if (!Expand(pattern.text, PatternBuffer)) return true;
             text = PatternBuffer;
         }
         if (!ReplaceAll(DataBuffer, text, "", ResultBuffer, WorkBufferSize) ||
             !CopyText(DataBuffer, WorkBufferSize, ResultBuffer))
-            return;
+            return false;
     }
-    if (!AppendText(DataBuffer, WorkBufferSize, TemplateBuffer)) return;
-    WriteRegistryText(HKEY_CURRENT_USER, ArgumentBuffer, valueName, DataBuffer);
+    if (!AppendText(DataBuffer, WorkBufferSize, TemplateBuffer)) return false;
+    return WriteRegistryText(HKEY_CURRENT_USER, ArgumentBuffer, valueName, DataBuffer);
 }
 
 void PurgePackageEntries()
 {
-    if (!Expand(KnownPackages, ArgumentBuffer)) return;
+    if (!PackageBuilt(TemplateBuffer) || !Expand(KnownPackages, ArgumentBuffer)) return;
     DeleteValuesContaining(HKEY_CURRENT_USER, ArgumentBuffer, VariableValue(SubFile));
     DeleteValuesContaining(HKEY_CURRENT_USER, ArgumentBuffer, LibraryPackagePattern);
 }
@@ -131,31 +160,36 @@ void Perform(const ScriptEntry& entry)
     const char* path = TemplateBuffer;
     switch (entry.op) {
     case ScriptOp::ExtractResource:
-        WriteResourceToFile(path, entry.argument.number);
+        if (!WriteResourceToFile(path, entry.argument.number)) NoteFailure(Failure::FileNotWritten);
         AppendRecord(InstalledFile, path);  // also when the file could not be written
         break;
     case ScriptOp::CreateFolders:
-        CreateFolderPath(TemplateBuffer);
+        if (!CreateFolderPath(TemplateBuffer)) NoteFailure(Failure::FolderNotCreated);
         break;
     case ScriptOp::CopyFileTo:
-        if (Expand(TextOf(entry.argument), ArgumentBuffer)) CopyFileA(path, ArgumentBuffer, FALSE);
+        if (Expand(TextOf(entry.argument), ArgumentBuffer) && PackageBuilt(path) &&
+            !CopyFileA(path, ArgumentBuffer, FALSE))
+            NoteFailure(Failure::PackageNotCopied);
         break;
     case ScriptOp::RunTool:
         RunTool(TextOf(entry.argument));
         break;
     case ScriptOp::RegisterPackage:
-        if (Expand(KnownPackages, ArgumentBuffer))
-            WriteRegistryText(HKEY_CURRENT_USER, ArgumentBuffer, path, TextOf(entry.argument));
+        if (Expand(KnownPackages, ArgumentBuffer) && PackageBuilt(path) &&
+            !WriteRegistryText(HKEY_CURRENT_USER, ArgumentBuffer, path, TextOf(entry.argument)))
+            NoteFailure(Failure::PackageNotRegistered);
         break;
     case ScriptOp::ExtendSearchPath:
-        ExtendSearchPath(TextOf(entry.argument));
+        if (!ExtendSearchPath(TextOf(entry.argument))) NoteFailure(Failure::SearchPathNotExtended);
         break;
     case ScriptOp::RegisterHelp:
-        if (Expand(TextOf(entry.argument), ArgumentBuffer))
-            WriteRegistryText(HKEY_LOCAL_MACHINE, HelpKey, ArgumentBuffer, path);
+        if (Expand(TextOf(entry.argument), ArgumentBuffer) &&
+            !WriteRegistryText(HKEY_LOCAL_MACHINE, HelpKey, ArgumentBuffer, path))
+            NoteFailure(Failure::RegistryNotWritten);
         break;
     case ScriptOp::AppendOnce:
-        if (Expand(TextOf(entry.argument), ArgumentBuffer)) AppendTextIfAbsent(path, ArgumentBuffer);
+        if (Expand(TextOf(entry.argument), ArgumentBuffer) && !AppendTextIfAbsent(path, ArgumentBuffer))
+            NoteFailure(Failure::HelpIndexNotUpdated);
         break;
     case ScriptOp::RemoveFile:
         DeleteFileA(path);  // not examined: a file that is not there is fine
@@ -171,8 +205,9 @@ void Perform(const ScriptEntry& entry)
         break;
     case ScriptOp::WriteMachineValue:
     case ScriptOp::WriteMachineValueAlt:
-        if (Expand(TextOf(entry.argument), ArgumentBuffer) && Expand(TextOf(entry.progressStep), DataBuffer))
-            WriteRegistryText(HKEY_LOCAL_MACHINE, path, ArgumentBuffer, DataBuffer);
+        if (Expand(TextOf(entry.argument), ArgumentBuffer) && Expand(TextOf(entry.progressStep), DataBuffer) &&
+            !WriteRegistryText(HKEY_LOCAL_MACHINE, path, ArgumentBuffer, DataBuffer))
+            NoteFailure(Failure::RegistryNotWritten);
         break;
     case ScriptOp::PurgePackageEntries:
         PurgePackageEntries();
@@ -218,30 +253,33 @@ DWORD WINAPI ScriptWorker(LPVOID)
             if (length == 0 || length >= sizeof shortFolder) CopyText(shortFolder, sizeof shortFolder, target->rootFolder);
             SetVariable(DelphiDirShort, shortFolder);
         }
+        SetFailureTarget(static_cast<int>(target - TargetTable));
         AppendRecord(TargetCaption, target->caption);
         RunScript(target->script);
     }
-    WriteRegistryText(HKEY_LOCAL_MACHINE, HomeKey, HomeValue, VariableValue(HomeDir));
+    SetFailureTarget(NoFailureTarget);
+    if (!WriteRegistryText(HKEY_LOCAL_MACHINE, HomeKey, HomeValue, VariableValue(HomeDir)))
+        NoteOverallFailure(HomeFolderNotStored);
     if (AdvanceWizardPage) AdvanceWizardPage();
     return 0;
 }
 
-void WriteResourceToFile(const char* path, int resourceNumber)
+bool WriteResourceToFile(const char* path, int resourceNumber)
 {
     // The file comes first: a missing resource leaves it existing and empty.
     UniqueFile file(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return;
+    if (!file) return false;
     HRSRC resource = FindResourceA(nullptr, MAKEINTRESOURCEA(resourceNumber), MAKEINTRESOURCEA(PayloadType));
-    if (!resource) return;
+    if (!resource) return true;
     DWORD size = SizeofResource(nullptr, resource);
     HGLOBAL loaded = LoadResource(nullptr, resource);
     const void* bytes = loaded ? LockResource(loaded) : nullptr;
-    if (!bytes) return;
+    if (!bytes) return false;
     DWORD written = 0;
-    WriteFile(file.get(), bytes, size, &written, nullptr);
+    return WriteFile(file.get(), bytes, size, &written, nullptr) && written == size;
 }
 
-void CreateFolderPath(char* path)
+bool CreateFolderPath(char* path)
 {
     char before = '\0';
     for (char* at = path;; ++at) {
@@ -251,11 +289,14 @@ void CreateFolderPath(char* path)
             BOOL created = CreateDirectoryA(path, nullptr);
             DWORD error = created ? ERROR_SUCCESS : GetLastError();
             *at = c;
-            if (!created && error != ERROR_ALREADY_EXISTS) return;
+            if (!created && error != ERROR_ALREADY_EXISTS) break;
         }
-        if (c == '\0') return;
+        if (c == '\0') break;
         before = c;
     }
+    // Whatever stopped the walk, what counts is the folder being there.
+    const DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 DWORD ReadRegistryText(HKEY root, const char* keyPath, const char* valueName, char* buffer, DWORD bufferSize)
@@ -265,14 +306,14 @@ DWORD ReadRegistryText(HKEY root, const char* keyPath, const char* valueName, ch
     return count;
 }
 
-void WriteRegistryText(HKEY root, const char* keyPath, const char* valueName, const char* text)
+bool WriteRegistryText(HKEY root, const char* keyPath, const char* valueName, const char* text)
 {
     UniqueKey key;
     if (RegCreateKeyExA(root, keyPath, 0, const_cast<char*>(""), REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr,
                         key.put(), nullptr) != ERROR_SUCCESS)
-        return;
-    RegSetValueExA(key.get(), valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
-                   static_cast<DWORD>(TextLength(text) + 1));
+        return false;
+    return RegSetValueExA(key.get(), valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                          static_cast<DWORD>(TextLength(text) + 1)) == ERROR_SUCCESS;
 }
 
 void DeleteValuesContaining(HKEY root, const char* keyPath, const char* text)
@@ -294,19 +335,26 @@ void DeleteValuesContaining(HKEY root, const char* keyPath, const char* text)
     }
 }
 
-void AppendTextIfAbsent(const char* path, const char* text)
+bool AppendTextIfAbsent(const char* path, const char* text)
 {
     UniqueFile file(CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                                 nullptr));
-    if (!file) return;
+    if (!file) {
+        // Only a file that holds something and cannot be opened is a failure.
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        return !GetFileAttributesExA(path, GetFileExInfoStandard, &data) ||
+               (data.nFileSizeLow == 0 && data.nFileSizeHigh == 0);
+    }
     const DWORD size = GetFileSize(file.get(), nullptr);
-    if (size == 0 || size == INVALID_FILE_SIZE) return;  // an empty file stays empty
+    if (size == 0) return true;  // an empty file stays empty
+    if (size == INVALID_FILE_SIZE) return false;
     LocalBuffer contentBuffer(LocalAlloc(LPTR, size + 1));
-    if (!contentBuffer) return;
+    if (!contentBuffer) return false;
     char* content = static_cast<char*>(contentBuffer.get());
     DWORD got = 0;
-    if (!ReadFile(file.get(), content, size, &got, nullptr) || got != size) return;
-    if (FindFolded(text, content)) return;
+    if (!ReadFile(file.get(), content, size, &got, nullptr) || got != size) return false;
+    if (FindFolded(text, content)) return true;
+    const DWORD length = static_cast<DWORD>(TextLength(text));
     DWORD written = 0;
-    WriteFile(file.get(), text, static_cast<DWORD>(TextLength(text)), &written, nullptr);
+    return WriteFile(file.get(), text, length, &written, nullptr) && written == length;
 }

@@ -58,19 +58,26 @@ constexpr int ProgressBarId = 106;
 void SetWizardControlText(int id, const char* text);
 void AdvanceProgress(int amount);
 
+// Notes what fails in the failure record (failures.h), each target's steps
+// under its row, "RootDir" under none.
 DWORD WINAPI ScriptWorker(LPVOID);
 // An entry whose template, argument or pattern does not fit its buffer only
-// moves the bar: its operation never acts on a cut or emptied text.
+// moves the bar: its operation never acts on a cut or emptied text. A step
+// that fails is noted and has no effect; the next one runs.
 void RunScript(const ScriptEntry* script);
 
-void WriteResourceToFile(const char* path, int resourceNumber);
-// path must be writable: separators are cut one at a time and restored.
-void CreateFolderPath(char* path);
+// False when the file cannot be created or is not written whole; a missing
+// resource leaves an empty file and is no failure.
+bool WriteResourceToFile(const char* path, int resourceNumber);
+// path must be writable: separators are cut one at a time and restored. True
+// when the folder is there at the end.
+bool CreateFolderPath(char* path);
 // Bytes stored, terminator included: data stored without a terminator gets
 // one. 0, with the empty text in the buffer, when the key or value cannot be
 // read or does not fit, also when unterminated data fills the buffer exactly.
 DWORD ReadRegistryText(HKEY root, const char* keyPath, const char* valueName, char* buffer, DWORD bufferSize);
-void WriteRegistryText(HKEY root, const char* keyPath, const char* valueName, const char* text);
+bool WriteRegistryText(HKEY root, const char* keyPath, const char* valueName, const char* text);
 // Deletes every value whose name contains text; an empty text deletes nothing.
 void DeleteValuesContaining(HKEY root, const char* keyPath, const char* text);
-void AppendTextIfAbsent(const char* path, const char* text);
+// True also for a missing or empty file, which stays as it is.
+bool AppendTextIfAbsent(const char* path, const char* text);

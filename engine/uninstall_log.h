@@ -42,7 +42,8 @@ bool AppendRecord(std::uint8_t type, const char* text);
 // Bytes collected so far.
 std::size_t LogLength();
 // Creates (replaces) the file at the kept path, writes the records in one
-// write and releases both buffers, whether or not the file was created.
-void WriteLog();
+// write and releases both buffers, whether or not the file was created. True
+// when the file holds every record; false also for a log that was never open.
+bool WriteLog();
 // Releases the buffers without writing; the log is closed afterwards.
 void CloseLog();

@@ -4,12 +4,14 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "catalogue.h"
+#include "failures.h"
 #include "interpreter.h"
 #include "templates.h"
 #include "test_files.h"
@@ -88,6 +90,28 @@ std::vector<std::string> ValueNames(HKEY root, const std::string& key)
     return names;
 }
 
+// A drive letter that names no drive, or 0.
+char UnmappedDrive()
+{
+    const DWORD drives = GetLogicalDrives();
+    for (char c = 'Y'; c >= 'D'; --c)
+        if (!(drives & (1u << (c - 'A')))) return c;
+    return 0;
+}
+
+// A key whose children cannot be made non-volatile: the registry refuses the
+// interpreter's writes below it, as HKEY_LOCAL_MACHINE refuses a user without rights.
+void CreateVolatileKey(HKEY root, const std::string& parent, const std::string& key)
+{
+    HKEY handle;
+    ASSERT_EQ(RegCreateKeyExA(root, parent.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &handle, nullptr), ERROR_SUCCESS);
+    RegCloseKey(handle);
+    ASSERT_EQ(RegCreateKeyExA(root, (parent + "\\" + key).c_str(), 0, nullptr, REG_OPTION_VOLATILE, KEY_WRITE, nullptr,
+                              &handle, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(handle);
+}
+
 Records LogRecords()
 {
     Records records;
@@ -131,6 +155,7 @@ protected:
         ASSERT_TRUE(OpenLog((folder_ + "\\uninst.kvx").c_str()));
         WizardWindow = nullptr;
         AdvanceWizardPage = nullptr;
+        ClearFailures();
     }
     void TearDown() override
     {
@@ -223,25 +248,19 @@ TEST_F(Interpreter, CreateFolderPathCreatesTheMissingPartOfTheChain)
     EXPECT_TRUE(IsFolder(Path("S1\\S2")));
 
     char path[] = "\\ostrevane_leading_separator";
-    CreateFolderPath(path);
+    EXPECT_FALSE(CreateFolderPath(path));
     EXPECT_STREQ(path, "\\ostrevane_leading_separator") << "the text is restored";
 }
 
 TEST_F(Interpreter, CreateFolderPathStopsAtTheFirstFailure)
 {
-    const DWORD drives = GetLogicalDrives();
-    char letter = 0;
-    for (char c = 'Y'; c >= 'D'; --c)
-        if (!(drives & (1u << (c - 'A')))) {
-            letter = c;
-            break;
-        }
+    const char letter = UnmappedDrive();
     ASSERT_NE(letter, 0) << "no unmapped drive letter";
     std::string missingDrive = std::string(1, letter) + ":\\X\\Y";
     std::vector<char> path(missingDrive.begin(), missingDrive.end());
     path.push_back('\0');
     SetLastError(0xdeadbeef);
-    CreateFolderPath(path.data());
+    EXPECT_FALSE(CreateFolderPath(path.data()));
     EXPECT_EQ(std::string(path.data()), missingDrive);
     EXPECT_FALSE(IsFolder(missingDrive));
 
@@ -250,7 +269,7 @@ TEST_F(Interpreter, CreateFolderPathStopsAtTheFirstFailure)
     std::string blocked = Path("file\\sub\\deeper");
     std::vector<char> blockedPath(blocked.begin(), blocked.end());
     blockedPath.push_back('\0');
-    CreateFolderPath(blockedPath.data());
+    EXPECT_FALSE(CreateFolderPath(blockedPath.data()));
     EXPECT_EQ(ReadFileText(Path("file")), "x");
     EXPECT_FALSE(IsFolder(Path("file\\sub")));
 
@@ -394,7 +413,8 @@ TEST_F(Interpreter, RegistryOperationsWriteTheirValues)
     SetVariable(HomeDir, "C:\\Ostrevane");
     SetVariable(SubDir, "Delphi7");
     SetVariable(SubFile, "ovanlibd7");
-    SetVariable(SysDir, "C:\\WINDOWS\\SYSTEM32");
+    SetVariable(SysDir, folder_.c_str());
+    WriteAll(Path("ovanlibd7.bpl"), "package");  // only a package that is there is registered
     const std::string helpKey = "Software\\Microsoft\\Windows\\Help";
     const std::string uninstallKey = key_ + "\\Uninstall\\Ostrevane";
     RunEntries({
@@ -403,9 +423,11 @@ TEST_F(Interpreter, RegistryOperationsWriteTheirValues)
         {uninstallKey.c_str(), "UninstallString", "kvxpurge.exe $HOME_DIR$\\uninst.kvx", ScriptOp::WriteMachineValue},
         {uninstallKey.c_str(), "DisplayName", "Ostrevane ($SUB_DIR$)", ScriptOp::WriteMachineValueAlt},
     });
-    EXPECT_EQ(Value(HKEY_CURRENT_USER, environment + "\\Known Packages", "C:\\WINDOWS\\SYSTEM32\\ovanlibd7.bpl"),
+    EXPECT_EQ(Value(HKEY_CURRENT_USER, environment + "\\Known Packages", Path("ovanlibd7.bpl").c_str()),
               Sz("Ostrevane $SUB_FILE$ package"))
         << "the data is used literally";
+    EXPECT_EQ(TheFailures.buildFailed, false);
+    EXPECT_FALSE(AnyFailure());
     EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, helpKey, "ostrevanetest_ovanlibd7.hlp"), Sz("C:\\Ostrevane\\Help"));
     EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, uninstallKey, "UninstallString"), Sz("kvxpurge.exe C:\\Ostrevane\\uninst.kvx"));
     EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, uninstallKey, "DisplayName"), Sz("Ostrevane (Delphi7)"));
@@ -428,7 +450,8 @@ TEST_F(Interpreter, PurgePackageEntriesRemovesEveryRegistrationOfThePackage)
     for (const char* name : names) SetValue(HKEY_CURRENT_USER, packages, name, REG_SZ, Sz("x"));
     SetVariable(DelphiReg, environment.c_str());
     SetVariable(SubFile, "ovanlibc6");
-    RunEntries({{"", 0, 0, ScriptOp::PurgePackageEntries}});
+    WriteAll(Path("ovanlibc6.bpl"), "package");
+    RunEntries({{Path("ovanlibc6.bpl").c_str(), 0, 0, ScriptOp::PurgePackageEntries}});
     EXPECT_EQ(ValueNames(HKEY_CURRENT_USER, packages),
               (std::vector<std::string>{"C:\\Borland\\dclstd60.bpl", "C:\\Borland\\ovanlibc5.bpl"}));
 }
@@ -609,6 +632,201 @@ TEST_F(Tools, RunToolPassesOverWhatCannotRun)
     RunEntries({{"\"$DELPHI_DIR$\\Bin\\dcc32.exe\" \"a.dpk\"", tooLongFolder.c_str(), 0, ScriptOp::RunTool}});
     EXPECT_FALSE(FileExists(bin_ + "\\calls.log")) << "never run in a folder it was not meant for";
     EXPECT_FALSE(FileExists(Path("a.bpl")));
+}
+
+// Failures ---------------------------------------------------------------------
+
+// Each step that fails is noted as its target's first failure; one that
+// succeeds, or fails by design (a missing resource, a missing or empty help
+// file), notes nothing.
+TEST_F(Tools, AFailingStepIsNotedForItsTarget)
+{
+    const char letter = UnmappedDrive();
+    ASSERT_NE(letter, 0);
+    const std::string missingDrive = std::string(1, letter) + ":\\Ostrevane";
+    SetVariable(HomeDir, folder_.c_str());
+    SetVariable(DelphiReg, (key_ + "\\Refused").c_str());
+    CreateVolatileKey(HKEY_CURRENT_USER, key_, "Refused");
+    CreateVolatileKey(HKEY_LOCAL_MACHINE, key_, "Refused");
+    const std::string refusedMachineKey = key_ + "\\Refused\\Uninstall";
+    WriteAll(Path("package.bpl"), "package");
+    WriteAll(Path("empty.cfg"), "");
+    WriteAll(Path("held.cfg"), ":Link other.hlp\r\n");
+    ASSERT_TRUE(CreateDirectoryA(Path("failing").c_str(), nullptr));
+    WriteAll(Path("failing\\standin.cfg"), "fail=dcc32\r\n");
+    ASSERT_TRUE(CopyFileA((bin_ + "\\dcc32.exe").c_str(), Path("failing\\dcc32.exe").c_str(), FALSE));
+    const std::string failingTool = "\"" + Path("failing\\dcc32.exe") + "\" x.dpk";
+    const std::string goodTool = "\"" + bin_ + "\\make.exe\" /fx.bpk";
+
+    struct Case {
+        const char* label;
+        ScriptEntry entry;
+        Failure noted;
+    };
+    const Case cases[] = {
+        {"folder on a missing drive", {missingDrive.c_str(), 0, 0, ScriptOp::CreateFolders}, Failure::FolderNotCreated},
+        {"folder there already", {"$HOME_DIR$\\", 0, 0, ScriptOp::CreateFolders}, Failure::None},
+        {"file in a missing folder", {"$HOME_DIR$\\none\\x.txt", 502, 0, ScriptOp::ExtractResource}, Failure::FileNotWritten},
+        {"missing resource", {"$HOME_DIR$\\wm_user.inc", 599, 0, ScriptOp::ExtractResource}, Failure::None},
+        {"no such tool", {"\"$HOME_DIR$\\nosuchtool.exe\"", "$HOME_DIR$", 0, ScriptOp::RunTool}, Failure::ToolNotStarted},
+        {"tool in a missing folder", {goodTool.c_str(), "$HOME_DIR$\\none", 0, ScriptOp::RunTool}, Failure::ToolNotStarted},
+        {"tool ends with 1", {failingTool.c_str(), "$HOME_DIR$", 0, ScriptOp::RunTool}, Failure::ToolFailed},
+        {"tool ends with 0", {goodTool.c_str(), "$HOME_DIR$", 0, ScriptOp::RunTool}, Failure::None},
+        {"copy of a missing package", {"$HOME_DIR$\\absent.bpl", "$HOME_DIR$\\c.bpl", 0, ScriptOp::CopyFileTo}, Failure::PackageNotBuilt},
+        {"copy into a missing folder", {"$HOME_DIR$\\package.bpl", "$HOME_DIR$\\none\\c.bpl", 0, ScriptOp::CopyFileTo}, Failure::PackageNotCopied},
+        {"purge for a missing package", {"$HOME_DIR$\\absent.bpl", 0, 0, ScriptOp::PurgePackageEntries}, Failure::PackageNotBuilt},
+        {"register a missing package", {"$HOME_DIR$\\absent.bpl", "x", 0, ScriptOp::RegisterPackage}, Failure::PackageNotBuilt},
+        {"register refused", {"$HOME_DIR$\\package.bpl", "x", 0, ScriptOp::RegisterPackage}, Failure::PackageNotRegistered},
+        {"search path refused", {";$HOME_DIR$", "Search Path", 0, ScriptOp::ExtendSearchPath}, Failure::SearchPathNotExtended},
+        {"machine value refused", {refusedMachineKey.c_str(), "DisplayName", "x", ScriptOp::WriteMachineValue}, Failure::RegistryNotWritten},
+        {"help file held open", {"$HOME_DIR$\\held.cfg", ":Link ostrevane.hlp", 0, ScriptOp::AppendOnce}, Failure::HelpIndexNotUpdated},
+        {"help file missing", {"$HOME_DIR$\\absent.cfg", ":Link ostrevane.hlp", 0, ScriptOp::AppendOnce}, Failure::None},
+        {"help file empty", {"$HOME_DIR$\\empty.cfg", ":Link ostrevane.hlp", 0, ScriptOp::AppendOnce}, Failure::None},
+    };
+    // Held without sharing, as an environment that is running holds it.
+    HANDLE held = CreateFileA(Path("held.cfg").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    for (const Case& c : cases) {
+        ClearFailures();
+        SetFailureTarget(7);
+        RunScript(Script({c.entry}).get());
+        for (int row = 0; row < FailureTargetCount; ++row)
+            EXPECT_EQ(TheFailures.first[row], row == 7 ? c.noted : Failure::None) << c.label << ", row " << row;
+        EXPECT_EQ(TheFailures.overall, 0) << c.label;
+    }
+    CloseHandle(held);
+    EXPECT_EQ(ReadFileText(Path("held.cfg")), ":Link other.hlp\r\n");
+    EXPECT_EQ(ValueNames(HKEY_LOCAL_MACHINE, key_ + "\\Refused"), std::vector<std::string>{});
+
+    // The first failure stays; a step outside every target is not kept.
+    ClearFailures();
+    SetFailureTarget(2);
+    RunEntries({cases[2].entry, cases[0].entry});
+    SetFailureTarget(NoFailureTarget);
+    RunEntries({cases[0].entry});
+    EXPECT_EQ(TheFailures.first[2], Failure::FileNotWritten);
+    EXPECT_EQ(std::count(TheFailures.first, TheFailures.first + FailureTargetCount, Failure::None),
+              FailureTargetCount - 1);
+}
+
+// A package that this target's tools did not build, or built after a failed
+// step, is neither copied nor purged nor registered: the environment keeps its
+// registrations exactly as they were.
+TEST_F(Tools, PackageEntriesActOnlyOnAPackageThisTargetBuilt)
+{
+    const std::string environment = key_ + "\\Delphi\\7.0";
+    const std::string packages = environment + "\\Known Packages";
+    const std::string earlier = "C:\\Earlier\\Delphi7\\ovanlibd7.bpl";
+    SetVariable(DelphiReg, environment.c_str());
+    SetVariable(SubFile, "ovanlibd7");
+    SetVariable(SysDir, Path("sys").c_str());
+    ASSERT_TRUE(CreateDirectoryA(Path("sys").c_str(), nullptr));
+    const std::string package = work_ + "\\ovanlibd7.bpl";
+    const Script install({
+        {"\"$DELPHI_DIR$\\Bin\\dcc32.exe\" \"$SUB_FILE$.dpk\"", "$HOME_DIR$\\$SUB_DIR$", 0, ScriptOp::RunTool},
+        {"$HOME_DIR$\\$SUB_DIR$\\$SUB_FILE$.bpl", "$SYS_DIR$\\$SUB_FILE$.bpl", 0, ScriptOp::CopyFileTo},
+        {"$HOME_DIR$\\$SUB_DIR$\\$SUB_FILE$.bpl", 0, 0, ScriptOp::PurgePackageEntries},
+        {"$HOME_DIR$\\$SUB_DIR$\\$SUB_FILE$.bpl", "Ostrevane v3.10 (trial) VCL", 0, ScriptOp::RegisterPackage},
+    });
+    struct Case {
+        const char* label;
+        const char* config;     // the stand-in's standin.cfg
+        const char* oldPackage; // left by an earlier build, or null
+        Failure noted;
+        bool installed;
+    };
+    const Case cases[] = {
+        {"the compiler ends with 1", "fail=dcc32\r\n", nullptr, Failure::ToolFailed, false},
+        {"the compiler builds nothing", "ext=.dpl\r\n", nullptr, Failure::PackageNotBuilt, false},
+        {"an older package after a failed build", "fail=dcc32\r\n", "older package", Failure::ToolFailed, false},
+        {"a built package", "", nullptr, Failure::None, true},
+    };
+    for (const Case& c : cases) {
+        RegDeleteTreeA(HKEY_CURRENT_USER, environment.c_str());
+        SetValue(HKEY_CURRENT_USER, packages, earlier.c_str(), REG_SZ, Sz("Ostrevane v3.10 (trial) VCL"));
+        WriteAll(Path("sys\\ovanlibd7.bpl"), "system copy");
+        DeleteFileA(package.c_str());
+        if (c.oldPackage) WriteAll(package, c.oldPackage);
+        WriteAll(bin_ + "\\standin.cfg", c.config);
+        ClearFailures();
+        SetFailureTarget(4);
+        RunScript(install.get());
+        EXPECT_EQ(TheFailures.first[4], c.noted) << c.label;
+        if (c.installed) {
+            EXPECT_EQ(ValueNames(HKEY_CURRENT_USER, packages), std::vector<std::string>{package}) << c.label;
+            EXPECT_EQ(ReadFileText(Path("sys\\ovanlibd7.bpl")), ReadFileText(package)) << c.label;
+        } else {
+            EXPECT_EQ(ValueNames(HKEY_CURRENT_USER, packages), std::vector<std::string>{earlier}) << c.label;
+            EXPECT_EQ(Value(HKEY_CURRENT_USER, packages, earlier.c_str()), Sz("Ostrevane v3.10 (trial) VCL")) << c.label;
+            EXPECT_EQ(ReadFileText(Path("sys\\ovanlibd7.bpl")), "system copy") << c.label;
+        }
+    }
+    // The next target starts with nothing failed: its own package is installed.
+    WriteAll(bin_ + "\\standin.cfg", "fail=dcc32\r\n");
+    ClearFailures();
+    SetFailureTarget(4);
+    RunEntries({{"\"$DELPHI_DIR$\\Bin\\dcc32.exe\" x.dpk", "$HOME_DIR$\\$SUB_DIR$", 0, ScriptOp::RunTool}});
+    WriteAll(package, "built by another target");
+    SetFailureTarget(5);
+    RunScript(install.get() + 1);
+    EXPECT_EQ(ValueNames(HKEY_CURRENT_USER, packages), std::vector<std::string>{package});
+    EXPECT_EQ(TheFailures.first[5], Failure::None);
+}
+
+// Control 102's list on the finish page.
+TEST(FailureList, OneLinePerFailureThenHowManyMore)
+{
+    struct Case {
+        std::vector<std::pair<int, Failure>> targets;
+        std::uint8_t overall;
+        int maxLines;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {{{4, Failure::ToolFailed}}, 0, 5, "Delphi 7: build failed"},
+        {{{7, Failure::ToolFailed}, {9, Failure::FileNotWritten}}, HomeFolderNotCreated | LogNotWritten, 5,
+         "Destination folder not created\rC++Builder 5: build failed\rShared files: file not written\r"
+         "Uninstall log not written"},
+        {{{0, Failure::ToolNotStarted}, {8, Failure::HelpIndexNotUpdated}, {10, Failure::FolderNotCreated},
+          {11, Failure::RegistryNotWritten}},
+         HomeFolderNotStored, 5,
+         "Delphi 3: build tool did not start\rC++Builder 6: help index not updated\rDemo projects: folder not created\r"
+         "Help files: registry not written\rDestination not recorded in the registry"},
+        {{{1, Failure::PackageNotBuilt}, {2, Failure::PackageNotCopied}, {3, Failure::PackageNotRegistered},
+          {5, Failure::SearchPathNotExtended}, {6, Failure::FolderNotCreated}},
+         HomeFolderNotCreated, 5,
+         "Destination folder not created\rDelphi 4: package not built\rDelphi 5: package not copied\r"
+         "Delphi 6: package not registered\rand 2 more"},
+        {{{4, Failure::ToolFailed}, {9, Failure::FileNotWritten}}, 0, 1, "and 2 more"},
+        {{{4, Failure::ToolFailed}}, 0, 0, "Delphi 7: build failed"},
+        {{}, LogNotWritten, 5, "Uninstall log not written"},
+    };
+    for (const Case& c : cases) {
+        ClearFailures();
+        for (const auto& target : c.targets) TheFailures.first[target.first] = target.second;
+        TheFailures.overall = c.overall;
+        EXPECT_TRUE(AnyFailure()) << c.expected;
+        char out[FailureListSize];
+        EXPECT_TRUE(ComposeFailureList(TargetShortNames, c.maxLines, out, sizeof out)) << c.expected;
+        EXPECT_STREQ(out, c.expected);
+    }
+
+    // Every line there can be fits; a buffer too small gets the empty text.
+    for (int row = 0; row < FailureTargetCount; ++row) TheFailures.first[row] = Failure::SearchPathNotExtended;
+    TheFailures.overall = HomeFolderNotCreated | HomeFolderNotStored | LogNotWritten;
+    char out[FailureListSize + 1];
+    std::memset(out, 0xEE, sizeof out);
+    ASSERT_TRUE(ComposeFailureList(TargetShortNames, 20, out, FailureListSize));
+    EXPECT_EQ(std::count(out, out + std::strlen(out), '\r'), 14);
+    EXPECT_EQ(static_cast<unsigned char>(out[FailureListSize]), 0xEE);
+    ASSERT_TRUE(ComposeFailureList(TargetShortNames, 5, out, FailureListSize));
+    EXPECT_STREQ(out + std::strlen(out) - 12, "\rand 11 more");
+    std::memset(out, 0xEE, sizeof out);
+    EXPECT_FALSE(ComposeFailureList(TargetShortNames, 5, out, 40));
+    EXPECT_STREQ(out, "");
+    EXPECT_EQ(static_cast<unsigned char>(out[40]), 0xEE);
+    ClearFailures();
+    EXPECT_FALSE(AnyFailure());
 }
 
 // Progress and control texts ---------------------------------------------------
@@ -834,6 +1052,37 @@ TEST_F(Worker, AGoneEnvironmentFolderStandsForItsOwnShortForm)
     EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, key_, "short"), Sz(Path("No Such Delphi")));
     EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, HomeKey, "RootDir"), Sz("C:\\Ostrevane"));
     EXPECT_EQ(PageAdvances, 1);
+}
+
+// Each row's failures land in its own slot; a refused "RootDir" in none.
+TEST_F(Worker, NotesEachRowsFailuresAndARefusedHomeFolderValue)
+{
+    const int delphi7 = 4, shared = 9;
+    for (int i = 0; i < TargetCount; ++i) TargetTable[i].checkState = Unticked;
+    const char letter = UnmappedDrive();
+    ASSERT_NE(letter, 0);
+    const std::string missing = std::string(1, letter) + ":\\Ostrevane\\Delphi7";
+    const Script failing({{missing.c_str(), 0, 0, ScriptOp::CreateFolders}});
+    const Script fine({{"$HOME_DIR$", 0, 0, ScriptOp::CreateFolders}});
+    char rootFolder[PathSize] = {};
+    CopyText(rootFolder, sizeof rootFolder, folder_.c_str());
+    TargetTable[delphi7].checkState = Install;
+    TargetTable[delphi7].rootFolder = rootFolder;
+    TargetTable[delphi7].script = failing.get();
+    TargetTable[shared].checkState = Install;
+    TargetTable[shared].script = fine.get();
+    SetVariable(HomeDir, folder_.c_str());
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Quillmere");
+    CreateVolatileKey(HKEY_LOCAL_MACHINE, "Software", "Quillmere");
+
+    ScriptWorker(nullptr);
+    EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, HomeKey, "RootDir"), "<missing>");
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Quillmere");
+    EXPECT_EQ(PageAdvances, 1);
+    for (int row = 0; row < FailureTargetCount; ++row)
+        EXPECT_EQ(TheFailures.first[row], row == delphi7 ? Failure::FolderNotCreated : Failure::None) << row;
+    EXPECT_EQ(TheFailures.overall, HomeFolderNotStored);
+    EXPECT_EQ(TheFailures.current, NoFailureTarget);
 }
 
 }  // namespace

@@ -58,7 +58,7 @@ TEST_F(LogFile, RecordsLandInOrderWithNothingBetween)
     EXPECT_TRUE(AppendRecord(TargetCaption, " Shared Files"));
     EXPECT_TRUE(AppendRecord(InstalledFile, ""));
     EXPECT_FALSE(FileExists(path_)) << "nothing is written before WriteLog";
-    WriteLog();
+    EXPECT_TRUE(WriteLog());
     const std::string expected = std::string("\x01Product\rline two", 17) + '\0' + "\x02 Shared Files" + '\0' +
                                  "\x03" + '\0';
     const auto bytes = ReadFileText(path_);
@@ -116,7 +116,7 @@ TEST_F(LogFile, APathOf260CharactersOrMoreWritesNoLogAtAll)
     const std::string cut = longPath.substr(0, 259);
     EXPECT_FALSE(OpenLog(longPath.c_str()));
     EXPECT_FALSE(AppendRecord(ProductText, "x"));
-    WriteLog();
+    EXPECT_FALSE(WriteLog()) << "no log means nothing to uninstall with";
     EXPECT_FALSE(FileExists(cut));
     EXPECT_FALSE(FileExists(longPath));
 
@@ -129,12 +129,17 @@ TEST_F(LogFile, APathOf260CharactersOrMoreWritesNoLogAtAll)
 TEST_F(LogFile, AFileThatCannotBeCreatedStillReleasesTheBuffers)
 {
     const std::string missing = folder_ + "\\no such folder\\uninst.kvx";
-    ASSERT_TRUE(OpenLog(missing.c_str()));
-    AppendRecord(ProductText, "p");
-    WriteLog();
-    EXPECT_FALSE(FileExists(missing));
-    EXPECT_EQ(TheUninstallLog.recordBuffer, nullptr);
-    EXPECT_EQ(TheUninstallLog.logPath, nullptr);
+    const std::string inTheWay = folder_ + "\\in the way";
+    ASSERT_TRUE(CreateDirectoryA(inTheWay.c_str(), nullptr));
+    for (const std::string& path : {missing, inTheWay}) {
+        ASSERT_TRUE(OpenLog(path.c_str()));
+        AppendRecord(ProductText, "p");
+        EXPECT_FALSE(WriteLog()) << path;
+        EXPECT_EQ(ReadFileText(path), "<missing>") << path;
+        EXPECT_EQ(TheUninstallLog.recordBuffer, nullptr);
+        EXPECT_EQ(TheUninstallLog.logPath, nullptr);
+    }
+    RemoveDirectoryA(inTheWay.c_str());
 }
 
 }  // namespace

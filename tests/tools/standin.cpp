@@ -6,7 +6,9 @@
 //   make /fX.bpk, /fX.mak  writes X.bpl (quotes around or after the name are
 //                        dropped: one real command line ends in a stray quote)
 //   bpr2mak -oX.mak X.bpk  writes X.mak
-// Any other name only records the call. Every call waits ~300 ms first, so a
+// Any other name only records the call. A line fail=<tool name> in
+// standin.cfg makes that tool build nothing and end with exit code 1, as a
+// compile that fails. Every call waits ~300 ms first, so a
 // caller that does not wait finds nothing yet, then appends the line
 //   <tool name>|<full command line>|<current folder>
 // to calls.log beside the tool. Output files name the tool and the source.
@@ -122,11 +124,15 @@ int main()
 
     Sleep(300);
 
+    const std::string config = ReadFileText(folder + "standin.cfg");
+    const bool fails = ConfigHasLine(config, "fail=" + tool);
     std::string output, source;
-    if (tool == "dcc32") {
+    if (fails) {
+        // builds nothing
+    } else if (tool == "dcc32") {
         for (const std::string& arg : args)
             if (EndsWith(arg, ".dpk")) {
-                const std::string ext = ConfigHasLine(ReadFileText(folder + "standin.cfg"), "ext=.dpl") ? ".dpl" : ".bpl";
+                const std::string ext = ConfigHasLine(config, "ext=.dpl") ? ".dpl" : ".bpl";
                 output = BaseOf(arg, ".dpk") + ext;
                 source = arg;
                 break;
@@ -151,5 +157,5 @@ int main()
         WriteFileText(std::string(current) + "\\" + output, tool + " built " + output + " from " + source + "\r\n", false);
 
     WriteFileText(folder + "calls.log", tool + "|" + commandLine + "|" + current + "\r\n", true);
-    return 0;
+    return fails ? 1 : 0;
 }
