@@ -110,6 +110,9 @@ InstallerRun RunInstaller(const std::string& installExe, const std::string& dest
         return run;
     }
     run.finished = true;
+    run.finishTexts[0] = ItemText(dialog, 101);
+    run.finishTexts[1] = ItemText(dialog, 102);
+    run.finishTexts[2] = ItemText(dialog, 105);
     run.progress = static_cast<int>(SendDlgItemMessageA(dialog, 106, PBM_GETPOS, 0, 0));
     Picture(dialog, pictureFolder, "page4");
     Click(dialog, 203);

@@ -13,6 +13,7 @@ struct InstallerRun {
     std::string proposed;             // the destination page 2 proposed
     int progress = -1;                // the bar's position on page 4
     bool finished = false;            // page 4 reached with Finish enabled
+    std::string finishTexts[3];       // 101, 102 and 105 on page 4
     long exitCode = -1;
     std::string failure;              // what went wrong, empty when all went well
 };

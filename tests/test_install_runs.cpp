@@ -10,6 +10,7 @@
 
 #include "catalogue.h"
 #include "drive_kit.h"
+#include "failures.h"
 #include "interpreter.h"
 #include "simulated_ide.h"
 #include "templates.h"
@@ -98,7 +99,8 @@ protected:
         SetVariable(HomeOld, homeOld.c_str());
         char path[PathSize];
         CopyText(path, PathSize, home_.c_str());
-        CreateFolderPath(path);
+        ClearFailures();
+        if (!CreateFolderPath(path)) NoteOverallFailure(HomeFolderNotCreated);
         ASSERT_TRUE(ExpandTemplate("$HOME_DIR$\\uninst.kvx", TemplateBuffer, TemplateBufferSize));
         ASSERT_TRUE(OpenLog(TemplateBuffer));
         AppendRecord(ProductText, ProductDescription);
@@ -108,7 +110,7 @@ protected:
         ScriptWorker(nullptr);
         AdvanceWizardPage = nullptr;
         EXPECT_EQ(pagesAdvanced, 1);
-        WriteLog();
+        if (!WriteLog()) NoteOverallFailure(LogNotWritten);
         log_ = ReadUninstallLog(home_ + "\\uninst.kvx");
     }
 
@@ -139,6 +141,7 @@ TEST_F(InstallRun, DelphiSevenAloneWritesExactlyTwelveRecords)
         {3, home_ + "\\license.txt"},
         {3, sys_ + "\\kvxpurge.exe"},
     };
+    EXPECT_FALSE(AnyFailure()) << "an empty wm_user.inc is by design";
     ASSERT_EQ(log_.size(), expected.size());
     for (std::size_t i = 0; i < expected.size(); ++i) {
         EXPECT_EQ(log_[i].type, expected[i].first) << i;
@@ -197,6 +200,7 @@ TEST_F(InstallRun, EveryRowAtOnce)
 {
     Choose({0, 1, 2, 3, 4, 5, 6, 7, 8}, true, true);
     RunInstall();
+    EXPECT_FALSE(AnyFailure());
     ASSERT_EQ(log_.size(), 94u);
     int captions = 0, files = 0;
     for (const LogRecord& r : log_) {

@@ -46,7 +46,7 @@ protected:
         DeleteTree(HKEY_LOCAL_MACHINE, "Software\\Quillmere");
         DeleteTree(HKEY_LOCAL_MACHINE, UninstallKey);
         const std::string sys = SystemFolder();
-        for (const char* file : {"kvxpurge.exe", "ovanlibd7.bpl", "ovanlibb6.bpl", "ovanlibd5.bpl"})
+        for (const char* file : {"kvxpurge.exe", "ovanlibd7.bpl", "ovanlibb6.bpl", "ovanlibd5.bpl", "ovanlibb5.bpl"})
             DeleteFileA((sys + "\\" + file).c_str());
         RemoveTree(root_);
     }
@@ -403,6 +403,119 @@ TEST_F(Wizard, AnsweringNoDuringTheInstallationLetsItGoOn)
     EXPECT_TRUE(FileExists(home + "\\CBuilder6\\ovanlibb6.bpl")) << "every chosen script ran to its end";
     Click(dialog, 203);
     EXPECT_EQ(process_.Wait(10000), 0);
+}
+
+constexpr char FinishedWithErrors[] = "\rThe installation finished with errors.";
+constexpr char FinishedNotRemovable[] =
+    "\rThe installation finished with errors.\rOstrevane cannot be removed through\rWindows' list of installed software.";
+constexpr char Caption7[] = "Ostrevane v3.10 (trial) VCL";
+
+enum Breakage { CompilerEndsWith1, CompilerMissing, MakeFails, DriveMissing, LogInTheWay };
+
+struct BrokenInstall {
+    const char* name;
+    std::vector<int> rows;  // simulated environments, all ticked
+    bool extras;            // the demo projects and help files ticked
+    Breakage breakage;
+    int broken;             // the row whose package is not built, or -1
+    const char* main;       // page 4's 101 and 102
+    const char* list;
+};
+
+const BrokenInstall BrokenInstalls[] = {
+    {"compiler-exits-1", {4, 8}, false, CompilerEndsWith1, 4, FinishedWithErrors, "Delphi 7: build failed"},
+    {"compiler-missing", {4, 8}, false, CompilerMissing, 4, FinishedWithErrors, "Delphi 7: build tool did not start"},
+    {"make-fails", {7, 8}, false, MakeFails, 7, FinishedWithErrors, "C++Builder 5: build failed"},
+    {"missing-drive", {4}, true, DriveMissing, 4, FinishedNotRemovable,
+     "Destination folder not created\rDelphi 7: folder not created\rShared files: file not written\r"
+     "Demo projects: folder not created\rand 2 more"},
+    {"log-in-the-way", {4}, false, LogInTheWay, -1, FinishedNotRemovable, "Uninstall log not written"},
+};
+
+// Page 4 says what failed; the package that was not built is not registered
+// and an earlier registration of it stays; every other target installs as
+// usual, and so does the log where it can be written.
+TEST_F(Wizard, ABrokenInstallationSaysWhatFailed)
+{
+    constexpr int FilesPerRow[9] = {6, 6, 6, 6, 6, 9, 9, 9, 9};
+    const std::string sys = SystemFolder();
+    for (const BrokenInstall& c : BrokenInstalls) {
+        SCOPED_TRACE(c.name);
+        std::string folders[9];
+        const std::string ides = root_ + "\\" + c.name + " environments";
+        CreateDirectoryA(ides.c_str(), nullptr);
+        for (int row : c.rows) {
+            const SimulatedIde& ide = SimulatedIdes[row];
+            folders[row] = CreateSimulatedIde(ide, ides);
+            const std::string packages = std::string(ide.registryKey) + "\\Known Packages";
+            const std::string earlier = std::string("C:\\Earlier\\") + ide.subFolder + "\\" + ide.package + ide.packageExt;
+            HKEY key = nullptr;
+            RegCreateKeyExA(HKEY_CURRENT_USER, packages.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr);
+            RegSetValueExA(key, earlier.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(Caption7), sizeof Caption7);
+            RegCloseKey(key);
+        }
+        std::string home = root_ + "\\" + c.name;
+        const std::string bin = c.broken >= 0 ? folders[c.broken] + "\\Bin\\" : "";
+        switch (c.breakage) {
+        case CompilerEndsWith1: WriteFileText(bin + "standin.cfg", "fail=dcc32\r\n"); break;
+        case CompilerMissing: DeleteFileA((bin + "dcc32.exe").c_str()); break;
+        case MakeFails: WriteFileText(bin + "standin.cfg", "fail=make\r\n"); break;
+        case DriveMissing: {
+            const DWORD drives = GetLogicalDrives();
+            char letter = 'Y';
+            while (letter > 'D' && (drives & (1u << (letter - 'A')))) --letter;
+            home = std::string(1, letter) + ":\\Ostrevane";
+            break;
+        }
+        case LogInTheWay:
+            CreateDirectoryA(home.c_str(), nullptr);
+            CreateDirectoryA((home + "\\uninst.kvx").c_str(), nullptr);
+            break;
+        }
+        std::set<std::string> untick;
+        if (!c.extras) untick = {" Demo Projects Files", " Ostrevane Lib Context Help Files"};
+        const std::string pictures = BuildFolder() + "\\screenshots\\" + c.name;
+        const InstallerRun run = RunInstaller(BuildFolder() + "\\install.exe", home, untick, pictures);
+        ASSERT_EQ(run.failure, "") << "the wizard ends with 0 whatever failed";
+        EXPECT_EQ(run.finishTexts[0], c.main);
+        EXPECT_EQ(run.finishTexts[1], c.list);
+        EXPECT_EQ(run.finishTexts[2], "Press Finish button.");
+
+        int records = 1 + 1 + 3 + (c.extras ? 2 + 12 : 0);
+        for (int row : c.rows) {
+            const SimulatedIde& ide = SimulatedIdes[row];
+            SCOPED_TRACE(ide.folder);
+            records += 1 + FilesPerRow[row];
+            const std::string packages = std::string(ide.registryKey) + "\\Known Packages";
+            const std::string built = home + "\\" + ide.subFolder + "\\" + ide.package + ide.packageExt;
+            const std::string earlier = std::string("C:\\Earlier\\") + ide.subFolder + "\\" + ide.package + ide.packageExt;
+            if (row == c.broken) {
+                EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, packages.c_str(), earlier.c_str()), Caption7);
+                EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, packages.c_str(), built.c_str()), "<missing>");
+                EXPECT_FALSE(FileExists(built));
+                EXPECT_FALSE(FileExists(sys + "\\" + ide.package + ide.packageExt));
+            } else {
+                EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, packages.c_str(), earlier.c_str()), "<missing>");
+                EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, packages.c_str(), built.c_str()), Caption7);
+                EXPECT_EQ(ReadFileText(sys + "\\" + ide.package + ide.packageExt), ReadFileText(built));
+            }
+            const std::string library = std::string(ide.registryKey) + "\\Library";
+            EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, library.c_str(), ide.searchValue),
+                      ";" + home + "\\" + ide.subFolder);
+        }
+        if (c.breakage == MakeFails) {
+            EXPECT_EQ(ToolCalls(folders[7]).size(), 2u);
+            EXPECT_TRUE(FileExists(home + "\\CBuilder5\\ovanlibb5.mak")) << "bpr2mak did its part";
+        }
+        const bool logWritten = c.main == std::string(FinishedWithErrors);
+        EXPECT_EQ(ReadUninstallLog(home + "\\uninst.kvx").size(), logWritten ? static_cast<std::size_t>(records) : 0u);
+        EXPECT_TRUE(FileExists(sys + "\\kvxpurge.exe"));
+        EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "UninstallString"), "kvxpurge.exe " + home + "\\uninst.kvx");
+        EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, "Software\\Quillmere\\Ostrevane", "RootDir"), home);
+
+        RemoveSimulatedIdeKeys();
+        for (const SimulatedIde& ide : SimulatedIdes) DeleteFileA((sys + "\\" + ide.package + ide.packageExt).c_str());
+    }
 }
 
 }  // namespace

@@ -66,3 +66,25 @@ void LayoutSelectionPage()
     MoveControl(IDC_DESTINATION, 216, h101 + 111, ColumnWidth - 2 * e, e, HWND_TOP, SWP_SHOWWINDOW);
     MoveControl(IDC_BROWSE, 224 + ColumnWidth - 2 * e, h101 + 111, e, e, HWND_TOP, SWP_SHOWWINDOW);
 }
+
+int SecondTextLines()
+{
+    HWND text = GetDlgItem(WizardWindow, IDC_SECOND_TEXT);
+    RECT box{}, status{};
+    GetWindowRect(text, &box);
+    GetWindowRect(GetDlgItem(WizardWindow, IDC_THIRD_TEXT), &status);
+    // After page 2, 105 lies over the lowest part of 102.
+    int height = box.bottom - box.top;
+    if (status.top > box.top && status.top < box.bottom) height = status.top - box.top;
+
+    TEXTMETRICA metrics{};
+    HDC dc = GetDC(text);
+    if (dc) {
+        HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(text, WM_GETFONT, 0, 0)));
+        GetTextMetricsA(dc, &metrics);
+        SelectObject(dc, old);
+        ReleaseDC(text, dc);
+    }
+    const int lines = metrics.tmHeight > 0 ? height / metrics.tmHeight : 1;
+    return lines > 0 ? lines : 1;
+}

@@ -8,3 +8,5 @@ extern int ColumnWidth;
 HWND MoveControl(int id, int x, int y, int width, int height, HWND insertAfter, UINT flags);
 void LayoutWizard();
 void LayoutSelectionPage();
+// How many lines of its font text 102 shows where 105 does not cover it; at least 1.
+int SecondTextLines();

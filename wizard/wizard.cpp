@@ -4,6 +4,7 @@
 #include <shlobj.h>
 
 #include "../engine/catalogue.h"
+#include "../engine/failures.h"
 #include "../engine/interpreter.h"
 #include "../engine/targets.h"
 #include "../engine/templates.h"
@@ -22,6 +23,12 @@ HANDLE WorkerThread = nullptr;
 DWORD WorkerThreadId = 0;
 char PageLabel[9] = "Page 1/4";
 constexpr int PageDigit = 5;
+
+constexpr char FinishPrompt[] = "Press Finish button.";
+constexpr char FinishedWithErrors[] = "\rThe installation finished with errors.";
+// Without its log the uninstaller has nothing to remove.
+constexpr char FinishedNotRemovable[] =
+    "\rThe installation finished with errors.\rOstrevane cannot be removed through\rWindows' list of installed software.";
 
 // The end of the process waits for the finish page's log: a close request
 // that arrives while the worker is still writing it is taken up again by the
@@ -194,7 +201,8 @@ void EnterProgressPage()
     SetTexts("\rNow is installations process. Please wait ...", "Progress of installation :", "Current Satus");
     EnableWindow(GetDlgItem(WizardWindow, IDC_CANCEL), FALSE);
     ReadBackChoices();
-    CreateFolderPath(VariableTable[HomeDir].value);
+    ClearFailures();
+    if (!CreateFolderPath(VariableTable[HomeDir].value)) NoteOverallFailure(HomeFolderNotCreated);
     // A log path that does not fit leaves the log closed: no file is written.
     if (ExpandTemplate("$HOME_DIR$\\uninst.kvx", TemplateBuffer, TemplateBufferSize)) OpenLog(TemplateBuffer);
     AppendRecord(ProductText, ProductDescription);
@@ -202,14 +210,21 @@ void EnterProgressPage()
     if (!WorkerThread) AdvancePage();
 }
 
+// The texts follow the log, whose outcome they report.
 void EnterFinishPage()
 {
-    SetTexts("\rThe installation process was\r successfully complete !",
-             "Quillmere  Welcome to www.quillmere.example", "Press Finish button.");
-    SetDlgItemTextA(WizardWindow, IDC_CANCEL, "Finish");
     if (WorkerThread) CloseHandle(WorkerThread);
     WorkerThread = nullptr;
-    WriteLog();
+    if (!WriteLog()) NoteOverallFailure(LogNotWritten);
+    if (!AnyFailure()) {
+        SetTexts("\rThe installation process was\r successfully complete !",
+                 "Quillmere  Welcome to www.quillmere.example", FinishPrompt);
+    } else {
+        char list[FailureListSize];
+        ComposeFailureList(TargetShortNames, SecondTextLines(), list, sizeof list);
+        SetTexts(TheFailures.overall & LogNotWritten ? FinishedNotRemovable : FinishedWithErrors, list, FinishPrompt);
+    }
+    SetDlgItemTextA(WizardWindow, IDC_CANCEL, "Finish");
     EnableWindow(GetDlgItem(WizardWindow, IDC_CANCEL), TRUE);
     if (FinishState.exchange(LogWritten) == CloseDeferred) PostMessageA(WizardWindow, WM_CLOSE, 0, 0);
 }
