@@ -12,7 +12,7 @@ enum class Failure : std::uint8_t {
     FileNotWritten,         // ExtractResource: not created, or not written whole
     ToolNotStarted,         // RunTool: no such tool, or its folder cannot be entered
     ToolFailed,             // RunTool: a nonzero exit code
-    PackageNotBuilt,        // CopyFileTo, PurgePackageEntries, RegisterPackage after a failed build
+    PackageNotBuilt,        // CopyFileTo, PurgePackageEntries, RegisterPackage: no package, or a failed build
     PackageNotCopied,       // CopyFileTo
     PackageNotRegistered,   // RegisterPackage
     SearchPathNotExtended,  // ExtendSearchPath

@@ -652,10 +652,6 @@ TEST_F(Tools, AFailingStepIsNotedForItsTarget)
     WriteAll(Path("package.bpl"), "package");
     WriteAll(Path("empty.cfg"), "");
     WriteAll(Path("held.cfg"), ":Link other.hlp\r\n");
-    ASSERT_TRUE(CreateDirectoryA(Path("failing").c_str(), nullptr));
-    WriteAll(Path("failing\\standin.cfg"), "fail=dcc32\r\n");
-    ASSERT_TRUE(CopyFileA((bin_ + "\\dcc32.exe").c_str(), Path("failing\\dcc32.exe").c_str(), FALSE));
-    const std::string failingTool = "\"" + Path("failing\\dcc32.exe") + "\" x.dpk";
     const std::string goodTool = "\"" + bin_ + "\\make.exe\" /fx.bpk";
 
     struct Case {
@@ -670,7 +666,6 @@ TEST_F(Tools, AFailingStepIsNotedForItsTarget)
         {"missing resource", {"$HOME_DIR$\\wm_user.inc", 599, 0, ScriptOp::ExtractResource}, Failure::None},
         {"no such tool", {"\"$HOME_DIR$\\nosuchtool.exe\"", "$HOME_DIR$", 0, ScriptOp::RunTool}, Failure::ToolNotStarted},
         {"tool in a missing folder", {goodTool.c_str(), "$HOME_DIR$\\none", 0, ScriptOp::RunTool}, Failure::ToolNotStarted},
-        {"tool ends with 1", {failingTool.c_str(), "$HOME_DIR$", 0, ScriptOp::RunTool}, Failure::ToolFailed},
         {"tool ends with 0", {goodTool.c_str(), "$HOME_DIR$", 0, ScriptOp::RunTool}, Failure::None},
         {"copy of a missing package", {"$HOME_DIR$\\absent.bpl", "$HOME_DIR$\\c.bpl", 0, ScriptOp::CopyFileTo}, Failure::PackageNotBuilt},
         {"copy into a missing folder", {"$HOME_DIR$\\package.bpl", "$HOME_DIR$\\none\\c.bpl", 0, ScriptOp::CopyFileTo}, Failure::PackageNotCopied},
@@ -697,134 +692,34 @@ TEST_F(Tools, AFailingStepIsNotedForItsTarget)
     CloseHandle(held);
     EXPECT_EQ(ReadFileText(Path("held.cfg")), ":Link other.hlp\r\n");
     EXPECT_EQ(ValueNames(HKEY_LOCAL_MACHINE, key_ + "\\Refused"), std::vector<std::string>{});
-
-    // The first failure stays; a step outside every target is not kept.
-    ClearFailures();
-    SetFailureTarget(2);
-    RunEntries({cases[2].entry, cases[0].entry});
-    SetFailureTarget(NoFailureTarget);
-    RunEntries({cases[0].entry});
-    EXPECT_EQ(TheFailures.first[2], Failure::FileNotWritten);
-    EXPECT_EQ(std::count(TheFailures.first, TheFailures.first + FailureTargetCount, Failure::None),
-              FailureTargetCount - 1);
 }
 
-// A package that this target's tools did not build, or built after a failed
-// step, is neither copied nor purged nor registered: the environment keeps its
-// registrations exactly as they were.
-TEST_F(Tools, PackageEntriesActOnlyOnAPackageThisTargetBuilt)
+// Control 102's list on the finish page, where its lines run out.
+TEST(FailureList, AsManyLinesAsFitThenHowManyMore)
 {
-    const std::string environment = key_ + "\\Delphi\\7.0";
-    const std::string packages = environment + "\\Known Packages";
-    const std::string earlier = "C:\\Earlier\\Delphi7\\ovanlibd7.bpl";
-    SetVariable(DelphiReg, environment.c_str());
-    SetVariable(SubFile, "ovanlibd7");
-    SetVariable(SysDir, Path("sys").c_str());
-    ASSERT_TRUE(CreateDirectoryA(Path("sys").c_str(), nullptr));
-    const std::string package = work_ + "\\ovanlibd7.bpl";
-    const Script install({
-        {"\"$DELPHI_DIR$\\Bin\\dcc32.exe\" \"$SUB_FILE$.dpk\"", "$HOME_DIR$\\$SUB_DIR$", 0, ScriptOp::RunTool},
-        {"$HOME_DIR$\\$SUB_DIR$\\$SUB_FILE$.bpl", "$SYS_DIR$\\$SUB_FILE$.bpl", 0, ScriptOp::CopyFileTo},
-        {"$HOME_DIR$\\$SUB_DIR$\\$SUB_FILE$.bpl", 0, 0, ScriptOp::PurgePackageEntries},
-        {"$HOME_DIR$\\$SUB_DIR$\\$SUB_FILE$.bpl", "Ostrevane v3.10 (trial) VCL", 0, ScriptOp::RegisterPackage},
-    });
-    struct Case {
-        const char* label;
-        const char* config;     // the stand-in's standin.cfg
-        const char* oldPackage; // left by an earlier build, or null
-        Failure noted;
-        bool installed;
-    };
-    const Case cases[] = {
-        {"the compiler ends with 1", "fail=dcc32\r\n", nullptr, Failure::ToolFailed, false},
-        {"the compiler builds nothing", "ext=.dpl\r\n", nullptr, Failure::PackageNotBuilt, false},
-        {"an older package after a failed build", "fail=dcc32\r\n", "older package", Failure::ToolFailed, false},
-        {"a built package", "", nullptr, Failure::None, true},
-    };
-    for (const Case& c : cases) {
-        RegDeleteTreeA(HKEY_CURRENT_USER, environment.c_str());
-        SetValue(HKEY_CURRENT_USER, packages, earlier.c_str(), REG_SZ, Sz("Ostrevane v3.10 (trial) VCL"));
-        WriteAll(Path("sys\\ovanlibd7.bpl"), "system copy");
-        DeleteFileA(package.c_str());
-        if (c.oldPackage) WriteAll(package, c.oldPackage);
-        WriteAll(bin_ + "\\standin.cfg", c.config);
-        ClearFailures();
-        SetFailureTarget(4);
-        RunScript(install.get());
-        EXPECT_EQ(TheFailures.first[4], c.noted) << c.label;
-        if (c.installed) {
-            EXPECT_EQ(ValueNames(HKEY_CURRENT_USER, packages), std::vector<std::string>{package}) << c.label;
-            EXPECT_EQ(ReadFileText(Path("sys\\ovanlibd7.bpl")), ReadFileText(package)) << c.label;
-        } else {
-            EXPECT_EQ(ValueNames(HKEY_CURRENT_USER, packages), std::vector<std::string>{earlier}) << c.label;
-            EXPECT_EQ(Value(HKEY_CURRENT_USER, packages, earlier.c_str()), Sz("Ostrevane v3.10 (trial) VCL")) << c.label;
-            EXPECT_EQ(ReadFileText(Path("sys\\ovanlibd7.bpl")), "system copy") << c.label;
-        }
-    }
-    // The next target starts with nothing failed: its own package is installed.
-    WriteAll(bin_ + "\\standin.cfg", "fail=dcc32\r\n");
     ClearFailures();
-    SetFailureTarget(4);
-    RunEntries({{"\"$DELPHI_DIR$\\Bin\\dcc32.exe\" x.dpk", "$HOME_DIR$\\$SUB_DIR$", 0, ScriptOp::RunTool}});
-    WriteAll(package, "built by another target");
-    SetFailureTarget(5);
-    RunScript(install.get() + 1);
-    EXPECT_EQ(ValueNames(HKEY_CURRENT_USER, packages), std::vector<std::string>{package});
-    EXPECT_EQ(TheFailures.first[5], Failure::None);
-}
-
-// Control 102's list on the finish page.
-TEST(FailureList, OneLinePerFailureThenHowManyMore)
-{
-    struct Case {
-        std::vector<std::pair<int, Failure>> targets;
-        std::uint8_t overall;
-        int maxLines;
-        const char* expected;
-    };
-    const Case cases[] = {
-        {{{4, Failure::ToolFailed}}, 0, 5, "Delphi 7: build failed"},
-        {{{7, Failure::ToolFailed}, {9, Failure::FileNotWritten}}, HomeFolderNotCreated | LogNotWritten, 5,
-         "Destination folder not created\rC++Builder 5: build failed\rShared files: file not written\r"
-         "Uninstall log not written"},
-        {{{0, Failure::ToolNotStarted}, {8, Failure::HelpIndexNotUpdated}, {10, Failure::FolderNotCreated},
-          {11, Failure::RegistryNotWritten}},
-         HomeFolderNotStored, 5,
-         "Delphi 3: build tool did not start\rC++Builder 6: help index not updated\rDemo projects: folder not created\r"
-         "Help files: registry not written\rDestination not recorded in the registry"},
-        {{{1, Failure::PackageNotBuilt}, {2, Failure::PackageNotCopied}, {3, Failure::PackageNotRegistered},
-          {5, Failure::SearchPathNotExtended}, {6, Failure::FolderNotCreated}},
-         HomeFolderNotCreated, 5,
-         "Destination folder not created\rDelphi 4: package not built\rDelphi 5: package not copied\r"
-         "Delphi 6: package not registered\rand 2 more"},
-        {{{4, Failure::ToolFailed}, {9, Failure::FileNotWritten}}, 0, 1, "and 2 more"},
-        {{{4, Failure::ToolFailed}}, 0, 0, "Delphi 7: build failed"},
-        {{}, LogNotWritten, 5, "Uninstall log not written"},
-    };
-    for (const Case& c : cases) {
-        ClearFailures();
-        for (const auto& target : c.targets) TheFailures.first[target.first] = target.second;
-        TheFailures.overall = c.overall;
-        EXPECT_TRUE(AnyFailure()) << c.expected;
-        char out[FailureListSize];
-        EXPECT_TRUE(ComposeFailureList(TargetShortNames, c.maxLines, out, sizeof out)) << c.expected;
-        EXPECT_STREQ(out, c.expected);
-    }
-
-    // Every line there can be fits; a buffer too small gets the empty text.
-    for (int row = 0; row < FailureTargetCount; ++row) TheFailures.first[row] = Failure::SearchPathNotExtended;
-    TheFailures.overall = HomeFolderNotCreated | HomeFolderNotStored | LogNotWritten;
+    TheFailures.first[4] = Failure::ToolFailed;
+    TheFailures.first[9] = Failure::FileNotWritten;
     char out[FailureListSize + 1];
+    const std::pair<int, const char*> cases[] = {
+        {3, "Delphi 7: build failed\rShared files: file not written"},
+        {2, "Delphi 7: build failed\rShared files: file not written"},
+        {1, "and 2 more"},
+        {0, "and 2 more"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_TRUE(ComposeFailureList(TargetShortNames, c.first, out, sizeof out)) << c.first;
+        EXPECT_STREQ(out, c.second);
+    }
+    // Every line there can be fits; a buffer too small gets the empty text.
+    for (Failure& failure : TheFailures.first) failure = Failure::SearchPathNotExtended;
+    TheFailures.overall = HomeFolderNotCreated | HomeFolderNotStored | LogNotWritten;
     std::memset(out, 0xEE, sizeof out);
     ASSERT_TRUE(ComposeFailureList(TargetShortNames, 20, out, FailureListSize));
     EXPECT_EQ(std::count(out, out + std::strlen(out), '\r'), 14);
     EXPECT_EQ(static_cast<unsigned char>(out[FailureListSize]), 0xEE);
-    ASSERT_TRUE(ComposeFailureList(TargetShortNames, 5, out, FailureListSize));
-    EXPECT_STREQ(out + std::strlen(out) - 12, "\rand 11 more");
-    std::memset(out, 0xEE, sizeof out);
     EXPECT_FALSE(ComposeFailureList(TargetShortNames, 5, out, 40));
     EXPECT_STREQ(out, "");
-    EXPECT_EQ(static_cast<unsigned char>(out[40]), 0xEE);
     ClearFailures();
     EXPECT_FALSE(AnyFailure());
 }

@@ -457,7 +457,12 @@ TEST_F(Wizard, ABrokenInstallationSaysWhatFailed)
         std::string home = root_ + "\\" + c.name;
         const std::string bin = c.broken >= 0 ? folders[c.broken] + "\\Bin\\" : "";
         switch (c.breakage) {
-        case CompilerEndsWith1: WriteFileText(bin + "standin.cfg", "fail=dcc32\r\n"); break;
+        case CompilerEndsWith1:  // over the package an earlier installation left
+            WriteFileText(bin + "standin.cfg", "fail=dcc32\r\n");
+            CreateDirectoryA(home.c_str(), nullptr);
+            CreateDirectoryA((home + "\\Delphi7").c_str(), nullptr);
+            WriteFileText(home + "\\Delphi7\\ovanlibd7.bpl", "older package");
+            break;
         case CompilerMissing: DeleteFileA((bin + "dcc32.exe").c_str()); break;
         case MakeFails: WriteFileText(bin + "standin.cfg", "fail=make\r\n"); break;
         case DriveMissing: {
@@ -492,7 +497,6 @@ TEST_F(Wizard, ABrokenInstallationSaysWhatFailed)
             if (row == c.broken) {
                 EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, packages.c_str(), earlier.c_str()), Caption7);
                 EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, packages.c_str(), built.c_str()), "<missing>");
-                EXPECT_FALSE(FileExists(built));
                 EXPECT_FALSE(FileExists(sys + "\\" + ide.package + ide.packageExt));
             } else {
                 EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, packages.c_str(), earlier.c_str()), "<missing>");
@@ -503,10 +507,7 @@ TEST_F(Wizard, ABrokenInstallationSaysWhatFailed)
             EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, library.c_str(), ide.searchValue),
                       ";" + home + "\\" + ide.subFolder);
         }
-        if (c.breakage == MakeFails) {
-            EXPECT_EQ(ToolCalls(folders[7]).size(), 2u);
-            EXPECT_TRUE(FileExists(home + "\\CBuilder5\\ovanlibb5.mak")) << "bpr2mak did its part";
-        }
+        if (c.breakage == MakeFails) EXPECT_TRUE(FileExists(home + "\\CBuilder5\\ovanlibb5.mak")) << "bpr2mak ran";
         const bool logWritten = c.main == std::string(FinishedWithErrors);
         EXPECT_EQ(ReadUninstallLog(home + "\\uninst.kvx").size(), logWritten ? static_cast<std::size_t>(records) : 0u);
         EXPECT_TRUE(FileExists(sys + "\\kvxpurge.exe"));
