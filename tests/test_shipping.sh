@@ -34,7 +34,7 @@ build_kit() {  # build_kit SOURCE FOLDER CMAKE_OPTION...
 
 signature_size() {  # the certificate table's size, 0 when there is none
   local size
-  size=$(i686-w64-mingw32-objdump -p "$1" | awk '/Security Directory/ { print $3 }')
+  size=$(i686-w64-mingw32-objdump -p "$1" | awk '/Security Directory/ { print $4 }')
   echo $((16#${size:-0}))
 }
 
