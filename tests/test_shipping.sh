@@ -26,10 +26,10 @@ expect() {  # expect WHAT SEEN EXPECTED
 build_kit() {  # build_kit SOURCE FOLDER CMAKE_OPTION...
   local source=$1 folder=$2
   shift 2
-  cmake -S "$source" -B "$folder" -G Ninja -DBUILD_TESTING=OFF "$@" >"$folder.configure.log" 2>&1 ||
-    { cat "$folder.configure.log"; exit 1; }
-  cmake --build "$folder" --target installer kvxpurge >"$folder.build.log" 2>&1 ||
-    { cat "$folder.build.log"; exit 1; }
+  cmake -S "$source" -B "$folder" -G Ninja -DBUILD_TESTING=OFF "$@" >"$folder/configure.log" 2>&1 ||
+    { cat "$folder/configure.log"; exit 1; }
+  cmake --build "$folder" --target installer kvxpurge >"$folder/build.log" 2>&1 ||
+    { cat "$folder/build.log"; exit 1; }
 }
 
 signature_size() {  # the certificate table's size, 0 when there is none
