@@ -62,6 +62,15 @@ std::string BuildFolder()
     return path.substr(0, path.rfind('\\'));
 }
 
+std::string KitFolder()
+{
+    char folder[MAX_PATH] = "";
+    DWORD length = GetEnvironmentVariableA("OSTREVANE_KIT_DIR", folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return BuildFolder();
+    if (folder[0] == '\\' || folder[1] == ':') return folder;
+    return BuildFolder() + "\\" + folder;
+}
+
 std::string SystemFolder()
 {
     char sys[MAX_PATH];

@@ -43,6 +43,10 @@ void ClickListItem(HWND dialog, int index);
 
 std::string SystemFolder();
 std::string BuildFolder();  // the build folder, two levels above the running test program
+// The folder of the programs under test: the build folder, or another build of
+// the kit (a signed one, say) named by OSTREVANE_KIT_DIR, in full or relative
+// to the build folder.
+std::string KitFolder();
 
 struct LogRecord {
     int type;

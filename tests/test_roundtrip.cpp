@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdio>
 #include <set>
 #include <string>
 #include <vector>
@@ -74,7 +75,8 @@ TEST_P(RoundTrip, InstallThenUninstall)
     std::set<std::string> untick;
     if (!choice.extras) untick = {" Demo Projects Files", " Ostrevane Lib Context Help Files"};
 
-    const InstallerRun install = RunInstaller(BuildFolder() + "\\install.exe", home_, untick);
+    std::printf("installing with %s\\install.exe\n", KitFolder().c_str());
+    const InstallerRun install = RunInstaller(KitFolder() + "\\install.exe", home_, untick);
     ASSERT_EQ(install.failure, "");
     EXPECT_EQ(install.listed.size(), choice.rows.size() + 2);
 
@@ -100,6 +102,10 @@ TEST_P(RoundTrip, InstallThenUninstall)
     for (const std::string& file : files) EXPECT_TRUE(FileExists(file)) << file;
 
     const std::string sys = SystemFolder();
+    // The uninstaller of the kit under test, signature and all.
+    const std::string installed = ReadFileText(sys + "\\kvxpurge.exe");
+    EXPECT_TRUE(installed == ReadFileText(KitFolder() + "\\kvxpurge.exe"))
+        << "the installed kvxpurge.exe (" << installed.size() << " bytes) is not " << KitFolder() << "\\kvxpurge.exe";
     for (int row : choice.rows) {
         const SimulatedIde& ide = SimulatedIdes[row];
         SCOPED_TRACE(ide.folder);
@@ -184,10 +190,10 @@ TEST(Reinstall, SameFolderKeepsOneEntryAndReplacesTheLog)
     DeleteTree(HKEY_LOCAL_MACHINE, "Software\\Quillmere");
     const std::string folder = CreateSimulatedIde(SimulatedIdes[4], root);
     const std::set<std::string> untick = {" Demo Projects Files", " Ostrevane Lib Context Help Files"};
-    ASSERT_EQ(RunInstaller(BuildFolder() + "\\install.exe", home, untick).failure, "");
+    ASSERT_EQ(RunInstaller(KitFolder() + "\\install.exe", home, untick).failure, "");
     const std::size_t first = ReadUninstallLog(home + "\\uninst.kvx").size();
     // The second run proposes the recorded folder; typing it again changes nothing.
-    const InstallerRun again = RunInstaller(BuildFolder() + "\\install.exe", home, untick);
+    const InstallerRun again = RunInstaller(KitFolder() + "\\install.exe", home, untick);
     ASSERT_EQ(again.failure, "");
     EXPECT_EQ(again.proposed, home);
     EXPECT_EQ(ReadUninstallLog(home + "\\uninst.kvx").size(), first);

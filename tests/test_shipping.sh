@@ -1,0 +1,155 @@
+#!/usr/bin/env bash
+# The shipped programs checked from outside, as a vendor ships them.
+#
+#   test_shipping.sh manifest PROGRAM...
+#       each program's manifest (RT_MANIFEST 1) is well-formed XML that asks for
+#       administrator rights and names Vista to 11, and nothing more
+#   test_shipping.sh reproducible SOURCE BUILD [CMAKE_OPTION...]
+#       a second build in BUILD/repro gives the same bytes as BUILD
+#   test_shipping.sh signed SOURCE BUILD [CMAKE_OPTION...]
+#       a build in BUILD/signed, signed with a throwaway certificate:
+#       osslsigncode accepts both programs, resource 7 is the signed
+#       kvxpurge.exe, and the signatures are all that differ from BUILD
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+list_resources="$here/../scripts/list-resources"
+programs=(install.exe kvxpurge.exe)
+failures=0
+
+fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
+
+expect() {  # expect WHAT SEEN EXPECTED
+  if [ "$2" = "$3" ]; then echo "ok: $1"; else fail "$1: got \"$2\", expected \"$3\""; fi
+}
+
+# Both programs only, not the tests: quick, and the same targets a release builds.
+build_kit() {  # build_kit SOURCE FOLDER CMAKE_OPTION...
+  local source=$1 folder=$2
+  shift 2
+  cmake -S "$source" -B "$folder" -G Ninja -DBUILD_TESTING=OFF "$@" >"$folder/configure.log" 2>&1 ||
+    { cat "$folder/configure.log"; exit 1; }
+  cmake --build "$folder" --target installer kvxpurge >"$folder/build.log" 2>&1 ||
+    { cat "$folder/build.log"; exit 1; }
+}
+
+signature_size() {  # the certificate table's size, 0 when there is none
+  local size
+  size=$(i686-w64-mingw32-objdump -p "$1" | awk '/Security Directory/ { print $4 }')
+  echo $((16#${size:-0}))
+}
+
+xpath() { xmllint --xpath "$1" "$2" 2>/dev/null || true; }
+
+check_manifest() {
+  local program=$1 name
+  name=$(basename "$program")
+  local manifest
+  manifest=$(mktemp)
+  if ! "$list_resources" --data 24 1 "$program" >"$manifest"; then
+    fail "$name has no manifest resource"
+    rm -f "$manifest"
+    return
+  fi
+  if ! xmllint --noout "$manifest"; then
+    fail "$name: the manifest is not well-formed XML"
+    rm -f "$manifest"
+    return
+  fi
+  # Windows heeds these elements only in their own namespaces.
+  local v3='namespace-uri()="urn:schemas-microsoft-com:asm.v3"'
+  local compat='namespace-uri()="urn:schemas-microsoft-com:compatibility.v1"'
+  expect "$name: root element" "$(xpath 'concat(namespace-uri(/*), " ", local-name(/*), " ", /*/@manifestVersion)' "$manifest")" \
+    "urn:schemas-microsoft-com:asm.v1 assembly 1.0"
+  expect "$name: execution levels" "$(xpath "count(//*[local-name()='requestedExecutionLevel'])" "$manifest")" 1
+  expect "$name: level" \
+    "$(xpath "string(//*[local-name()='trustInfo' and $v3]/*[local-name()='security' and $v3]/*[local-name()='requestedPrivileges' and $v3]/*[local-name()='requestedExecutionLevel' and $v3]/@level)" "$manifest")" \
+    requireAdministrator
+  expect "$name: uiAccess" "$(xpath "string(//*[local-name()='requestedExecutionLevel']/@uiAccess)" "$manifest")" false
+  local count ids="" i
+  count=$(xpath "count(//*[local-name()='compatibility' and $compat]/*[local-name()='application' and $compat]/*[local-name()='supportedOS' and $compat])" "$manifest")
+  for ((i = 1; i <= ${count:-0}; i++)); do
+    ids+="$(xpath "string((//*[local-name()='supportedOS'])[$i]/@Id)" "$manifest") "
+  done
+  expect "$name: supported systems (Vista, 7, 8, 8.1, 10 and 11)" "$ids" \
+    "{e2011457-1546-43c5-a5fe-008deee3d3f0} {35138b9a-5d96-4fbd-8e2d-a2440225f93a} {4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38} {1f676c76-80e1-4239-95bb-83d0f6d0da78} {8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a} "
+  # Classic controls and pixel layout: no Common Controls 6, no DPI awareness.
+  expect "$name: dependencies, DPI settings" \
+    "$(xpath "count(//*[local-name()='dependency' or local-name()='dpiAware' or local-name()='dpiAwareness'])" "$manifest")" 0
+  rm -f "$manifest"
+}
+
+mode=${1:?mode}
+shift
+case "$mode" in
+  manifest)
+    for program in "$@"; do check_manifest "$program"; done
+    ;;
+
+  reproducible)
+    source=$1 build=$2
+    shift 2
+    second="$build/repro"
+    rm -rf "$second"
+    mkdir -p "$second"
+    build_kit "$source" "$second" "$@"
+    for program in "${programs[@]}"; do
+      if cmp -s "$build/$program" "$second/$program"; then
+        echo "ok: $program is the same in both builds: $(sha256sum <"$second/$program" | cut -c1-64)"
+      else
+        fail "$program differs between $build and $second"
+        cmp -l "$build/$program" "$second/$program" | head -20
+      fi
+    done
+    ;;
+
+  signed)
+    source=$1 build=$2
+    shift 2
+    signed="$build/signed"
+    rm -rf "$signed"
+    mkdir -p "$signed/certificate"
+    cd "$signed/certificate"
+    openssl req -x509 -newkey rsa:2048 -nodes -keyout key.pem -out cert.pem -days 2 \
+      -subj "/CN=Ostrevane throwaway test signer" -addext extendedKeyUsage=codeSigning 2>/dev/null
+    export OSTREVANE_SIGN_PASSWORD="throwaway password"
+    openssl pkcs12 -export -inkey key.pem -in cert.pem -out signer.p12 -passout env:OSTREVANE_SIGN_PASSWORD
+    cd - >/dev/null
+    build_kit "$source" "$signed" "$@" -DOSTREVANE_SIGN_PKCS12="$signed/certificate/signer.p12"
+    for program in "${programs[@]}"; do
+      if osslsigncode verify -CAfile "$signed/certificate/cert.pem" -in "$signed/$program" >"$signed/$program.verify" 2>&1; then
+        echo "ok: osslsigncode verifies $program"
+      else
+        fail "osslsigncode rejects $program"
+        cat "$signed/$program.verify"
+      fi
+      grep -q "Subject: /CN=Ostrevane throwaway test signer" "$signed/$program.verify" ||
+        fail "$program: the signer is not the throwaway certificate"
+    done
+    if "$list_resources" --data 10 7 "$signed/install.exe" | cmp -s - "$signed/kvxpurge.exe"; then
+      echo "ok: resource 7 of the signed install.exe is the signed kvxpurge.exe"
+    else
+      fail "resource 7 of the signed install.exe is not the signed kvxpurge.exe"
+    fi
+    # Signing adds the signature and nothing else: without it the uninstaller
+    # is the unsigned build's, byte for byte.
+    if [ "$(signature_size "$build/kvxpurge.exe")" = 0 ]; then
+      osslsigncode remove-signature -in "$signed/kvxpurge.exe" -out "$signed/kvxpurge.unsigned.exe" >/dev/null
+      if cmp -s "$signed/kvxpurge.unsigned.exe" "$build/kvxpurge.exe"; then
+        echo "ok: kvxpurge.exe without its signature is the unsigned build's"
+      else
+        fail "kvxpurge.exe without its signature differs from the unsigned build's"
+      fi
+    fi
+    for program in "${programs[@]}"; do check_manifest "$signed/$program"; done
+    ;;
+
+  *)
+    echo "test_shipping.sh: unknown mode $mode" >&2
+    exit 2
+    ;;
+esac
+
+if [ "$failures" -gt 0 ]; then
+  echo "$failures check(s) failed"
+  exit 1
+fi
