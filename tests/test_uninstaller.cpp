@@ -649,7 +649,7 @@ TEST(UninstallerReplay, SmallLargeAndDamagedLogs)
 
 // --- Registry records ----------------------------------------------------------
 
-const char TestKey[] = "Software\\Quillmere\\OstrevaneTest";
+const char TestKey[] = "Software\\Quillmere\\Ostrevane\\UninstallerTest";
 const char RootProbe[] = "OstrevaneTestProbe";  // a value right under HKLM
 
 struct RegistryFixture : ::testing::Test {
