@@ -66,14 +66,17 @@ std::string Parent(std::string path)
     return path;
 }
 
-// A buffer of exactly size bytes (at least one for malloc), filled with junk.
+// A buffer of exactly size bytes, filled with junk. An empty one points just
+// past a block of one byte: malloc(0) would still hand out a usable byte.
 struct Exact {
-    explicit Exact(size_t size) : size(size), bytes(static_cast<char*>(malloc(size ? size : 1)))
+    explicit Exact(size_t size)
+        : size(size), block(static_cast<char*>(malloc(size ? size : 1))), bytes(size ? block : block + 1)
     {
         memset(bytes, 'J', size);
     }
-    ~Exact() { free(bytes); }
+    ~Exact() { free(block); }
     size_t size;
+    char* block;
     char* bytes;
 };
 
