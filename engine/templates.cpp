@@ -152,7 +152,7 @@ bool ExpandTemplate(const char* templ, char* out, std::size_t outSize)
     for (const TemplateVariable* row = VariableTable; row->name; ++row) {
         if (!ReplaceAll(source, row->name, row->value, out, outSize) ||
             !CopyText(ScratchBuffer, WorkBufferSize, out)) {
-            out[0] = '\0';
+            if (outSize) out[0] = '\0';
             ScratchBuffer[0] = '\0';
             return false;
         }

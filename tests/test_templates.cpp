@@ -156,6 +156,11 @@ TEST_F(Engine, AnExpansionThatDoesNotFitYieldsNothingToActOn)
     templ += "$HOME_DIR";  // 7 names: 1820 + 9 bytes fit
     ASSERT_TRUE(ExpandTemplate(templ.c_str(), TemplateBuffer, TemplateBufferSize));
     EXPECT_EQ(TextLength(TemplateBuffer), 7u * 260 + 9);
+
+    // An output of no bytes at all is never written to.
+    char sentinel = 0x5A;
+    EXPECT_FALSE(ExpandTemplate("abc", &sentinel, 0));
+    EXPECT_EQ(sentinel, 0x5A);
 }
 
 TEST_F(Engine, ValuesKeepAt260Characters)

@@ -647,9 +647,226 @@ TEST(UninstallerReplay, SmallLargeAndDamagedLogs)
     }
 }
 
+// A file that could not be deleted is counted on the status line; a file
+// already gone and the running program's own file are not.
+TEST(UninstallerReplay, FilesLeftAreCounted)
+{
+    const struct {
+        const char* what;
+        int held, readOnly;
+        std::string status;
+    } cases[] = {
+        {"only files already gone", 0, 0, "Uninstall is ready !"},
+        {"one file held open", 1, 0, "1 file could not be deleted !"},
+        {"one held open, one read-only", 1, 1, "2 files could not be deleted !"},
+        {"twelve read-only", 0, 12, "12 files could not be deleted !"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempFolder folder;
+        const std::string own = folder / "kvxpurge.exe";
+        ASSERT_TRUE(CopyFileA(KvxpurgePath().c_str(), own.c_str(), FALSE));
+        std::string bytes = Record(1, Product) + Record(3, folder / "gone.txt") + Record(3, own) +
+                            Record(3, folder / "deleted.txt");
+        WriteBytes(folder / "deleted.txt", "d");
+        std::vector<std::string> left;
+        std::vector<HANDLE> handles;
+        for (int i = 0; i < c.held + c.readOnly; ++i) {
+            left.push_back(folder / ("left" + std::to_string(i) + ".txt"));
+            WriteBytes(left.back(), "left");
+            bytes += Record(3, left.back());
+            if (i < c.held)
+                handles.push_back(CreateFileA(left.back().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+            else
+                SetFileAttributesA(left.back().c_str(), FILE_ATTRIBUTE_READONLY);
+        }
+        const std::string log = folder / "uninst.kvx";
+        WriteBytes(log, bytes);
+
+        Uninstaller run(CommandFor(log), own);
+        ASSERT_TRUE(run.Shown());
+        run.Click(IDC_UNINSTALL);
+        DialogState finished = Finished(Product);
+        finished.status = c.status;
+        ExpectState(run, finished);
+        EXPECT_FALSE(FileExists(folder / "deleted.txt"));
+        EXPECT_TRUE(FileExists(own));
+        for (HANDLE handle : handles) CloseHandle(handle);
+        for (const auto& path : left) EXPECT_EQ(ReadFileText(path), "left") << path;
+
+        // One line of the status control holds the text.
+        RECT box = {};
+        GetClientRect(run.Item(IDC_STATUS), &box);
+        HDC dc = GetDC(nullptr);
+        HFONT font = CreateFontA(-MulDiv(8, GetDeviceCaps(dc, LOGPIXELSY), 72), 0, 0, 0, FW_NORMAL, 0, 0, 0,
+                                 DEFAULT_CHARSET, 0, 0, 0, 0, "MS Sans Serif");
+        HGDIOBJ old = SelectObject(dc, font);
+        SIZE extent = {};
+        GetTextExtentPoint32A(dc, c.status.c_str(), static_cast<int>(c.status.size()), &extent);
+        SelectObject(dc, old);
+        DeleteObject(font);
+        ReleaseDC(nullptr, dc);
+        EXPECT_LT(extent.cx, box.right) << "the text is wider than control 103";
+
+        run.Click(IDC_CANCEL);
+        EXPECT_EQ(run.ExitCode(), 0);
+        for (const auto& path : left) SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
+}
+
+// --- A tampered log ------------------------------------------------------------
+
+// Runs a program of the Unix side, as Wine starts one from a Windows program:
+// the only way a test here makes a symbolic link or a UNC share.
+void RunUnix(const std::string& tool, const std::string& arguments)
+{
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    std::string line = tool + " " + arguments;
+    ASSERT_TRUE(CreateProcessA(("Z:\\bin\\" + tool).c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                               nullptr, &startup, &process))
+        << line;
+    WaitForSingleObject(process.hProcess, 10000);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+}
+
+std::string UnixPath(const std::string& path)
+{
+    using Convert = char*(CDECL*)(const WCHAR*);
+    auto convert = reinterpret_cast<Convert>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32"), "wine_get_unix_file_name")));
+    if (!convert) return "";
+    std::wstring wide(path.begin(), path.end());
+    char* unix = convert(wide.c_str());
+    std::string text = unix ? unix : "";
+    HeapFree(GetProcessHeap(), 0, unix);
+    return text;
+}
+
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+std::string Slashed(std::string path)
+{
+    for (char& c : path)
+        if (c == '\\') c = '/';
+    return path;
+}
+
+// Each record names a decoy, a file or a registry key or value outside what
+// the log's folder and the product own; every decoy survives the replay,
+// while the file inside the folder goes and the finish line shows nothing
+// left.
+TEST(UninstallerReplay, TamperedLogLeavesEveryDecoy)
+{
+    char prefix[MAX_PATH] = "";
+    ASSERT_NE(GetEnvironmentVariableA("WINEPREFIX", prefix, MAX_PATH), 0u) << "runs under Wine only";
+    TempFolder top;
+    const std::string home = top / "Ostrevane Home", sibling = top / "Ostrevane Home2", elsewhere = top / "elsewhere";
+    for (const auto& folder : {home, sibling, elsewhere}) CreateDirectoryA(folder.c_str(), nullptr);
+
+    // \\kvxtest\share is drive C:, and home\linked is a link to elsewhere.
+    const std::string share = std::string(prefix) + "/dosdevices/unc/kvxtest";
+    RunUnix("mkdir", "-p " + Quoted(share));
+    RunUnix("ln", "-sfn " + Quoted(std::string(prefix) + "/drive_c") + " " + Quoted(share + "/share"));
+    RunUnix("ln", "-sfn " + Quoted(UnixPath(elsewhere)) + " " + Quoted(UnixPath(home) + "/linked"));
+    struct Cleanup {
+        std::string share, link;
+        ~Cleanup()
+        {
+            RunUnix("rm", "-rf " + Quoted(share));
+            RunUnix("rm", "-f " + Quoted(link));
+        }
+    } cleanup = {share, UnixPath(home) + "/linked"};
+    ASSERT_NE(GetFileAttributesA((home + "\\linked").c_str()) & FILE_ATTRIBUTE_REPARSE_POINT, 0u);
+
+    const std::string uncDecoy = elsewhere + "\\unc.txt";
+    const std::string shortDecoy = home + "\\short name.txt";
+    WriteBytes(shortDecoy, "decoy");
+    char shortForm[MAX_PATH] = "";
+    GetShortPathNameA(shortDecoy.c_str(), shortForm, MAX_PATH);
+    ASSERT_STRNE(shortForm, shortDecoy.c_str());
+
+    const char OtherKey[] = "Software\\Quillmere\\OstrevaneDecoy";
+    const char OtherEntry[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\OstrevaneDecoy";
+    const char OwnEntry[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Ostrevane";
+    const struct {
+        const char* what;
+        std::string records;
+        std::string decoy;  // a file, or empty for a registry decoy
+        HKEY root;
+        const char* key;  // holds the value "Value"
+    } cases[] = {
+        {"absolute path elsewhere on the drive", Record(3, elsewhere + "\\absolute.txt"), elsewhere + "\\absolute.txt"},
+        {"sibling folder sharing the name", Record(3, sibling + "\\prefix.txt"), sibling + "\\prefix.txt"},
+        {"dot-dot out of the folder", Record(3, home + "\\..\\dotdot.txt"), top / "dotdot.txt"},
+        {"forward slashes", Record(3, Slashed(home) + "/../slashes.txt"), top / "slashes.txt"},
+        {"trailing dot", Record(3, home + "\\..\\dot.txt."), top / "dot.txt"},
+        {"trailing blank", Record(3, home + "\\..\\blank.txt "), top / "blank.txt"},
+        {"a stream", Record(3, home + "\\inside.txt:stream"), home + "\\inside.txt:stream"},
+        {"UNC form", Record(3, "\\\\kvxtest\\share\\" + uncDecoy.substr(3)), uncDecoy},
+        {"\\\\?\\ form", Record(3, "\\\\?\\" + elsewhere + "\\long.txt"), elsewhere + "\\long.txt"},
+        {"\\\\.\\ form inside the folder", Record(3, "\\\\.\\" + home + "\\device.txt"), home + "\\device.txt"},
+        {"relative path, started in the folder", Record(3, "relative.txt"), home + "\\relative.txt"},
+        {"8.3 short form inside the folder", Record(3, shortForm), shortDecoy},
+        {"through a link inside the folder", Record(3, home + "\\linked\\linked.txt"), elsewhere + "\\linked.txt"},
+        {"6: a user key outside the product's", Record(6, OtherKey), "", HKEY_CURRENT_USER, OtherKey},
+        {"7: a machine key outside the product's", Record(7, OtherKey), "", HKEY_LOCAL_MACHINE, OtherKey},
+        {"7: another product's uninstall entry", Record(7, OtherEntry), "", HKEY_LOCAL_MACHINE, OtherEntry},
+        {"6: the uninstall entry is a machine key only", Record(6, OwnEntry), "", HKEY_CURRENT_USER, OwnEntry},
+        {"4 and 5: a value outside the product's", Record(4, OtherKey) + Record(5, "Value"), "", HKEY_LOCAL_MACHINE,
+         OtherKey},
+    };
+    auto makeKey = [](HKEY root, const char* key) {
+        HKEY handle;
+        ASSERT_EQ(RegCreateKeyExA(root, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle, nullptr), ERROR_SUCCESS);
+        RegSetValueExA(handle, "Value", 0, REG_SZ, reinterpret_cast<const BYTE*>("v"), 2);
+        RegCloseKey(handle);
+    };
+    std::string bytes = Record(1, Product) + Record(2, " Shared Files");
+    for (const auto& c : cases) {
+        bytes += c.records;
+        if (!c.decoy.empty()) WriteBytes(c.decoy, "decoy");
+        else makeKey(c.root, c.key);
+    }
+    ASSERT_EQ(ReadFileText("\\\\kvxtest\\share\\" + uncDecoy.substr(3)), "decoy") << "the share reaches drive C:";
+    ASSERT_EQ(ReadFileText(home + "\\linked\\linked.txt"), "decoy") << "the link reaches elsewhere";
+    bytes += Record(3, home + "\\readme.txt");
+    WriteBytes(home + "\\readme.txt", "listed");
+    const std::string log = home + "\\uninst.kvx";
+    WriteBytes(log, bytes);
+
+    {
+        Uninstaller run(CommandFor(log), KvxpurgePath(), home);
+        ASSERT_TRUE(run.Shown());
+        run.Click(IDC_UNINSTALL);
+        ExpectState(run, Finished(Product));
+        run.Click(IDC_CANCEL);
+        EXPECT_EQ(run.ExitCode(), 0);
+    }
+    EXPECT_FALSE(FileExists(home + "\\readme.txt")) << "the file inside the folder goes";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (!c.decoy.empty()) {
+            EXPECT_EQ(ReadFileText(c.decoy), "decoy") << c.decoy;
+            continue;
+        }
+        HKEY handle;
+        const bool present = RegOpenKeyExA(c.root, c.key, 0, KEY_READ, &handle) == ERROR_SUCCESS;
+        EXPECT_TRUE(present) << c.key;
+        if (present) {
+            EXPECT_EQ(RegQueryValueExA(handle, "Value", nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
+            RegCloseKey(handle);
+        }
+    }
+    for (const auto& c : cases)
+        if (c.decoy.empty()) DeleteTree(c.root, c.key);
+}
+
 // --- Registry records ----------------------------------------------------------
 
-const char TestKey[] = "Software\\Quillmere\\OstrevaneTest";
+const char TestKey[] = "Software\\Quillmere\\Ostrevane\\UninstallerTest";
 const char RootProbe[] = "OstrevaneTestProbe";  // a value right under HKLM
 
 struct RegistryFixture : ::testing::Test {

@@ -14,3 +14,18 @@ inline bool CopyText(char* dst, unsigned dstSize, const char* src)
     if (dstSize != 0) dst[0] = 0;
     return false;
 }
+
+// Appends src to the text in dst under the same rule; on no fit dst is left
+// as it was and the result is false.
+inline bool AppendText(char* dst, unsigned dstSize, const char* src)
+{
+    unsigned length = 0;
+    while (length < dstSize && dst[length] != 0) ++length;
+    if (length == dstSize) return false;
+    for (unsigned i = 0; length + i < dstSize; ++i) {
+        dst[length + i] = src[i];
+        if (src[i] == 0) return true;
+    }
+    dst[length] = 0;
+    return false;
+}

@@ -10,10 +10,9 @@ HWND DialogWindow;
 namespace {
 
 char commandPath[PathSize];
-char* logData;             // LocalAlloc'd, zero-filled; null when no log is held
-const char* readPosition;  // start of the next record
-const char* dataEnd;       // logData + file size
-const char* currentText;   // text of the record read last, inside logData
+char logFolder[PathSize];  // what the log may delete in; empty: nothing
+char checkedPath[PathSize];
+unsigned filesLeft;        // listed files that are still there after their record
 HKEY openKey;              // held from a MachineKeyOpen to the next KeyValueDelete
 
 // What Windows runs is "kvxpurge.exe <log path>": the program's name and one
@@ -22,23 +21,35 @@ constexpr unsigned SkippedCharacters = 13;
 
 void SetText(int id, const char* text) { SetDlgItemTextA(DialogWindow, id, text); }
 
-// Results of the file and registry calls below are ignored on purpose: a file
-// already gone or in use (our own program file) or a missing key is passed
-// over and the replay goes on.
+// Results of the registry calls below are ignored on purpose: a missing key
+// is passed over and the replay goes on.
 
 void ShowProductText() { SetText(IDC_HEADLINE, currentText); }
 
 void ShowTargetCaption() { SetText(IDC_STAGE, currentText); }
 
+// The running program's own file cannot go; it is listed all the same.
+bool IsOwnProgramFile(const char* path)
+{
+    char own[PathSize];
+    const DWORD length = GetModuleFileNameA(nullptr, own, PathSize);
+    return length != 0 && length < PathSize && SameText(own, path);
+}
+
+// A record outside the log's folder is passed over like a file already gone.
 void DeleteInstalledFile()
 {
     SetText(IDC_STATUS, "Deleting the files ...");
-    DeleteFileA(currentText);
+    if (!ContainedPath(currentText, logFolder, checkedPath)) return;
+    // A file that was already gone is no file left.
+    if (!DeleteFileA(checkedPath) && GetFileAttributesA(checkedPath) != INVALID_FILE_ATTRIBUTES &&
+        !IsOwnProgramFile(checkedPath))
+        ++filesLeft;
 }
 
-// The registry records name their key or value by their own text. An empty
-// text acts on nothing: it would name the root key itself, or the default
-// value of the key held.
+// The registry records name their key or value by their own text, and act
+// only on the product's own keys. An empty value name acts on nothing: it
+// would name the default value of the key held.
 
 void CloseHeldKey()
 {
@@ -51,7 +62,8 @@ void HoldKey(HKEY root)
     SetText(IDC_STATUS, "Washes the registry ...");
     CloseHeldKey();
     HKEY key;
-    if (*currentText && RegOpenKeyExA(root, currentText, 0, KEY_WRITE, &key) == ERROR_SUCCESS)
+    if (OwnedKey(root == HKEY_LOCAL_MACHINE, currentText) &&
+        RegOpenKeyExA(root, currentText, 0, KEY_WRITE, &key) == ERROR_SUCCESS)
         openKey = key;
 }
 
@@ -74,7 +86,7 @@ void KeyValueDeleteAction()
 
 void DeleteKeyUnder(HKEY root)
 {
-    if (!*currentText) return;
+    if (!OwnedKey(root == HKEY_LOCAL_MACHINE, currentText)) return;
     RegDeleteKeyA(root, currentText);
     RegFlushKey(root);
 }
@@ -110,6 +122,19 @@ const char* CommandLineRemainder()
 
 }  // namespace
 
+bool FullPathOf(const char* path, char* out, unsigned outSize)
+{
+    char* name;
+    const DWORD length = GetFullPathNameA(path, outSize, out, &name);
+    return length != 0 && length < outSize;
+}
+
+bool IsReparsePoint(const char* path)
+{
+    const DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
 bool LoadLog()
 {
     const char* remainder = CommandLineRemainder();
@@ -142,27 +167,11 @@ bool LoadLog()
         if (logData) {
             readPosition = logData;
             dataEnd = logData + size;
+            LogFolderOf(commandPath, logFolder);
         }
     }
     CloseHandle(file);
     return logData != nullptr;
-}
-
-int ReadNextRecord()
-{
-    if (readPosition >= dataEnd) return 0;
-    const unsigned char type = static_cast<unsigned char>(*readPosition);
-    currentText = readPosition + 1;
-    const char* end = currentText;
-    while (end < dataEnd && *end != 0) ++end;
-    if (end == dataEnd) {
-        // The last record lost its NUL: its text may be a cut path that
-        // names another file, so it is never acted on.
-        readPosition = dataEnd;
-        return type == 0 ? 0 : UnterminatedRecord;
-    }
-    readPosition = end + 1;
-    return type;
 }
 
 void DispatchRecord(int type)
@@ -183,7 +192,9 @@ void ReplayLog()
     }
     // What follows a zero type byte stays unread, even by a second click.
     readPosition = dataEnd;
-    SetText(IDC_STATUS, "Uninstall is ready !");
+    char left[LeftTextSize];
+    if (filesLeft) FormatLeftFiles(filesLeft, left);
+    SetText(IDC_STATUS, filesLeft ? left : "Uninstall is ready !");
     SetText(IDC_STAGE, "Finished");
     ShowWindow(GetDlgItem(DialogWindow, IDC_UNINSTALL), SW_HIDE);
     SetText(IDC_CANCEL, "Finish");

@@ -1,0 +1,205 @@
+// The uninstaller's record reader and its containment tests on any bytes.
+// Input: one mode byte, then the log. The mode picks the log's folder and
+// whether the path seam resolves like the platform or hands the text back
+// unresolved (so the text tests stand on their own).
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "log_reader.h"
+
+namespace {
+
+bool rawSeam;
+
+std::string Lower(std::string text)
+{
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c | 0x20);
+    return text;
+}
+
+std::vector<std::string> Split(const std::string& text)
+{
+    std::vector<std::string> parts(1);
+    for (char c : text) {
+        if (c == '\\') parts.emplace_back();
+        else parts.back() += c;
+    }
+    return parts;
+}
+
+bool IsLetter(char c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; }
+
+// A model of the platform's resolution: separators, the current folder
+// C:\Work, "." and "..", trailing dots and blanks. UNC and device forms pass
+// unchanged.
+std::string Resolve(std::string path)
+{
+    for (char& c : path)
+        if (c == '/') c = '\\';
+    if (path.compare(0, 2, "\\\\") == 0) return path;
+    std::string drive = "C:";
+    if (path.size() >= 2 && IsLetter(path[0]) && path[1] == ':') {
+        drive = path.substr(0, 2);
+        path = path.substr(2);
+        if (path.empty() || path[0] != '\\') path = "\\Work\\" + path;
+    } else if (path.empty() || path[0] != '\\') {
+        path = "\\Work\\" + path;
+    }
+    std::vector<std::string> kept;
+    for (std::string part : Split(path.substr(1))) {
+        while (!part.empty() && (part.back() == '.' || part.back() == ' ')) part.pop_back();
+        if (part.empty()) continue;
+        if (part == "..") {
+            if (!kept.empty()) kept.pop_back();
+            continue;
+        }
+        kept.push_back(part);
+    }
+    std::string out = drive + "\\";
+    for (size_t i = 0; i < kept.size(); ++i) out += (i ? "\\" : "") + kept[i];
+    return out;
+}
+
+std::string Seam(const char* path) { return rawSeam ? std::string(path) : Resolve(path); }
+
+bool PlainName(const std::string& name)
+{
+    if (name.empty() || name.back() == '.' || name.back() == ' ') return false;
+    for (unsigned char c : name)
+        if (c < 0x20 || c == ':' || c == '/') return false;
+    return true;
+}
+
+// What ContainedPath must yield for this text, found independently.
+bool ExpectedInside(const char* text, const std::string& folder, std::string& full)
+{
+    if (!(IsLetter(text[0]) && text[1] == ':' && (text[2] == '\\' || text[2] == '/'))) return false;
+    full = Seam(text);
+    if (full.size() >= PathSize || folder.empty()) return false;
+    if (!(full.size() > 3 && IsLetter(full[0]) && full[1] == ':' && full[2] == '\\')) return false;
+    const std::vector<std::string> names = Split(full.substr(3));
+    for (const std::string& name : names)
+        if (!PlainName(name)) return false;
+    const std::string head = Lower(folder) + "\\";
+    if (Lower(full).compare(0, head.size(), head) != 0 || full.size() == head.size()) return false;
+    const std::vector<std::string> below = Split(full.substr(head.size()));
+    for (size_t i = 0; i + 1 < below.size(); ++i)
+        if (Lower(below[i]) == "link") return false;
+    return true;
+}
+
+bool ExpectedOwned(bool machine, const std::string& key)
+{
+    const std::string lower = Lower(key);
+    std::vector<std::string> owned = {"software\\quillmere\\ostrevane"};
+    if (machine) owned.push_back("software\\microsoft\\windows\\currentversion\\uninstall\\ostrevane");
+    for (const std::string& p : owned)
+        if (lower == p || lower.compare(0, p.size() + 1, p + "\\") == 0) return true;
+    return false;
+}
+
+void Check(bool condition)
+{
+    if (!condition) abort();
+}
+
+const char* const LogPaths[] = {
+    "C:\\Ostrevane\\uninst.kvx",
+    "C:\\Program Files\\Ostrevane Home\\uninst.kvx",
+    "d:\\uninst.kvx",
+    "C:\\Ostrevane\\sub\\..\\uninst.kvx",
+    "\\\\server\\share\\Ostrevane\\uninst.kvx",
+    "uninst.kvx",
+    "C:/Ostrevane/link/uninst.kvx",
+    "C:\\Ostrevane.\\uninst.kvx",
+};
+
+}  // namespace
+
+bool FullPathOf(const char* path, char* out, unsigned outSize)
+{
+    const std::string full = Seam(path);
+    if (full.size() >= outSize) return false;
+    memcpy(out, full.c_str(), full.size() + 1);
+    return true;
+}
+
+bool IsReparsePoint(const char* path)
+{
+    const char* name = strrchr(path, '\\');
+    return Lower(name ? name + 1 : path) == "link";
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (size == 0) return 0;
+    rawSeam = data[0] & 1;
+    const char* logPath = LogPaths[(data[0] >> 1) % (sizeof LogPaths / sizeof *LogPaths)];
+    ++data;
+    --size;
+
+    char folder[PathSize];
+    const bool folderFound = LogFolderOf(logPath, folder);
+    Check(folderFound == (folder[0] != 0));
+    if (folderFound) {
+        const std::string full = Seam(logPath);
+        Check(full.compare(0, strlen(folder), folder) == 0 && full[strlen(folder)] == '\\');
+    }
+
+    // An exact copy, so that the sanitizer sees any read past the end.
+    char* bytes = static_cast<char*>(malloc(size ? size : 1));
+    memcpy(bytes, data, size);
+    logData = bytes;
+    readPosition = logData;
+    dataEnd = logData + size;
+
+    unsigned records = 0;
+    for (;;) {
+        const char* before = readPosition;
+        const int type = ReadNextRecord();
+        if (type == 0) break;
+        Check(++records <= size);
+        Check(readPosition > before && readPosition <= dataEnd);
+        Check(currentText == before + 1 && currentText <= dataEnd);
+        if (type == UnterminatedRecord) {
+            Check(readPosition == dataEnd && memchr(currentText, 0, dataEnd - currentText) == nullptr);
+            continue;
+        }
+        Check(type >= 1 && type <= 255);
+        const char* nul = static_cast<const char*>(memchr(currentText, 0, dataEnd - currentText));
+        Check(nul != nullptr && readPosition == nul + 1);
+
+        if (type == InstalledFile) {
+            char out[PathSize];
+            const bool inside = ContainedPath(currentText, folder, out);
+            std::string full;
+            Check(inside == ExpectedInside(currentText, folder, full));
+            Check(inside ? full == out : out[0] == 0);
+        } else if (type == MachineKeyOpen || type == UserKeyDelete || type == MachineKeyDelete) {
+            const bool machine = type != UserKeyDelete;
+            Check(OwnedKey(machine, currentText) == ExpectedOwned(machine, currentText));
+        } else if (type == NoAction) {
+            char other[PathSize];
+            if (LogFolderOf(currentText, other)) Check(other[0] != 0 && other[1] == ':');
+        }
+        if (records == 1) {
+            uint32_t count = 0;
+            memcpy(&count, currentText, std::min<size_t>(4, nul - currentText));
+            if (count == 0) count = 1;
+            char left[LeftTextSize];
+            FormatLeftFiles(count, left);
+            Check(std::string(left) == std::to_string(count) +
+                                           (count == 1 ? " file could not be deleted !"
+                                                       : " files could not be deleted !"));
+            Check(SameText(currentText, Lower(currentText).c_str()));
+            Check(!SameText(currentText, (std::string(currentText) + "x").c_str()));
+        }
+    }
+    free(bytes);
+    logData = nullptr;
+    return 0;
+}

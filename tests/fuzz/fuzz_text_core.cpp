@@ -1,0 +1,162 @@
+// The engine's text core on any bytes: each routine against a plain model of
+// what it must do, into buffers of exactly the size given, so that the
+// sanitizer sees any byte written or read past them.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "templates.h"
+
+namespace {
+
+void Check(bool condition)
+{
+    if (!condition) abort();
+}
+
+std::string Text(FuzzedDataProvider& in, size_t max)
+{
+    return in.ConsumeRandomLengthString(max).c_str();  // cut at a NUL, as a C text is
+}
+
+bool Folds(unsigned char a, unsigned char b) { return (a | 0x20) == (b | 0x20); }
+
+bool MatchAt(const std::string& text, size_t at, const std::string& pattern)
+{
+    if (at + pattern.size() > text.size()) return false;
+    for (size_t i = 0; i < pattern.size(); ++i)
+        if (!Folds(text[at + i], pattern[i])) return false;
+    return true;
+}
+
+std::string Replaced(const std::string& text, const std::string& pattern, const std::string& replacement)
+{
+    if (pattern.empty()) return text;
+    std::string out;
+    for (size_t i = 0; i < text.size();) {
+        if (MatchAt(text, i, pattern)) {
+            out += replacement;
+            i += pattern.size();
+        } else {
+            out += text[i++];
+        }
+    }
+    return out;
+}
+
+std::string Trimmed(std::string path)
+{
+    for (size_t i = path.size(); i-- > 1;) {
+        if (path[i] == ' ' || path[i] == '"') continue;
+        if (path[i] == '\\' || path[i] == '/') path.resize(i);
+        break;
+    }
+    return path;
+}
+
+std::string Parent(std::string path)
+{
+    path = Trimmed(path);
+    for (size_t i = path.size(); i-- > 1;) {
+        if (path[i] == '\\' || path[i] == '/') return path.substr(0, i);
+        if (path[i] == ':') break;
+    }
+    return path;
+}
+
+// A buffer of exactly size bytes, filled with junk. An empty one points just
+// past a block of one byte: malloc(0) would still hand out a usable byte.
+struct Exact {
+    explicit Exact(size_t size)
+        : size(size), block(static_cast<char*>(malloc(size ? size : 1))), bytes(size ? block : block + 1)
+    {
+        memset(bytes, 'J', size);
+    }
+    ~Exact() { free(block); }
+    size_t size;
+    char* block;
+    char* bytes;
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    static const bool allocated = AllocateEngineBuffers();
+    Check(allocated);
+    FuzzedDataProvider in(data, size);
+
+    switch (in.ConsumeIntegralInRange(0, 5)) {
+    case 0: {  // FindFolded
+        const std::string pattern = Text(in, 64), text = Text(in, 512);
+        const char* hit = FindFolded(pattern.c_str(), text.c_str());
+        size_t expected = 0;
+        while (expected <= text.size() && !MatchAt(text, expected, pattern)) ++expected;
+        if (expected > text.size() || (expected == text.size() && !pattern.empty())) Check(hit == nullptr);
+        else Check(hit == text.c_str() + expected);
+        break;
+    }
+    case 1: {  // ReplaceAll
+        const std::string text = Text(in, 1024), pattern = Text(in, 16), replacement = Text(in, 64);
+        Exact out(in.ConsumeIntegralInRange<size_t>(0, 5000));
+        const char* result = ReplaceAll(text.c_str(), pattern.c_str(), replacement.c_str(), out.bytes, out.size);
+        const std::string expected = Replaced(text, pattern, replacement);
+        if (expected.size() < out.size) Check(result == out.bytes && expected == out.bytes);
+        else Check(result == nullptr && (out.size == 0 || out.bytes[0] == 0));
+        break;
+    }
+    case 2: {  // ExpandTemplate, after setting the placeholders
+        for (int i = 0; i < VariableCount; ++i) {
+            const std::string value = Text(in, 300);
+            Check(SetVariable(static_cast<VariableIndex>(i), value.c_str()) == (value.size() < ValueSize));
+            Check(std::string(VariableValue(static_cast<VariableIndex>(i))) ==
+                  (value.size() < ValueSize ? value : ""));
+        }
+        const std::string templ = Text(in, 2048);
+        Exact out(in.ConsumeIntegralInRange<size_t>(0, WorkBufferSize));
+        const bool expanded = ExpandTemplate(templ.c_str(), out.bytes, out.size);
+        std::string expected = templ;
+        bool fits = true;
+        for (const TemplateVariable* row = VariableTable; row->name && fits; ++row) {
+            expected = Replaced(expected, row->name, row->value);
+            fits = expected.size() < out.size && expected.size() < WorkBufferSize;
+        }
+        Check(expanded == fits);
+        if (fits) Check(expected == out.bytes && expected == ScratchBuffer);
+        else Check(out.size == 0 || out.bytes[0] == 0);
+        break;
+    }
+    case 3: {  // TrimTrailingSeparator and CutToParentFolder, in place
+        const std::string path = Text(in, PathSize);
+        const bool cut = in.ConsumeBool();
+        Exact buffer(path.size() + 1);
+        memcpy(buffer.bytes, path.c_str(), path.size() + 1);
+        if (cut) CutToParentFolder(buffer.bytes);
+        else TrimTrailingSeparator(buffer.bytes);
+        Check(std::string(buffer.bytes) == (cut ? Parent(path) : Trimmed(path)));
+        break;
+    }
+    case 4: {  // CopyText
+        const std::string src = Text(in, 600);
+        Exact dst(in.ConsumeIntegralInRange<size_t>(0, 600));
+        const bool copied = CopyText(dst.bytes, dst.size, src.c_str());
+        Check(copied == (src.size() < dst.size));
+        if (copied) Check(src == dst.bytes);
+        else if (dst.size) Check(dst.bytes[0] == 0);
+        break;
+    }
+    case 5: {  // AppendText
+        const std::string head = Text(in, 300), src = Text(in, 300);
+        Exact dst(in.ConsumeIntegralInRange<size_t>(head.size() + 1, 700));
+        memcpy(dst.bytes, head.c_str(), head.size() + 1);
+        const bool appended = AppendText(dst.bytes, dst.size, src.c_str());
+        Check(appended == (head.size() + src.size() < dst.size));
+        Check(std::string(dst.bytes) == (appended ? head + src : head));
+        Check(TextLength(dst.bytes) < dst.size);
+        break;
+    }
+    }
+    return 0;
+}
