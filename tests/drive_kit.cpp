@@ -46,7 +46,7 @@ bool OnPage(HWND dialog, int page, DWORD ms)
 void Picture(HWND window, const std::string& folder, const char* name)
 {
     if (folder.empty()) return;
-    Sleep(400);  // let the page paint first
+    Sleep(Scaled(400));  // let the page paint first
     CreateDirectoryA(folder.c_str(), nullptr);
     SaveWindowPicture(window, folder + "\\" + name + ".bmp");
 }

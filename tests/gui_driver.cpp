@@ -1,5 +1,7 @@
 #include "gui_driver.h"
 
+#include "test_files.h"
+
 ChildProcess::~ChildProcess()
 {
     if (info_.hProcess) {
@@ -20,7 +22,7 @@ bool ChildProcess::Start(const std::string& applicationPath, const std::string& 
 
 long ChildProcess::Wait(DWORD ms)
 {
-    if (!info_.hProcess || WaitForSingleObject(info_.hProcess, ms) != WAIT_OBJECT_0) return -1;
+    if (!info_.hProcess || WaitForSingleObject(info_.hProcess, Scaled(ms)) != WAIT_OBJECT_0) return -1;
     DWORD code = 0;
     GetExitCodeProcess(info_.hProcess, &code);
     return static_cast<long>(code);
@@ -36,7 +38,7 @@ bool WaitUntil(const std::function<bool()>& done, DWORD ms)
     const DWORD start = GetTickCount();
     for (;;) {
         if (done()) return true;
-        if (GetTickCount() - start > ms) return false;
+        if (GetTickCount() - start > Scaled(ms)) return false;
         MSG msg;
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
             TranslateMessage(&msg);
@@ -113,7 +115,7 @@ std::string WindowText(HWND window)
 {
     char text[4096] = "";
     DWORD_PTR length = 0;
-    if (!SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000,
+    if (!SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, Scaled(5000),
                              &length))
         return "<no answer>";
     return std::string(text, length);

@@ -1,5 +1,7 @@
 #include "test_files.h"
 
+#include <cstdlib>
+
 std::string ReadFileText(const std::string& path)
 {
     std::string text;
@@ -84,4 +86,15 @@ std::string RegistryText(HKEY root, const char* key, const char* value)
     if (rc != ERROR_SUCCESS) return "<missing>";
     data[size] = '\0';
     return std::string(data, size && data[size - 1] == '\0' ? size - 1 : size);
+}
+
+DWORD Scaled(DWORD ms)
+{
+    static const DWORD scale = [] {
+        char text[16] = "";
+        GetEnvironmentVariableA("OSTREVANE_TIMEOUT_SCALE", text, sizeof text);
+        const unsigned long value = strtoul(text, nullptr, 10);
+        return value >= 1 && value <= 1000 ? static_cast<DWORD>(value) : 1;
+    }();
+    return ms == INFINITE ? ms : ms * scale;
 }

@@ -12,3 +12,7 @@ void RemoveTree(const std::string& path);
 
 std::string RegistryText(HKEY root, const char* key, const char* value);  // "<missing>" when absent
 void DeleteTree(HKEY root, const char* key);
+
+// A wait of ms on this machine: longer by the factor OSTREVANE_TIMEOUT_SCALE
+// where it is slower (the test bed's virtual machine sets it).
+DWORD Scaled(DWORD ms);

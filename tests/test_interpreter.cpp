@@ -896,7 +896,7 @@ TEST_F(Worker, RunsTheChosenTargetsInOrderThenStoresTheHomeFolder)
     // carried out here, on the thread that owns the window.
     HANDLE thread = CreateThread(nullptr, 0, ScriptWorker, nullptr, 0, nullptr);
     ASSERT_NE(thread, nullptr);
-    while (MsgWaitForMultipleObjects(1, &thread, FALSE, 10000, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
+    while (MsgWaitForMultipleObjects(1, &thread, FALSE, Scaled(10000), QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
         MSG msg;
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
     }

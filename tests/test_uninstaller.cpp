@@ -119,7 +119,7 @@ public:
                                   folder.empty() ? nullptr : folder.c_str(), &startup, &process_);
         if (!started_) return;
         FindData data = {process_.dwProcessId, nullptr};
-        for (int i = 0; i < 200 && !data.dialog; ++i) {
+        for (DWORD i = 0; i < Scaled(200) && !data.dialog; ++i) {
             EnumWindows(FindDialogOf, reinterpret_cast<LPARAM>(&data));
             if (!data.dialog) Sleep(50);
         }
@@ -132,7 +132,7 @@ public:
         if (!started_) return;
         if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
             TerminateProcess(process_.hProcess, 99);
-            WaitForSingleObject(process_.hProcess, 5000);
+            WaitForSingleObject(process_.hProcess, Scaled(5000));
         }
         CloseHandle(process_.hThread);
         CloseHandle(process_.hProcess);
@@ -174,7 +174,7 @@ public:
     // The exit code once the process has ended, or -1 while it still runs.
     long ExitCode(DWORD waitMs = 5000) const
     {
-        if (WaitForSingleObject(process_.hProcess, waitMs) != WAIT_OBJECT_0) return -1;
+        if (WaitForSingleObject(process_.hProcess, Scaled(waitMs)) != WAIT_OBJECT_0) return -1;
         DWORD code = 0;
         GetExitCodeProcess(process_.hProcess, &code);
         return static_cast<long>(code);
@@ -369,7 +369,7 @@ TEST(UninstallerStates, ReplayingShowsCaptionAndDeletion)
     ASSERT_TRUE(run.Shown());
     run.Post(WM_COMMAND, MAKEWPARAM(IDC_UNINSTALL, BN_CLICKED), reinterpret_cast<LPARAM>(run.Item(IDC_UNINSTALL)));
     bool caught = false;
-    for (DWORD start = GetTickCount(); !caught && GetTickCount() - start < 5000;) {
+    for (DWORD start = GetTickCount(); !caught && GetTickCount() - start < Scaled(5000);) {
         if (run.StoredText(IDC_STATUS) != "Deleting the files ...") continue;
         SuspendThread(run.MainThread());  // hold the replay where it is
         caught = run.StoredText(IDC_STATUS) == "Deleting the files ...";
@@ -385,7 +385,7 @@ TEST(UninstallerStates, ReplayingShowsCaptionAndDeletion)
     }
     ASSERT_TRUE(caught) << "the replay was never seen under way";
 
-    for (DWORD start = GetTickCount(); run.StoredText(IDC_STAGE) != "Finished" && GetTickCount() - start < 10000;)
+    for (DWORD start = GetTickCount(); run.StoredText(IDC_STAGE) != "Finished" && GetTickCount() - start < Scaled(10000);)
         Sleep(20);
     ExpectState(run, Finished(Product));
     EXPECT_EQ(run.Progress(PBM_GETPOS), static_cast<LRESULT>(bytes.size())) << "the bar ends full";

@@ -26,7 +26,7 @@ void SavePicture(HWND window, const char* name)
 {
     const std::string folder = BuildFolder() + "\\screenshots";
     CreateDirectoryA(folder.c_str(), nullptr);
-    Sleep(400);  // let the page paint first
+    Sleep(Scaled(400));  // let the page paint first
     SaveWindowPicture(window, folder + "\\" + name + ".bmp");
 }
 
@@ -126,7 +126,7 @@ TEST_F(Wizard, PagesTextsAndButtons)
 
     // A command with a notification code other than 0 does nothing.
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(202, BN_SETFOCUS), reinterpret_cast<LPARAM>(GetDlgItem(dialog, 202)));
-    Sleep(300);
+    Sleep(Scaled(300));
     EXPECT_EQ(ItemText(dialog, 107), "Page 1/4");
 
     Click(dialog, 202);
@@ -156,7 +156,7 @@ TEST_F(Wizard, PagesTextsAndButtons)
 
     // Escape does nothing; Enter is Cancel, the default button.
     PressKey(dialog, VK_ESCAPE);
-    Sleep(300);
+    Sleep(Scaled(300));
     EXPECT_EQ(FindProcessWindow(process_.Id(), QuestionCaption), nullptr);
     EXPECT_TRUE(process_.Running());
     PressKey(dialog, VK_RETURN);

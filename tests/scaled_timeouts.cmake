@@ -1,0 +1,28 @@
+# Read by ctest before the entries of this folder: where the machine is slower
+# (the test bed's virtual machine sets OSTREVANE_TIMEOUT_SCALE), every entry's
+# TIMEOUT grows by that factor, as the tests' own waits do.
+if(NOT "$ENV{OSTREVANE_TIMEOUT_SCALE}" MATCHES "^[1-9][0-9]*$")
+  return()
+endif()
+function(set_tests_properties)
+  set(names)
+  set(i 0)
+  while(i LESS ARGC AND NOT "${ARGV${i}}" STREQUAL "PROPERTIES")
+    list(APPEND names "${ARGV${i}}")
+    math(EXPR i "${i} + 1")
+  endwhile()
+  math(EXPR i "${i} + 1")
+  # One property at a time, quoted: values may be lists.
+  while(i LESS ARGC)
+    math(EXPR j "${i} + 1")
+    set(key "${ARGV${i}}")
+    set(value "${ARGV${j}}")
+    if(key STREQUAL "TIMEOUT")
+      math(EXPR value "${value} * $ENV{OSTREVANE_TIMEOUT_SCALE}")
+    endif()
+    foreach(name IN LISTS names)
+      _set_tests_properties("${name}" PROPERTIES "${key}" "${value}")
+    endforeach()
+    math(EXPR i "${i} + 2")
+  endwhile()
+endfunction()
