@@ -727,7 +727,7 @@ void RunUnix(const std::string& tool, const std::string& arguments)
     ASSERT_TRUE(CreateProcessA(("Z:\\bin\\" + tool).c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
                                nullptr, &startup, &process))
         << line;
-    WaitForSingleObject(process.hProcess, 10000);
+    WaitForSingleObject(process.hProcess, Scaled(10000));
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
 }
