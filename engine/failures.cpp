@@ -26,6 +26,7 @@ static_assert(sizeof FailureWords / sizeof FailureWords[0] ==
 
 constexpr char HomeFolderLine[] = "Destination folder not created";
 constexpr char HomeStoredLine[] = "Destination not recorded in the registry";
+constexpr char NotRunLine[] = "Installation did not run";
 constexpr char LogLine[] = "Uninstall log not written";
 
 struct ListLine {
@@ -86,8 +87,9 @@ bool BuildFailed() { return TheFailures.buildFailed; }
 bool ComposeFailureList(const char* const* names, int maxLines, char* out, std::size_t outSize)
 {
     if (outSize == 0) return false;
-    ListLine lines[FailureTargetCount + 3];
+    ListLine lines[FailureTargetCount + 4];
     int count = 0;
+    if (TheFailures.overall & InstallNotRun) lines[count++] = {nullptr, NotRunLine};
     if (TheFailures.overall & HomeFolderNotCreated) lines[count++] = {nullptr, HomeFolderLine};
     for (int row = 0; row < FailureTargetCount; ++row) {
         const Failure failure = TheFailures.first[row];

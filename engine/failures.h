@@ -25,6 +25,7 @@ enum OverallFailure : std::uint8_t {
     HomeFolderNotCreated = 1,  // the destination, on entering page 3
     HomeFolderNotStored = 2,   // "RootDir"
     LogNotWritten = 4,         // uninst.kvx not created or not written whole
+    InstallNotRun = 8,         // the worker thread could not be started
 };
 
 constexpr int FailureTargetCount = 12;  // one per TargetTable row
@@ -49,7 +50,7 @@ void NoteOverallFailure(OverallFailure failure);
 bool AnyFailure();
 bool BuildFailed();
 
-// Holds every line there can be: 15 lines of at most 45 characters.
+// Holds every line there can be: 16 lines of at most 45 characters.
 constexpr std::size_t FailureListSize = 1024;
 
 // Control 102's text after failures: one line per failure, the destination

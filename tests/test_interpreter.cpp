@@ -713,10 +713,11 @@ TEST(FailureList, AsManyLinesAsFitThenHowManyMore)
     }
     // Every line there can be fits; a buffer too small gets the empty text.
     for (Failure& failure : TheFailures.first) failure = Failure::SearchPathNotExtended;
-    TheFailures.overall = HomeFolderNotCreated | HomeFolderNotStored | LogNotWritten;
+    TheFailures.overall = InstallNotRun | HomeFolderNotCreated | HomeFolderNotStored | LogNotWritten;
     std::memset(out, 0xEE, sizeof out);
     ASSERT_TRUE(ComposeFailureList(TargetShortNames, 20, out, FailureListSize));
-    EXPECT_EQ(std::count(out, out + std::strlen(out), '\r'), 14);
+    EXPECT_EQ(std::count(out, out + std::strlen(out), '\r'), 15);
+    EXPECT_EQ(std::string(out).rfind("Installation did not run\rDestination folder not created\r", 0), 0u) << out;
     EXPECT_EQ(static_cast<unsigned char>(out[FailureListSize]), 0xEE);
     EXPECT_FALSE(ComposeFailureList(TargetShortNames, 5, out, 40));
     EXPECT_STREQ(out, "");

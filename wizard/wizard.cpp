@@ -207,7 +207,10 @@ void EnterProgressPage()
     if (ExpandTemplate("$HOME_DIR$\\uninst.kvx", TemplateBuffer, TemplateBufferSize)) OpenLog(TemplateBuffer);
     AppendRecord(ProductText, ProductDescription);
     WorkerThread = CreateThread(nullptr, 0, ScriptWorker, nullptr, 0, &WorkerThreadId);
-    if (!WorkerThread) AdvancePage();
+    if (!WorkerThread) {
+        NoteOverallFailure(InstallNotRun);
+        AdvancePage();
+    }
 }
 
 // The texts follow the log, whose outcome they report.
