@@ -100,7 +100,7 @@ protected:
         char path[PathSize];
         CopyText(path, PathSize, home_.c_str());
         ClearFailures();
-        if (!CreateFolderPath(path)) NoteOverallFailure(HomeFolderNotCreated);
+        ASSERT_TRUE(CreateFolderPath(path));
         ASSERT_TRUE(ExpandTemplate("$HOME_DIR$\\uninst.kvx", TemplateBuffer, TemplateBufferSize));
         ASSERT_TRUE(OpenLog(TemplateBuffer));
         AppendRecord(ProductText, ProductDescription);
@@ -110,7 +110,7 @@ protected:
         ScriptWorker(nullptr);
         AdvanceWizardPage = nullptr;
         EXPECT_EQ(pagesAdvanced, 1);
-        if (!WriteLog()) NoteOverallFailure(LogNotWritten);
+        EXPECT_TRUE(WriteLog());
         log_ = ReadUninstallLog(home_ + "\\uninst.kvx");
     }
 
