@@ -43,6 +43,16 @@ bool OnPage(HWND dialog, int page, DWORD ms)
     return WaitUntil([&] { return ItemText(dialog, 107) == label; }, ms);
 }
 
+// An installation that has little to do can be over before the test looks:
+// page 3 counts as come when page 4 is already there.
+bool PastPage(HWND dialog, int page, DWORD ms)
+{
+    return WaitUntil([&] {
+        const std::string label = ItemText(dialog, 107);
+        return label.size() == 8 && label.compare(0, 5, "Page ") == 0 && label[5] - '0' >= page;
+    }, ms);
+}
+
 void Picture(HWND window, const std::string& folder, const char* name)
 {
     if (folder.empty()) return;
@@ -109,7 +119,7 @@ InstallerRun RunInstaller(const std::string& installExe, const std::string& dest
     TypeText(GetDlgItem(dialog, 120), destination);
     Picture(dialog, pictureFolder, "page2");
     Click(dialog, 202);
-    if (!OnPage(dialog, 3, 10000)) {
+    if (!PastPage(dialog, 3, 10000)) {
         run.failure = "page 3 did not come";
         return run;
     }
