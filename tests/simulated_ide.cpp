@@ -68,3 +68,21 @@ std::vector<std::string> ToolCalls(const std::string& ideFolder)
     }
     return calls;
 }
+
+void HoldTool(const std::string& ideFolder, const char* tool)
+{
+    const std::string config = ideFolder + "\\Bin\\standin.cfg";
+    std::string text = ReadFileText(config);
+    if (text == "<missing>") text.clear();
+    WriteFileText(config, text + "wait=" + tool + "\r\n");
+}
+
+bool ToolWaiting(const std::string& ideFolder, const char* tool)
+{
+    return FileExists(ideFolder + "\\Bin\\" + tool + ".waiting");
+}
+
+void ReleaseTool(const std::string& ideFolder, const char* tool)
+{
+    WriteFileText(ideFolder + "\\Bin\\" + tool + ".go", "");
+}

@@ -31,3 +31,8 @@ std::string CreateSimulatedIde(const SimulatedIde& ide, const std::string& root)
 void RemoveSimulatedIdeKeys();
 // The calls the stand-in tools recorded: "tool|command line|folder" lines.
 std::vector<std::string> ToolCalls(const std::string& ideFolder);
+// A held tool (stand-in name without ".exe") waits once started, keeping its
+// caller at that step, until ReleaseTool; ToolWaiting tells it has started.
+void HoldTool(const std::string& ideFolder, const char* tool);
+bool ToolWaiting(const std::string& ideFolder, const char* tool);
+void ReleaseTool(const std::string& ideFolder, const char* tool);

@@ -8,8 +8,11 @@
 //   bpr2mak -oX.mak X.bpk  writes X.mak
 // Any other name only records the call. A line fail=<tool name> in
 // standin.cfg makes that tool build nothing and end with exit code 1, as a
-// compile that fails. Every call waits ~300 ms first, so a
-// caller that does not wait finds nothing yet, then appends the line
+// compile that fails. A line wait=<tool name> makes that tool, once started,
+// create <tool name>.waiting beside itself and wait until the test creates
+// <tool name>.go there (two minutes at most, so that none is left behind),
+// which holds its caller at a known step. Every call waits ~300 ms first, so
+// a caller that does not wait finds nothing yet, then appends the line
 //   <tool name>|<full command line>|<current folder>
 // to calls.log beside the tool. Output files name the tool and the source.
 #include <windows.h>
@@ -89,6 +92,8 @@ void WriteFileText(const std::string& path, const std::string& text, bool append
     CloseHandle(file);
 }
 
+bool FileThere(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
 bool ConfigHasLine(const std::string& config, const std::string& wanted)
 {
     size_t start = 0;
@@ -122,9 +127,13 @@ int main()
     const char* commandLine = GetCommandLineA();
     const std::vector<std::string> args = Arguments(commandLine);
 
+    const std::string config = ReadFileText(folder + "standin.cfg");
+    if (ConfigHasLine(config, "wait=" + tool)) {
+        WriteFileText(folder + tool + ".waiting", "", false);
+        for (int waited = 0; !FileThere(folder + tool + ".go") && waited < 120000; waited += 50) Sleep(50);
+    }
     Sleep(300);
 
-    const std::string config = ReadFileText(folder + "standin.cfg");
     const bool fails = ConfigHasLine(config, "fail=" + tool);
     std::string output, source;
     if (fails) {
