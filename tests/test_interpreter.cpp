@@ -653,6 +653,8 @@ TEST_F(Tools, AFailingStepIsNotedForItsTarget)
     WriteAll(Path("empty.cfg"), "");
     WriteAll(Path("held.cfg"), ":Link other.hlp\r\n");
     const std::string goodTool = "\"" + bin_ + "\\make.exe\" /fx.bpk";
+    const std::string failingTool = "\"" + bin_ + "\\dcc32.exe\" x.dpk";
+    WriteAll(bin_ + "\\standin.cfg", "fail=dcc32\r\n");
 
     struct Case {
         const char* label;
@@ -667,6 +669,7 @@ TEST_F(Tools, AFailingStepIsNotedForItsTarget)
         {"no such tool", {"\"$HOME_DIR$\\nosuchtool.exe\"", "$HOME_DIR$", 0, ScriptOp::RunTool}, Failure::ToolNotStarted},
         {"tool in a missing folder", {goodTool.c_str(), "$HOME_DIR$\\none", 0, ScriptOp::RunTool}, Failure::ToolNotStarted},
         {"tool ends with 0", {goodTool.c_str(), "$HOME_DIR$", 0, ScriptOp::RunTool}, Failure::None},
+        {"tool ends with 1", {failingTool.c_str(), "$HOME_DIR$", 0, ScriptOp::RunTool}, Failure::ToolFailed},
         {"copy of a missing package", {"$HOME_DIR$\\absent.bpl", "$HOME_DIR$\\c.bpl", 0, ScriptOp::CopyFileTo}, Failure::PackageNotBuilt},
         {"copy into a missing folder", {"$HOME_DIR$\\package.bpl", "$HOME_DIR$\\none\\c.bpl", 0, ScriptOp::CopyFileTo}, Failure::PackageNotCopied},
         {"purge for a missing package", {"$HOME_DIR$\\absent.bpl", 0, 0, ScriptOp::PurgePackageEntries}, Failure::PackageNotBuilt},
