@@ -716,20 +716,31 @@ TEST(UninstallerReplay, FilesLeftAreCounted)
 
 // --- A tampered log ------------------------------------------------------------
 
-// Runs a program of the Unix side, as Wine starts one from a Windows program:
-// the only way a test here makes a symbolic link or a UNC share.
-void RunUnix(const std::string& tool, const std::string& arguments)
+std::string UnixPath(const std::string& path);
+
+// Runs shell steps on the Unix side, as Wine starts a program there from a
+// Windows one: the only way a test here makes a symbolic link or a UNC share.
+// The handle Wine gives for such a program does not wait for it, so one shell
+// runs the steps in order, stops at the first that fails, and leaves its
+// status in a file that appears whole: that file is what this waits for.
+void RunUnix(const std::string& steps)
 {
+    TempFolder work;
+    const std::string script = work / "steps.sh", status = UnixPath(work / "status");
+    WriteBytes(script, "(\nset -e\n" + steps + ")\necho $? >'" + status + ".part' && mv '" + status + ".part' '" +
+                           status + "'\n");
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    std::string line = tool + " " + arguments;
-    ASSERT_TRUE(CreateProcessA(("Z:\\bin\\" + tool).c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                               nullptr, &startup, &process))
-        << line;
-    WaitForSingleObject(process.hProcess, Scaled(10000));
+    std::string line = "sh \"" + UnixPath(script) + "\"";
+    ASSERT_TRUE(CreateProcessA("Z:\\bin\\sh", line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                               &process))
+        << steps;
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
+    for (const DWORD start = GetTickCount(); !FileExists(work / "status") && GetTickCount() - start < Scaled(10000);)
+        Sleep(20);
+    EXPECT_EQ(ReadFileText(work / "status"), "0\n") << steps;
 }
 
 std::string UnixPath(const std::string& path)
@@ -745,7 +756,7 @@ std::string UnixPath(const std::string& path)
     return text;
 }
 
-std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+std::string Quoted(const std::string& text) { return "'" + text + "'"; }
 
 std::string Slashed(std::string path)
 {
@@ -768,15 +779,14 @@ TEST(UninstallerReplay, TamperedLogLeavesEveryDecoy)
 
     // \\kvxtest\share is drive C:, and home\linked is a link to elsewhere.
     const std::string share = std::string(prefix) + "/dosdevices/unc/kvxtest";
-    RunUnix("mkdir", "-p " + Quoted(share));
-    RunUnix("ln", "-sfn " + Quoted(std::string(prefix) + "/drive_c") + " " + Quoted(share + "/share"));
-    RunUnix("ln", "-sfn " + Quoted(UnixPath(elsewhere)) + " " + Quoted(UnixPath(home) + "/linked"));
+    RunUnix("mkdir -p " + Quoted(share) + "\nln -sfn " + Quoted(std::string(prefix) + "/drive_c") + " " +
+            Quoted(share + "/share") + "\nln -sfn " + Quoted(UnixPath(elsewhere)) + " " +
+            Quoted(UnixPath(home) + "/linked") + "\n");
     struct Cleanup {
         std::string share, link;
         ~Cleanup()
         {
-            RunUnix("rm", "-rf " + Quoted(share));
-            RunUnix("rm", "-f " + Quoted(link));
+            RunUnix("rm -rf " + Quoted(share) + "\nrm -f " + Quoted(link) + "\n");
         }
     } cleanup = {share, UnixPath(home) + "/linked"};
     ASSERT_NE(GetFileAttributesA((home + "\\linked").c_str()) & FILE_ATTRIBUTE_REPARSE_POINT, 0u);
