@@ -100,9 +100,9 @@ DWORD WINAPI AnswerYes(LPVOID)
 }
 
 // Closed while its worker waits on a tool, the dialog ends at once; the
-// worker, let go only then, must still find the engine's buffers (where the
-// program ends it instead, that moment can come first). Runs after the test
-// above, whose finish state it leaves as it is.
+// worker, let go only after that, still finds the engine's buffers: in the
+// program, the process's end may come before its next step or after it.
+// Declared after the test above, which needs the finish page's state fresh.
 TEST(WizardClose, AWorkerStillRunningAfterTheCloseKeepsItsBuffers)
 {
     SetUnhandledExceptionFilter(ReportCrash);
