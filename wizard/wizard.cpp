@@ -200,9 +200,17 @@ void EnterProgressPage()
 {
     SetTexts("\rNow is installations process. Please wait ...", "Progress of installation :", "Current Satus");
     EnableWindow(GetDlgItem(WizardWindow, IDC_CANCEL), FALSE);
-    ReadBackChoices();
+    const bool fullPath = ReadBackChoices();
     ClearFailures();
-    if (!CreateFolderPath(VariableTable[HomeDir].value)) NoteOverallFailure(HomeFolderNotCreated);
+    char* home = VariableTable[HomeDir].value;
+    // Nothing is installed into a destination that is no full path or that is
+    // a link: its files, the log among them, would land elsewhere.
+    if (!fullPath || ThroughLinkInHome(home)) {
+        NoteOverallFailure(HomeFolderNotCreated);
+        AdvancePage();
+        return;
+    }
+    if (!CreateFolderPath(home)) NoteOverallFailure(HomeFolderNotCreated);
     // A log path that does not fit leaves the log closed: no file is written.
     if (ExpandTemplate("$HOME_DIR$\\uninst.kvx", TemplateBuffer, TemplateBufferSize)) OpenLog(TemplateBuffer);
     AppendRecord(ProductText, ProductDescription);
