@@ -15,8 +15,9 @@ constexpr Grant Grants[] = {
 
 }  // namespace
 
-bool BuildProtectedAcl(ACL* acl)
+bool BuildProtectedSecurity(ProtectedSecurity* security)
 {
+    ACL* acl = reinterpret_cast<ACL*>(security->aclBytes);
     if (!InitializeAcl(acl, ProtectedAclSize, ACL_REVISION)) return false;
     for (const Grant& grant : Grants) {
         DWORD sid[SECURITY_MAX_SID_SIZE / sizeof(DWORD)];
@@ -25,21 +26,19 @@ bool BuildProtectedAcl(ACL* acl)
             !AddAccessAllowedAceEx(acl, ACL_REVISION, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE, grant.access, sid))
             return false;
     }
-    return true;
+    security->attributes = {sizeof security->attributes, &security->descriptor, FALSE};
+    return InitializeSecurityDescriptor(&security->descriptor, SECURITY_DESCRIPTOR_REVISION) &&
+           SetSecurityDescriptorDacl(&security->descriptor, TRUE, acl, FALSE) &&
+           SetSecurityDescriptorControl(&security->descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED);
 }
 
 BOOL CreateProtectedFolder(const char* path)
 {
-    DWORD aclBytes[ProtectedAclSize / sizeof(DWORD)];
-    ACL* acl = reinterpret_cast<ACL*>(aclBytes);
-    SECURITY_DESCRIPTOR descriptor;
     // Given at creation, so that there is no moment in which others may change it.
-    if (!BuildProtectedAcl(acl) || !InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) ||
-        !SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE) ||
-        !SetSecurityDescriptorControl(&descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED)) {
+    ProtectedSecurity security;
+    if (!BuildProtectedSecurity(&security)) {
         SetLastError(ERROR_INVALID_SECURITY_DESCR);
         return FALSE;
     }
-    SECURITY_ATTRIBUTES attributes = {sizeof attributes, &descriptor, FALSE};
-    return CreateDirectoryA(path, &attributes);
+    return CreateDirectoryA(path, &security.attributes);
 }

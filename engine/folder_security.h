@@ -3,11 +3,18 @@
 // tools run and from where files are copied into the system folder.
 #include <windows.h>
 
+constexpr DWORD ProtectedAclSize = 128;
+
 // Administrators and SYSTEM full control, Users read and execute, each
 // inherited by every file and folder inside; the parent's entries are not
-// inherited.
-constexpr DWORD ProtectedAclSize = 128;
-// Builds that list into acl (ProtectedAclSize bytes, DWORD aligned).
-bool BuildProtectedAcl(ACL* acl);
-// CreateDirectoryA with that list.
+// inherited. attributes points into the rest.
+struct ProtectedSecurity {
+    DWORD aclBytes[ProtectedAclSize / sizeof(DWORD)];
+    SECURITY_DESCRIPTOR descriptor;
+    SECURITY_ATTRIBUTES attributes;
+};
+
+// False when a part cannot be made.
+bool BuildProtectedSecurity(ProtectedSecurity* security);
+// CreateDirectoryA with that access list.
 BOOL CreateProtectedFolder(const char* path);

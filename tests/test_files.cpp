@@ -105,7 +105,8 @@ bool RunUnix(const std::string& tool, const std::string& arguments)
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
     std::string line = tool + " " + arguments;
-    if (!CreateProcessA(("Z:\\bin\\" + tool).c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+    // Started in a folder that exists: the caller's current one may be gone.
+    if (!CreateProcessA(("Z:\\bin\\" + tool).c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, "Z:\\",
                         &startup, &process))
         return false;
     WaitForSingleObject(process.hProcess, Scaled(10000));
