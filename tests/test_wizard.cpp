@@ -479,7 +479,7 @@ constexpr char FinishedNotRemovable[] =
     "\rThe installation finished with errors.\rOstrevane cannot be removed through\rWindows' list of installed software.";
 constexpr char Caption7[] = "Ostrevane v3.10 (trial) VCL";
 
-enum Breakage { CompilerEndsWith1, CompilerMissing, MakeFails, DriveMissing, LogInTheWay };
+enum Breakage { CompilerEndsWith1, CompilerMissing, MakeFails, DriveMissing, LogInTheWay, HomeIsALink };
 
 struct BrokenInstall {
     const char* name;
@@ -489,6 +489,7 @@ struct BrokenInstall {
     int broken;             // the row whose package is not built, or -1
     const char* main;       // page 4's 101 and 102
     const char* list;
+    bool installs = true;   // false: nothing at all is installed
 };
 
 const BrokenInstall BrokenInstalls[] = {
@@ -499,6 +500,8 @@ const BrokenInstall BrokenInstalls[] = {
      "Destination folder not created\rDelphi 7: folder not created\rShared files: file not written\r"
      "Demo projects: folder not created\rand 2 more"},
     {"log-in-the-way", {4}, false, LogInTheWay, -1, FinishedNotRemovable, "Uninstall log not written"},
+    {"home-is-a-link", {4}, false, HomeIsALink, 4, FinishedNotRemovable,
+     "Destination folder not created\rUninstall log not written", false},
 };
 
 // Page 4 says what failed; the package that was not built is not registered
@@ -545,6 +548,7 @@ TEST_F(Wizard, ABrokenInstallationSaysWhatFailed)
             CreateDirectoryA(home.c_str(), nullptr);
             CreateDirectoryA((home + "\\uninst.kvx").c_str(), nullptr);
             break;
+        case HomeIsALink: ASSERT_TRUE(MakeLink(ides, home)); break;
         }
         std::set<std::string> untick;
         if (!c.extras) untick = {" Demo Projects Files", " Ostrevane Lib Context Help Files"};
@@ -574,15 +578,26 @@ TEST_F(Wizard, ABrokenInstallationSaysWhatFailed)
             }
             const std::string library = std::string(ide.registryKey) + "\\Library";
             EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, library.c_str(), ide.searchValue),
-                      ";" + home + "\\" + ide.subFolder);
+                      c.installs ? ";" + home + "\\" + ide.subFolder : "<missing>");
         }
         if (c.breakage == MakeFails) EXPECT_TRUE(FileExists(home + "\\CBuilder5\\ovanlibb5.mak")) << "bpr2mak ran";
         const bool logWritten = c.main == std::string(FinishedWithErrors);
         EXPECT_EQ(ReadUninstallLog(home + "\\uninst.kvx").size(), logWritten ? static_cast<std::size_t>(records) : 0u);
-        EXPECT_TRUE(FileExists(sys + "\\kvxpurge.exe"));
-        EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "UninstallString"), "kvxpurge.exe " + home + "\\uninst.kvx");
-        EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, "Software\\Quillmere\\Ostrevane", "RootDir"), home);
+        EXPECT_EQ(FileExists(sys + "\\kvxpurge.exe"), c.installs);
+        EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "UninstallString"),
+                  c.installs ? "kvxpurge.exe " + home + "\\uninst.kvx" : "<missing>");
+        EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, "Software\\Quillmere\\Ostrevane", "RootDir"),
+                  c.installs ? home : "<missing>");
+        if (c.breakage == HomeIsALink) {
+            EXPECT_FALSE(FileExists(ides + "\\readme.txt")) << "nothing is written through the link";
+            EXPECT_FALSE(FileExists(ides + "\\license.txt"));
+            EXPECT_FALSE(FileExists(ides + "\\Delphi7\\ovanlibd7.dpk"));
+            ASSERT_TRUE(RemoveLink(home));
+        }
 
+        DeleteTree(HKEY_LOCAL_MACHINE, "Software\\Quillmere");
+        DeleteTree(HKEY_LOCAL_MACHINE, UninstallKey);
+        DeleteFileA((sys + "\\kvxpurge.exe").c_str());
         RemoveSimulatedIdeKeys();
         for (const SimulatedIde& ide : SimulatedIdes) DeleteFileA((sys + "\\" + ide.package + ide.packageExt).c_str());
     }
