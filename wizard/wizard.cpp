@@ -211,8 +211,11 @@ void EnterProgressPage()
         return;
     }
     if (!CreateFolderPath(home)) NoteOverallFailure(HomeFolderNotCreated);
-    // A log path that does not fit leaves the log closed: no file is written.
-    if (ExpandTemplate("$HOME_DIR$\\uninst.kvx", TemplateBuffer, TemplateBufferSize)) OpenLog(TemplateBuffer);
+    // A log path that does not fit, or a log that is a link, leaves the log
+    // closed: no file is written.
+    if (ExpandTemplate("$HOME_DIR$\\uninst.kvx", TemplateBuffer, TemplateBufferSize) &&
+        !ThroughLinkInHome(TemplateBuffer))
+        OpenLog(TemplateBuffer);
     AppendRecord(ProductText, ProductDescription);
     WorkerThread = CreateThread(nullptr, 0, ScriptWorker, nullptr, 0, &WorkerThreadId);
     if (!WorkerThread) {
