@@ -737,9 +737,10 @@ TEST(UninstallerReplay, TamperedLogLeavesEveryDecoy)
 
     // \\kvxtest\share is drive C:, and home\linked is a link to elsewhere.
     const std::string share = std::string(prefix) + "/dosdevices/unc/kvxtest";
-    RunUnix("mkdir", "-p " + Quoted(share));
-    RunUnix("ln", "-sfn " + Quoted(std::string(prefix) + "/drive_c") + " " + Quoted(share + "/share"));
-    RunUnix("ln", "-sfn " + Quoted(UnixPath(elsewhere)) + " " + Quoted(UnixPath(home) + "/linked"));
+    // One shell, since Wine cannot wait for a Unix program: the share shows when both steps are done.
+    RunUnix("sh", "-c " + Quoted("mkdir -p '" + share + "' && ln -sfn '" + prefix + "/drive_c' '" + share + "/share'"));
+    for (DWORD waited = 0; !FileExists("\\\\kvxtest\\share\\users") && waited < Scaled(5000); waited += 50) Sleep(50);
+    ASSERT_TRUE(MakeLink(elsewhere, home + "\\linked"));
     struct Cleanup {
         std::string share, link;
         ~Cleanup()
