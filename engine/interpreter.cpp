@@ -4,6 +4,7 @@
 
 #include "catalogue.h"
 #include "failures.h"
+#include "folder_security.h"
 #include "handles.h"
 #include "templates.h"
 #include "uninstall_log.h"
@@ -76,6 +77,18 @@ LONG QueryRegistryText(HKEY root, const char* keyPath, const char* valueName, ch
 
 static_assert(TargetCount <= FailureTargetCount, "a failure slot for every row");
 
+bool SameLetter(char a, char b)
+{
+    const auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c | 0x20) : c; };
+    return fold(a) == fold(b);
+}
+
+bool IsReparsePoint(const char* path)
+{
+    const DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
 bool IsFile(const char* path)
 {
     const DWORD attributes = GetFileAttributesA(path);
@@ -84,11 +97,25 @@ bool IsFile(const char* path)
 
 // The package entries act on a package built by this target's tools only: a
 // failed build leaves an older package file, and its registrations, alone.
-bool PackageBuilt(const char* path)
+bool PackageBuilt(char* path)
 {
-    if (!BuildFailed() && IsFile(path)) return true;
+    if (!BuildFailed() && !ThroughLinkInHome(path) && IsFile(path)) return true;
     NoteFailure(Failure::PackageNotBuilt);
     return false;
+}
+
+// The program file of a command line: its first word, or its first text in
+// quotes. False when there is none or it does not fit.
+bool ProgramOf(const char* commandLine, char* out)
+{
+    const bool quoted = commandLine[0] == '"';
+    const char* at = commandLine + (quoted ? 1 : 0);
+    std::size_t length = 0;
+    while (at[length] && (quoted ? at[length] != '"' : at[length] != ' ' && at[length] != '\t')) ++length;
+    if (length == 0 || length >= PathSize || (quoted && at[length] != '"')) return false;
+    for (std::size_t i = 0; i < length; ++i) out[i] = at[i];
+    out[length] = '\0';
+    return true;
 }
 
 void RunTool(const char* workingFolder)
@@ -96,7 +123,7 @@ void RunTool(const char* workingFolder)
     if (!Expand(workingFolder, ArgumentBuffer)) return;
     // Stays in force for the process. A tool is never run in a folder it was
     // not meant for.
-    if (!SetCurrentDirectoryA(ArgumentBuffer)) {
+    if (ThroughLinkInHome(ArgumentBuffer) || !SetCurrentDirectoryA(ArgumentBuffer)) {
         NoteFailure(Failure::ToolNotStarted);
         return;
     }
@@ -107,7 +134,14 @@ void RunTool(const char* workingFolder)
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_HIDE;
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(nullptr, TemplateBuffer, nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
+    // The program is named as a file of its own too, so that the system never
+    // searches for it or reads a longer file name out of an unquoted path.
+    char program[PathSize];
+    if (!ProgramOf(TemplateBuffer, program)) {
+        NoteFailure(Failure::ToolNotStarted);
+        return;
+    }
+    if (!CreateProcessA(program, TemplateBuffer, nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
                         &startup, &process)) {
         NoteFailure(Failure::ToolNotStarted);
         return;
@@ -160,14 +194,16 @@ void Perform(const ScriptEntry& entry)
     const char* path = TemplateBuffer;
     switch (entry.op) {
     case ScriptOp::ExtractResource:
-        if (!WriteResourceToFile(path, entry.argument.number)) NoteFailure(Failure::FileNotWritten);
+        if (ThroughLinkInHome(TemplateBuffer) || !WriteResourceToFile(path, entry.argument.number))
+            NoteFailure(Failure::FileNotWritten);
         AppendRecord(InstalledFile, path);  // also when the file could not be written
         break;
     case ScriptOp::CreateFolders:
-        if (!CreateFolderPath(TemplateBuffer)) NoteFailure(Failure::FolderNotCreated);
+        if (ThroughLinkInHome(TemplateBuffer) || !CreateFolderPath(TemplateBuffer))
+            NoteFailure(Failure::FolderNotCreated);
         break;
     case ScriptOp::CopyFileTo:
-        if (Expand(TextOf(entry.argument), ArgumentBuffer) && PackageBuilt(path) &&
+        if (Expand(TextOf(entry.argument), ArgumentBuffer) && PackageBuilt(TemplateBuffer) &&
             !CopyFileA(path, ArgumentBuffer, FALSE))
             NoteFailure(Failure::PackageNotCopied);
         break;
@@ -175,7 +211,7 @@ void Perform(const ScriptEntry& entry)
         RunTool(TextOf(entry.argument));
         break;
     case ScriptOp::RegisterPackage:
-        if (Expand(KnownPackages, ArgumentBuffer) && PackageBuilt(path) &&
+        if (Expand(KnownPackages, ArgumentBuffer) && PackageBuilt(TemplateBuffer) &&
             !WriteRegistryText(HKEY_CURRENT_USER, ArgumentBuffer, path, TextOf(entry.argument)))
             NoteFailure(Failure::PackageNotRegistered);
         break;
@@ -188,11 +224,13 @@ void Perform(const ScriptEntry& entry)
             NoteFailure(Failure::RegistryNotWritten);
         break;
     case ScriptOp::AppendOnce:
-        if (Expand(TextOf(entry.argument), ArgumentBuffer) && !AppendTextIfAbsent(path, ArgumentBuffer))
+        if (Expand(TextOf(entry.argument), ArgumentBuffer) &&
+            (ThroughLinkInHome(TemplateBuffer) || !AppendTextIfAbsent(path, ArgumentBuffer)))
             NoteFailure(Failure::HelpIndexNotUpdated);
         break;
     case ScriptOp::RemoveFile:
-        DeleteFileA(path);  // not examined: a file that is not there is fine
+        // Not examined: a file that is not there is fine.
+        if (!ThroughLinkInHome(TemplateBuffer)) DeleteFileA(path);
         break;
     case ScriptOp::SetSubDir:
         SetVariable(SubDir, path);
@@ -264,6 +302,24 @@ DWORD WINAPI ScriptWorker(LPVOID)
     return 0;
 }
 
+bool ThroughLinkInHome(char* path)
+{
+    const char* home = VariableValue(HomeDir);
+    std::size_t length = 0;
+    for (; home[length]; ++length)
+        if (!SameLetter(path[length], home[length])) return false;
+    if (length == 0 || (path[length] != '\\' && path[length] != '\0')) return false;
+    for (char* at = path + length;; ++at) {
+        const char c = *at;
+        if (c != '\\' && c != '\0') continue;
+        *at = '\0';
+        const bool linked = IsReparsePoint(path);
+        *at = c;
+        if (linked) return true;
+        if (c == '\0') return false;
+    }
+}
+
 bool WriteResourceToFile(const char* path, int resourceNumber)
 {
     // The file comes first: a missing resource leaves it existing and empty.
@@ -286,7 +342,7 @@ bool CreateFolderPath(char* path)
         const char c = *at;
         if ((c == '\\' || c == '/' || c == '\0') && before != ':') {
             *at = '\0';
-            BOOL created = CreateDirectoryA(path, nullptr);
+            BOOL created = CreateProtectedFolder(path);
             DWORD error = created ? ERROR_SUCCESS : GetLastError();
             *at = c;
             if (!created && error != ERROR_ALREADY_EXISTS) break;

@@ -70,8 +70,13 @@ void RunScript(const ScriptEntry* script);
 // resource leaves an empty file and is no failure.
 bool WriteResourceToFile(const char* path, int resourceNumber);
 // path must be writable: separators are cut one at a time and restored. True
-// when the folder is there at the end.
+// when the folder is there at the end. Every folder it creates gets the
+// protected access list (folder_security.h).
 bool CreateFolderPath(char* path);
+// True when path is the home folder or lies in it, and the home folder, or a
+// folder or file below it on the way to path, is a link: nothing is written,
+// built or deleted through one. path is left as it was.
+bool ThroughLinkInHome(char* path);
 // Bytes stored, terminator included: data stored without a terminator gets
 // one. 0, with the empty text in the buffer, when the key or value cannot be
 // read or does not fit, also when unterminated data fills the buffer exactly.

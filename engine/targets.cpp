@@ -14,6 +14,14 @@ namespace {
 constexpr char ProductKey[] = "Software\\Quillmere\\Ostrevane";
 constexpr char ProposedFolder[] = "\\Ostrevane";
 
+// "X:\..." or "\\server\share...": no device or other name space.
+bool IsDriveOrNetworkPath(const char* path)
+{
+    const char letter = static_cast<char>(path[0] | 0x20);
+    if (letter >= 'a' && letter <= 'z' && path[1] == ':' && path[2] == '\\') return true;
+    return path[0] == '\\' && path[1] == '\\' && path[2] && path[2] != '?' && path[2] != '.' && path[2] != '\\';
+}
+
 void ReleaseRootFolder(InstallTarget* target)
 {
     if (target->rootFolder) LocalFree(target->rootFolder);
@@ -28,8 +36,12 @@ void DetectTarget(InstallTarget* target)
     // row undetected.
     ReleaseRootFolder(target);
     target->rootFolder = static_cast<char*>(LocalAlloc(LPTR, PathSize));
+    // A quote or a dollar sign would change the tool command lines and
+    // templates that the folder is put into; no set-up of the environment
+    // writes one.
     if (!target->rootFolder ||
-        ReadRegistryText(HKEY_LOCAL_MACHINE, target->registryKey, target->valueName, target->rootFolder, PathSize) == 0) {
+        ReadRegistryText(HKEY_LOCAL_MACHINE, target->registryKey, target->valueName, target->rootFolder, PathSize) == 0 ||
+        FindFolded("\"", target->rootFolder) || FindFolded("$", target->rootFolder)) {
         target->listState = NotListed;
         target->checkState = NotFound;
         return;
@@ -61,7 +73,7 @@ void FillTargetList()
     SetDlgItemTextA(WizardWindow, DestinationEditId, DestinationPath);
 }
 
-void ReadBackChoices()
+bool ReadBackChoices()
 {
     for (InstallTarget* row = TargetTable; row->caption; ++row)
         if (row->listState != NotListed) row->checkState = CheckListGetItemData(WizardCheckList, row->listIndex);
@@ -69,11 +81,23 @@ void ReadBackChoices()
     // At most 259 characters; a longer text is cut by the control itself.
     GetDlgItemTextA(WizardWindow, DestinationEditId, DestinationPath, PathSize);
     TrimTrailingSeparator(DestinationPath);
-    SetVariable(HomeDir, DestinationPath);
+    // "\Ostrevane" or a folder typed without its drive is taken from the
+    // current folder now, so that the log and the registry hold full paths.
+    char full[PathSize];
+    char* name;
+    const DWORD length = GetFullPathNameA(DestinationPath, PathSize, full, &name);
+    const bool usable = length != 0 && length < PathSize && IsDriveOrNetworkPath(full);
+    if (usable) {
+        TrimTrailingSeparator(full);
+    } else {
+        full[0] = '\0';
+    }
+    SetVariable(HomeDir, full);
 
     char* sysDir = VariableTable[SysDir].value;
-    UINT length = GetSystemDirectoryA(sysDir, PathSize);
-    if (length == 0 || length >= PathSize) sysDir[0] = '\0';
+    const UINT sysLength = GetSystemDirectoryA(sysDir, PathSize);
+    if (sysLength == 0 || sysLength >= PathSize) sysDir[0] = '\0';
+    return usable;
 }
 
 void ReleaseTargets()

@@ -17,5 +17,8 @@ extern CheckListState* WizardCheckList;
 
 void DetectTarget(InstallTarget* target);
 void FillTargetList();
-void ReadBackChoices();
+// The destination becomes "$HOME_DIR$" as a full path; false, with
+// "$HOME_DIR$" empty, when it cannot be made the full path of a folder on a
+// drive or a network share.
+bool ReadBackChoices();
 void ReleaseTargets();

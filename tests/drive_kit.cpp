@@ -89,11 +89,12 @@ std::string SystemFolder()
 }
 
 InstallerRun RunInstaller(const std::string& installExe, const std::string& destination,
-                          const std::set<std::string>& untick, const std::string& pictureFolder)
+                          const std::set<std::string>& untick, const std::string& pictureFolder,
+                          const std::string& currentFolder)
 {
     InstallerRun run;
     ChildProcess process;
-    if (!process.Start(installExe, "install.exe")) {
+    if (!process.Start(installExe, "install.exe", currentFolder)) {
         run.failure = "install.exe did not start";
         return run;
     }
@@ -116,14 +117,14 @@ InstallerRun RunInstaller(const std::string& installExe, const std::string& dest
         ClickListItem(dialog, static_cast<int>(i));
         WaitUntil([&] { return ListItems(dialog)[i] == caption + "=-1"; }, 5000);
     }
-    TypeText(GetDlgItem(dialog, 120), destination);
+    if (!destination.empty()) TypeText(GetDlgItem(dialog, 120), destination);
     Picture(dialog, pictureFolder, "page2");
     Click(dialog, 202);
     if (!PastPage(dialog, 3, 10000)) {
         run.failure = "page 3 did not come";
         return run;
     }
-    Picture(dialog, pictureFolder, "page3");
+    if (ItemText(dialog, 107) == "Page 3/4") Picture(dialog, pictureFolder, "page3");
     if (!OnPage(dialog, 4, 120000) || !WaitUntil([&] { return ItemEnabled(dialog, 203); }, 20000)) {
         run.failure = "page 4 did not come";
         return run;

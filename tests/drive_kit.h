@@ -19,10 +19,12 @@ struct InstallerRun {
 };
 
 // Runs install.exe: Next, untick the items with these captions by mouse,
-// type the destination, Next, wait for page 4, Finish. With a picture folder
-// a picture of each page is saved there (page1.bmp ... page4.bmp).
+// type the destination (an empty one: the proposal stays), Next, wait for
+// page 4, Finish. With a picture folder a picture of each page is saved there
+// (page1.bmp ... page4.bmp). currentFolder, when given, is the installer's.
 InstallerRun RunInstaller(const std::string& installExe, const std::string& destination,
-                          const std::set<std::string>& untick, const std::string& pictureFolder = "");
+                          const std::set<std::string>& untick, const std::string& pictureFolder = "",
+                          const std::string& currentFolder = "");
 
 struct UninstallerRun {
     std::string headline;  // control 101 in the Ready state

@@ -11,13 +11,14 @@ ChildProcess::~ChildProcess()
     }
 }
 
-bool ChildProcess::Start(const std::string& applicationPath, const std::string& commandLine)
+bool ChildProcess::Start(const std::string& applicationPath, const std::string& commandLine,
+                         const std::string& currentFolder)
 {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     std::string line = commandLine;
-    return CreateProcessA(applicationPath.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                          &info_) != FALSE;
+    return CreateProcessA(applicationPath.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr,
+                          currentFolder.empty() ? nullptr : currentFolder.c_str(), &startup, &info_) != FALSE;
 }
 
 long ChildProcess::Wait(DWORD ms)

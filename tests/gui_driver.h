@@ -14,8 +14,10 @@ public:
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
     ~ChildProcess();
-    // applicationPath names the file; commandLine is what the program sees.
-    bool Start(const std::string& applicationPath, const std::string& commandLine);
+    // applicationPath names the file; commandLine is what the program sees;
+    // currentFolder, when given, is its current folder.
+    bool Start(const std::string& applicationPath, const std::string& commandLine,
+               const std::string& currentFolder = "");
     // The exit code, or -1 when the process is still running after ms.
     long Wait(DWORD ms);
     bool Running() const;

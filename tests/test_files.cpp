@@ -98,3 +98,69 @@ DWORD Scaled(DWORD ms)
     }();
     return ms == INFINITE ? ms : ms * scale;
 }
+
+bool RunUnix(const std::string& tool, const std::string& arguments)
+{
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    std::string line = tool + " " + arguments;
+    // Started in a folder that exists: the caller's current one may be gone.
+    if (!CreateProcessA(("Z:\\bin\\" + tool).c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, "Z:\\",
+                        &startup, &process))
+        return false;
+    WaitForSingleObject(process.hProcess, Scaled(10000));
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return true;
+}
+
+std::string UnixPath(const std::string& path)
+{
+    using Convert = char*(CDECL*)(const WCHAR*);
+    auto convert = reinterpret_cast<Convert>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32"), "wine_get_unix_file_name")));
+    if (!convert) return "";
+    std::wstring wide(path.begin(), path.end());
+    char* unix = convert(wide.c_str());
+    std::string text = unix ? unix : "";
+    HeapFree(GetProcessHeap(), 0, unix);
+    return text;
+}
+
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+namespace {
+
+// Wine cannot wait for a Unix program, so its outcome is polled for.
+bool LinkShows(const std::string& link, bool present)
+{
+    for (DWORD waited = 0;; waited += 50) {
+        const DWORD attributes = GetFileAttributesA(link.c_str());
+        const bool linked = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+        if (linked == present) return true;
+        if (waited >= Scaled(5000)) return false;
+        Sleep(50);
+    }
+}
+
+// Only an existing path has a Unix form: the link's is made from its folder's.
+std::string UnixLinkPath(const std::string& link)
+{
+    const std::size_t cut = link.rfind('\\');
+    return UnixPath(link.substr(0, cut)) + "/" + link.substr(cut + 1);
+}
+
+}  // namespace
+
+bool MakeLink(const std::string& target, const std::string& link)
+{
+    RunUnix("ln", "-sfn " + Quoted(UnixPath(target)) + " " + Quoted(UnixLinkPath(link)));
+    return LinkShows(link, true);
+}
+
+bool RemoveLink(const std::string& link)
+{
+    RunUnix("rm", "-f " + Quoted(UnixLinkPath(link)));
+    return LinkShows(link, false);
+}

@@ -16,3 +16,15 @@ void DeleteTree(HKEY root, const char* key);
 // A wait of ms on this machine: longer by the factor OSTREVANE_TIMEOUT_SCALE
 // where it is slower (the test bed's virtual machine sets it).
 DWORD Scaled(DWORD ms);
+
+// Runs a program of the Unix side (Z:\bin\tool), as Wine starts one from a
+// Windows program: the only way a test here makes a symbolic link or a UNC
+// share. False when it cannot be started; Wine cannot wait for its end.
+bool RunUnix(const std::string& tool, const std::string& arguments);
+std::string UnixPath(const std::string& path);  // empty outside Wine
+std::string Quoted(const std::string& text);
+// Makes link, which must not exist, a symbolic link to the folder target;
+// Wine reports it as a reparse point. True when it is one afterwards.
+bool MakeLink(const std::string& target, const std::string& link);
+// Removes such a link (not what it leads to). True when it is gone.
+bool RemoveLink(const std::string& link);

@@ -11,6 +11,7 @@
 #include "catalogue.h"
 #include "drive_kit.h"
 #include "failures.h"
+#include "folder_security.h"
 #include "interpreter.h"
 #include "simulated_ide.h"
 #include "templates.h"
@@ -249,6 +250,76 @@ TEST_F(InstallRun, EveryRowAtOnce)
     EXPECT_EQ(ReadFileText(home_ + "\\Help\\ostrevane.hlp"), Resource(201));
     EXPECT_EQ(ReadFileText(home_ + "\\Demos\\CBuilder\\unit1.dfm"), Resource(9));
     EXPECT_EQ(ReadFileText(home_ + "\\Demos\\Delphi\\ostrevdemo.dpr"), Resource(1));
+}
+
+// The security every folder the installation creates is given: the parent's
+// entries kept out, and its own passed on to what is created inside. Wine
+// takes the descriptor but keeps only what Unix file modes can hold, so the
+// descriptor is read before it goes to CreateDirectoryA.
+TEST(FolderSecurity, AdministratorsAndSystemChangeUsersReadAndRun)
+{
+    ProtectedSecurity security;
+    ASSERT_TRUE(BuildProtectedSecurity(&security));
+    ASSERT_EQ(security.attributes.lpSecurityDescriptor, &security.descriptor);
+    EXPECT_FALSE(security.attributes.bInheritHandle);
+    ASSERT_TRUE(IsValidSecurityDescriptor(&security.descriptor));
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    ASSERT_TRUE(GetSecurityDescriptorControl(&security.descriptor, &control, &revision));
+    EXPECT_EQ(control & (SE_DACL_PRESENT | SE_DACL_PROTECTED), SE_DACL_PRESENT | SE_DACL_PROTECTED);
+    BOOL present = FALSE, defaulted = TRUE;
+    ACL* dacl = nullptr;
+    ASSERT_TRUE(GetSecurityDescriptorDacl(&security.descriptor, &present, &dacl, &defaulted));
+    ASSERT_TRUE(dacl);
+    std::vector<std::string> entries;
+    for (DWORD i = 0; i < dacl->AceCount; ++i) {
+        ACCESS_ALLOWED_ACE* ace = nullptr;
+        ASSERT_TRUE(GetAce(dacl, i, reinterpret_cast<void**>(&ace)));
+        char name[64] = "", domain[64] = "";
+        DWORD nameSize = sizeof name, domainSize = sizeof domain;
+        SID_NAME_USE use;
+        LookupAccountSidA(nullptr, &ace->SidStart, name, &nameSize, domain, &domainSize, &use);
+        char line[160];
+        wsprintfA(line, "%d %s\\%s %lx %x", ace->Header.AceType, domain, name, ace->Mask, ace->Header.AceFlags);
+        entries.push_back(line);
+    }
+    // Allowed entries (type 0), inherited by files and folders (flags 3).
+    EXPECT_EQ(entries, (std::vector<std::string>{"0 BUILTIN\\Administrators 1f01ff 3",
+                                                 "0 NT AUTHORITY\\SYSTEM 1f01ff 3", "0 BUILTIN\\Users 1200a9 3"}));
+}
+
+// A sub-folder that already is a link takes nothing: no file is written, no
+// tool runs and no package is copied or registered through it; the other
+// rows install as usual.
+TEST_F(InstallRun, ASubFolderThatIsALinkTakesNothing)
+{
+    home_ = root_ + "\\Linked Home";  // an earlier tool's folder may still be the current one
+    Choose({4, 8}, false, true);
+    const std::string elsewhere = root_ + "\\elsewhere";
+    CreateDirectoryA(elsewhere.c_str(), nullptr);
+    CreateDirectoryA(home_.c_str(), nullptr);
+    ASSERT_TRUE(MakeLink(elsewhere, Sub(SimulatedIdes[4])));
+    ASSERT_TRUE(MakeLink(elsewhere, home_ + "\\Help"));
+    WriteFileText(elsewhere + "\\ovanlibd7.bpl", "planted package");
+    RunInstall();
+    EXPECT_EQ(TheFailures.first[4], Failure::FolderNotCreated);
+    EXPECT_EQ(TheFailures.first[11], Failure::FolderNotCreated);
+    EXPECT_EQ(TheFailures.first[8], Failure::None);
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((elsewhere + "\\*").c_str(), &found);
+    std::vector<std::string> names;
+    do names.push_back(found.cFileName); while (FindNextFileA(search, &found));
+    FindClose(search);
+    EXPECT_EQ(names, (std::vector<std::string>{".", "..", "ovanlibd7.bpl"}));
+    EXPECT_TRUE(ToolCalls(folders_[4]).empty());
+    EXPECT_FALSE(FileExists(sys_ + "\\ovanlibd7.bpl"));
+    const std::string packages = std::string(SimulatedIdes[4].registryKey) + "\\Known Packages";
+    EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, packages.c_str(), (Sub(SimulatedIdes[4]) + "\\ovanlibd7.bpl").c_str()),
+              "<missing>");
+    EXPECT_TRUE(FileExists(Sub(SimulatedIdes[8]) + "\\ovanlibb6.bpl"));
+    EXPECT_EQ(ReadFileText(home_ + "\\readme.txt"), Resource(200));
+    RemoveLink(Sub(SimulatedIdes[4]));
+    RemoveLink(home_ + "\\Help");
 }
 
 TEST_F(InstallRun, NothingTickedInstallsTheSharedFilesOnly)

@@ -655,6 +655,10 @@ TEST_F(Tools, AFailingStepIsNotedForItsTarget)
     const std::string goodTool = "\"" + bin_ + "\\make.exe\" /fx.bpk";
     const std::string failingTool = "\"" + bin_ + "\\dcc32.exe\" x.dpk";
     WriteAll(bin_ + "\\standin.cfg", "fail=dcc32\r\n");
+    // Unquoted, the blank in "Delphi 7" ends the program's name: never
+    // "...\\Delphi.exe", never a longer name tried after it.
+    const std::string unquotedTool = bin_ + "\\make.exe /fx.bpk", unclosedTool = "\"" + bin_ + "\\make.exe /fx.bpk";
+    ASSERT_TRUE(CopyFileA((bin_ + "\\make.exe").c_str(), Path("Delphi.exe").c_str(), FALSE));
 
     struct Case {
         const char* label;
@@ -670,6 +674,8 @@ TEST_F(Tools, AFailingStepIsNotedForItsTarget)
         {"tool in a missing folder", {goodTool.c_str(), "$HOME_DIR$\\none", 0, ScriptOp::RunTool}, Failure::ToolNotStarted},
         {"tool ends with 0", {goodTool.c_str(), "$HOME_DIR$", 0, ScriptOp::RunTool}, Failure::None},
         {"tool ends with 1", {failingTool.c_str(), "$HOME_DIR$", 0, ScriptOp::RunTool}, Failure::ToolFailed},
+        {"unquoted tool path with a blank", {unquotedTool.c_str(), "$HOME_DIR$", 0, ScriptOp::RunTool}, Failure::ToolNotStarted},
+        {"tool path without its closing quote", {unclosedTool.c_str(), "$HOME_DIR$", 0, ScriptOp::RunTool}, Failure::ToolNotStarted},
         {"copy of a missing package", {"$HOME_DIR$\\absent.bpl", "$HOME_DIR$\\c.bpl", 0, ScriptOp::CopyFileTo}, Failure::PackageNotBuilt},
         {"copy into a missing folder", {"$HOME_DIR$\\package.bpl", "$HOME_DIR$\\none\\c.bpl", 0, ScriptOp::CopyFileTo}, Failure::PackageNotCopied},
         {"purge for a missing package", {"$HOME_DIR$\\absent.bpl", 0, 0, ScriptOp::PurgePackageEntries}, Failure::PackageNotBuilt},

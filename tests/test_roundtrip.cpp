@@ -29,8 +29,9 @@ constexpr int ToolCallsPerRow[9] = {1, 1, 1, 1, 1, 1, 1, 2, 2};
 
 struct Choice {
     const char* name;
-    std::vector<int> rows;  // environments installed
-    bool extras;            // demo projects and help files ticked
+    std::vector<int> rows;            // environments installed
+    bool extras;                      // demo projects and help files ticked
+    const char* destination = nullptr;  // typed; "": the proposal kept; null: a full path typed
 };
 
 void PrintTo(const Choice& c, std::ostream* os) { *os << c.name; }
@@ -47,6 +48,7 @@ protected:
     {
         Clean();
         RemoveTree(root_);
+        if (!driveRootHome_.empty()) RemoveTree(driveRootHome_);
     }
     static void Clean()
     {
@@ -65,6 +67,7 @@ protected:
             DeleteFileA((sys + "\\" + ide.package + ide.packageExt).c_str());
     }
     std::string root_, home_;
+    std::string driveRootHome_;  // a home in a drive's root, removed too
 };
 
 TEST_P(RoundTrip, InstallThenUninstall)
@@ -75,10 +78,20 @@ TEST_P(RoundTrip, InstallThenUninstall)
     std::set<std::string> untick;
     if (!choice.extras) untick = {" Demo Projects Files", " Ostrevane Lib Context Help Files"};
 
+    // The installer runs in root_: a relative destination lies there, and
+    // "\\Ostrevane" in the root of its drive.
+    std::string typed = home_;
+    if (choice.destination) {
+        typed = choice.destination;
+        home_ = typed.empty() ? root_.substr(0, 2) + "\\Ostrevane" : root_ + "\\" + typed;
+        ASSERT_FALSE(FileExists(home_)) << "left by another run";
+        driveRootHome_ = typed.empty() ? home_ : "";
+    }
     std::printf("installing with %s\\install.exe\n", KitFolder().c_str());
-    const InstallerRun install = RunInstaller(KitFolder() + "\\install.exe", home_, untick);
+    const InstallerRun install = RunInstaller(KitFolder() + "\\install.exe", typed, untick, "", root_);
     ASSERT_EQ(install.failure, "");
     EXPECT_EQ(install.listed.size(), choice.rows.size() + 2);
+    if (choice.rows.empty()) EXPECT_EQ(install.proposed, "\\Ostrevane");
 
     // The log: the product, then each row's caption ahead of its files.
     const std::vector<LogRecord> log = ReadUninstallLog(home_ + "\\uninst.kvx");
@@ -177,6 +190,8 @@ const Choice Choices[] = {
     {"Delphi3", {0}, false},    {"Delphi4", {1}, false},    {"Delphi5", {2}, false},
     {"Delphi6", {3}, false},    {"Delphi7", {4}, false},    {"CBuilder3", {5}, false},
     {"CBuilder4", {6}, false},  {"CBuilder5", {7}, false},  {"CBuilder6", {8}, false},
+    {"NoEnvironmentProposalKept", {}, false, ""},
+    {"RelativeDestination", {4}, false, "Typed Home"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Kit, RoundTrip, ::testing::ValuesIn(Choices),

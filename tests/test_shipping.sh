@@ -3,7 +3,9 @@
 #
 #   test_shipping.sh manifest PROGRAM...
 #       each program's manifest (RT_MANIFEST 1) is well-formed XML that asks for
-#       administrator rights and names Vista to 11, and nothing more
+#       administrator rights and names Vista to 11, and nothing more; each
+#       imports only DLLs that Windows always takes from its system folder and
+#       opts into address-space randomisation (relocations kept) and DEP
 #   test_shipping.sh reproducible SOURCE BUILD [CMAKE_OPTION...]
 #       a second build in BUILD/repro gives the same bytes as BUILD
 #   test_shipping.sh signed SOURCE BUILD [CMAKE_OPTION...]
@@ -80,9 +82,30 @@ check_manifest() {
 
 mode=${1:?mode}
 shift
+# An elevated program loads no DLL by static import that could be planted
+# beside it: only known DLLs, each taken from the system folder.
+check_loading() {  # check_loading PROGRAM
+  local program=$1 name headers
+  name=$(basename "$program")
+  headers=$(i686-w64-mingw32-objdump -p -h "$program")
+  local imports
+  imports=$(awk '/DLL Name:/ { print toupper($3) }' <<<"$headers" | sort | tr '\n' ' ')
+  local known=" ADVAPI32.DLL GDI32.DLL KERNEL32.DLL MSVCRT.DLL SHELL32.DLL USER32.DLL " dll
+  for dll in $imports; do
+    [[ $known == *" $dll "* ]] || fail "$name imports $dll, which is no known DLL"
+  done
+  local flags
+  flags=$((16#$(awk '/DllCharacteristics/ { print $2 }' <<<"$headers")))
+  expect "$name: dynamic base and NX compatible" $((flags & 0x140)) $((0x140))
+  expect "$name: relocations kept" "$(awk '$2 == ".reloc" { print ($3 != "00000000") }' <<<"$headers")" 1
+}
+
 case "$mode" in
   manifest)
-    for program in "$@"; do check_manifest "$program"; done
+    for program in "$@"; do
+      check_manifest "$program"
+      check_loading "$program"
+    done
     ;;
 
   reproducible)

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -104,24 +105,30 @@ TEST_F(Detection, TheLastEnvironmentFoundProposesTheFolder)
         {{{4, "C:\\Borland\\Delphi7\\"}}, "C:\\Borland\\Ostrevane"},
         {{{0, "E:\\Old\\Delphi3"}, {8, "F:\\CBuilder6"}}, "F:\\Ostrevane"},
         {{}, "\\Ostrevane"},
+        // A quote or a dollar sign cannot come from an environment's set-up.
+        {{{2, "D:\\Del\"phi5"}, {4, "C:\\$HOME_DIR$"}, {8, "F:\\CBuilder6"}}, "F:\\Ostrevane"},
     };
     for (const Case& c : cases) {
         RemoveSimulatedIdeKeys();
         DestinationPath[0] = '\0';
         destinationProposed = false;
         for (const auto& f : c.found) SetRootDir(TargetTable[f.first].registryKey, f.second);
+        const auto isFound = [](const std::pair<int, const char*>& f) { return !std::strpbrk(f.second, "\"$"); };
         FillTargetList();
         SCOPED_TRACE(c.proposal);
         EXPECT_EQ(Field(), c.proposal);
         EXPECT_STREQ(DestinationPath, c.proposal);
         std::vector<std::string> expected;
-        for (const auto& f : c.found) expected.push_back(std::string(TargetTable[f.first].caption) + "=1");
+        for (const auto& f : c.found)
+            if (isFound(f)) expected.push_back(std::string(TargetTable[f.first].caption) + "=1");
         expected.push_back(" Demo Projects Files=1");
         expected.push_back(" Ostrevane Lib Context Help Files=1");
         EXPECT_EQ(Items(), expected);
-        for (const auto& f : c.found) EXPECT_STREQ(TargetTable[f.first].rootFolder, f.second);
+        for (const auto& f : c.found)
+            if (isFound(f)) EXPECT_STREQ(TargetTable[f.first].rootFolder, f.second);
         for (int row = 0; row < 9; ++row) {
-            const bool found = std::any_of(c.found.begin(), c.found.end(), [&](auto& f) { return f.first == row; });
+            const bool found =
+                std::any_of(c.found.begin(), c.found.end(), [&](auto& f) { return f.first == row && isFound(f); });
             EXPECT_EQ(TargetTable[row].listState, found ? Listed : NotListed) << row;
             EXPECT_EQ(TargetTable[row].checkState, found ? Install : NotFound) << row;
         }
@@ -175,15 +182,27 @@ TEST_F(Detection, ReadBackTakesTicksAndTheTrimmedField)
     Toggle(1);             // C++Builder 5 off
     Toggle(3);             // help off ...
     Toggle(3);             // ... and on again
+    // Relative destinations are taken from the current folder ("\\" from its drive's root).
+    char current[MAX_PATH];
+    GetCurrentDirectoryA(MAX_PATH, current);
+    const std::string here = current, drive = here.substr(0, 2);
     struct Case {
         const char* typed;
-        const char* home;
+        std::string home;  // empty: refused
     };
-    const Case cases[] = {{"E:\\Lib\\", "E:\\Lib"}, {"E:\\Lib ", "E:\\Lib "}, {"", ""}, {"rel\\dir/", "rel\\dir"}};
+    const Case cases[] = {
+        {"E:\\Lib\\", "E:\\Lib"},        {"E:\\Lib ", "E:\\Lib"},
+        {"", ""},                         {"rel\\dir/", here + "\\rel\\dir"},
+        {"\\Ostrevane", drive + "\\Ostrevane"}, {"E:\\a\\..\\b", "E:\\b"},
+        {"\\\\host\\share\\kit", "\\\\host\\share\\kit"},
+        {"\\\\?\\E:\\kit", ""},            {"\\\\.\\COM1", ""},
+        {"E:\\", "E:"},
+    };
     for (const Case& c : cases) {
         SetDlgItemTextA(window_, DestinationEditId, c.typed);
-        ReadBackChoices();
-        EXPECT_STREQ(VariableValue(HomeDir), c.home) << c.typed;
+        EXPECT_EQ(ReadBackChoices(), !c.home.empty()) << c.typed;
+        EXPECT_EQ(VariableValue(HomeDir), c.home) << c.typed;
+        EXPECT_EQ(Field(), c.typed) << "the field keeps what was typed";
     }
     EXPECT_EQ(TargetTable[2].checkState, Install);
     EXPECT_EQ(TargetTable[7].checkState, Unticked);

@@ -716,48 +716,6 @@ TEST(UninstallerReplay, FilesLeftAreCounted)
 
 // --- A tampered log ------------------------------------------------------------
 
-std::string UnixPath(const std::string& path);
-
-// Runs shell steps on the Unix side, as Wine starts a program there from a
-// Windows one: the only way a test here makes a symbolic link or a UNC share.
-// The handle Wine gives for such a program does not wait for it, so one shell
-// runs the steps in order, stops at the first that fails, and leaves its
-// status in a file that appears whole: that file is what this waits for.
-void RunUnix(const std::string& steps)
-{
-    TempFolder work;
-    const std::string script = work / "steps.sh", status = UnixPath(work / "status");
-    WriteBytes(script, "(\nset -e\n" + steps + ")\necho $? >'" + status + ".part' && mv '" + status + ".part' '" +
-                           status + "'\n");
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    std::string line = "sh \"" + UnixPath(script) + "\"";
-    ASSERT_TRUE(CreateProcessA("Z:\\bin\\sh", line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                               &process))
-        << steps;
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    for (const DWORD start = GetTickCount(); !FileExists(work / "status") && GetTickCount() - start < Scaled(10000);)
-        Sleep(20);
-    EXPECT_EQ(ReadFileText(work / "status"), "0\n") << steps;
-}
-
-std::string UnixPath(const std::string& path)
-{
-    using Convert = char*(CDECL*)(const WCHAR*);
-    auto convert = reinterpret_cast<Convert>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32"), "wine_get_unix_file_name")));
-    if (!convert) return "";
-    std::wstring wide(path.begin(), path.end());
-    char* unix = convert(wide.c_str());
-    std::string text = unix ? unix : "";
-    HeapFree(GetProcessHeap(), 0, unix);
-    return text;
-}
-
-std::string Quoted(const std::string& text) { return "'" + text + "'"; }
-
 std::string Slashed(std::string path)
 {
     for (char& c : path)
@@ -779,14 +737,16 @@ TEST(UninstallerReplay, TamperedLogLeavesEveryDecoy)
 
     // \\kvxtest\share is drive C:, and home\linked is a link to elsewhere.
     const std::string share = std::string(prefix) + "/dosdevices/unc/kvxtest";
-    RunUnix("mkdir -p " + Quoted(share) + "\nln -sfn " + Quoted(std::string(prefix) + "/drive_c") + " " +
-            Quoted(share + "/share") + "\nln -sfn " + Quoted(UnixPath(elsewhere)) + " " +
-            Quoted(UnixPath(home) + "/linked") + "\n");
+    // One shell, since Wine cannot wait for a Unix program: the share shows when both steps are done.
+    RunUnix("sh", "-c " + Quoted("mkdir -p '" + share + "' && ln -sfn '" + prefix + "/drive_c' '" + share + "/share'"));
+    for (DWORD waited = 0; !FileExists("\\\\kvxtest\\share\\users") && waited < Scaled(5000); waited += 50) Sleep(50);
+    ASSERT_TRUE(MakeLink(elsewhere, home + "\\linked"));
     struct Cleanup {
         std::string share, link;
         ~Cleanup()
         {
-            RunUnix("rm -rf " + Quoted(share) + "\nrm -f " + Quoted(link) + "\n");
+            RunUnix("rm", "-rf " + Quoted(share));
+            RunUnix("rm", "-f " + Quoted(link));
         }
     } cleanup = {share, UnixPath(home) + "/linked"};
     ASSERT_NE(GetFileAttributesA((home + "\\linked").c_str()) & FILE_ATTRIBUTE_REPARSE_POINT, 0u);
@@ -872,6 +832,52 @@ TEST(UninstallerReplay, TamperedLogLeavesEveryDecoy)
     }
     for (const auto& c : cases)
         if (c.decoy.empty()) DeleteTree(c.root, c.key);
+}
+
+// The log's folder, or a folder above it, is a link: when the dialog opens,
+// or only after the log was read (between the two the folder was swapped).
+// The file behind the link survives either way.
+TEST(UninstallerReplay, NothingGoesThroughALinkAtOrAboveTheLogsFolder)
+{
+    TempFolder top;
+    const std::string elsewhere = top / "elsewhere";
+    CreateDirectoryA(elsewhere.c_str(), nullptr);
+    const struct {
+        const char* what;
+        std::string logFolder;  // as the command line names it
+        std::string link, target;
+        bool swappedAfterLoading;
+    } cases[] = {
+        {"the folder swapped for a link after loading", top / "Home", top / "Home", elsewhere, true},
+        {"the folder itself a link", top / "Linked", top / "Linked", elsewhere, false},
+        {"a folder above it a link", top / "Above\\Home", top / "Above", top.Path(), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        // The listed file is home's own, or elsewhere's when reached through the link.
+        const std::string home = top / "Home", log = Record(1, Product) + Record(3, c.logFolder + "\\readme.txt");
+        CreateDirectoryA(home.c_str(), nullptr);
+        for (const std::string& folder : {home, elsewhere}) {
+            WriteBytes(folder + "\\readme.txt", "kept");
+            WriteBytes(folder + "\\uninst.kvx", log);
+        }
+        if (!c.swappedAfterLoading) ASSERT_TRUE(MakeLink(c.target, c.link));
+        Uninstaller run(CommandFor(c.logFolder + "\\uninst.kvx"));
+        ASSERT_TRUE(run.Shown());
+        if (c.swappedAfterLoading) {
+            ASSERT_TRUE(MoveFileA(home.c_str(), (top / "Moved").c_str()));
+            ASSERT_TRUE(MakeLink(c.target, c.link));
+        }
+        ASSERT_EQ(ReadFileText(c.logFolder + "\\readme.txt"), "kept") << "the listed path leads somewhere";
+        run.Click(IDC_UNINSTALL);
+        EXPECT_EQ(run.Text(IDC_STAGE), "Finished");
+        run.Click(IDC_CANCEL);
+        EXPECT_EQ(run.ExitCode(), 0);
+        EXPECT_EQ(ReadFileText(elsewhere + "\\readme.txt"), "kept");
+        EXPECT_EQ(ReadFileText(c.swappedAfterLoading ? top / "Moved\\readme.txt" : home + "\\readme.txt"), "kept");
+        ASSERT_TRUE(RemoveLink(c.link));
+        RemoveTree(top / "Moved");
+    }
 }
 
 // --- Registry records ----------------------------------------------------------

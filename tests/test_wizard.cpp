@@ -373,6 +373,75 @@ TEST_F(Wizard, AnEarlierInstallationDecidesTheFolderAndTypedTextAfterBrowsingWin
     EXPECT_EQ(process_.Wait(10000), 0);
 }
 
+// DLLs planted beside both programs in a download folder, with Wine told to
+// prefer such a copy as Windows' search order would: neither program loads
+// them, and both work, the folder browser included. A program that imports
+// comctl32 statically, the way the installer once did, loads the planted one.
+TEST_F(Wizard, DllsPlantedBesideTheProgramsAreNotLoaded)
+{
+    const std::string folder = root_ + "\\Downloads", tests = BuildFolder() + "\\tests\\";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    // No version.dll: Wine's own user32 imports it by the program's search order
+    // before the program's first line, where Windows takes it from the system folder.
+    for (const char* dll : {"comctl32.dll", "uxtheme.dll"})
+        ASSERT_TRUE(CopyFileA((tests + "planted.dll").c_str(), (folder + "\\" + dll).c_str(), FALSE));
+    for (const std::string& program : {BuildFolder() + "\\install.exe", BuildFolder() + "\\kvxpurge.exe",
+                                       tests + "static_comctl.exe"})
+        ASSERT_TRUE(CopyFileA(program.c_str(), (folder + program.substr(program.rfind('\\'))).c_str(), FALSE));
+    const std::string marker = folder + "\\planted.txt";
+    // Wine's per-program form of WINEDLLOVERRIDES=comctl32,uxtheme=n,b
+    // (a child does not take that variable from the Windows environment).
+    struct Overrides {
+        const char* const programs[3] = {"install.exe", "kvxpurge.exe", "static_comctl.exe"};
+        static std::string Key(const char* program) { return std::string("Software\\Wine\\AppDefaults\\") + program; }
+        Overrides()
+        {
+            for (const char* program : programs) {
+                HKEY key = nullptr;
+                RegCreateKeyExA(HKEY_CURRENT_USER, (Key(program) + "\\DllOverrides").c_str(), 0, nullptr, 0,
+                                KEY_SET_VALUE, nullptr, &key, nullptr);
+                for (const char* dll : {"comctl32", "uxtheme"})
+                    RegSetValueExA(key, dll, 0, REG_SZ, reinterpret_cast<const BYTE*>("native,builtin"), 15);
+                RegCloseKey(key);
+            }
+        }
+        ~Overrides()
+        {
+            for (const char* program : programs) RegDeleteTreeA(HKEY_CURRENT_USER, (Key(program) + "\\DllOverrides").c_str());
+        }
+    } overrides;
+
+    ASSERT_TRUE(process_.Start(folder + "\\install.exe", "install.exe"));
+    HWND dialog = WaitForWindow(process_.Id(), Caption);
+    ASSERT_TRUE(dialog);
+    char className[32] = "";
+    GetClassNameA(GetDlgItem(dialog, 106), className, sizeof className);
+    EXPECT_STREQ(className, "msctls_progress32") << "the common controls are registered";
+    Click(dialog, 202);
+    ASSERT_TRUE(OnPage(dialog, 2));
+    EXPECT_EQ(ListItems(dialog).size(), 2u);
+    Click(dialog, 119);
+    HWND browser = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (browser = FindOwnedWindow(process_.Id(), dialog)) != nullptr; }, 10000));
+    PostMessageA(browser, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(browser); }, 10000));
+    CloseAndConfirm(dialog);
+    EXPECT_EQ(ReadFileText(marker), "<missing>") << "install.exe loaded a planted DLL";
+
+    ChildProcess purge;
+    ASSERT_TRUE(purge.Start(folder + "\\kvxpurge.exe", "kvxpurge.exe " + folder + "\\uninst.kvx"));
+    HWND wrongStart = WaitForWindow(purge.Id(), "Uninstall - Quillmere");
+    ASSERT_TRUE(wrongStart) << "kvxpurge's dialog, progress bar and all";
+    PostMessageA(wrongStart, WM_CLOSE, 0, 0);
+    EXPECT_EQ(purge.Wait(10000), 0);
+    EXPECT_EQ(ReadFileText(marker), "<missing>") << "kvxpurge.exe loaded a planted DLL";
+
+    ChildProcess plain;
+    ASSERT_TRUE(plain.Start(folder + "\\static_comctl.exe", "static_comctl.exe"));
+    plain.Wait(10000);
+    EXPECT_NE(ReadFileText(marker).find("static_comctl.exe"), std::string::npos) << "the plant works";
+}
+
 // Every environment installed into home, with a close request sent while
 // page 3's worker waits on the first tool: the question box it brings up.
 HWND Wizard::CloseDuringInstallation(const std::string& home, HWND* dialogOut)
@@ -427,7 +496,7 @@ constexpr char FinishedNotRemovable[] =
     "\rThe installation finished with errors.\rOstrevane cannot be removed through\rWindows' list of installed software.";
 constexpr char Caption7[] = "Ostrevane v3.10 (trial) VCL";
 
-enum Breakage { CompilerEndsWith1, CompilerMissing, MakeFails, DriveMissing, LogInTheWay };
+enum Breakage { CompilerEndsWith1, CompilerMissing, MakeFails, DriveMissing, LogInTheWay, HomeIsALink };
 
 struct BrokenInstall {
     const char* name;
@@ -437,6 +506,7 @@ struct BrokenInstall {
     int broken;             // the row whose package is not built, or -1
     const char* main;       // page 4's 101 and 102
     const char* list;
+    bool installs = true;   // false: nothing at all is installed
 };
 
 const BrokenInstall BrokenInstalls[] = {
@@ -447,6 +517,8 @@ const BrokenInstall BrokenInstalls[] = {
      "Destination folder not created\rDelphi 7: folder not created\rShared files: file not written\r"
      "Demo projects: folder not created\rand 2 more"},
     {"log-in-the-way", {4}, false, LogInTheWay, -1, FinishedNotRemovable, "Uninstall log not written"},
+    {"home-is-a-link", {4}, false, HomeIsALink, 4, FinishedNotRemovable,
+     "Destination folder not created\rUninstall log not written", false},
 };
 
 // Page 4 says what failed; the package that was not built is not registered
@@ -493,6 +565,7 @@ TEST_F(Wizard, ABrokenInstallationSaysWhatFailed)
             CreateDirectoryA(home.c_str(), nullptr);
             CreateDirectoryA((home + "\\uninst.kvx").c_str(), nullptr);
             break;
+        case HomeIsALink: ASSERT_TRUE(MakeLink(ides, home)); break;
         }
         std::set<std::string> untick;
         if (!c.extras) untick = {" Demo Projects Files", " Ostrevane Lib Context Help Files"};
@@ -522,15 +595,26 @@ TEST_F(Wizard, ABrokenInstallationSaysWhatFailed)
             }
             const std::string library = std::string(ide.registryKey) + "\\Library";
             EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, library.c_str(), ide.searchValue),
-                      ";" + home + "\\" + ide.subFolder);
+                      c.installs ? ";" + home + "\\" + ide.subFolder : "<missing>");
         }
         if (c.breakage == MakeFails) EXPECT_TRUE(FileExists(home + "\\CBuilder5\\ovanlibb5.mak")) << "bpr2mak ran";
         const bool logWritten = c.main == std::string(FinishedWithErrors);
         EXPECT_EQ(ReadUninstallLog(home + "\\uninst.kvx").size(), logWritten ? static_cast<std::size_t>(records) : 0u);
-        EXPECT_TRUE(FileExists(sys + "\\kvxpurge.exe"));
-        EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "UninstallString"), "kvxpurge.exe " + home + "\\uninst.kvx");
-        EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, "Software\\Quillmere\\Ostrevane", "RootDir"), home);
+        EXPECT_EQ(FileExists(sys + "\\kvxpurge.exe"), c.installs);
+        EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "UninstallString"),
+                  c.installs ? "kvxpurge.exe " + home + "\\uninst.kvx" : "<missing>");
+        EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, "Software\\Quillmere\\Ostrevane", "RootDir"),
+                  c.installs ? home : "<missing>");
+        if (c.breakage == HomeIsALink) {
+            EXPECT_FALSE(FileExists(ides + "\\readme.txt")) << "nothing is written through the link";
+            EXPECT_FALSE(FileExists(ides + "\\license.txt"));
+            EXPECT_FALSE(FileExists(ides + "\\Delphi7\\ovanlibd7.dpk"));
+            ASSERT_TRUE(RemoveLink(home));
+        }
 
+        DeleteTree(HKEY_LOCAL_MACHINE, "Software\\Quillmere");
+        DeleteTree(HKEY_LOCAL_MACHINE, UninstallKey);
+        DeleteFileA((sys + "\\kvxpurge.exe").c_str());
         RemoveSimulatedIdeKeys();
         for (const SimulatedIde& ide : SimulatedIdes) DeleteFileA((sys + "\\" + ide.package + ide.packageExt).c_str());
     }

@@ -78,7 +78,9 @@ int FoldedPrefix(const char* text, const char* prefix)
 
 bool LogFolderOf(const char* logPath, char* out)
 {
-    if (!FullPathOf(logPath, out, PathSize)) {
+    // Replaced by a link between reading and replaying, the folder would lead
+    // the deletions elsewhere.
+    if (!FullPathOf(logPath, out, PathSize) || PassesThroughLink(out)) {
         out[0] = 0;
         return false;
     }
@@ -120,6 +122,18 @@ bool ContainedPath(const char* text, const char* folder, char* out)
         }
     }
     return true;
+}
+
+bool PassesThroughLink(char* path)
+{
+    for (char* p = path + (HasDrive(path) ? 3 : 0); *p; ++p) {
+        if (*p != '\\') continue;
+        *p = 0;
+        const bool linked = IsReparsePoint(path);
+        *p = '\\';
+        if (linked) return true;
+    }
+    return false;
 }
 
 bool OwnedKey(bool machineRoot, const char* key)

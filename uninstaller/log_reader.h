@@ -41,8 +41,8 @@ bool IsReparsePoint(const char* path);
 
 // The absolute folder that holds the log at logPath, without a trailing
 // backslash ("C:" for a log in a drive's root), into out (PathSize bytes).
-// False, with out empty, when it is no plain drive path: nothing is then
-// inside it.
+// False, with out empty, when it is no plain drive path or it, or a folder
+// above it, is a reparse point: nothing is then inside it.
 bool LogFolderOf(const char* logPath, char* out);
 
 // The path to delete for an InstalledFile record's text, into out (PathSize
@@ -52,6 +52,10 @@ bool LogFolderOf(const char* logPath, char* out);
 // or blank) and through no reparse point below folder. False, with out
 // empty, when the record is refused.
 bool ContainedPath(const char* text, const char* folder, char* out);
+
+// True when a folder that path passes through, from the drive's first one to
+// the one holding its last name, is a reparse point. path is left as it was.
+bool PassesThroughLink(char* path);
 
 // True when a registry record may act on key: at or under the product's own
 // key, or under HKEY_LOCAL_MACHINE the product's uninstall entry.

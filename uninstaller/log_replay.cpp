@@ -41,6 +41,8 @@ void DeleteInstalledFile()
 {
     SetText(IDC_STATUS, "Deleting the files ...");
     if (!ContainedPath(currentText, logFolder, checkedPath)) return;
+    // Again at the last moment: a folder may have become a link since.
+    if (PassesThroughLink(checkedPath)) return;
     // A file that was already gone is no file left.
     if (!DeleteFileA(checkedPath) && GetFileAttributesA(checkedPath) != INVALID_FILE_ATTRIBUTES &&
         !IsOwnProgramFile(checkedPath))

@@ -2,10 +2,10 @@
 // word, replays the log. Linked without the C runtime: the entry below is the
 // process's first code and ends it with ExitProcess.
 #include <windows.h>
-#include <commctrl.h>
 
 #include "log_replay.h"
 #include "resource.h"
+#include "safe_start.h"
 
 namespace {
 
@@ -52,7 +52,6 @@ INT_PTR CALLBACK UninstallDialogProc(HWND dialog, UINT message, WPARAM wParam, L
 
 UINT RunUninstaller()
 {
-    InitCommonControls();
     if (DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_UNINSTALL), nullptr,
                         UninstallDialogProc, 0) == 0)
         return 0;
@@ -64,5 +63,6 @@ UINT RunUninstaller()
 
 extern "C" void WinMainCRTStartup()
 {
+    StartSafely();
     ExitProcess(RunUninstaller());
 }

@@ -1,8 +1,8 @@
 #include <windows.h>
-#include <commctrl.h>
 
 #include "../engine/templates.h"
 #include "resource.h"
+#include "safe_start.h"
 #include "wizard.h"
 
 namespace {
@@ -11,12 +11,12 @@ constexpr char ErrorCaption[] = "KVX Installation Error";
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
+    StartSafely();
     if (!AllocateEngineBuffers()) {
         MessageBoxA(nullptr, "Fatal Error: Not enough memory.", ErrorCaption, MB_ICONERROR);
         ExitProcess(0);
     }
     ModuleHandle = GetModuleHandleA(nullptr);
-    InitCommonControls();
     // The dialog always ends with 0; anything else means it never came up.
     if (DialogBoxParamA(ModuleHandle, MAKEINTRESOURCEA(IDD_WIZARD), nullptr, WizardDialogProc, 0) != 0)
         MessageBoxA(nullptr, "Fatal Error: Can't load resource.", ErrorCaption, MB_ICONERROR);

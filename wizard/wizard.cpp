@@ -200,11 +200,22 @@ void EnterProgressPage()
 {
     SetTexts("\rNow is installations process. Please wait ...", "Progress of installation :", "Current Satus");
     EnableWindow(GetDlgItem(WizardWindow, IDC_CANCEL), FALSE);
-    ReadBackChoices();
+    const bool fullPath = ReadBackChoices();
     ClearFailures();
-    if (!CreateFolderPath(VariableTable[HomeDir].value)) NoteOverallFailure(HomeFolderNotCreated);
-    // A log path that does not fit leaves the log closed: no file is written.
-    if (ExpandTemplate("$HOME_DIR$\\uninst.kvx", TemplateBuffer, TemplateBufferSize)) OpenLog(TemplateBuffer);
+    char* home = VariableTable[HomeDir].value;
+    // Nothing is installed into a destination that is no full path or that is
+    // a link: its files, the log among them, would land elsewhere.
+    if (!fullPath || ThroughLinkInHome(home)) {
+        NoteOverallFailure(HomeFolderNotCreated);
+        AdvancePage();
+        return;
+    }
+    if (!CreateFolderPath(home)) NoteOverallFailure(HomeFolderNotCreated);
+    // A log path that does not fit, or a log that is a link, leaves the log
+    // closed: no file is written.
+    if (ExpandTemplate("$HOME_DIR$\\uninst.kvx", TemplateBuffer, TemplateBufferSize) &&
+        !ThroughLinkInHome(TemplateBuffer))
+        OpenLog(TemplateBuffer);
     AppendRecord(ProductText, ProductDescription);
     WorkerThread = CreateThread(nullptr, 0, ScriptWorker, nullptr, 0, &WorkerThreadId);
     if (!WorkerThread) {
