@@ -17,5 +17,9 @@ extern CheckListState* WizardCheckList;
 
 void DetectTarget(InstallTarget* target);
 void FillTargetList();
+// Reads the ticks and the destination back, and sets $SYS_DIR$ and
+// $UNINST_DIR$ (the system folder; the Windows folder on 64-bit Windows).
 void ReadBackChoices();
+// True for a 32-bit process on 64-bit Windows.
+bool RunsUnderWow64();
 void ReleaseTargets();
