@@ -138,15 +138,30 @@ bool OnWow64()
 
 namespace {
 
-// Starts a program of the native system folder: the 64-bit one on 64-bit Windows.
-bool StartNative(ChildProcess& process, const char* program, const std::string& arguments)
+// Starts a Wine program as a 64-bit process: through the 64-bit loader,
+// since Wine starts a 32-bit caller's system-folder programs from the
+// 32-bit view. Its end cannot be waited for from here.
+bool StartNative(ChildProcess& process, const std::string& program, const std::string& arguments)
 {
-    PVOID redirection = nullptr;
-    const bool wow64 = OnWow64() && Wow64DisableWow64FsRedirection(&redirection);
-    const bool started = process.Start(SystemFolder() + "\\" + program, std::string(program) + " " + arguments);
-    if (wow64) Wow64RevertWow64FsRedirection(redirection);
-    return started;
+    return process.Start("Z:\\usr\\lib\\wine\\wine64", "wine64 " + program + " " + arguments);
 }
+
+// A program started by its bare name is searched for in the current folder
+// too: the launcher gets one where no uninstaller is, as Windows' list has.
+class NeutralFolder {
+public:
+    NeutralFolder()
+    {
+        GetCurrentDirectoryA(MAX_PATH, saved_);
+        char temp[MAX_PATH];
+        GetTempPathA(MAX_PATH, temp);
+        SetCurrentDirectoryA(temp);
+    }
+    ~NeutralFolder() { SetCurrentDirectoryA(saved_); }
+
+private:
+    char saved_[MAX_PATH] = "";
+};
 
 }  // namespace
 
@@ -155,9 +170,10 @@ UninstallerRun RemoveProduct(const std::string& entryName, const std::string& pi
     UninstallerRun run;
     ChildProcess launcher;
     bool started;
+    const NeutralFolder folder;
     if (OnWow64()) {
         run.launcher = "64-bit uninstaller --remove";
-        started = StartNative(launcher, "uninstaller.exe", "--remove " + entryName);
+        started = StartNative(launcher, "uninstaller", "--remove " + entryName);
     } else {
         const std::string key = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + entryName;
         run.launcher = "UninstallString";
@@ -193,7 +209,6 @@ UninstallerRun RemoveProduct(const std::string& entryName, const std::string& pi
     if (process && WaitForSingleObject(process, Scaled(20000)) == WAIT_OBJECT_0) GetExitCodeProcess(process, &code);
     if (process) CloseHandle(process);
     run.exitCode = static_cast<long>(code);
-    if (launcher.Wait(20000) < 0) run.failure = "the launcher did not end";
     if (run.exitCode != 0) run.failure = "the uninstaller did not end with 0";
     return run;
 }
@@ -201,7 +216,8 @@ UninstallerRun RemoveProduct(const std::string& entryName, const std::string& pi
 bool RestartWindows()
 {
     ChildProcess wineboot;
-    return StartNative(wineboot, "wineboot.exe", "-r") && wineboot.Wait(60000) == 0;
+    // Started from here, so that its end can be waited for.
+    return wineboot.Start(SystemFolder() + "\\wineboot.exe", "wineboot -r") && wineboot.Wait(60000) == 0;
 }
 
 std::vector<LogRecord> ReadUninstallLog(const std::string& path)

@@ -176,7 +176,8 @@ TEST_P(RoundTrip, RemovalLeavesNothing)
     EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "UninstallString"), "kvxpurge.exe " + home_ + "\\uninst.kvx");
 
     const UninstallerRun uninstall = RemoveProduct("Ostrevane");
-    ASSERT_EQ(uninstall.failure, "") << "started by " << uninstall.launcher;
+    std::printf("removed through the %s\n", uninstall.launcher.c_str());
+    ASSERT_EQ(uninstall.failure, "") << "started by the " << uninstall.launcher;
     EXPECT_EQ(uninstall.headline, Headline);
     EXPECT_EQ(uninstall.stage, "Press the <Uninstall> button for start the removing:");
     EXPECT_EQ(uninstall.finishedStatus, "Uninstall is ready !");
