@@ -57,8 +57,10 @@ void DeleteInstalledFile()
 {
     SetText(IDC_STATUS, "Deleting the files ...");
     if (!ContainedPath(currentText, logFolder, checkedPath)) return;
-    // The log of an older installer lists the running program too; it stays.
-    if (!DeleteFileA(checkedPath) && StillThere(checkedPath) && !IsOwnProgramFile(checkedPath)) ++filesLeft;
+    // A file that was already gone is no file left.
+    if (!DeleteFileA(checkedPath) && GetFileAttributesA(checkedPath) != INVALID_FILE_ATTRIBUTES &&
+        !IsOwnProgramFile(checkedPath))
+        ++filesLeft;
 }
 
 // The packages in the system folder (either view) and the uninstaller in
