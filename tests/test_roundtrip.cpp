@@ -55,12 +55,15 @@ void SetText(HKEY root, const std::string& key, const std::string& name, const s
 
 // The user's keys of an environment that has been started once, and with
 // usersOwn what its user added: what the removal must leave as it was.
-void PrepareUserState(const SimulatedIde& ide, const std::string& folder, bool usersOwn, bool otherCopy)
+void PrepareUserState(const SimulatedIde& ide, const std::string& folder, const std::string& home, bool usersOwn,
+                      bool otherCopy)
 {
     const std::string packages = std::string(ide.registryKey) + "\\Known Packages";
     const std::string library = std::string(ide.registryKey) + "\\Library";
     SetText(HKEY_CURRENT_USER, packages, "$(DELPHI)\\Bin\\dclstd.bpl", "Standard Components");
-    SetText(HKEY_CURRENT_USER, library, ide.searchValue, usersOwn ? "$(DELPHI)\\Lib;C:\\Mine\\Lib" : "$(DELPHI)\\Lib");
+    // The user's entry begins with the product's: only the whole entry goes.
+    SetText(HKEY_CURRENT_USER, library, ide.searchValue,
+            usersOwn ? "$(DELPHI)\\Lib;" + home + "\\" + ide.subFolder + "Extra;C:\\Mine" : "$(DELPHI)\\Lib");
     // Another copy of the package elsewhere, registered by another product.
     if (otherCopy) SetText(HKEY_CURRENT_USER, packages, std::string("C:\\Elsewhere\\") + ide.package + ide.packageExt, "Other");
     if (!usersOwn) return;
@@ -129,7 +132,7 @@ TEST_P(RoundTrip, RemovalLeavesNothing)
         const SimulatedIde& ide = SimulatedIdes[row];
         folders[row] = CreateSimulatedIde(ide, root_);
         const bool failing = choice.failedBuild && row == choice.rows[0];
-        PrepareUserState(ide, folders[row], choice.usersOwn, failing);
+        PrepareUserState(ide, folders[row], home_, choice.usersOwn, failing);
         const std::string tool = ide.tools[0];
         if (failing) WriteFileText(folders[row] + "\\Bin\\standin.cfg", "fail=" + tool.substr(0, tool.size() - 4) + "\r\n");
     }
