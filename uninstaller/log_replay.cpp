@@ -222,28 +222,37 @@ void MachineKeyDeleteAction()
 
 // After every other record: the log itself when the log names its own
 // folder as made by the installation, then the folders, deepest first.
+// The next folder the log names as made by the installation, checked; null
+// after the last.
+const char* NextCreatedFolder()
+{
+    for (int type; (type = ReadNextRecord()) != 0;)
+        if (type == CreatedFolder && ContainedFolder(currentText, logFolder, checkedPath)) return checkedPath;
+    return nullptr;
+}
+
 void RemoveCreatedFolders()
 {
     bool ownFolder = false;
-    for (readPosition = logData; const int type = ReadNextRecord();)
-        if (type == CreatedFolder && ContainedFolder(currentText, logFolder, checkedPath))
-            ownFolder = ownFolder || SameText(checkedPath, logFolder);
+    for (readPosition = logData; const char* folder = NextCreatedFolder();)
+        ownFolder = ownFolder || SameText(folder, logFolder);
     if (!ownFolder) return;
     if (!DeleteFileA(commandPath) && StillThere(commandPath)) ++othersLeft;
     // The current folder of a process cannot be removed.
     char windows[PathSize];
     const UINT length = GetSystemWindowsDirectoryA(windows, PathSize);
     if (length != 0 && length < PathSize) SetCurrentDirectoryA(windows);
-    // A folder is empty only once the folders below it are gone.
+    // A folder is empty only once the folders below it are gone; the pass
+    // that removes none counts what is left.
     for (bool removed = true; removed;) {
         removed = false;
-        for (readPosition = logData; const int type = ReadNextRecord();)
-            if (type == CreatedFolder && ContainedFolder(currentText, logFolder, checkedPath))
-                removed = RemoveDirectoryA(checkedPath) || removed;
+        unsigned left = 0;
+        for (readPosition = logData; const char* folder = NextCreatedFolder();) {
+            if (RemoveDirectoryA(folder)) removed = true;
+            else if (StillThere(folder)) ++left;
+        }
+        if (!removed) othersLeft += left;
     }
-    for (readPosition = logData; const int type = ReadNextRecord();)
-        if (type == CreatedFolder && ContainedFolder(currentText, logFolder, checkedPath) && StillThere(checkedPath))
-            ++othersLeft;
 }
 
 struct RecordHandler {
