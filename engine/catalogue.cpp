@@ -154,7 +154,7 @@ constexpr ScriptEntry SharedFilesScript[] = {
     // templateText               argument          step / valueData                        op
     {"$HOME_DIR$\\readme.txt",    200,              1,                                      Op::ExtractResource},
     {"$HOME_DIR$\\license.txt",   203,              0,                                      Op::ExtractResource},
-    {"$SYS_DIR$\\kvxpurge.exe",   7,                0,                                      Op::ExtractResource},
+    {"$UNINST_DIR$\\kvxpurge.exe", 7,               0,                                      Op::ExtractResource},
     {UninstallKey,                "DisplayName",    "Quillmere Ostrevane v3.10 (trial)",    Op::WriteMachineValue},
     {UninstallKey,                "UninstallString", "kvxpurge.exe $HOME_DIR$\\uninst.kvx", Op::WriteMachineValue},
     END_OF_SCRIPT,

@@ -19,8 +19,11 @@ void (*AdvanceWizardPage)() = nullptr;
 namespace {
 
 constexpr char HomeKey[] = "Software\\Quillmere\\Ostrevane";
+constexpr char VendorKey[] = "Software\\Quillmere";
 constexpr char HomeValue[] = "RootDir";
 constexpr char HelpKey[] = "Software\\Microsoft\\Windows\\Help";
+// The makefile bpr2mak writes beside the package it is made for.
+constexpr char BuiltMakefile[] = "$HOME_DIR$\\$SUB_DIR$\\$SUB_FILE$.mak";
 constexpr char KnownPackages[] = "$DELPHI_REG$\\Known Packages";
 constexpr char LibraryKey[] = "$DELPHI_REG$\\Library";
 constexpr char LibraryPackagePattern[] = "ovanlib.";
@@ -188,6 +191,81 @@ void PurgePackageEntries()
     DeleteValuesContaining(HKEY_CURRENT_USER, ArgumentBuffer, LibraryPackagePattern);
 }
 
+bool IsFolder(const char* path)
+{
+    const DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool KeyExists(HKEY root, const char* keyPath)
+{
+    UniqueKey key;
+    return RegOpenKeyExA(root, keyPath, 0, KEY_QUERY_VALUE, key.put()) == ERROR_SUCCESS;
+}
+
+bool InHomeFolder(const char* path)
+{
+    const char* home = VariableValue(HomeDir);
+    const std::size_t length = TextLength(home);
+    for (std::size_t i = 0; i < length; ++i)
+        if (!FoldRule(static_cast<unsigned char>(home[i]), static_cast<unsigned char>(path[i]))) return false;
+    return length != 0 && path[length] == '\\';
+}
+
+// The records of removal are written for what is there after a step, made
+// by this installation or found from an earlier one, so that one removal
+// takes away what any number of installations added.
+
+// A two-part record: first, TAB, second. A pair that does not fit the
+// buffer is not recorded.
+void AppendPairRecord(LogRecordType type, const char* first, const char* second)
+{
+    if (CopyText(ResultBuffer, WorkBufferSize, first) && AppendText(ResultBuffer, WorkBufferSize, "\t") &&
+        AppendText(ResultBuffer, WorkBufferSize, second))
+        AppendRecord(type, ResultBuffer);
+}
+
+// A value in a key: the key's open record, then the value's name.
+void RecordValue(HKEY root, const char* keyPath, const char* valueName)
+{
+    if (ReadRegistryText(root, keyPath, valueName, DataBuffer, WorkBufferSize) == 0) return;
+    AppendRecord(root == HKEY_CURRENT_USER ? UserKeyOpen : MachineKeyOpen, keyPath);
+    AppendRecord(KeyValueDelete, valueName);
+}
+
+// Set when RegisterHelp made the help key: the removal takes it away again
+// once it is empty.
+bool helpKeyMade = false;
+
+// A key this installation made, or an earlier one into this folder did.
+bool KeyMadeByUs(bool madeNow, const char* keyPath)
+{
+    return madeNow || (KeyExists(HKEY_LOCAL_MACHINE, keyPath) && EarlierLogHolds(MachineKeyDelete, keyPath));
+}
+
+// The entry in TemplateBuffer, when the search path holds it as a whole entry.
+void RecordSearchPathEntry(const char* valueName)
+{
+    if (!Expand(LibraryKey, ArgumentBuffer) ||
+        ReadRegistryText(HKEY_CURRENT_USER, ArgumentBuffer, valueName, DataBuffer, WorkBufferSize) == 0)
+        return;
+    const std::size_t length = TextLength(TemplateBuffer);
+    bool whole = false;
+    for (const char* at = DataBuffer; (at = FindFolded(TemplateBuffer, at)) != nullptr; ++at)
+        whole = whole || at[length] == '\0' || at[length] == ';';
+    if (!whole) return;
+    AppendRecord(UserKeyOpen, ArgumentBuffer);
+    AppendPairRecord(SearchPathEntry, valueName, TemplateBuffer);
+}
+
+// The package the tools built and the makefile bpr2mak wrote for it, when
+// they are there: a failed build may have left either.
+void RecordBuildOutputs(const char* package)
+{
+    if (IsFile(package)) AppendRecord(InstalledFile, package);
+    if (Expand(BuiltMakefile, PatternBuffer) && IsFile(PatternBuffer)) AppendRecord(InstalledFile, PatternBuffer);
+}
+
 // Runs one entry whose template is expanded in TemplateBuffer.
 void Perform(const ScriptEntry& entry)
 {
@@ -196,38 +274,51 @@ void Perform(const ScriptEntry& entry)
     case ScriptOp::ExtractResource:
         if (ThroughLinkInHome(TemplateBuffer) || !WriteResourceToFile(path, entry.argument.number))
             NoteFailure(Failure::FileNotWritten);
-        AppendRecord(InstalledFile, path);  // also when the file could not be written
+        // Also when the file could not be written.
+        AppendRecord(InHomeFolder(path) ? InstalledFile : ProductFile, path);
         break;
     case ScriptOp::CreateFolders:
-        if (ThroughLinkInHome(TemplateBuffer) || !CreateFolderPath(TemplateBuffer))
+        if (ThroughLinkInHome(TemplateBuffer)) {
             NoteFailure(Failure::FolderNotCreated);
+            break;
+        }
+        if (!CreateFolderPath(TemplateBuffer)) NoteFailure(Failure::FolderNotCreated);
+        if (IsFolder(path)) AppendRecord(CreatedFolder, path);
         break;
     case ScriptOp::CopyFileTo:
-        if (Expand(TextOf(entry.argument), ArgumentBuffer) && PackageBuilt(TemplateBuffer) &&
-            !CopyFileA(path, ArgumentBuffer, FALSE))
-            NoteFailure(Failure::PackageNotCopied);
+        if (!Expand(TextOf(entry.argument), ArgumentBuffer)) break;
+        if (PackageBuilt(TemplateBuffer) && !CopyFileA(path, ArgumentBuffer, FALSE)) NoteFailure(Failure::PackageNotCopied);
+        RecordBuildOutputs(path);
+        if (IsFile(ArgumentBuffer)) AppendRecord(ProductFile, ArgumentBuffer);
         break;
     case ScriptOp::RunTool:
         RunTool(TextOf(entry.argument));
         break;
     case ScriptOp::RegisterPackage:
-        if (Expand(KnownPackages, ArgumentBuffer) && PackageBuilt(TemplateBuffer) &&
-            !WriteRegistryText(HKEY_CURRENT_USER, ArgumentBuffer, path, TextOf(entry.argument)))
+        if (!Expand(KnownPackages, ArgumentBuffer)) break;
+        if (PackageBuilt(TemplateBuffer) && !WriteRegistryText(HKEY_CURRENT_USER, ArgumentBuffer, path, TextOf(entry.argument)))
             NoteFailure(Failure::PackageNotRegistered);
+        RecordValue(HKEY_CURRENT_USER, ArgumentBuffer, path);
         break;
     case ScriptOp::ExtendSearchPath:
         if (!ExtendSearchPath(TextOf(entry.argument))) NoteFailure(Failure::SearchPathNotExtended);
+        RecordSearchPathEntry(TextOf(entry.argument));
         break;
     case ScriptOp::RegisterHelp:
-        if (Expand(TextOf(entry.argument), ArgumentBuffer) &&
-            !WriteRegistryText(HKEY_LOCAL_MACHINE, HelpKey, ArgumentBuffer, path))
+        if (!Expand(TextOf(entry.argument), ArgumentBuffer)) break;
+        helpKeyMade = helpKeyMade || !KeyExists(HKEY_LOCAL_MACHINE, HelpKey);
+        if (!WriteRegistryText(HKEY_LOCAL_MACHINE, HelpKey, ArgumentBuffer, path))
             NoteFailure(Failure::RegistryNotWritten);
+        RecordValue(HKEY_LOCAL_MACHINE, HelpKey, ArgumentBuffer);
         break;
-    case ScriptOp::AppendOnce:
-        if (Expand(TextOf(entry.argument), ArgumentBuffer) &&
-            (ThroughLinkInHome(TemplateBuffer) || !AppendTextIfAbsent(path, ArgumentBuffer)))
+    case ScriptOp::AppendOnce: {
+        bool holdsText = false;
+        if (!Expand(TextOf(entry.argument), ArgumentBuffer)) break;
+        if (ThroughLinkInHome(TemplateBuffer) || !AppendTextIfAbsent(path, ArgumentBuffer, &holdsText))
             NoteFailure(Failure::HelpIndexNotUpdated);
+        if (holdsText) AppendPairRecord(HelpLine, path, ArgumentBuffer);
         break;
+    }
     case ScriptOp::RemoveFile:
         // Not examined: a file that is not there is fine.
         if (!ThroughLinkInHome(TemplateBuffer)) DeleteFileA(path);
@@ -246,6 +337,10 @@ void Perform(const ScriptEntry& entry)
         if (Expand(TextOf(entry.argument), ArgumentBuffer) && Expand(TextOf(entry.progressStep), DataBuffer) &&
             !WriteRegistryText(HKEY_LOCAL_MACHINE, path, ArgumentBuffer, DataBuffer))
             NoteFailure(Failure::RegistryNotWritten);
+        // The scripts write these values into the product's own uninstall
+        // entry only: the removal deletes that key, once.
+        if (KeyExists(HKEY_LOCAL_MACHINE, path) && !LastRecordIs(MachineKeyDelete, path))
+            AppendRecord(MachineKeyDelete, path);
         break;
     case ScriptOp::PurgePackageEntries:
         PurgePackageEntries();
@@ -279,6 +374,9 @@ void RunScript(const ScriptEntry* script)
 
 DWORD WINAPI ScriptWorker(LPVOID)
 {
+    // The wizard made the home folder; it goes last, when empty.
+    if (IsFolder(VariableValue(HomeDir))) AppendRecord(CreatedFolder, VariableValue(HomeDir));
+    helpKeyMade = false;
     for (const InstallTarget* target = TargetTable; target->caption; ++target) {
         if (target->checkState != Install) continue;
         if (target->rootFolder && target->registryKey) {
@@ -296,8 +394,13 @@ DWORD WINAPI ScriptWorker(LPVOID)
         RunScript(target->script);
     }
     SetFailureTarget(NoFailureTarget);
+    const bool vendorKeyMade = !KeyExists(HKEY_LOCAL_MACHINE, VendorKey);
     if (!WriteRegistryText(HKEY_LOCAL_MACHINE, HomeKey, HomeValue, VariableValue(HomeDir)))
         NoteOverallFailure(HomeFolderNotStored);
+    if (KeyExists(HKEY_LOCAL_MACHINE, HomeKey)) AppendRecord(MachineKeyDelete, HomeKey);
+    // Keys that others may share go only when they are empty then.
+    if (KeyMadeByUs(vendorKeyMade, VendorKey)) AppendRecord(MachineKeyDelete, VendorKey);
+    if (KeyMadeByUs(helpKeyMade, HelpKey)) AppendRecord(MachineKeyDelete, HelpKey);
     if (AdvanceWizardPage) AdvanceWizardPage();
     return 0;
 }
@@ -391,8 +494,11 @@ void DeleteValuesContaining(HKEY root, const char* keyPath, const char* text)
     }
 }
 
-bool AppendTextIfAbsent(const char* path, const char* text)
+bool AppendTextIfAbsent(const char* path, const char* text, bool* holdsText)
 {
+    bool holds = false;
+    if (!holdsText) holdsText = &holds;
+    *holdsText = false;
     UniqueFile file(CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                                 nullptr));
     if (!file) {
@@ -409,8 +515,12 @@ bool AppendTextIfAbsent(const char* path, const char* text)
     char* content = static_cast<char*>(contentBuffer.get());
     DWORD got = 0;
     if (!ReadFile(file.get(), content, size, &got, nullptr) || got != size) return false;
-    if (FindFolded(text, content)) return true;
+    if (FindFolded(text, content)) {
+        *holdsText = true;
+        return true;
+    }
     const DWORD length = static_cast<DWORD>(TextLength(text));
     DWORD written = 0;
-    return WriteFile(file.get(), text, length, &written, nullptr) && written == length;
+    *holdsText = WriteFile(file.get(), text, length, &written, nullptr) && written == length;
+    return *holdsText;
 }

@@ -84,5 +84,6 @@ DWORD ReadRegistryText(HKEY root, const char* keyPath, const char* valueName, ch
 bool WriteRegistryText(HKEY root, const char* keyPath, const char* valueName, const char* text);
 // Deletes every value whose name contains text; an empty text deletes nothing.
 void DeleteValuesContaining(HKEY root, const char* keyPath, const char* text);
-// True also for a missing or empty file, which stays as it is.
-bool AppendTextIfAbsent(const char* path, const char* text);
+// True also for a missing or empty file, which stays as it is. holdsText,
+// when given, tells whether the file holds the text afterwards.
+bool AppendTextIfAbsent(const char* path, const char* text, bool* holdsText = nullptr);

@@ -95,9 +95,31 @@ bool ReadBackChoices()
     SetVariable(HomeDir, full);
 
     char* sysDir = VariableTable[SysDir].value;
-    const UINT sysLength = GetSystemDirectoryA(sysDir, PathSize);
+    UINT sysLength = GetSystemDirectoryA(sysDir, PathSize);
     if (sysLength == 0 || sysLength >= PathSize) sysDir[0] = '\0';
+
+    // Windows' list of installed software starts "kvxpurge.exe" by its bare
+    // name. On 64-bit Windows that list is a 64-bit program, which does not
+    // look in the 32-bit system folder we see; the Windows folder is searched
+    // by 32- and 64-bit programs alike and is not redirected.
+    char* uninstDir = VariableTable[UninstDir].value;
+    if (RunsUnderWow64()) {
+        sysLength = GetSystemWindowsDirectoryA(uninstDir, PathSize);
+        if (sysLength == 0 || sysLength >= PathSize) uninstDir[0] = '\0';
+    } else {
+        CopyText(uninstDir, PathSize, sysDir);
+    }
     return usable;
+}
+
+bool RunsUnderWow64()
+{
+    // Looked up: older 32-bit Windows has no such call and is never 64-bit.
+    using IsWow64ProcessCall = BOOL(WINAPI*)(HANDLE, PBOOL);
+    const auto isWow64Process = reinterpret_cast<IsWow64ProcessCall>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "IsWow64Process")));
+    BOOL wow64 = FALSE;
+    return isWow64Process && isWow64Process(GetCurrentProcess(), &wow64) && wow64;
 }
 
 void ReleaseTargets()

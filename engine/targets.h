@@ -20,5 +20,9 @@ void FillTargetList();
 // The destination becomes "$HOME_DIR$" as a full path; false, with
 // "$HOME_DIR$" empty, when it cannot be made the full path of a folder on a
 // drive or a network share.
+// Also sets $SYS_DIR$ and $UNINST_DIR$ (the system folder; the Windows
+// folder on 64-bit Windows).
 bool ReadBackChoices();
+// True for a 32-bit process on 64-bit Windows.
+bool RunsUnderWow64();
 void ReleaseTargets();

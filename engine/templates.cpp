@@ -11,6 +11,7 @@ TemplateVariable VariableTable[VariableCount + 1] = {
     {"$DELPHI_REG$", nullptr},
     {"$HOME_OLD$", nullptr},
     {"$DELPHI_DIR_SHORT$", nullptr},
+    {"$UNINST_DIR$", nullptr},
     {nullptr, nullptr},
 };
 

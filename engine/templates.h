@@ -24,6 +24,7 @@ enum VariableIndex {
     DelphiReg,        // $DELPHI_REG$
     HomeOld,          // $HOME_OLD$
     DelphiDirShort,   // $DELPHI_DIR_SHORT$
+    UninstDir,        // $UNINST_DIR$: where the uninstaller's program file goes
     VariableCount
 };
 
@@ -36,7 +37,7 @@ extern char* DataBuffer;      // WorkBufferSize
 extern char* PatternBuffer;   // WorkBufferSize
 extern char* ResultBuffer;    // WorkBufferSize
 
-// Allocates the eight values and the six work buffers, zero-filled. On a
+// Allocates the nine values and the six work buffers, zero-filled. On a
 // failed allocation everything allocated so far is released again and the
 // result is false.
 bool AllocateEngineBuffers();

@@ -41,6 +41,33 @@ bool AppendRecord(std::uint8_t type, const char* text)
     return written != 0;
 }
 
+bool LastRecordIs(std::uint8_t type, const char* text)
+{
+    const UninstallLog& log = TheUninstallLog;
+    const std::size_t length = TextLength(text);
+    if (LogLength() < length + 2) return false;
+    const std::uint8_t* record = log.writePosition - length - 2;
+    if (record[0] != type || record[length + 1] != 0 || (record != log.recordBuffer && record[-1] != 0)) return false;
+    for (std::size_t i = 0; i < length; ++i)
+        if (record[1 + i] != static_cast<std::uint8_t>(text[i])) return false;
+    return true;
+}
+
+bool RecordsHold(const std::uint8_t* data, std::size_t size, std::uint8_t type, const char* text)
+{
+    const std::size_t length = TextLength(text);
+    for (std::size_t at = 0; at < size && data[at] != 0;) {
+        std::size_t end = at + 1;
+        while (end < size && data[end] != 0) ++end;
+        if (end == size) return false;
+        bool same = data[at] == type && end - at - 1 == length;
+        for (std::size_t i = 0; same && i < length; ++i) same = data[at + 1 + i] == static_cast<std::uint8_t>(text[i]);
+        if (same) return true;
+        at = end + 1;
+    }
+    return false;
+}
+
 std::size_t LogLength()
 {
     const UninstallLog& log = TheUninstallLog;

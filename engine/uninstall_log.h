@@ -9,12 +9,20 @@ enum LogRecordType : std::uint8_t {
     ProductText = 1,       // the product description
     TargetCaption = 2,     // an InstallTarget caption, leading blank kept
     InstalledFile = 3,     // full path of a file written from the payload
-    MachineKeyOpen = 4,
-    KeyValueDelete = 5,
-    UserKeyDelete = 6,
-    MachineKeyDelete = 7,
+    MachineKeyOpen = 4,    // HKLM key whose value the next KeyValueDelete names
+    KeyValueDelete = 5,    // value name in the key opened before
+    UserKeyDelete = 6,     // HKCU key
+    MachineKeyDelete = 7,  // HKLM key: the product's key, its uninstall entry
     NoAction = 8,
+    UserKeyOpen = 9,       // an environment's Known Packages or Library key under HKCU
+    SearchPathEntry = 10,  // search-path value name, TAB, the entry as added (";folder")
+    HelpLine = 11,         // help configuration file, TAB, the text appended to it
+    ProductFile = 12,      // a product file outside the home folder
+    CreatedFolder = 13,    // the home folder or a folder below it
 };
+
+// Separates the two parts of a SearchPathEntry or HelpLine record.
+constexpr char RecordFieldSeparator = '\t';
 
 constexpr std::size_t LogPathSize = 260;        // 259 characters and the NUL
 constexpr std::size_t RecordBufferSize = 65535; // the largest log there is
@@ -39,6 +47,13 @@ bool OpenLog(const char* path);
 // while the log is closed, is refused whole, so the log stays a sequence of
 // whole records.
 bool AppendRecord(std::uint8_t type, const char* text);
+// True when the record appended last has this type and text.
+bool LastRecordIs(std::uint8_t type, const char* text);
+// True when the log data holds a whole record of this type and text.
+bool RecordsHold(const std::uint8_t* data, std::size_t size, std::uint8_t type, const char* text);
+// True when the log file that this log replaces, the earlier installation's
+// into the same folder, holds such a record.
+bool EarlierLogHolds(std::uint8_t type, const char* text);
 // Bytes collected so far.
 std::size_t LogLength();
 // Creates (replaces) the file at the kept path, writes the records in one

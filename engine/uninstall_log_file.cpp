@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "handles.h"
+#include "memory.h"
 #include "uninstall_log.h"
 
 bool WriteLog()
@@ -19,4 +20,20 @@ bool WriteLog()
     }
     CloseLog();
     return whole;
+}
+
+bool EarlierLogHolds(std::uint8_t type, const char* text)
+{
+    const UninstallLog& log = TheUninstallLog;
+    if (!log.logPath) return false;
+    UniqueFile file(CreateFileA(log.logPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    const DWORD size = GetFileSize(file.get(), nullptr);
+    if (size == INVALID_FILE_SIZE || size > RecordBufferSize) return false;
+    auto* data = static_cast<std::uint8_t*>(AllocZeroed(size + 1));
+    DWORD got = 0;
+    const bool holds = data && ReadFile(file.get(), data, size, &got, nullptr) && RecordsHold(data, got, type, text);
+    FreeZeroed(data);
+    return holds;
 }

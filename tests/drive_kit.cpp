@@ -141,21 +141,67 @@ InstallerRun RunInstaller(const std::string& installExe, const std::string& dest
     return run;
 }
 
-UninstallerRun RunUninstaller(const std::string& commandLine, const std::string& pictureFolder)
+bool OnWow64()
+{
+    BOOL wow64 = FALSE;
+    return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
+}
+
+namespace {
+
+// Starts a Wine program as a 64-bit process: through the 64-bit loader,
+// since Wine starts a 32-bit caller's system-folder programs from the
+// 32-bit view. Its end cannot be waited for from here.
+bool StartNative(ChildProcess& process, const std::string& program, const std::string& arguments)
+{
+    return process.Start("Z:\\usr\\lib\\wine\\wine64", "wine64 " + program + " " + arguments);
+}
+
+// A program started by its bare name is searched for in the current folder
+// too: the launcher gets one where no uninstaller is, as Windows' list has.
+class NeutralFolder {
+public:
+    NeutralFolder()
+    {
+        GetCurrentDirectoryA(MAX_PATH, saved_);
+        char temp[MAX_PATH];
+        GetTempPathA(MAX_PATH, temp);
+        SetCurrentDirectoryA(temp);
+    }
+    ~NeutralFolder() { SetCurrentDirectoryA(saved_); }
+
+private:
+    char saved_[MAX_PATH] = "";
+};
+
+}  // namespace
+
+UninstallerRun RemoveProduct(const std::string& entryName, const std::string& pictureFolder)
 {
     UninstallerRun run;
-    ChildProcess process;
-    // As Windows does: the program is found by its name in the system folder.
-    const std::string program = commandLine.substr(0, commandLine.find(' '));
-    if (!process.Start(SystemFolder() + "\\" + program, commandLine)) {
+    ChildProcess launcher;
+    bool started;
+    const NeutralFolder folder;
+    if (OnWow64()) {
+        run.launcher = "64-bit uninstaller --remove";
+        started = StartNative(launcher, "uninstaller", "--remove " + entryName);
+    } else {
+        const std::string key = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + entryName;
+        run.launcher = "UninstallString";
+        started = launcher.Start("", RegistryText(HKEY_LOCAL_MACHINE, key.c_str(), "UninstallString"));
+    }
+    if (!started) {
         run.failure = "the uninstaller did not start";
         return run;
     }
-    HWND dialog = WaitForWindow(process.Id(), UninstallerCaption, 20000);
+    HWND dialog = WaitForWindow(0, UninstallerCaption, 20000);
     if (!dialog) {
         run.failure = "no uninstaller window";
         return run;
     }
+    DWORD pid = 0;
+    GetWindowThreadProcessId(dialog, &pid);
+    HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid);
     WaitUntil([&] { return ItemEnabled(dialog, 202); }, 5000);
     run.headline = ItemText(dialog, 101);
     run.stage = ItemText(dialog, 102);
@@ -163,15 +209,26 @@ UninstallerRun RunUninstaller(const std::string& commandLine, const std::string&
     Click(dialog, 202);
     if (!WaitUntil([&] { return ItemText(dialog, 102) == "Finished"; }, 60000)) {
         run.failure = "the replay did not finish";
+        CloseHandle(process);
         return run;
     }
     run.finishedStage = ItemText(dialog, 102);
     run.finishedStatus = ItemText(dialog, 103);
     Picture(dialog, pictureFolder, "uninstall-finished");
     Click(dialog, 203);
-    run.exitCode = process.Wait(20000);
+    DWORD code = 1;
+    if (process && WaitForSingleObject(process, Scaled(20000)) == WAIT_OBJECT_0) GetExitCodeProcess(process, &code);
+    if (process) CloseHandle(process);
+    run.exitCode = static_cast<long>(code);
     if (run.exitCode != 0) run.failure = "the uninstaller did not end with 0";
     return run;
+}
+
+bool RestartWindows()
+{
+    ChildProcess wineboot;
+    // Started from here, so that its end can be waited for.
+    return wineboot.Start(SystemFolder() + "\\wineboot.exe", "wineboot -r") && wineboot.Wait(60000) == 0;
 }
 
 std::vector<LogRecord> ReadUninstallLog(const std::string& path)

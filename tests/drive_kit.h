@@ -30,13 +30,22 @@ struct UninstallerRun {
     std::string headline;  // control 101 in the Ready state
     std::string stage;     // control 102 in the Ready state
     std::string finishedStage, finishedStatus;
+    std::string launcher;  // the program that started kvxpurge
     long exitCode = -1;
     std::string failure;
 };
 
-// Starts the command line as Windows starts an UninstallString, clicks
-// "Uninstall !!!", waits for "Finished" and clicks Finish.
-UninstallerRun RunUninstaller(const std::string& commandLine, const std::string& pictureFolder = "");
+// Removes the product whose uninstall entry is entryName as Windows' list of
+// installed software does: on 64-bit Windows that list is a 64-bit program,
+// played by Wine's 64-bit "uninstaller --remove"; on 32-bit Windows the
+// registered command line starts by its bare name. Then clicks "Uninstall
+// !!!", waits for "Finished" and clicks Finish.
+UninstallerRun RemoveProduct(const std::string& entryName, const std::string& pictureFolder = "");
+// True for this 32-bit process on 64-bit Windows.
+bool OnWow64();
+// Restarts Windows in the prefix (wineboot -r): what was scheduled for the
+// next restart happens. False when it did not run to its end.
+bool RestartWindows();
 
 // The wizard's check list items ("caption=data") read across processes, and
 // a click on one item as the mouse makes it.

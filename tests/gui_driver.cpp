@@ -17,8 +17,9 @@ bool ChildProcess::Start(const std::string& applicationPath, const std::string& 
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     std::string line = commandLine;
-    return CreateProcessA(applicationPath.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr,
-                          currentFolder.empty() ? nullptr : currentFolder.c_str(), &startup, &info_) != FALSE;
+    return CreateProcessA(applicationPath.empty() ? nullptr : applicationPath.c_str(), &line[0], nullptr, nullptr,
+                          FALSE, 0, nullptr, currentFolder.empty() ? nullptr : currentFolder.c_str(), &startup,
+                          &info_) != FALSE;
 }
 
 long ChildProcess::Wait(DWORD ms)
@@ -62,7 +63,7 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM param)
     auto* query = reinterpret_cast<WindowQuery*>(param);
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
-    if (pid != query->pid || !IsWindowVisible(window)) return TRUE;
+    if ((query->pid && pid != query->pid) || !IsWindowVisible(window)) return TRUE;
     if (WindowText(window) != query->caption) return TRUE;
     if (query->className) {
         char name[64] = "";

@@ -14,7 +14,8 @@ public:
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
     ~ChildProcess();
-    // applicationPath names the file; commandLine is what the program sees;
+    // applicationPath names the file (empty: the first word of commandLine,
+    // searched for as Windows does); commandLine is what the program sees;
     // currentFolder, when given, is its current folder.
     bool Start(const std::string& applicationPath, const std::string& commandLine,
                const std::string& currentFolder = "");
@@ -30,7 +31,8 @@ private:
 // Polls until done() holds or ms pass; pumps this thread's messages meanwhile.
 bool WaitUntil(const std::function<bool()>& done, DWORD ms = 10000);
 
-// The visible top-level window of process pid with this caption (class may be null).
+// The visible top-level window of process pid (0: of any process) with this
+// caption (class may be null).
 HWND FindProcessWindow(DWORD pid, const char* caption, const char* className = nullptr);
 HWND WaitForWindow(DWORD pid, const char* caption, DWORD ms = 10000, const char* className = nullptr);
 

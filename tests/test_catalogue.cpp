@@ -112,7 +112,7 @@ TEST(InstallScripts, FilesAreWrittenInScriptOrder)
     };
     EXPECT_EQ(Extractions(TargetTable[7].script), cbuilder5);
     const std::vector<std::string> shared = {"$HOME_DIR$\\readme.txt=200", "$HOME_DIR$\\license.txt=203",
-                                             "$SYS_DIR$\\kvxpurge.exe=7"};
+                                             "$UNINST_DIR$\\kvxpurge.exe=7"};
     EXPECT_EQ(Extractions(TargetTable[9].script), shared);
     const std::vector<std::string> help = {d + "ostrevane.hlp=201", d + "ostrevane.cnt=202"};
     EXPECT_EQ(Extractions(TargetTable[11].script), help);

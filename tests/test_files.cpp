@@ -1,6 +1,10 @@
 #include "test_files.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
+#include <cctype>
+#include <set>
 
 std::string ReadFileText(const std::string& path)
 {
@@ -151,6 +155,80 @@ std::string UnixLinkPath(const std::string& link)
     return UnixPath(link.substr(0, cut)) + "/" + link.substr(cut + 1);
 }
 
+std::string Escaped(const std::string& bytes)
+{
+    std::string out;
+    for (unsigned char c : bytes) {
+        if (c >= 0x20 && c < 0x7F && c != '\\') {
+            out += static_cast<char>(c);
+        } else {
+            char hex[5];
+            std::snprintf(hex, sizeof hex, "\\x%02X", c);
+            out += hex;
+        }
+    }
+    return out;
+}
+
+void AddKey(HKEY root, const std::string& key, const std::string& shown, std::set<std::string>& lines)
+{
+    HKEY handle = nullptr;
+    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) return;
+    lines.insert(shown);
+    for (DWORD i = 0;; ++i) {
+        char name[1024];
+        BYTE data[8192];
+        DWORD nameSize = sizeof name, dataSize = sizeof data, type = 0;
+        if (RegEnumValueA(handle, i, name, &nameSize, nullptr, &type, data, &dataSize) != ERROR_SUCCESS) break;
+        lines.insert(shown + " | " + name + " | " + std::to_string(type) + " | " +
+                     Escaped(std::string(reinterpret_cast<char*>(data), dataSize)));
+    }
+    std::vector<std::string> children;
+    for (DWORD i = 0;; ++i) {
+        char name[512];
+        DWORD size = sizeof name;
+        if (RegEnumKeyExA(handle, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        children.push_back(name);
+    }
+    RegCloseKey(handle);
+    for (const std::string& child : children) AddKey(root, key + "\\" + child, shown + "\\" + child, lines);
+}
+
+bool Skipped(std::string name, const std::vector<std::string>& skip)
+{
+    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (const std::string& tail : skip)
+        if (name.size() >= tail.size() && name.compare(name.size() - tail.size(), tail.size(), tail) == 0) return true;
+    return false;
+}
+
+void AddFiles(const std::string& folder, const std::string& shown, bool contents, bool deep,
+              const std::vector<std::string>& skip, std::set<std::string>& lines)
+{
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return;
+    do {
+        const std::string name = data.cFileName;
+        if (name == "." || name == ".." || Skipped(name, skip)) continue;
+        const std::string path = folder + "\\" + name;
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            lines.insert(shown + name + "\\");
+            if (deep) AddFiles(path, shown + name + "\\", contents, deep, skip, lines);
+        } else {
+            lines.insert(shown + name + (contents ? " | " + Escaped(ReadFileText(path)) : ""));
+        }
+    } while (FindNextFileA(find, &data));
+    FindClose(find);
+}
+
+std::string Joined(const std::set<std::string>& lines)
+{
+    std::string text;
+    for (const std::string& line : lines) text += line + "\n";
+    return text;
+}
+
 }  // namespace
 
 bool MakeLink(const std::string& target, const std::string& link)
@@ -163,4 +241,18 @@ bool RemoveLink(const std::string& link)
 {
     RunUnix("rm", "-f " + Quoted(UnixLinkPath(link)));
     return LinkShows(link, false);
+}
+
+std::string RegistryTree(HKEY root, const std::string& key)
+{
+    std::set<std::string> lines;
+    AddKey(root, key, key, lines);
+    return lines.empty() ? "<missing>\n" : Joined(lines);
+}
+
+std::string FileTree(const std::string& folder, bool contents, bool deep, const std::vector<std::string>& skip)
+{
+    std::set<std::string> lines;
+    AddFiles(folder, "", contents, deep, skip, lines);
+    return Joined(lines);
 }

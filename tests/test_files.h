@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 std::string ReadFileText(const std::string& path);  // "<missing>" when it cannot be opened
 bool WriteFileText(const std::string& path, const std::string& text);
@@ -12,6 +13,14 @@ void RemoveTree(const std::string& path);
 
 std::string RegistryText(HKEY root, const char* key, const char* value);  // "<missing>" when absent
 void DeleteTree(HKEY root, const char* key);
+
+// Snapshots to compare as text, one line per key, value or file, sorted.
+// Every key below key with its values' names, types and data.
+std::string RegistryTree(HKEY root, const std::string& key);
+// The files and folders below folder, with each file's bytes when contents
+// is set; only the top level's names when deep is not. skip leaves out
+// names (without letter case) that end with one of its texts.
+std::string FileTree(const std::string& folder, bool contents, bool deep, const std::vector<std::string>& skip = {});
 
 // A wait of ms on this machine: longer by the factor OSTREVANE_TIMEOUT_SCALE
 // where it is slower (the test bed's virtual machine sets it).

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -42,7 +43,9 @@ protected:
         root_ = TestFolder("ostrevane-run");
         home_ = root_ + "\\Home Dir";
         sys_ = root_ + "\\System";
+        win_ = root_ + "\\Windows";
         CreateDirectoryA(sys_.c_str(), nullptr);
+        CreateDirectoryA(win_.c_str(), nullptr);
         RemoveSimulatedIdeKeys();
         ClearProductKeys();
     }
@@ -97,6 +100,7 @@ protected:
     {
         SetVariable(HomeDir, home_.c_str());
         SetVariable(SysDir, sys_.c_str());
+        SetVariable(UninstDir, win_.c_str());
         SetVariable(HomeOld, homeOld.c_str());
         char path[PathSize];
         CopyText(path, PathSize, home_.c_str());
@@ -118,29 +122,44 @@ protected:
     std::string Sub(const SimulatedIde& ide) const { return home_ + "\\" + ide.subFolder; }
 
     InstallTarget saved_[TargetCount + 1];
-    std::string root_, home_, sys_;
+    std::string root_, home_, sys_, win_;
     std::string folders_[9];
     std::vector<LogRecord> log_;
 };
 
-TEST_F(InstallRun, DelphiSevenAloneWritesExactlyTwelveRecords)
+// Each file, then for each later step what undoes it.
+TEST_F(InstallRun, DelphiSevenAloneLogsWhatUndoesEachStep)
 {
     Choose({4}, false, false);
     RunInstall();
     const std::string d = home_ + "\\Delphi7\\";
+    const std::string help = folders_[4] + "\\Help\\";
     const std::vector<std::pair<int, std::string>> expected = {
         {1, ProductDescription},
+        {13, home_},
         {2, " Files for Borland Delphi 7"},
+        {13, home_ + "\\Delphi7"},
         {3, d + "ovanlibd7.dpk"},
         {3, d + "ovanlibd7.res"},
         {3, d + "wm_user.inc"},
         {3, d + "ostrevane.res"},
         {3, d + "ostrevane.dcu"},
         {3, d + "ostrevane.dcr"},
+        {3, d + "ovanlibd7.bpl"},
+        {12, sys_ + "\\ovanlibd7.bpl"},
+        {9, "Software\\Borland\\Delphi\\7.0\\Known Packages"},
+        {5, d + "ovanlibd7.bpl"},
+        {9, "Software\\Borland\\Delphi\\7.0\\Library"},
+        {10, "Search Path\t;" + home_ + "\\Delphi7"},
+        {11, help + "d7.ohi\t" + IndexLine},
+        {11, help + "d7.ohl\t" + LinkLine},
         {2, " Shared Files"},
         {3, home_ + "\\readme.txt"},
         {3, home_ + "\\license.txt"},
-        {3, sys_ + "\\kvxpurge.exe"},
+        {12, win_ + "\\kvxpurge.exe"},
+        {7, UninstallKey},
+        {7, ProductKey},
+        {7, "Software\\Quillmere"},
     };
     EXPECT_FALSE(AnyFailure()) << "an empty wm_user.inc is by design";
     ASSERT_EQ(log_.size(), expected.size());
@@ -171,7 +190,7 @@ TEST_F(InstallRun, DelphiSevenLeavesItsFilesRegistryAndHelpLines)
     EXPECT_EQ(ReadFileText(sub + "\\wm_user.inc"), "");
     EXPECT_EQ(ReadFileText(home_ + "\\readme.txt"), Resource(200));
     EXPECT_EQ(ReadFileText(home_ + "\\license.txt"), Resource(203));
-    EXPECT_EQ(ReadFileText(sys_ + "\\kvxpurge.exe"), Resource(7));
+    EXPECT_EQ(ReadFileText(win_ + "\\kvxpurge.exe"), Resource(7));
 
     // The compiler ran once, in the sub-folder; its package was copied.
     const std::vector<std::string> calls = ToolCalls(folders_[4]);
@@ -202,14 +221,13 @@ TEST_F(InstallRun, EveryRowAtOnce)
     Choose({0, 1, 2, 3, 4, 5, 6, 7, 8}, true, true);
     RunInstall();
     EXPECT_FALSE(AnyFailure());
-    ASSERT_EQ(log_.size(), 94u);
-    int captions = 0, files = 0;
-    for (const LogRecord& r : log_) {
-        captions += r.type == 2;
-        files += r.type == 3;
-    }
-    EXPECT_EQ(captions, 12);
-    EXPECT_EQ(files, 81);
+    // By type: 80 payload files, 9 packages and 2 makefiles; 9 package
+    // copies and the uninstaller; 18 help lines; 14 folders.
+    std::map<int, int> counts;
+    for (const LogRecord& r : log_) ++counts[r.type];
+    const std::map<int, int> expected = {{1, 1},  {2, 12}, {3, 91}, {4, 2},  {5, 11}, {7, 3},
+                                         {9, 18}, {10, 9}, {11, 18}, {12, 10}, {13, 14}};
+    EXPECT_EQ(counts, expected);
 
     for (const SimulatedIde& ide : SimulatedIdes) {
         SCOPED_TRACE(ide.folder);
@@ -326,10 +344,10 @@ TEST_F(InstallRun, NothingTickedInstallsTheSharedFilesOnly)
 {
     Choose({}, false, false);
     RunInstall();
-    ASSERT_EQ(log_.size(), 5u);
-    EXPECT_EQ(log_[1].text, " Shared Files");
-    EXPECT_EQ(log_[4].text, sys_ + "\\kvxpurge.exe");
-    EXPECT_EQ(ReadFileText(sys_ + "\\kvxpurge.exe"), Resource(7));
+    ASSERT_EQ(log_.size(), 9u);
+    EXPECT_EQ(log_[2].text, " Shared Files");
+    EXPECT_EQ(log_[5].text, win_ + "\\kvxpurge.exe");
+    EXPECT_EQ(ReadFileText(win_ + "\\kvxpurge.exe"), Resource(7));
     EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "UninstallString"),
               "kvxpurge.exe " + home_ + "\\uninst.kvx");
     EXPECT_FALSE(FileExists(home_ + "\\Demos"));

@@ -1,11 +1,12 @@
 // Install, then uninstall, through the real programs: the wizard against
-// simulated environments, then kvxpurge started as Windows starts the
-// registered UninstallString. Runs in a 32-bit prefix and, under WoW64, in a
-// 64-bit one.
+// simulated environments, then kvxpurge started as Windows' list of
+// installed software starts it. Runs in a 32-bit prefix and, under WoW64, in
+// a 64-bit one.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <cstdio>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -16,25 +17,78 @@
 namespace {
 
 constexpr char UninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Ostrevane";
-constexpr char ProductKey[] = "Software\\Quillmere\\Ostrevane";
 constexpr char HelpKey[] = "Software\\Microsoft\\Windows\\Help";
 constexpr char Headline[] =
     "Ostrevane component version 3.10 (trial)\rCopyright (c) 1999-2004 Quillmere Software"
     "\r\rDelphi/CBuilder component for handling standard Windows calculator";
 
-// Files per environment row and the bar steps of each row.
-constexpr int FilesPerRow[9] = {6, 6, 6, 6, 6, 9, 9, 9, 9};
+// The bar steps of each row.
 constexpr int StepsPerRow[9] = {8, 9, 6, 6, 6, 12, 13, 13, 13};
 constexpr int ToolCallsPerRow[9] = {1, 1, 1, 1, 1, 1, 1, 2, 2};
 
 struct Choice {
     const char* name;
-    std::vector<int> rows;            // environments installed
-    bool extras;                      // demo projects and help files ticked
+    std::vector<int> rows;              // environments installed
+    bool extras;                        // demo projects and help files ticked
+    int installs = 1;                   // into the same folder
+    bool failedBuild = false;           // the compiler of the first row fails
+    bool usersOwn = false;              // search path, packages and help text of the user's own
     const char* destination = nullptr;  // typed; "": the proposal kept; null: a full path typed
 };
 
 void PrintTo(const Choice& c, std::ostream* os) { *os << c.name; }
+
+std::string WindowsFolder()
+{
+    char folder[MAX_PATH] = "";
+    GetSystemWindowsDirectoryA(folder, MAX_PATH);
+    return folder;
+}
+
+void SetText(HKEY root, const std::string& key, const std::string& name, const std::string& text)
+{
+    HKEY handle = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &handle, nullptr), ERROR_SUCCESS);
+    RegSetValueExA(handle, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                   static_cast<DWORD>(text.size() + 1));
+    RegCloseKey(handle);
+}
+
+// The user's keys of an environment that has been started once, and with
+// usersOwn what its user added: what the removal must leave as it was.
+void PrepareUserState(const SimulatedIde& ide, const std::string& folder, const std::string& home, bool usersOwn,
+                      bool otherCopy)
+{
+    const std::string packages = std::string(ide.registryKey) + "\\Known Packages";
+    const std::string library = std::string(ide.registryKey) + "\\Library";
+    SetText(HKEY_CURRENT_USER, packages, "$(DELPHI)\\Bin\\dclstd.bpl", "Standard Components");
+    // The user's entry begins with the product's: only the whole entry goes.
+    SetText(HKEY_CURRENT_USER, library, ide.searchValue,
+            usersOwn ? "$(DELPHI)\\Lib;" + home + "\\" + ide.subFolder + "Extra;C:\\Mine" : "$(DELPHI)\\Lib");
+    // Another copy of the package elsewhere, registered by another product.
+    if (otherCopy) SetText(HKEY_CURRENT_USER, packages, std::string("C:\\Elsewhere\\") + ide.package + ide.packageExt, "Other");
+    if (!usersOwn) return;
+    SetText(HKEY_CURRENT_USER, packages, "C:\\Mine\\mine.bpl", "Mine");
+    for (const char* help : ide.helpFiles)
+        if (help) WriteFileText(folder + "\\Help\\" + help, std::string(":Base ") + ide.folder + ".hlp\r\n:Link mine.hlp");
+}
+
+// What the product may touch, as text to compare: the help index caches
+// are left out (the installation deletes them; the help system rebuilds
+// them), and so is the stand-in tools' record of their calls.
+std::map<std::string, std::string> Snapshot(const std::string& root)
+{
+    return {
+        {"HKCU\\Software\\Borland", RegistryTree(HKEY_CURRENT_USER, "Software\\Borland")},
+        {"HKLM\\Software\\Borland", RegistryTree(HKEY_LOCAL_MACHINE, "Software\\Borland")},
+        {"HKLM help", RegistryTree(HKEY_LOCAL_MACHINE, HelpKey)},
+        {"HKLM uninstall", RegistryTree(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall")},
+        {"HKLM vendor", RegistryTree(HKEY_LOCAL_MACHINE, "Software\\Quillmere")},
+        {"environments and home", FileTree(root, true, true, {".gid", "calls.log"})},
+        {"system folder", FileTree(SystemFolder(), false, false)},
+        {"Windows folder", FileTree(WindowsFolder(), false, false)},
+    };
+}
 
 class RoundTrip : public ::testing::TestWithParam<Choice> {
 protected:
@@ -63,6 +117,7 @@ protected:
         }
         const std::string sys = SystemFolder();
         DeleteFileA((sys + "\\kvxpurge.exe").c_str());
+        DeleteFileA((WindowsFolder() + "\\kvxpurge.exe").c_str());
         for (const SimulatedIde& ide : SimulatedIdes)
             DeleteFileA((sys + "\\" + ide.package + ide.packageExt).c_str());
     }
@@ -70,13 +125,23 @@ protected:
     std::string driveRootHome_;  // a home in a drive's root, removed too
 };
 
-TEST_P(RoundTrip, InstallThenUninstall)
+// Installs, removes as Windows' list does, restarts Windows: everything is
+// as it was before the first installation.
+TEST_P(RoundTrip, RemovalLeavesNothing)
 {
     const Choice& choice = GetParam();
     std::string folders[9];
-    for (int row : choice.rows) folders[row] = CreateSimulatedIde(SimulatedIdes[row], root_);
+    for (int row : choice.rows) {
+        const SimulatedIde& ide = SimulatedIdes[row];
+        folders[row] = CreateSimulatedIde(ide, root_);
+        const bool failing = choice.failedBuild && row == choice.rows[0];
+        PrepareUserState(ide, folders[row], home_, choice.usersOwn, failing);
+        const std::string tool = ide.tools[0];
+        if (failing) WriteFileText(folders[row] + "\\Bin\\standin.cfg", "fail=" + tool.substr(0, tool.size() - 4) + "\r\n");
+    }
     std::set<std::string> untick;
     if (!choice.extras) untick = {" Demo Projects Files", " Ostrevane Lib Context Help Files"};
+    const std::map<std::string, std::string> before = Snapshot(root_);
 
     // The installer runs in root_: a relative destination lies there, and
     // "\\Ostrevane" in the root of its drive.
@@ -87,102 +152,58 @@ TEST_P(RoundTrip, InstallThenUninstall)
         ASSERT_FALSE(FileExists(home_)) << "left by another run";
         driveRootHome_ = typed.empty() ? home_ : "";
     }
-    std::printf("installing with %s\\install.exe\n", KitFolder().c_str());
-    const InstallerRun install = RunInstaller(KitFolder() + "\\install.exe", typed, untick, "", root_);
-    ASSERT_EQ(install.failure, "");
-    EXPECT_EQ(install.listed.size(), choice.rows.size() + 2);
-    if (choice.rows.empty()) EXPECT_EQ(install.proposed, "\\Ostrevane");
-
-    // The log: the product, then each row's caption ahead of its files.
-    const std::vector<LogRecord> log = ReadUninstallLog(home_ + "\\uninst.kvx");
-    int expectedFiles = 3 + (choice.extras ? 12 : 0), expectedSteps = 1 + (choice.extras ? 8 : 0);
-    for (int row : choice.rows) {
-        expectedFiles += FilesPerRow[row];
-        expectedSteps += StepsPerRow[row];
+    for (int run = 0; run < choice.installs; ++run) {
+        std::printf("installing with %s\\install.exe\n", KitFolder().c_str());
+        const InstallerRun install = RunInstaller(KitFolder() + "\\install.exe", typed, untick, "", root_);
+        ASSERT_EQ(install.failure, "");
+        EXPECT_EQ(install.listed.size(), choice.rows.size() + 2);
+        if (choice.rows.empty()) EXPECT_EQ(install.proposed, "\\Ostrevane");
+        int expectedSteps = 1 + (choice.extras ? 8 : 0);
+        for (int row : choice.rows) expectedSteps += StepsPerRow[row];
+        EXPECT_EQ(install.progress, expectedSteps);
     }
-    const std::size_t captions = choice.rows.size() + 1 + (choice.extras ? 2 : 0);
-    ASSERT_EQ(log.size(), 1 + captions + expectedFiles);
-    EXPECT_EQ(log[0].type, 1);
-    EXPECT_EQ(log[0].text, Headline);
-    EXPECT_EQ(install.progress, expectedSteps);
-
-    std::vector<std::string> files;
-    for (const LogRecord& r : log) {
-        ASSERT_GE(r.type, 1);
-        ASSERT_LE(r.type, 3);
-        if (r.type == 3) files.push_back(r.text);
-    }
-    for (const std::string& file : files) EXPECT_TRUE(FileExists(file)) << file;
-
+    // The uninstaller of the kit under test, where both 32- and 64-bit
+    // programs find it by its bare name.
     const std::string sys = SystemFolder();
-    // The uninstaller of the kit under test, signature and all.
-    const std::string installed = ReadFileText(sys + "\\kvxpurge.exe");
+    const std::string purge = (OnWow64() ? WindowsFolder() : sys) + "\\kvxpurge.exe";
+    const std::string installed = ReadFileText(purge);
     EXPECT_TRUE(installed == ReadFileText(KitFolder() + "\\kvxpurge.exe"))
-        << "the installed kvxpurge.exe (" << installed.size() << " bytes) is not " << KitFolder() << "\\kvxpurge.exe";
+        << "the installed " << purge << " (" << installed.size() << " bytes) is not " << KitFolder() << "\\kvxpurge.exe";
     for (int row : choice.rows) {
         const SimulatedIde& ide = SimulatedIdes[row];
         SCOPED_TRACE(ide.folder);
+        const bool built = !(choice.failedBuild && row == choice.rows[0]);
         const std::string sub = home_ + "\\" + ide.subFolder;
         const std::string package = sub + "\\" + ide.package + ide.packageExt;
-        EXPECT_TRUE(FileExists(package));
-        EXPECT_TRUE(FileExists(sys + "\\" + ide.package + ide.packageExt));
+        EXPECT_EQ(FileExists(sys + "\\" + ide.package + ide.packageExt), built);
         const std::vector<std::string> calls = ToolCalls(folders[row]);
-        EXPECT_EQ(calls.size(), static_cast<std::size_t>(ToolCallsPerRow[row]));
+        EXPECT_EQ(calls.size(), static_cast<std::size_t>(ToolCallsPerRow[row] * choice.installs));
         for (const std::string& call : calls) EXPECT_EQ(call.substr(call.rfind('|') + 1), sub);
         const std::string packages = std::string(ide.registryKey) + "\\Known Packages";
-        EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, packages.c_str(), package.c_str()), "Ostrevane v3.10 (trial) VCL");
+        EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, packages.c_str(), package.c_str()),
+                  built ? "Ostrevane v3.10 (trial) VCL" : "<missing>");
         const std::string library = std::string(ide.registryKey) + "\\Library";
-        EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, library.c_str(), ide.searchValue), ";" + sub);
-        EXPECT_FALSE(FileExists(folders[row] + "\\Help\\" + ide.gidFile));
+        const std::string path = RegistryText(HKEY_CURRENT_USER, library.c_str(), ide.searchValue);
+        EXPECT_EQ(path.substr(path.size() - sub.size() - 1), ";" + sub);
         for (const char* help : ide.helpFiles)
             if (help) EXPECT_NE(ReadFileText(folders[row] + "\\Help\\" + help).find("ostrevane.hlp"), std::string::npos);
     }
-    // Under WoW64 the 32-bit installer writes into the 32-bit views: the
-    // system folder is SysWOW64, the machine keys are under Wow6432Node.
-    BOOL wow64 = FALSE;
-    IsWow64Process(GetCurrentProcess(), &wow64);
-    if (wow64) {
-        char wowFolder[MAX_PATH] = "";
-        ASSERT_NE(GetSystemWow64DirectoryA(wowFolder, MAX_PATH), 0u);
-        EXPECT_TRUE(FileExists(std::string(wowFolder) + "\\kvxpurge.exe"));
-        HKEY key = nullptr;
-        EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE,
-                                "Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Ostrevane", 0,
-                                KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key),
-                  ERROR_SUCCESS);
-        if (key) RegCloseKey(key);
-    }
-    const std::string command = RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "UninstallString");
-    EXPECT_EQ(command, "kvxpurge.exe " + home_ + "\\uninst.kvx");
+    if (choice.extras) EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, HelpKey, "ostrevane.hlp"), home_ + "\\Help");
+    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "UninstallString"), "kvxpurge.exe " + home_ + "\\uninst.kvx");
 
-    // Windows starts the registered command line.
-    const UninstallerRun uninstall = RunUninstaller(command);
-    ASSERT_EQ(uninstall.failure, "");
+    const UninstallerRun uninstall = RemoveProduct("Ostrevane");
+    std::printf("removed through the %s\n", uninstall.launcher.c_str());
+    ASSERT_EQ(uninstall.failure, "") << "started by the " << uninstall.launcher;
     EXPECT_EQ(uninstall.headline, Headline);
     EXPECT_EQ(uninstall.stage, "Press the <Uninstall> button for start the removing:");
     EXPECT_EQ(uninstall.finishedStatus, "Uninstall is ready !");
+    // The running uninstaller's file goes at the next restart.
+    EXPECT_TRUE(FileExists(purge));
+    ASSERT_TRUE(RestartWindows());
 
-    // Exactly the logged files are gone; the running uninstaller survives.
-    for (const std::string& file : files) {
-        if (file == sys + "\\kvxpurge.exe") continue;
-        EXPECT_FALSE(FileExists(file)) << file;
-    }
-    // What stays by design.
-    EXPECT_TRUE(FileExists(home_ + "\\uninst.kvx"));
-    EXPECT_TRUE(FileExists(sys + "\\kvxpurge.exe"));
-    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "DisplayName"), "Quillmere Ostrevane v3.10 (trial)");
-    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, ProductKey, "RootDir"), home_);
-    for (int row : choice.rows) {
-        const SimulatedIde& ide = SimulatedIdes[row];
-        const std::string sub = home_ + "\\" + ide.subFolder;
-        EXPECT_TRUE(FileExists(sub)) << "folders stay";
-        EXPECT_TRUE(FileExists(sub + "\\" + ide.package + ide.packageExt)) << "built packages stay";
-        EXPECT_TRUE(FileExists(sys + "\\" + ide.package + ide.packageExt)) << "package copies stay";
-        const std::string packages = std::string(ide.registryKey) + "\\Known Packages";
-        EXPECT_NE(RegistryText(HKEY_CURRENT_USER, packages.c_str(), (sub + "\\" + ide.package + ide.packageExt).c_str()),
-                  "<missing>");
-    }
-    if (choice.extras) EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, HelpKey, "ostrevane.hlp"), home_ + "\\Help");
+    const std::map<std::string, std::string> after = Snapshot(root_);
+    for (const auto& [what, text] : before) EXPECT_EQ(after.at(what), text) << what;
+    EXPECT_FALSE(FileExists(home_)) << "the home folder the installation made goes with it";
 }
 
 const Choice Choices[] = {
@@ -190,8 +211,11 @@ const Choice Choices[] = {
     {"Delphi3", {0}, false},    {"Delphi4", {1}, false},    {"Delphi5", {2}, false},
     {"Delphi6", {3}, false},    {"Delphi7", {4}, false},    {"CBuilder3", {5}, false},
     {"CBuilder4", {6}, false},  {"CBuilder5", {7}, false},  {"CBuilder6", {8}, false},
-    {"NoEnvironmentProposalKept", {}, false, ""},
-    {"RelativeDestination", {4}, false, "Typed Home"},
+    {"TwiceIntoOneFolder", {4, 8}, true, 2},
+    {"FailedBuild", {4, 6}, false, 1, true},
+    {"UsersOwnEntries", {0, 6, 8}, true, 1, false, true},
+    {"NoEnvironmentProposalKept", {}, false, 1, false, false, ""},
+    {"RelativeDestination", {4}, false, 1, false, false, "Typed Home"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Kit, RoundTrip, ::testing::ValuesIn(Choices),
@@ -228,6 +252,7 @@ TEST(Reinstall, SameFolderKeepsOneEntryAndReplacesTheLog)
     DeleteTree(HKEY_LOCAL_MACHINE, "Software\\Quillmere");
     DeleteTree(HKEY_LOCAL_MACHINE, UninstallKey);
     DeleteFileA((SystemFolder() + "\\kvxpurge.exe").c_str());
+    DeleteFileA((WindowsFolder() + "\\kvxpurge.exe").c_str());
     DeleteFileA((SystemFolder() + "\\ovanlibd7.bpl").c_str());
     RemoveTree(root);
 }

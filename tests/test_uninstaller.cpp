@@ -655,11 +655,13 @@ TEST(UninstallerReplay, FilesLeftAreCounted)
         const char* what;
         int held, readOnly;
         std::string status;
+        bool folders = false;  // the log's folder and one with a file of the user's: both stay
     } cases[] = {
         {"only files already gone", 0, 0, "Uninstall is ready !"},
         {"one file held open", 1, 0, "1 file could not be deleted !"},
         {"one held open, one read-only", 1, 1, "2 files could not be deleted !"},
         {"twelve read-only", 0, 12, "12 files could not be deleted !"},
+        {"a file, two folders", 1, 0, "3 items could not be removed !", true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -680,6 +682,11 @@ TEST(UninstallerReplay, FilesLeftAreCounted)
             else
                 SetFileAttributesA(left.back().c_str(), FILE_ATTRIBUTE_READONLY);
         }
+        if (c.folders) {
+            CreateDirectoryA((folder / "Kept").c_str(), nullptr);
+            WriteBytes(folder / "Kept\\mine.txt", "mine");
+            bytes += Record(13, folder.Path()) + Record(13, folder / "Kept");
+        }
         const std::string log = folder / "uninst.kvx";
         WriteBytes(log, bytes);
 
@@ -693,6 +700,7 @@ TEST(UninstallerReplay, FilesLeftAreCounted)
         EXPECT_TRUE(FileExists(own));
         for (HANDLE handle : handles) CloseHandle(handle);
         for (const auto& path : left) EXPECT_EQ(ReadFileText(path), "left") << path;
+        if (c.folders) EXPECT_EQ(ReadFileText(folder / "Kept\\mine.txt"), "mine");
 
         // One line of the status control holds the text.
         RECT box = {};
@@ -758,16 +766,41 @@ TEST(UninstallerReplay, TamperedLogLeavesEveryDecoy)
     GetShortPathNameA(shortDecoy.c_str(), shortForm, MAX_PATH);
     ASSERT_STRNE(shortForm, shortDecoy.c_str());
 
+    // An environment whose help folder is what help lines may change.
+    const std::string packages = "Software\\Borland\\Delphi\\7.0\\Known Packages";
+    const std::string library = "Software\\Borland\\Delphi\\7.0\\Library";
+    const std::string helpKey = "Software\\Microsoft\\Windows\\Help";
+    const std::string environment = top / "Delphi7", help = top / "Delphi7\\Help";
+    CreateDirectoryA(environment.c_str(), nullptr);
+    CreateDirectoryA(help.c_str(), nullptr);
+    struct EnvironmentCleanup {
+        ~EnvironmentCleanup()
+        {
+            DeleteTree(HKEY_LOCAL_MACHINE, "Software\\Borland");
+            DeleteTree(HKEY_CURRENT_USER, "Software\\Borland");
+        }
+    } environmentCleanup;
+    HKEY rootKey;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Borland\\Delphi\\7.0", 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &rootKey, nullptr), ERROR_SUCCESS);
+    RegSetValueExA(rootKey, "RootDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(environment.c_str()),
+                   static_cast<DWORD>(environment.size() + 1));
+    RegCloseKey(rootKey);
+    char system[MAX_PATH];
+    GetSystemDirectoryA(system, MAX_PATH);
+    const std::string link = "\r\n:Link ostrevane.hlp\r\n";
+
     const char OtherKey[] = "Software\\Quillmere\\OstrevaneDecoy";
     const char OtherEntry[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\OstrevaneDecoy";
     const char OwnEntry[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Ostrevane";
-    const struct {
+    struct Case {
         const char* what;
         std::string records;
-        std::string decoy;  // a file, or empty for a registry decoy
-        HKEY root;
-        const char* key;  // holds the value "Value"
-    } cases[] = {
+        std::string decoy;  // a file with data, a folder ending in a backslash, or empty for a registry decoy
+        HKEY root = nullptr;
+        std::string key = "", value = "Value", data = "decoy";  // a registry decoy: value = data
+    };
+    const Case cases[] = {
         {"absolute path elsewhere on the drive", Record(3, elsewhere + "\\absolute.txt"), elsewhere + "\\absolute.txt"},
         {"sibling folder sharing the name", Record(3, sibling + "\\prefix.txt"), sibling + "\\prefix.txt"},
         {"dot-dot out of the folder", Record(3, home + "\\..\\dotdot.txt"), top / "dotdot.txt"},
@@ -787,18 +820,45 @@ TEST(UninstallerReplay, TamperedLogLeavesEveryDecoy)
         {"6: the uninstall entry is a machine key only", Record(6, OwnEntry), "", HKEY_CURRENT_USER, OwnEntry},
         {"4 and 5: a value outside the product's", Record(4, OtherKey) + Record(5, "Value"), "", HKEY_LOCAL_MACHINE,
          OtherKey},
+        {"9 and 5: a package outside the folder", Record(9, packages) + Record(5, elsewhere + "\\other.bpl"), "",
+         HKEY_CURRENT_USER, packages, elsewhere + "\\other.bpl"},
+        {"9 and 5: the key of no environment", Record(9, "Software\\Borland\\Delphi\\8.0\\Known Packages") +
+         Record(5, home + "\\d8.bpl"), "", HKEY_CURRENT_USER, "Software\\Borland\\Delphi\\8.0\\Known Packages",
+         home + "\\d8.bpl"},
+        {"9 with 5 or 10: the whole search path, an entry outside the folder",
+         Record(9, library) + Record(5, "Search Path") + Record(9, library) + Record(10, "Search Path\t;" + elsewhere),
+         "", HKEY_CURRENT_USER, library, "Search Path", "$(DELPHI)\\Lib;" + elsewhere},
+        {"9 and 10: a value that is no search path", Record(9, library) + Record(10, "Browsing Path\t;" + home),
+         "", HKEY_CURRENT_USER, library, "Browsing Path", "$(DELPHI)\\Lib;" + home},
+        {"4, 5 and 7: another help value, the help key", Record(4, helpKey) + Record(5, "other.hlp") +
+         Record(7, helpKey), "", HKEY_LOCAL_MACHINE, helpKey, "other.hlp", "C:\\Other"},
+        {"11: a help file of no environment", Record(11, elsewhere + "\\d7.ohl\t" + link), elsewhere + "\\d7.ohl",
+         nullptr, "", "", ":Base Other.hlp" + link},
+        {"11: a line not the product's", Record(11, help + "\\d7.ohl\t:Base Delphi7.hlp\r\n"), help + "\\d7.ohl",
+         nullptr, "", "", ":Base Delphi7.hlp\r\n"},
+        {"11: no help configuration file", Record(11, help + "\\d7.txt\t" + link), help + "\\d7.txt", nullptr, "", "",
+         "notes" + link},
+        {"12: another name in the system folder", Record(12, std::string(system) + "\\kvxdecoy.dll"),
+         std::string(system) + "\\kvxdecoy.dll"},
+        {"12: the uninstaller's name elsewhere", Record(12, elsewhere + "\\kvxpurge.exe"), elsewhere + "\\kvxpurge.exe"},
+        {"13: a folder outside", Record(13, elsewhere + "\\empty"), elsewhere + "\\empty\\"},
     };
-    auto makeKey = [](HKEY root, const char* key) {
+    auto makeKey = [](const Case& c) {
         HKEY handle;
-        ASSERT_EQ(RegCreateKeyExA(root, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle, nullptr), ERROR_SUCCESS);
-        RegSetValueExA(handle, "Value", 0, REG_SZ, reinterpret_cast<const BYTE*>("v"), 2);
+        ASSERT_EQ(RegCreateKeyExA(c.root, c.key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle, nullptr),
+                  ERROR_SUCCESS);
+        RegSetValueExA(handle, c.value.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(c.data.c_str()),
+                       static_cast<DWORD>(c.data.size() + 1));
         RegCloseKey(handle);
     };
-    std::string bytes = Record(1, Product) + Record(2, " Shared Files");
+    // The log names its folder as made by the installation: the folders'
+    // turn comes, and the folder stays with the decoys in it.
+    std::string bytes = Record(1, Product) + Record(13, home) + Record(2, " Shared Files");
     for (const auto& c : cases) {
         bytes += c.records;
-        if (!c.decoy.empty()) WriteBytes(c.decoy, "decoy");
-        else makeKey(c.root, c.key);
+        if (c.decoy.empty()) makeKey(c);
+        else if (c.decoy.back() == '\\') CreateDirectoryA(c.decoy.c_str(), nullptr);
+        else WriteBytes(c.decoy, c.data);
     }
     ASSERT_EQ(ReadFileText("\\\\kvxtest\\share\\" + uncDecoy.substr(3)), "decoy") << "the share reaches drive C:";
     ASSERT_EQ(ReadFileText(home + "\\linked\\linked.txt"), "decoy") << "the link reaches elsewhere";
@@ -811,27 +871,28 @@ TEST(UninstallerReplay, TamperedLogLeavesEveryDecoy)
         Uninstaller run(CommandFor(log), KvxpurgePath(), home);
         ASSERT_TRUE(run.Shown());
         run.Click(IDC_UNINSTALL);
-        ExpectState(run, Finished(Product));
+        DialogState finished = Finished(Product);
+        finished.status = "1 item could not be removed !";
+        ExpectState(run, finished);
         run.Click(IDC_CANCEL);
         EXPECT_EQ(run.ExitCode(), 0);
     }
     EXPECT_FALSE(FileExists(home + "\\readme.txt")) << "the file inside the folder goes";
+    EXPECT_FALSE(FileExists(log)) << "the log goes last";
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        if (!c.decoy.empty()) {
-            EXPECT_EQ(ReadFileText(c.decoy), "decoy") << c.decoy;
-            continue;
-        }
-        HKEY handle;
-        const bool present = RegOpenKeyExA(c.root, c.key, 0, KEY_READ, &handle) == ERROR_SUCCESS;
-        EXPECT_TRUE(present) << c.key;
-        if (present) {
-            EXPECT_EQ(RegQueryValueExA(handle, "Value", nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
-            RegCloseKey(handle);
+        if (c.decoy.empty()) {
+            EXPECT_EQ(RegistryText(c.root, c.key.c_str(), c.value.c_str()), c.data) << c.key;
+        } else if (c.decoy.back() == '\\') {
+            EXPECT_TRUE(FileExists(c.decoy)) << c.decoy;
+        } else {
+            EXPECT_EQ(ReadFileText(c.decoy), c.data) << c.decoy;
         }
     }
     for (const auto& c : cases)
-        if (c.decoy.empty()) DeleteTree(c.root, c.key);
+        if (c.decoy.empty() && c.key != helpKey) DeleteTree(c.root, c.key.c_str());
+    DeleteFileA((std::string(system) + "\\kvxdecoy.dll").c_str());
+    RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, helpKey.c_str(), "other.hlp");
 }
 
 // The log's folder, or a folder above it, is a link: when the dialog opens,

@@ -60,6 +60,12 @@ bool PlainDrivePath(const char* path)
     }
 }
 
+bool Same(const char* a, const char* b)
+{
+    while (*a && *a == *b) ++a, ++b;
+    return *a == *b;
+}
+
 bool PlainFolder(const char* folder)
 {
     return (HasDrive(folder) && folder[2] == 0) || PlainDrivePath(folder);
@@ -136,16 +142,173 @@ bool PassesThroughLink(char* path)
     return false;
 }
 
+namespace {
+
+constexpr const char* UninstallEntry = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Ostrevane";
+
+// True when key is prefix or lies under it.
+bool AtOrUnder(const char* key, const char* prefix)
+{
+    const int length = FoldedPrefix(key, prefix);
+    return length >= 0 && (key[length] == 0 || key[length] == '\\');
+}
+
+// The environment key that key begins with, followed by a backslash, and
+// what follows it; null when there is none.
+const char* BelowEnvironment(const char* key)
+{
+    for (const char* environment : EnvironmentKeys) {
+        const int length = FoldedPrefix(key, environment);
+        if (length >= 0 && key[length] == '\\') return key + length + 1;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+const char* const EnvironmentKeys[EnvironmentCount] = {
+    "Software\\Borland\\Delphi\\3.0",     "Software\\Borland\\Delphi\\4.0",
+    "Software\\Borland\\Delphi\\5.0",     "Software\\Borland\\Delphi\\6.0",
+    "Software\\Borland\\Delphi\\7.0",     "Software\\Borland\\C++Builder\\3.0",
+    "Software\\Borland\\C++Builder\\4.0", "Software\\Borland\\C++Builder\\5.0",
+    "Software\\Borland\\C++Builder\\6.0",
+};
+
 bool OwnedKey(bool machineRoot, const char* key)
 {
-    constexpr const char* ProductKey = "Software\\Quillmere\\Ostrevane";
-    constexpr const char* UninstallEntry = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Ostrevane";
-    const char* const owned[] = {ProductKey, machineRoot ? UninstallEntry : ProductKey};
-    for (const char* prefix : owned) {
-        const int length = FoldedPrefix(key, prefix);
-        if (length >= 0 && (key[length] == 0 || key[length] == '\\')) return true;
+    return AtOrUnder(key, ProductKeyPath) || (machineRoot && AtOrUnder(key, UninstallEntry));
+}
+
+KeyKind HeldKeyKind(bool machineRoot, const char* key)
+{
+    if (OwnedKey(machineRoot, key)) return ProductKey;
+    if (machineRoot) return SameText(key, HelpKeyPath) ? HelpKey : UnownedKey;
+    const char* below = BelowEnvironment(key);
+    if (below && SameText(below, "Known Packages")) return PackagesKey;
+    if (below && SameText(below, "Library")) return LibraryKey;
+    return UnownedKey;
+}
+
+bool OwnedValue(KeyKind kind, const char* name, const char* folder)
+{
+    char checked[PathSize];
+    switch (kind) {
+    case ProductKey: return *name != 0;  // never the key's default value
+    case PackagesKey: return ContainedPath(name, folder, checked);
+    case HelpKey: return SameText(name, "ostrevane.hlp") || SameText(name, "ostrevane.cnt");
+    default: return false;
     }
+}
+
+const char* SplitRecord(const char* text, char* first)
+{
+    unsigned i = 0;
+    for (; text[i] != FieldSeparator; ++i)
+        if (text[i] == 0 || i + 1 == PathSize) {
+            first[0] = 0;
+            return nullptr;
+        }
+    for (unsigned j = 0; j < i; ++j) first[j] = text[j];
+    first[i] = 0;
+    return text + i + 1;
+}
+
+bool OwnedSearchPathEntry(const char* valueName, const char* entry, const char* folder)
+{
+    char checked[PathSize];
+    return (SameText(valueName, "Search Path") || SameText(valueName, "SearchPath")) && entry[0] == ';' &&
+           ContainedPath(entry + 1, folder, checked);
+}
+
+bool RemoveSearchPathEntry(char* value, const char* entry)
+{
+    char* found = nullptr;
+    int length = -1;
+    for (char* p = value; *p; ++p) {
+        const int matched = FoldedPrefix(p, entry);
+        if (matched > 0 && (p[matched] == 0 || p[matched] == ';')) {
+            found = p;
+            length = matched;
+        }
+    }
+    if (!found) return false;
+    char* to = found;
+    for (const char* from = found + length;; ++from, ++to)
+        if ((*to = *from) == 0) break;
+    return true;
+}
+
+bool ProductHelpLine(const char* text)
+{
+    return Same(text, "\r\n:Link ostrevane.hlp\r\n") || Same(text, "\r\n:INDEX Corvex Lib Help=ostrevane.hlp\r\n");
+}
+
+bool EnvironmentHelpFile(const char* path, const char* rootDir, char* out)
+{
+    out[0] = 0;
+    char help[PathSize];
+    if (!HasDrive(path) || !CopyText(help, PathSize, rootDir) || !AppendText(help, PathSize, "\\Help") ||
+        !FullPathOf(path, out, PathSize) || !PlainDrivePath(out)) {
+        out[0] = 0;
+        return false;
+    }
+    const int length = FoldedPrefix(out, help);
+    unsigned size = 0;
+    bool plainName = length > 0 && out[length] == '\\';
+    for (const char* p = out + (plainName ? length + 1 : 0); plainName && *p; ++p, ++size)
+        plainName = *p != '\\';
+    const char* extension = plainName && size > 4 ? out + length + 1 + size - 4 : "";
+    if (!SameText(extension, ".cfg") && !SameText(extension, ".ohi") && !SameText(extension, ".ohl")) {
+        out[0] = 0;
+        return false;
+    }
+    return true;
+}
+
+unsigned RemoveLastText(char* content, unsigned length, const char* text)
+{
+    unsigned size = 0;
+    while (text[size]) ++size;
+    if (size == 0 || size > length) return length;
+    for (unsigned at = length - size + 1; at-- > 0;) {
+        unsigned i = 0;
+        while (i < size && content[at + i] == text[i]) ++i;
+        if (i < size) continue;
+        for (unsigned from = at + size; from < length; ++from) content[from - size] = content[from];
+        return length - size;
+    }
+    return length;
+}
+
+bool ProductFilePath(const char* text, const char* const* folders, unsigned folderCount, char* out)
+{
+    static const char* const names[] = {
+        "kvxpurge.exe",  "ovanlibd3.dpl", "ovanlibd4.bpl", "ovanlibd5.bpl", "ovanlibd6.bpl",
+        "ovanlibd7.bpl", "ovanlibb3.bpl", "ovanlibb4.bpl", "ovanlibb5.bpl", "ovanlibb6.bpl",
+    };
+    if (HasDrive(text) && FullPathOf(text, out, PathSize) && PlainDrivePath(out)) {
+        char* name = out;
+        for (char* p = out; *p; ++p)
+            if (*p == '\\') name = p;
+        *name = 0;
+        bool owned = false;
+        for (unsigned i = 0; i < folderCount; ++i) owned = owned || (folders[i][0] && SameText(out, folders[i]));
+        *name = '\\';
+        for (const char* own : names)
+            if (owned && SameText(name + 1, own)) return true;
+    }
+    out[0] = 0;
     return false;
+}
+
+bool ContainedFolder(const char* text, const char* folder, char* out)
+{
+    if (ContainedPath(text, folder, out)) return true;
+    if (!HasDrive(text) || !FullPathOf(text, out, PathSize) || !folder[0] || !SameText(out, folder)) {
+        out[0] = 0;
+        return false;
+    }
+    return true;
 }
 
 bool SameText(const char* a, const char* b)
@@ -154,7 +317,9 @@ bool SameText(const char* a, const char* b)
     return length >= 0 && a[length] == 0;
 }
 
-void FormatLeftFiles(unsigned count, char* out)
+namespace {
+
+void FormatCount(unsigned count, char* out, const char* one, const char* many)
 {
     char digits[11];
     unsigned length = 0;
@@ -162,9 +327,20 @@ void FormatLeftFiles(unsigned count, char* out)
         digits[length++] = static_cast<char>('0' + count % 10);
         count /= 10;
     } while (count != 0);
-    const bool one = length == 1 && digits[0] == '1';
     char* p = out;
     while (length) *p++ = digits[--length];
     *p = 0;
-    AppendText(out, LeftTextSize, one ? " file could not be deleted !" : " files could not be deleted !");
+    AppendText(out, LeftTextSize, out[0] == '1' && out[1] == 0 ? one : many);
+}
+
+}  // namespace
+
+void FormatLeftFiles(unsigned count, char* out)
+{
+    FormatCount(count, out, " file could not be deleted !", " files could not be deleted !");
+}
+
+void FormatLeftItems(unsigned count, char* out)
+{
+    FormatCount(count, out, " item could not be removed !", " items could not be removed !");
 }

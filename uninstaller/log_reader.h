@@ -12,7 +12,14 @@ enum LogRecordType : unsigned char {
     UserKeyDelete = 6,     // key under HKCU -> deleted
     MachineKeyDelete = 7,  // key under HKLM -> deleted
     NoAction = 8,
+    UserKeyOpen = 9,       // key under HKCU -> opened and held
+    SearchPathEntry = 10,  // value name, TAB, ";entry" -> that entry leaves the held key's value
+    HelpLine = 11,         // help file, TAB, text -> that text leaves the file
+    ProductFile = 12,      // product file outside the log's folder -> deleted
+    CreatedFolder = 13,    // folder -> removed at the end when empty
 };
+
+constexpr char FieldSeparator = '\t';
 
 // What ReadNextRecord yields for a last record that lost its NUL: no entry of
 // the handler table holds it, so the record is passed over.
@@ -61,6 +68,53 @@ bool PassesThroughLink(char* path);
 // key, or under HKEY_LOCAL_MACHINE the product's uninstall entry.
 bool OwnedKey(bool machineRoot, const char* key);
 
+constexpr char ProductKeyPath[] = "Software\\Quillmere\\Ostrevane";
+constexpr char VendorKeyPath[] = "Software\\Quillmere";
+constexpr char HelpKeyPath[] = "Software\\Microsoft\\Windows\\Help";
+
+// What a held key may be, and so what may be removed from it.
+enum KeyKind : unsigned char {
+    UnownedKey,     // nothing
+    ProductKey,     // any named value (OwnedKey)
+    PackagesKey,    // an environment's "Known Packages": a package inside the log's folder
+    LibraryKey,     // an environment's "Library": one search-path entry inside the log's folder
+    HelpKey,        // HKLM "Software\Microsoft\Windows\Help": the product's help values
+};
+KeyKind HeldKeyKind(bool machineRoot, const char* key);
+// True when a KeyValueDelete may delete the value name of a key of kind.
+bool OwnedValue(KeyKind kind, const char* name, const char* folder);
+
+// Splits a two-part record at its TAB: the first part into first (PathSize
+// bytes), the second returned. Null when there is no TAB or the first part
+// does not fit.
+const char* SplitRecord(const char* text, char* first);
+// True for a search-path value name and an entry (";folder") whose folder
+// lies inside folder.
+bool OwnedSearchPathEntry(const char* valueName, const char* entry, const char* folder);
+// Removes the last whole occurrence of entry (";folder", letter case aside)
+// from the search path in value; the rest stays byte for byte. False when
+// there is none.
+bool RemoveSearchPathEntry(char* value, const char* entry);
+// True when text is one of the lines the product adds to a help file.
+bool ProductHelpLine(const char* text);
+// The full path of a help configuration file (.cfg, .ohi, .ohl) right in the
+// Help folder of the environment installed at rootDir, into out (PathSize
+// bytes). False, with out empty, otherwise.
+bool EnvironmentHelpFile(const char* path, const char* rootDir, char* out);
+// The length of the content after removing the last occurrence of text from
+// it (content holds length bytes); length itself when text is not in it.
+unsigned RemoveLastText(char* content, unsigned length, const char* text);
+// The full path of one of the product's own files (its packages and the
+// uninstaller) right in one of folders, into out (PathSize bytes). False,
+// with out empty, otherwise.
+bool ProductFilePath(const char* text, const char* const* folders, unsigned folderCount, char* out);
+// The full path of folder or a folder inside it, into out; else false.
+bool ContainedFolder(const char* text, const char* folder, char* out);
+
+// The nine environments' keys under HKLM and HKCU.
+constexpr unsigned EnvironmentCount = 9;
+extern const char* const EnvironmentKeys[EnvironmentCount];
+
 // Equal but for the letter case of A to Z.
 bool SameText(const char* a, const char* b);
 
@@ -68,3 +122,6 @@ bool SameText(const char* a, const char* b);
 // out (LeftTextSize bytes), for count > 0.
 constexpr unsigned LeftTextSize = 48;
 void FormatLeftFiles(unsigned count, char* out);
+// "1 item could not be removed !" or "N items ...", for count > 0: what is
+// left when it is not only files.
+void FormatLeftItems(unsigned count, char* out);

@@ -12,8 +12,13 @@ namespace {
 char commandPath[PathSize];
 char logFolder[PathSize];  // what the log may delete in; empty: nothing
 char checkedPath[PathSize];
+char recordField[PathSize];  // the first part of a two-part record
 unsigned filesLeft;        // listed files that are still there after their record
-HKEY openKey;              // held from a MachineKeyOpen to the next KeyValueDelete
+unsigned othersLeft;       // values, entries, lines and folders still there
+HKEY openKey;              // held from a key-open record to the next value record
+KeyKind openKind;          // what may be removed from openKey
+char searchPath[4096];     // a search-path value being edited
+bool replayed;
 
 // What Windows runs is "kvxpurge.exe <log path>": the program's name and one
 // blank are skipped unseen, the rest is the path, blanks and all.
@@ -36,6 +41,17 @@ bool IsOwnProgramFile(const char* path)
     return length != 0 && length < PathSize && SameText(own, path);
 }
 
+bool StillThere(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
+
+// A file already gone is no file left; the running program's own file is
+// deleted at the next restart.
+void DeleteProductFile(const char* path)
+{
+    if (DeleteFileA(path) || !StillThere(path)) return;
+    if (IsOwnProgramFile(path) && MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) return;
+    ++filesLeft;
+}
+
 // A record outside the log's folder is passed over like a file already gone.
 void DeleteInstalledFile()
 {
@@ -49,53 +65,199 @@ void DeleteInstalledFile()
         ++filesLeft;
 }
 
+// The packages in the system folder (either view) and the uninstaller in
+// its folder, under the product's own names only.
+void DeleteProductFileAction()
+{
+    SetText(IDC_STATUS, "Deleting the files ...");
+    char folders[3][PathSize] = {};
+    GetSystemDirectoryA(folders[0], PathSize);
+    GetSystemWindowsDirectoryA(folders[1], PathSize);
+    using Wow64Folder = UINT(WINAPI*)(LPSTR, UINT);
+    const auto wow64Folder = reinterpret_cast<Wow64Folder>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetSystemWow64DirectoryA")));
+    if (wow64Folder) wow64Folder(folders[2], PathSize);
+    const char* const list[] = {folders[0], folders[1], folders[2]};
+    if (ProductFilePath(currentText, list, 3, checkedPath)) DeleteProductFile(checkedPath);
+}
+
 // The registry records name their key or value by their own text, and act
-// only on the product's own keys. An empty value name acts on nothing: it
-// would name the default value of the key held.
+// only on what the product could have added. An empty value name acts on
+// nothing: it would name the default value of the key held.
 
 void CloseHeldKey()
 {
     if (openKey) RegCloseKey(openKey);
     openKey = nullptr;
+    openKind = UnownedKey;
 }
 
-void HoldKey(HKEY root)
+void HoldKey(HKEY root, REGSAM access)
 {
     SetText(IDC_STATUS, "Washes the registry ...");
     CloseHeldKey();
     HKEY key;
-    if (OwnedKey(root == HKEY_LOCAL_MACHINE, currentText) &&
-        RegOpenKeyExA(root, currentText, 0, KEY_WRITE, &key) == ERROR_SUCCESS)
+    const KeyKind kind = HeldKeyKind(root == HKEY_LOCAL_MACHINE, currentText);
+    if (kind != UnownedKey && RegOpenKeyExA(root, currentText, 0, access, &key) == ERROR_SUCCESS) {
         openKey = key;
+        openKind = kind;
+    }
 }
 
-void MachineKeyOpenAction() { HoldKey(HKEY_LOCAL_MACHINE); }
+void MachineKeyOpenAction() { HoldKey(HKEY_LOCAL_MACHINE, KEY_WRITE); }
 
-// No record type leads here; kept beside its HKLM twin for a log that wants it.
-[[maybe_unused]] void UserKeyOpen() { HoldKey(HKEY_CURRENT_USER); }
+void UserKeyOpenAction() { HoldKey(HKEY_CURRENT_USER, KEY_WRITE | KEY_QUERY_VALUE); }
+
+void CountLeft(LONG status)
+{
+    if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) ++othersLeft;
+}
+
+// A key the installation may have made goes when nothing is left in it.
+void RemoveKeyIfEmpty(const char* keyPath)
+{
+    HKEY key;
+    DWORD subKeys = 1, values = 1;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return;
+    RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr, nullptr, nullptr,
+                     nullptr);
+    RegCloseKey(key);
+    if (subKeys == 0 && values == 0) RegDeleteKeyA(HKEY_LOCAL_MACHINE, keyPath);
+}
 
 // Ends the hold in every case, so a second value record never reaches a key
 // that an earlier one has closed.
 void KeyValueDeleteAction()
 {
-    if (!openKey) return;
-    if (*currentText) {
-        RegDeleteValueA(openKey, currentText);
+    if (openKey && OwnedValue(openKind, currentText, logFolder)) {
+        CountLeft(RegDeleteValueA(openKey, currentText));
         RegFlushKey(openKey);
     }
     CloseHeldKey();
 }
 
+// The rest of the search path stays as it is, byte for byte and type.
+void SearchPathEntryAction()
+{
+    const char* entry = SplitRecord(currentText, recordField);
+    if (openKey && openKind == LibraryKey && entry && OwnedSearchPathEntry(recordField, entry, logFolder)) {
+        DWORD type, size = sizeof searchPath - 1;
+        LONG status = RegQueryValueExA(openKey, recordField, nullptr, &type, reinterpret_cast<BYTE*>(searchPath), &size);
+        if (status == ERROR_SUCCESS && (type == REG_SZ || type == REG_EXPAND_SZ)) {
+            searchPath[size] = 0;
+            if (RemoveSearchPathEntry(searchPath, entry))
+                CountLeft(RegSetValueExA(openKey, recordField, 0, type, reinterpret_cast<BYTE*>(searchPath),
+                                         lstrlenA(searchPath) + 1));
+        } else {
+            CountLeft(status);
+        }
+        RegFlushKey(openKey);
+    }
+    CloseHeldKey();
+}
+
+// The help file of an environment installed on this machine, as its own key
+// names it.
+bool FindHelpFile(const char* path)
+{
+    for (const char* environment : EnvironmentKeys) {
+        char root[PathSize];
+        HKEY key;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, environment, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) continue;
+        DWORD size = PathSize - 1;
+        const bool read = RegQueryValueExA(key, "RootDir", nullptr, nullptr, reinterpret_cast<BYTE*>(root), &size) ==
+                          ERROR_SUCCESS;
+        RegCloseKey(key);
+        root[read ? size : 0] = 0;
+        if (read && EnvironmentHelpFile(path, root, checkedPath)) return true;
+    }
+    return false;
+}
+
+// The product's own line leaves the file once, when it is there; the rest
+// of the file stays byte for byte.
+void HelpLineAction()
+{
+    SetText(IDC_STATUS, "Washes the registry ...");
+    const char* line = SplitRecord(currentText, recordField);
+    if (!line || !ProductHelpLine(line) || !FindHelpFile(recordField)) return;
+    HANDLE file = CreateFileA(checkedPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        if (StillThere(checkedPath)) ++othersLeft;
+        return;
+    }
+    const DWORD size = GetFileSize(file, nullptr);
+    char* content = size < 0x1000000 ? static_cast<char*>(LocalAlloc(LPTR, size + 1)) : nullptr;
+    DWORD got = 0;
+    bool left = !content || !ReadFile(file, content, size, &got, nullptr) || got != size;
+    if (!left) {
+        const DWORD length = RemoveLastText(content, size, line);
+        DWORD written = 0;
+        if (length != size)
+            left = SetFilePointer(file, 0, nullptr, FILE_BEGIN) != 0 ||
+                   !WriteFile(file, content, length, &written, nullptr) || written != length || !SetEndOfFile(file);
+    }
+    if (left) ++othersLeft;
+    if (content) LocalFree(content);
+    CloseHandle(file);
+}
+
 void DeleteKeyUnder(HKEY root)
 {
     if (!OwnedKey(root == HKEY_LOCAL_MACHINE, currentText)) return;
-    RegDeleteKeyA(root, currentText);
+    CountLeft(RegDeleteKeyA(root, currentText));
     RegFlushKey(root);
 }
 
 void UserKeyDeleteAction() { DeleteKeyUnder(HKEY_CURRENT_USER); }
 
-void MachineKeyDeleteAction() { DeleteKeyUnder(HKEY_LOCAL_MACHINE); }
+// The vendor's key and the help key are named when the installation made
+// them: they go when nothing is left in them.
+void MachineKeyDeleteAction()
+{
+    if (SameText(currentText, VendorKeyPath) || SameText(currentText, HelpKeyPath))
+        RemoveKeyIfEmpty(currentText);
+    else
+        DeleteKeyUnder(HKEY_LOCAL_MACHINE);
+}
+
+// After every other record: the log itself when the log names its own
+// folder as made by the installation, then the folders, deepest first.
+// The next folder the log names as made by the installation, checked; null
+// after the last.
+const char* NextCreatedFolder()
+{
+    for (int type; (type = ReadNextRecord()) != 0;)
+        if (type == CreatedFolder && ContainedFolder(currentText, logFolder, checkedPath) &&
+            !PassesThroughLink(checkedPath))
+            return checkedPath;
+    return nullptr;
+}
+
+void RemoveCreatedFolders()
+{
+    bool ownFolder = false;
+    for (readPosition = logData; const char* folder = NextCreatedFolder();)
+        ownFolder = ownFolder || SameText(folder, logFolder);
+    if (!ownFolder) return;
+    if (PassesThroughLink(commandPath) || (!DeleteFileA(commandPath) && StillThere(commandPath))) ++othersLeft;
+    // The current folder of a process cannot be removed.
+    char windows[PathSize];
+    const UINT length = GetSystemWindowsDirectoryA(windows, PathSize);
+    if (length != 0 && length < PathSize) SetCurrentDirectoryA(windows);
+    // A folder is empty only once the folders below it are gone; the pass
+    // that removes none counts what is left.
+    for (bool removed = true; removed;) {
+        removed = false;
+        unsigned left = 0;
+        for (readPosition = logData; const char* folder = NextCreatedFolder();) {
+            if (RemoveDirectoryA(folder)) removed = true;
+            else if (StillThere(folder)) ++left;
+        }
+        if (!removed) othersLeft += left;
+    }
+}
 
 struct RecordHandler {
     unsigned char type;  // 0 ends the table
@@ -112,6 +274,11 @@ constexpr RecordHandler RecordHandlerTable[] = {
     {UserKeyDelete,     UserKeyDeleteAction},
     {MachineKeyDelete,  MachineKeyDeleteAction},
     {NoAction,          nullptr},
+    {UserKeyOpen,       UserKeyOpenAction},
+    {SearchPathEntry,   SearchPathEntryAction},
+    {HelpLine,          HelpLineAction},
+    {ProductFile,       DeleteProductFileAction},
+    {CreatedFolder,     nullptr},  // at the end: RemoveCreatedFolders
     {0,                 nullptr},
 };
 
@@ -184,7 +351,10 @@ void DispatchRecord(int type)
 
 void ReplayLog()
 {
-    if (!logData) return;  // a click sent to the disabled button in Wrong start
+    // A click sent to the disabled button in Wrong start, or to the hidden one
+    // after the replay.
+    if (!logData || replayed) return;
+    replayed = true;
     ShowWindow(GetDlgItem(DialogWindow, IDC_PROGRESS), SW_SHOW);
     for (;;) {
         SendDlgItemMessageA(DialogWindow, IDC_PROGRESS, PBM_SETPOS, readPosition - logData, 0);
@@ -193,10 +363,13 @@ void ReplayLog()
         DispatchRecord(type);
     }
     // What follows a zero type byte stays unread, even by a second click.
+    CloseHeldKey();
+    RemoveCreatedFolders();
     readPosition = dataEnd;
     char left[LeftTextSize];
-    if (filesLeft) FormatLeftFiles(filesLeft, left);
-    SetText(IDC_STATUS, filesLeft ? left : "Uninstall is ready !");
+    if (othersLeft) FormatLeftItems(filesLeft + othersLeft, left);
+    else if (filesLeft) FormatLeftFiles(filesLeft, left);
+    SetText(IDC_STATUS, filesLeft + othersLeft ? left : "Uninstall is ready !");
     SetText(IDC_STAGE, "Finished");
     ShowWindow(GetDlgItem(DialogWindow, IDC_UNINSTALL), SW_HIDE);
     SetText(IDC_CANCEL, "Finish");

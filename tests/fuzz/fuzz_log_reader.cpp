@@ -12,6 +12,8 @@
 
 namespace {
 
+void Check(bool condition);
+
 bool rawSeam;
 
 std::string Lower(std::string text)
@@ -102,6 +104,91 @@ bool ExpectedOwned(bool machine, const std::string& key)
     return false;
 }
 
+// The kind of key a held-key record may open, found independently.
+KeyKind ExpectedKind(bool machine, const std::string& key)
+{
+    const std::string lower = Lower(key);
+    if (ExpectedOwned(machine, key)) return ProductKey;
+    if (machine) return lower == "software\\microsoft\\windows\\help" ? HelpKey : UnownedKey;
+    for (const char* environment : {"delphi\\3.0", "delphi\\4.0", "delphi\\5.0", "delphi\\6.0", "delphi\\7.0",
+                                    "c++builder\\3.0", "c++builder\\4.0", "c++builder\\5.0", "c++builder\\6.0"}) {
+        const std::string head = std::string("software\\borland\\") + environment + "\\";
+        if (lower == head + "known packages") return PackagesKey;
+        if (lower == head + "library") return LibraryKey;
+    }
+    return UnownedKey;
+}
+
+// The search path without the last whole occurrence of entry.
+std::string WithoutEntry(const std::string& value, const std::string& entry)
+{
+    const std::string lower = Lower(value), wanted = Lower(entry);
+    for (size_t at = value.size() + 1; !wanted.empty() && at-- > 0;) {
+        if (lower.compare(at, wanted.size(), wanted) != 0) continue;
+        const size_t end = at + wanted.size();
+        if (end == value.size() || value[end] == ';') return value.substr(0, at) + value.substr(end);
+    }
+    return value;
+}
+
+bool HasExtension(const std::string& name, const std::vector<std::string>& extensions)
+{
+    for (const std::string& extension : extensions)
+        if (name.size() > extension.size() && Lower(name).compare(name.size() - 4, 4, extension) == 0) return true;
+    return false;
+}
+
+// The full path when text names a file right in folder, as the checks want it.
+bool ExpectedRightIn(const char* text, const std::string& folder, std::string& full)
+{
+    if (!(IsLetter(text[0]) && text[1] == ':')) return false;
+    full = Seam(text);
+    if (full.size() >= PathSize || !(full.size() > 3 && IsLetter(full[0]) && full[1] == ':' && full[2] == '\\'))
+        return false;
+    for (const std::string& name : Split(full.substr(3)))
+        if (!PlainName(name)) return false;
+    const size_t last = full.rfind('\\');
+    return Lower(full.substr(0, last)) == Lower(folder);
+}
+
+void CheckTwoPartRecords(int type, const char* text, const std::string& folder)
+{
+    char first[PathSize];
+    const char* second = SplitRecord(text, first);
+    const char* tab = strchr(text, '\t');
+    Check((second != nullptr) == (tab != nullptr && size_t(tab - text) < PathSize));
+    if (!second) return Check(first[0] == 0);
+    Check(std::string(first) == std::string(text, tab) && second == tab + 1);
+    if (type == SearchPathEntry) {
+        std::string full;
+        const std::string name = Lower(first);
+        Check(OwnedSearchPathEntry(first, second, folder.c_str()) ==
+              ((name == "search path" || name == "searchpath") && second[0] == ';' &&
+               ExpectedInside(second + 1, folder, full)));
+        // The part before the TAB as a search path, the rest as the entry.
+        std::vector<char> value(first, first + strlen(first) + 1);
+        const bool removed = RemoveSearchPathEntry(value.data(), second);
+        const std::string expected = WithoutEntry(first, second);
+        Check(std::string(value.data()) == expected && removed == (expected != first));
+    } else {
+        Check(ProductHelpLine(second) == (std::string(second) == "\r\n:Link ostrevane.hlp\r\n" ||
+                                          std::string(second) == "\r\n:INDEX Corvex Lib Help=ostrevane.hlp\r\n"));
+        char out[PathSize];
+        std::string full;
+        const bool help = EnvironmentHelpFile(first, "C:\\Delphi 7", out);
+        Check(help == (ExpectedRightIn(first, "C:\\Delphi 7\\Help", full) &&
+                       HasExtension(full.substr(full.rfind('\\') + 1), {".cfg", ".ohi", ".ohl"})));
+        Check(help ? full == out : out[0] == 0);
+        // The part after the TAB as a file's content, the product's line taken out.
+        std::string content = second;
+        const std::string line = "\r\n:Link ostrevane.hlp\r\n";
+        const unsigned length = RemoveLastText(&content[0], unsigned(content.size()), line.c_str());
+        const size_t at = std::string(second).rfind(line);
+        Check(std::string(content.data(), length) ==
+              (at == std::string::npos ? std::string(second) : std::string(second).erase(at, line.size())));
+    }
+}
+
 void Check(bool condition)
 {
     if (!condition) abort();
@@ -182,6 +269,45 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         } else if (type == MachineKeyOpen || type == UserKeyDelete || type == MachineKeyDelete) {
             const bool machine = type != UserKeyDelete;
             Check(OwnedKey(machine, currentText) == ExpectedOwned(machine, currentText));
+            Check(HeldKeyKind(machine, currentText) == ExpectedKind(machine, currentText));
+        } else if (type == UserKeyOpen) {
+            Check(HeldKeyKind(false, currentText) == ExpectedKind(false, currentText));
+        } else if (type == KeyValueDelete) {
+            std::string full;
+            const std::string name = Lower(currentText);
+            Check(OwnedValue(ProductKey, currentText, folder) == (currentText[0] != 0));
+            Check(OwnedValue(PackagesKey, currentText, folder) == ExpectedInside(currentText, folder, full));
+            Check(OwnedValue(HelpKey, currentText, folder) == (name == "ostrevane.hlp" || name == "ostrevane.cnt"));
+            Check(!OwnedValue(LibraryKey, currentText, folder) && !OwnedValue(UnownedKey, currentText, folder));
+        } else if (type == SearchPathEntry || type == HelpLine) {
+            CheckTwoPartRecords(type, currentText, folder);
+        } else if (type == ProductFile) {
+            const char* const folders[] = {"C:\\Windows\\System32", "C:\\Windows", ""};
+            char out[PathSize];
+            std::string full;
+            bool expected = false;
+            for (const char* f : {"C:\\Windows\\System32", "C:\\Windows"})
+                expected = expected || ExpectedRightIn(currentText, f, full);
+            const std::string name = Lower(full.substr(full.rfind('\\') + 1));
+            expected = expected && (name == "kvxpurge.exe" || name == "ovanlibd3.dpl" ||
+                                    (name.size() == 13 && name.compare(0, 7, "ovanlib") == 0 &&
+                                     ((name[7] == 'd' && name[8] >= '4' && name[8] <= '7') ||
+                                      (name[7] == 'b' && name[8] >= '3' && name[8] <= '6')) &&
+                                     name.compare(9, 4, ".bpl") == 0));
+            const bool owned = ProductFilePath(currentText, folders, 3, out);
+            Check(owned == expected);
+            Check(owned ? full == out : out[0] == 0);
+        } else if (type == CreatedFolder) {
+            char out[PathSize];
+            std::string full;
+            bool expected = ExpectedInside(currentText, folder, full);
+            if (!expected && IsLetter(currentText[0]) && currentText[1] == ':' && folderFound) {
+                full = Seam(currentText);
+                expected = full.size() < PathSize && Lower(full) == Lower(folder);
+            }
+            const bool contained = ContainedFolder(currentText, folder, out);
+            Check(contained == expected);
+            Check(contained ? full == out : out[0] == 0);
         } else if (type == NoAction) {
             char other[PathSize];
             if (LogFolderOf(currentText, other)) Check(other[0] != 0 && other[1] == ':');
@@ -195,6 +321,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             Check(std::string(left) == std::to_string(count) +
                                            (count == 1 ? " file could not be deleted !"
                                                        : " files could not be deleted !"));
+            FormatLeftItems(count, left);
+            Check(std::string(left) == std::to_string(count) +
+                                           (count == 1 ? " item could not be removed !"
+                                                       : " items could not be removed !"));
             Check(SameText(currentText, Lower(currentText).c_str()));
             Check(!SameText(currentText, (std::string(currentText) + "x").c_str()));
         }

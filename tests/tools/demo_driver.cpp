@@ -6,6 +6,7 @@
 //   demo_driver state DESTINATION
 //   demo_driver uninstall PICTURES [--interactive]
 //   demo_driver after DESTINATION
+//   demo_driver restart
 #include <windows.h>
 
 #include <cstdio>
@@ -155,14 +156,13 @@ int Uninstall(const std::string& pictures, bool interactive)
     Line("the registered UninstallString: " + command);
     if (interactive) {
         ChildProcess process;
-        const std::string program = command.substr(0, command.find(' '));
-        if (!process.Start(SystemFolder() + "\\" + program, command)) return 1;
+        if (!process.Start("", command)) return 1;
         Line("kvxpurge is on your display: press \"Uninstall !!!\", then Finish.");
         while (process.Wait(1000) < 0) {
         }
         return 0;
     }
-    const UninstallerRun run = RunUninstaller(command, pictures);
+    const UninstallerRun run = RemoveProduct("Ostrevane", pictures);
     Line("kvxpurge showed: " + Shown(run.headline));
     Line("              and: " + run.stage);
     Line("after \"Uninstall !!!\": " + run.finishedStage + " / " + run.finishedStatus + ", exit code " +
@@ -174,34 +174,48 @@ int Uninstall(const std::string& pictures, bool interactive)
     return 0;
 }
 
+// Everything the installation added, looked for again.
 int After(const std::string& destination)
 {
-    const std::vector<LogRecord> log = ReadUninstallLog(destination + "\\uninst.kvx");
-    int removed = 0, kept = 0;
-    for (const LogRecord& r : log) {
-        if (r.type != 3) continue;
-        if (FileExists(r.text)) {
-            Line("still there: " + r.text + "  (the running uninstaller's own file)");
-            ++kept;
-        } else {
-            ++removed;
-        }
-    }
-    Line(std::to_string(removed) + " logged files removed, " + std::to_string(kept) + " kept");
-    Line("what stays by design:");
-    Line("files left in " + destination + ":");
-    ListFiles(destination, destination);
+    std::vector<std::string> left;
+    if (FileExists(destination)) left.push_back("the folder " + destination);
     const std::string sys = SystemFolder();
     for (const char* file : {"ovanlibd7.bpl", "ovanlibb6.bpl"})
-        if (FileExists(sys + "\\" + file)) Line("package copy in the system folder: " + std::string(file));
-    Line(std::string("HKLM\\") + UninstallKey + " DisplayName = " + RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "DisplayName"));
-    Line(std::string("HKLM\\") + ProductKey + " RootDir = " + RegistryText(HKEY_LOCAL_MACHINE, ProductKey, "RootDir"));
+        if (FileExists(sys + "\\" + file)) left.push_back("the package copy " + sys + "\\" + file);
+    if (RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "DisplayName") != "<missing>")
+        left.push_back("the entry in Windows' list of installed software");
+    if (RegistryText(HKEY_LOCAL_MACHINE, ProductKey, "RootDir") != "<missing>") left.push_back("HKLM\\" + std::string(ProductKey));
+    for (const char* value : {"ostrevane.hlp", "ostrevane.cnt"})
+        if (RegistryText(HKEY_LOCAL_MACHINE, HelpKey, value) != "<missing>") left.push_back("the help value " + std::string(value));
     for (int row : DemoRows) {
         const SimulatedIde& ide = SimulatedIdes[row];
+        const std::string package = destination + "\\" + ide.subFolder + "\\" + ide.package + ide.packageExt;
+        const std::string packages = std::string(ide.registryKey) + "\\Known Packages";
+        if (RegistryText(HKEY_CURRENT_USER, packages.c_str(), package.c_str()) != "<missing>")
+            left.push_back(std::string(ide.folder) + "'s registration of " + package);
         const std::string library = std::string(ide.registryKey) + "\\Library";
-        Line("HKCU\\" + library + " Search Path = " + RegistryText(HKEY_CURRENT_USER, library.c_str(), ide.searchValue));
+        const std::string path = RegistryText(HKEY_CURRENT_USER, library.c_str(), ide.searchValue);
+        Line("HKCU\\" + library + " Search Path = " + path);
+        if (path.find(destination) != std::string::npos) left.push_back(std::string(ide.folder) + "'s search path entry");
+        for (const char* help : ide.helpFiles)
+            if (help && ReadFileText(RootOf(ide) + "\\Help\\" + help).find("ostrevane.hlp") != std::string::npos)
+                left.push_back(std::string(ide.folder) + "\\Help\\" + help + "'s line");
     }
-    return 0;
+    for (const std::string& what : left) Line("left behind: " + what);
+    if (left.empty()) Line("left behind: nothing");
+    if (FileExists(sys + "\\kvxpurge.exe")) Line("the uninstaller's own file goes at the next restart of Windows");
+    return left.empty() ? 0 : 1;
+}
+
+int Restart()
+{
+    if (!RestartWindows()) {
+        Line("FAILED: wineboot -r did not run");
+        return 1;
+    }
+    const bool there = FileExists(SystemFolder() + "\\kvxpurge.exe");
+    Line(std::string("after wineboot -r: kvxpurge.exe ") + (there ? "is still there" : "is gone"));
+    return there ? 1 : 0;
 }
 
 }  // namespace
@@ -217,7 +231,8 @@ int main(int argc, char** argv)
     else if (verb == "state" && args.size() >= 2) rc = State(args[1]);
     else if (verb == "uninstall" && args.size() >= 2) rc = Uninstall(args[1], interactive);
     else if (verb == "after" && args.size() >= 2) rc = After(args[1]);
-    else std::fprintf(stderr, "usage: demo_driver prepare|install|state|uninstall|after ...\n");
+    else if (verb == "restart") rc = Restart();
+    else std::fprintf(stderr, "usage: demo_driver prepare|install|state|uninstall|after|restart ...\n");
     std::fflush(stdout);
     return rc;
 }

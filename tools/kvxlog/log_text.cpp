@@ -16,6 +16,9 @@ constexpr TypeName TypeNames[] = {
     {InstalledFile, "InstalledFile"},   {MachineKeyOpen, "MachineKeyOpen"},
     {KeyValueDelete, "KeyValueDelete"}, {UserKeyDelete, "UserKeyDelete"},
     {MachineKeyDelete, "MachineKeyDelete"}, {NoAction, "NoAction"},
+    {UserKeyOpen, "UserKeyOpen"},       {SearchPathEntry, "SearchPathEntry"},
+    {HelpLine, "HelpLine"},             {ProductFile, "ProductFile"},
+    {CreatedFolder, "CreatedFolder"},
 };
 
 std::string Format(const char* format, std::size_t a, std::size_t b = 0)
@@ -75,7 +78,7 @@ LogListing ListLog(const std::uint8_t* data, std::size_t size)
         char head[64];
         std::snprintf(head, sizeof head, "%4zu  %-16s ", listing.records + 1, RecordTypeName(type));
         std::string line = head;
-        if (type > NoAction) line += Format("(type %zu) ", type);
+        if (type > CreatedFolder) line += Format("(type %zu) ", type);
         line += "\"" + text + "\"";
         if (end == size) {
             listing.damage.push_back(Format("last record at offset %zu has no terminating NUL: "
