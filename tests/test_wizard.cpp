@@ -67,10 +67,7 @@ protected:
 
     HWND Question() { return WaitForWindow(process_.Id(), QuestionCaption, 5000); }
 
-    void Answer(HWND box, int button)
-    {
-        PostMessageA(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, button)));
-    }
+    void Answer(HWND box, int button) { EXPECT_TRUE(Click(box, button)) << button; }
 
     std::vector<std::string> ListItems(HWND dialog) { return ::ListItems(dialog); }
     void ClickItem(HWND dialog, int index) { ClickListItem(dialog, index); }
@@ -124,12 +121,12 @@ TEST_F(Wizard, PagesTextsAndButtons)
     ExpectVisibility(dialog, 1);
     SavePicture(dialog, "page1");
 
-    // A command with a notification code other than 0 does nothing.
-    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(202, BN_SETFOCUS), reinterpret_cast<LPARAM>(GetDlgItem(dialog, 202)));
+    // Moving the focus over the buttons presses none of them.
+    for (int i = 0; i < 3; ++i) PressKey(dialog, VK_TAB);
     Sleep(Scaled(300));
     EXPECT_EQ(ItemText(dialog, 107), "Page 1/4");
 
-    Click(dialog, 202);
+    ASSERT_TRUE(Click(dialog, 202));
     ASSERT_TRUE(OnPage(dialog, 2));
     EXPECT_EQ(WindowText(dialog), Caption);
     EXPECT_EQ(ItemText(dialog, 101), "Choose that you necessary:");
@@ -332,7 +329,7 @@ TEST_F(Wizard, AnEarlierInstallationDecidesTheFolderAndTypedTextAfterBrowsingWin
         return browser != nullptr;
     }, 10000));
     SavePicture(browser, "browse");
-    PostMessageA(browser, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    ASSERT_TRUE(Click(browser, IDCANCEL));
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(browser); }, 10000));
     ASSERT_TRUE(WaitUntil([&] { return ItemText(dialog, 120) == earlier; }, 5000)) << ItemText(dialog, 120);
 
