@@ -76,6 +76,18 @@ void ReadBackChoices()
     if (length == 0 || length >= PathSize) sysDir[0] = '\0';
 }
 
+std::uint32_t TickedEnvironments()
+{
+    std::uint32_t rows = 0;
+    for (int row = 0; TargetTable[row].caption; ++row) {
+        const InstallTarget& target = TargetTable[row];
+        if (target.registryKey && target.listState != NotListed &&
+            CheckListGetItemData(WizardCheckList, target.listIndex) == Install)
+            rows |= 1u << row;
+    }
+    return rows;
+}
+
 void ReleaseTargets()
 {
     for (InstallTarget* row = TargetTable; row->caption; ++row) ReleaseRootFolder(row);

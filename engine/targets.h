@@ -1,5 +1,7 @@
 #pragma once
 // Detection of the installed environments and the choice of the destination.
+#include <cstdint>
+
 #include "catalogue.h"
 #include "templates.h"
 
@@ -18,4 +20,7 @@ extern CheckListState* WizardCheckList;
 void DetectTarget(InstallTarget* target);
 void FillTargetList();
 void ReadBackChoices();
+// The environment rows ticked on page 2 (bit n: TargetTable row n), read
+// without taking the choices over.
+std::uint32_t TickedEnvironments();
 void ReleaseTargets();

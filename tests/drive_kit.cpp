@@ -109,7 +109,8 @@ InstallerRun RunInstaller(const std::string& installExe, const std::string& dest
     TypeText(GetDlgItem(dialog, 120), destination);
     Picture(dialog, pictureFolder, "page2");
     Click(dialog, 202);
-    if (!OnPage(dialog, 3, 10000)) {
+    // A run that fails at once may be on page 4 already.
+    if (!WaitUntil([&] { return ItemText(dialog, 107) >= "Page 3/4"; }, 10000)) {
         run.failure = "page 3 did not come";
         return run;
     }

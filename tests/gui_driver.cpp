@@ -122,6 +122,7 @@ std::string WindowText(HWND window)
     return std::string(text, length);
 }
 
+std::string MessageBoxText(HWND box) { return ItemText(box, 0xFFFF); }
 std::string ItemText(HWND dialog, int id) { return WindowText(GetDlgItem(dialog, id)); }
 bool ItemVisible(HWND dialog, int id) { return IsWindowVisible(GetDlgItem(dialog, id)) != FALSE; }
 bool ItemEnabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; }

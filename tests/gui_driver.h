@@ -38,6 +38,8 @@ HWND WaitForWindow(DWORD pid, const char* caption, DWORD ms = 10000, const char*
 HWND FindOwnedWindow(DWORD pid, HWND owner);
 
 std::string WindowText(HWND window);
+// The text a message box shows.
+std::string MessageBoxText(HWND box);
 std::string ItemText(HWND dialog, int id);
 bool ItemVisible(HWND dialog, int id);
 bool ItemEnabled(HWND dialog, int id);
