@@ -13,6 +13,7 @@
 #include "../uninstaller/resource.h"
 
 #include "gui_driver.h"
+#include "simulated_ide.h"
 #include "test_files.h"
 
 namespace {
@@ -479,6 +480,66 @@ TEST(UninstallerReplay, CancelInReadyRemovesNothing)
     run.Click(IDC_CANCEL);
     EXPECT_EQ(run.ExitCode(), 0);
     EXPECT_EQ(ReadFileText(folder / "a.txt"), "a");
+}
+
+// The replay waits while an environment it acts on runs: those the log's
+// UserKeyOpen records name, or any one when the log names none. Cancel keeps
+// the Ready state; Retry once they are closed removes as usual.
+TEST(UninstallerReplay, RunningEnvironmentsHoldTheReplay)
+{
+    TempFolder folder;
+    const std::string ides[2] = {CreateSimulatedIde(SimulatedIdes[4], folder.Path()),
+                                 CreateSimulatedIde(SimulatedIdes[8], folder.Path())};
+    const std::string log = folder / "uninst.kvx";
+    const std::string listed = folder / "listed.txt";
+    const std::string delphi7 = Record(9, "Software\\Borland\\Delphi\\7.0\\Known Packages") +
+                                Record(9, "Software\\Borland\\Delphi\\7.0\\Library");
+    const std::string cbuilder6 = Record(9, "Software\\Borland\\C++Builder\\6.0\\Known Packages");
+    const struct {
+        const char* what;
+        std::string records;
+        std::vector<int> running;  // 0 Delphi 7, 1 C++Builder 6
+        std::string text;          // empty: no question
+    } cases[] = {
+        {"named and running", delphi7, {0}, "Delphi 7 is running and must be closed first.\nClose it, then press Retry."},
+        {"another one running", delphi7, {1}, ""},
+        {"both named and running", delphi7 + cbuilder6, {0, 1},
+         "Delphi 7 and C++Builder 6 are running and must be closed first.\nClose them, then press Retry."},
+        {"none named, one running", "", {1},
+         "Delphi or C++Builder is running and must be closed first.\nClose it, then press Retry."},
+        {"none named, none running", "", {}, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteBytes(listed, "x");
+        WriteBytes(log, Record(1, Product) + c.records + Record(3, listed));
+        RunningIde running[2];
+        for (int i : c.running) ASSERT_TRUE(running[i].Start(SimulatedIdes[i ? 8 : 4], ides[i]));
+        Uninstaller run(CommandFor(log));
+        ASSERT_TRUE(run.Shown());
+        ASSERT_TRUE(run.Click(IDC_UNINSTALL));
+        if (!c.text.empty()) {
+            for (int answer : {IDCANCEL, IDRETRY}) {
+                if (answer == IDRETRY) ASSERT_TRUE(run.Click(IDC_UNINSTALL));
+                HWND box = FindOwnedWindow(run.Id(), run.Dialog());
+                ASSERT_TRUE(box);
+                EXPECT_EQ(WindowText(box), DialogCaption);
+                EXPECT_EQ(MessageBoxText(box), c.text);
+                EXPECT_TRUE(FileExists(listed)) << "nothing is removed while it runs";
+                if (answer == IDRETRY)
+                    for (int i : c.running) running[i].Close();
+                EXPECT_TRUE(Click(box, answer));
+                ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box); }, 5000));
+                if (answer == IDCANCEL) ExpectState(run, Ready(Product, log));
+            }
+            ASSERT_TRUE(WaitUntil([&] { return run.Text(IDC_STAGE) == "Finished"; }, 10000));
+        }
+        ExpectState(run, Finished(Product));
+        EXPECT_FALSE(FileExists(listed));
+        EXPECT_TRUE(run.Click(IDC_CANCEL));
+        EXPECT_EQ(run.ExitCode(), 0);
+    }
+    RemoveSimulatedIdeKeys();
 }
 
 // The first record is carried out at start-up, whatever it is; the replay

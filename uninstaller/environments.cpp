@@ -1,0 +1,180 @@
+#include "environments.h"
+
+#include <windows.h>
+
+#include <tlhelp32.h>
+
+#include "bounded_text.h"
+#include "log_replay.h"
+
+namespace {
+
+// An HKCU key under an environment's key: "Software\Borland\Delphi\7.0\Known Packages".
+constexpr int UserKeyOpenRecord = 9;
+constexpr unsigned MaxNamed = 9;
+constexpr unsigned NameSize = 24;
+constexpr unsigned MessageSize = MaxNamed * (NameSize + 2) + 96;
+constexpr char AnyEnvironment[] = "Delphi or C++Builder";
+constexpr DWORD QueryLimitedInformation = 0x1000;  // PROCESS_QUERY_LIMITED_INFORMATION, Vista on
+
+using QueryImageNameFunction = BOOL(WINAPI*)(HANDLE, DWORD, LPSTR, PDWORD);
+using SnapshotFunction = HANDLE(WINAPI*)(DWORD, DWORD);
+using ModuleFirstFunction = BOOL(WINAPI*)(HANDLE, MODULEENTRY32*);
+
+void* KernelFunction(const char* name)
+{
+    return reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), name));
+}
+
+// The program file of the window's process into path (PathSize bytes); false
+// when it cannot be told (before Vista through the tool help functions).
+bool ProgramFileOf(HWND window, char* path)
+{
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    bool told = false;
+    if (const auto query = reinterpret_cast<QueryImageNameFunction>(KernelFunction("QueryFullProcessImageNameA"))) {
+        HANDLE process = OpenProcess(QueryLimitedInformation, FALSE, pid);
+        if (!process) process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, pid);
+        DWORD size = PathSize;
+        told = process && query(process, 0, path, &size) && size > 0 && size < PathSize;
+        if (process) CloseHandle(process);
+        return told;
+    }
+    const auto snapshot = reinterpret_cast<SnapshotFunction>(KernelFunction("CreateToolhelp32Snapshot"));
+    const auto first = reinterpret_cast<ModuleFirstFunction>(KernelFunction("Module32First"));
+    if (!snapshot || !first) return false;
+    HANDLE modules = snapshot(TH32CS_SNAPMODULE, pid);
+    if (modules == INVALID_HANDLE_VALUE) return false;
+    MODULEENTRY32 entry;
+    entry.dwSize = sizeof entry;
+    told = first(modules, &entry) && CopyText(path, PathSize, entry.szExePath);
+    CloseHandle(modules);
+    return told;
+}
+
+unsigned Length(const char* text) { return static_cast<unsigned>(lstrlenA(text)); }
+
+// True when program lies directly in the Bin folder of rootFolder.
+bool InBinFolder(const char* program, const char* rootFolder)
+{
+    char bin[PathSize];
+    if (!CopyText(bin, PathSize, rootFolder)) return false;
+    unsigned length = Length(bin);
+    while (length > 0 && bin[length - 1] == '\\') bin[--length] = 0;
+    if (length == 0 || !AppendText(bin, PathSize, "\\Bin\\")) return false;
+    length = Length(bin);
+    if (Length(program) <= length) return false;
+    for (const char* p = program + length; *p; ++p)
+        if (*p == '\\') return false;
+    return CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, program, length, bin, length) == CSTR_EQUAL;
+}
+
+// True when a "TAppBuilder" window runs from the Bin folder of rootFolder, or
+// from a file that cannot be told; any such window when rootFolder is null.
+bool AppBuilderRuns(const char* rootFolder)
+{
+    for (HWND window = nullptr; (window = FindWindowExA(nullptr, window, "TAppBuilder", nullptr)) != nullptr;) {
+        char program[PathSize];
+        if (!rootFolder || !ProgramFileOf(window, program) || InBinFolder(program, rootFolder)) return true;
+    }
+    return false;
+}
+
+// The environment's key of a record's text: the text up to its last
+// backslash, into key (PathSize bytes); false for a text without one.
+bool EnvironmentKeyOf(const char* text, char* key)
+{
+    if (!CopyText(key, PathSize, text)) return false;
+    char* last = nullptr;
+    for (char* p = key; *p; ++p)
+        if (*p == '\\') last = p;
+    if (!last) return false;
+    *last = 0;
+    return true;
+}
+
+// "Software\Borland\Delphi\7.0" -> "Delphi 7": the last two components, the
+// version up to its dot, cut to NameSize.
+void NameOf(const char* key, char* name)
+{
+    const char* product = key;
+    const char* version = key;
+    for (const char* p = key; *p; ++p)
+        if (*p == '\\') {
+            product = version;
+            version = p + 1;
+        }
+    unsigned at = 0;
+    for (const char* p = product; *p && *p != '\\' && at < NameSize - 4; ++p) name[at++] = *p;
+    name[at++] = ' ';
+    for (const char* p = version; *p && *p != '.' && at < NameSize - 1; ++p) name[at++] = *p;
+    name[at] = 0;
+}
+
+// The running environments' names the log gives; their count.
+unsigned RunningNamed(char (*names)[NameSize], bool* logNamesAny)
+{
+    unsigned count = 0;
+    *logNamesAny = false;
+    char key[PathSize], earlierKey[PathSize], rootFolder[PathSize];
+    for (const char* record = logData; record < dataEnd;) {
+        const char* text = record + 1;
+        const char* end = text;
+        while (end < dataEnd && *end) ++end;
+        if (end == dataEnd) break;  // a record without its NUL names nothing
+        const bool named = *record == UserKeyOpenRecord && EnvironmentKeyOf(text, key);
+        const char* current = record;
+        record = end + 1;
+        if (!named) continue;
+        *logNamesAny = true;
+        // An environment counts once, at its first record.
+        bool seen = false;
+        for (const char* earlier = logData; earlier < current && !seen;) {
+            const char* earlierText = earlier + 1;
+            seen = *earlier == UserKeyOpenRecord && EnvironmentKeyOf(earlierText, earlierKey) && SameText(earlierKey, key);
+            earlier = earlierText + Length(earlierText) + 1;
+        }
+        if (seen || count == MaxNamed) continue;
+        HKEY environment;
+        DWORD size = PathSize - 1, type = 0;
+        bool located = false;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_QUERY_VALUE, &environment) == ERROR_SUCCESS) {
+            located = RegQueryValueExA(environment, "RootDir", nullptr, &type, reinterpret_cast<BYTE*>(rootFolder),
+                                       &size) == ERROR_SUCCESS && type == REG_SZ;
+            RegCloseKey(environment);
+        }
+        rootFolder[located ? size : 0] = 0;
+        // Without its folder the environment is told only by a window whose file cannot be told.
+        if (AppBuilderRuns(located ? rootFolder : "")) NameOf(key, names[count++]);
+    }
+    return count;
+}
+
+}  // namespace
+
+bool EnvironmentsClosed()
+{
+    if (!logData) return true;
+    for (;;) {
+        char names[MaxNamed][NameSize];
+        bool logNamesAny;
+        unsigned count = RunningNamed(names, &logNamesAny);
+        if (!logNamesAny && AppBuilderRuns(nullptr)) {
+            CopyText(names[0], NameSize, AnyEnvironment);
+            count = 1;
+        }
+        if (count == 0) return true;
+        char text[MessageSize];
+        text[0] = 0;
+        for (unsigned i = 0; i < count; ++i) {
+            if (i > 0) AppendText(text, MessageSize, i + 1 == count ? " and " : ", ");
+            AppendText(text, MessageSize, names[i]);
+        }
+        AppendText(text, MessageSize,
+                   count == 1 ? " is running and must be closed first.\nClose it, then press Retry."
+                              : " are running and must be closed first.\nClose them, then press Retry.");
+        if (MessageBoxA(DialogWindow, text, "Uninstall - Quillmere", MB_RETRYCANCEL | MB_ICONEXCLAMATION) != IDRETRY)
+            return false;
+    }
+}
