@@ -55,19 +55,19 @@ bool ProgramFileOf(HWND window, char* path)
 
 unsigned Length(const char* text) { return static_cast<unsigned>(lstrlenA(text)); }
 
-// True when program lies directly in the Bin folder of rootFolder.
-bool InBinFolder(const char* program, const char* rootFolder)
+// True when program lies directly in the Bin folder of rootFolder; program
+// is cut to its folder.
+bool InBinFolder(char* program, const char* rootFolder)
 {
     char bin[PathSize];
     if (!CopyText(bin, PathSize, rootFolder)) return false;
     unsigned length = Length(bin);
     while (length > 0 && bin[length - 1] == '\\') bin[--length] = 0;
-    if (length == 0 || !AppendText(bin, PathSize, "\\Bin\\")) return false;
-    length = Length(bin);
-    if (Length(program) <= length) return false;
-    for (const char* p = program + length; *p; ++p)
-        if (*p == '\\') return false;
-    return CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, program, length, bin, length) == CSTR_EQUAL;
+    char* last = program;
+    for (char* p = program; *p; ++p)
+        if (*p == '\\') last = p;
+    *last = 0;
+    return length > 0 && AppendText(bin, PathSize, "\\Bin") && lstrcmpiA(program, bin) == 0;
 }
 
 // True when a "TAppBuilder" window runs from the Bin folder of rootFolder, or
@@ -112,41 +112,45 @@ void NameOf(const char* key, char* name)
     name[at] = 0;
 }
 
-// The running environments' names the log gives; their count.
+// The folder in the environment's "RootDir" under HKLM into rootFolder
+// (PathSize bytes); the empty text when it cannot be read.
+void ReadRootFolder(const char* key, char* rootFolder)
+{
+    HKEY environment;
+    DWORD size = PathSize - 1, type = 0;
+    bool read = false;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_QUERY_VALUE, &environment) == ERROR_SUCCESS) {
+        read = RegQueryValueExA(environment, "RootDir", nullptr, &type, reinterpret_cast<BYTE*>(rootFolder), &size) ==
+                   ERROR_SUCCESS && type == REG_SZ;
+        RegCloseKey(environment);
+    }
+    rootFolder[read ? size : 0] = 0;
+}
+
+// The names of the running environments the log names, each once; their
+// count. Without its folder an environment is told only by a window whose
+// program file cannot be told.
 unsigned RunningNamed(char (*names)[NameSize], bool* logNamesAny)
 {
     unsigned count = 0;
     *logNamesAny = false;
-    char key[PathSize], earlierKey[PathSize], rootFolder[PathSize];
+    char key[PathSize], rootFolder[PathSize];
     for (const char* record = logData; record < dataEnd;) {
         const char* text = record + 1;
         const char* end = text;
         while (end < dataEnd && *end) ++end;
         if (end == dataEnd) break;  // a record without its NUL names nothing
         const bool named = *record == UserKeyOpenRecord && EnvironmentKeyOf(text, key);
-        const char* current = record;
         record = end + 1;
         if (!named) continue;
         *logNamesAny = true;
-        // An environment counts once, at its first record.
+        if (count == MaxNamed) continue;
+        ReadRootFolder(key, rootFolder);
+        if (!AppBuilderRuns(rootFolder)) continue;
+        NameOf(key, names[count]);
         bool seen = false;
-        for (const char* earlier = logData; earlier < current && !seen;) {
-            const char* earlierText = earlier + 1;
-            seen = *earlier == UserKeyOpenRecord && EnvironmentKeyOf(earlierText, earlierKey) && SameText(earlierKey, key);
-            earlier = earlierText + Length(earlierText) + 1;
-        }
-        if (seen || count == MaxNamed) continue;
-        HKEY environment;
-        DWORD size = PathSize - 1, type = 0;
-        bool located = false;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_QUERY_VALUE, &environment) == ERROR_SUCCESS) {
-            located = RegQueryValueExA(environment, "RootDir", nullptr, &type, reinterpret_cast<BYTE*>(rootFolder),
-                                       &size) == ERROR_SUCCESS && type == REG_SZ;
-            RegCloseKey(environment);
-        }
-        rootFolder[located ? size : 0] = 0;
-        // Without its folder the environment is told only by a window whose file cannot be told.
-        if (AppBuilderRuns(located ? rootFolder : "")) NameOf(key, names[count++]);
+        for (unsigned i = 0; i < count; ++i) seen |= lstrcmpiA(names[i], names[count]) == 0;
+        if (!seen) ++count;
     }
     return count;
 }
