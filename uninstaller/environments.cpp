@@ -5,6 +5,7 @@
 #include <tlhelp32.h>
 
 #include "bounded_text.h"
+#include "log_reader.h"
 #include "log_replay.h"
 
 namespace {
@@ -12,8 +13,7 @@ namespace {
 // An HKCU key under an environment's key: "Software\Borland\Delphi\7.0\Known Packages".
 constexpr int UserKeyOpenRecord = 9;
 constexpr unsigned MaxNamed = 9;
-constexpr unsigned NameSize = 24;
-constexpr unsigned MessageSize = MaxNamed * (NameSize + 2) + 96;
+constexpr unsigned MessageSize = MaxNamed * (EnvironmentNameSize + 2) + 96;
 constexpr char AnyEnvironment[] = "Delphi or C++Builder";
 constexpr DWORD QueryLimitedInformation = 0x1000;  // PROCESS_QUERY_LIMITED_INFORMATION, Vista on
 
@@ -81,37 +81,6 @@ bool AppBuilderRuns(const char* rootFolder)
     return false;
 }
 
-// The environment's key of a record's text: the text up to its last
-// backslash, into key (PathSize bytes); false for a text without one.
-bool EnvironmentKeyOf(const char* text, char* key)
-{
-    if (!CopyText(key, PathSize, text)) return false;
-    char* last = nullptr;
-    for (char* p = key; *p; ++p)
-        if (*p == '\\') last = p;
-    if (!last) return false;
-    *last = 0;
-    return true;
-}
-
-// "Software\Borland\Delphi\7.0" -> "Delphi 7": the last two components, the
-// version up to its dot, cut to NameSize.
-void NameOf(const char* key, char* name)
-{
-    const char* product = key;
-    const char* version = key;
-    for (const char* p = key; *p; ++p)
-        if (*p == '\\') {
-            product = version;
-            version = p + 1;
-        }
-    unsigned at = 0;
-    for (const char* p = product; *p && *p != '\\' && at < NameSize - 4; ++p) name[at++] = *p;
-    name[at++] = ' ';
-    for (const char* p = version; *p && *p != '.' && at < NameSize - 1; ++p) name[at++] = *p;
-    name[at] = 0;
-}
-
 // The folder in the environment's "RootDir" under HKLM into rootFolder
 // (PathSize bytes); the empty text when it cannot be read.
 void ReadRootFolder(const char* key, char* rootFolder)
@@ -130,7 +99,7 @@ void ReadRootFolder(const char* key, char* rootFolder)
 // The names of the running environments the log names, each once; their
 // count. Without its folder an environment is told only by a window whose
 // program file cannot be told.
-unsigned RunningNamed(char (*names)[NameSize], bool* logNamesAny)
+unsigned RunningNamed(char (*names)[EnvironmentNameSize], bool* logNamesAny)
 {
     unsigned count = 0;
     *logNamesAny = false;
@@ -147,7 +116,7 @@ unsigned RunningNamed(char (*names)[NameSize], bool* logNamesAny)
         if (count == MaxNamed) continue;
         ReadRootFolder(key, rootFolder);
         if (!AppBuilderRuns(rootFolder)) continue;
-        NameOf(key, names[count]);
+        EnvironmentNameOf(key, names[count]);
         bool seen = false;
         for (unsigned i = 0; i < count; ++i) seen |= lstrcmpiA(names[i], names[count]) == 0;
         if (!seen) ++count;
@@ -161,11 +130,11 @@ bool EnvironmentsClosed()
 {
     if (!logData) return true;
     for (;;) {
-        char names[MaxNamed][NameSize];
+        char names[MaxNamed][EnvironmentNameSize];
         bool logNamesAny;
         unsigned count = RunningNamed(names, &logNamesAny);
         if (!logNamesAny && AppBuilderRuns(nullptr)) {
-            CopyText(names[0], NameSize, AnyEnvironment);
+            CopyText(names[0], EnvironmentNameSize, AnyEnvironment);
             count = 1;
         }
         if (count == 0) return true;

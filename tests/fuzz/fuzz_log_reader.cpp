@@ -182,6 +182,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         } else if (type == MachineKeyOpen || type == UserKeyDelete || type == MachineKeyDelete) {
             const bool machine = type != UserKeyDelete;
             Check(OwnedKey(machine, currentText) == ExpectedOwned(machine, currentText));
+        } else if (type == 9) {  // an environment's HKCU key
+            char key[PathSize], name[EnvironmentNameSize + 1];
+            name[EnvironmentNameSize] = 'x';  // sentinel
+            const std::string text = currentText;
+            const size_t last = text.rfind('\\');
+            const bool named = EnvironmentKeyOf(currentText, key);
+            Check(named == (last != std::string::npos && text.size() < PathSize));
+            if (named) {
+                Check(text.compare(0, last, key) == 0 && key[last] == 0);
+                EnvironmentNameOf(key, name);
+                Check(name[EnvironmentNameSize] == 'x' && strlen(name) < EnvironmentNameSize);
+                if (text.rfind("Software\\Borland\\Delphi\\7.0\\", 0) == 0 && text.find('\\', 28) == std::string::npos)
+                    Check(std::string(name) == "Delphi 7");
+            }
         } else if (type == NoAction) {
             char other[PathSize];
             if (LogFolderOf(currentText, other)) Check(other[0] != 0 && other[1] == ':');
