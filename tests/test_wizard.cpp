@@ -121,6 +121,7 @@ TEST_F(Wizard, PagesTextsAndButtons)
     ExpectVisibility(dialog, 1);
     SavePicture(dialog, "page1");
 
+    EXPECT_FALSE(Click(dialog, 201)) << "the hidden Back button cannot be pressed";
     // Moving the focus over the buttons presses none of them.
     for (int i = 0; i < 3; ++i) PressKey(dialog, VK_TAB);
     Sleep(Scaled(300));
