@@ -122,6 +122,18 @@ bool RunsUnderWow64()
     return isWow64Process && isWow64Process(GetCurrentProcess(), &wow64) && wow64;
 }
 
+std::uint32_t TickedEnvironments()
+{
+    std::uint32_t rows = 0;
+    for (int row = 0; TargetTable[row].caption; ++row) {
+        const InstallTarget& target = TargetTable[row];
+        if (target.registryKey && target.listState != NotListed &&
+            CheckListGetItemData(WizardCheckList, target.listIndex) == Install)
+            rows |= 1u << row;
+    }
+    return rows;
+}
+
 void ReleaseTargets()
 {
     for (InstallTarget* row = TargetTable; row->caption; ++row) ReleaseRootFolder(row);

@@ -1,5 +1,7 @@
 #pragma once
 // Detection of the installed environments and the choice of the destination.
+#include <cstdint>
+
 #include "catalogue.h"
 #include "templates.h"
 
@@ -25,4 +27,7 @@ void FillTargetList();
 bool ReadBackChoices();
 // True for a 32-bit process on 64-bit Windows.
 bool RunsUnderWow64();
+// The environment rows ticked on page 2 (bit n: TargetTable row n), read
+// without taking the choices over.
+std::uint32_t TickedEnvironments();
 void ReleaseTargets();

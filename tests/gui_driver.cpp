@@ -123,6 +123,7 @@ std::string WindowText(HWND window)
     return std::string(text, length);
 }
 
+std::string MessageBoxText(HWND box) { return ItemText(box, 0xFFFF); }
 std::string ItemText(HWND dialog, int id) { return WindowText(GetDlgItem(dialog, id)); }
 bool ItemVisible(HWND dialog, int id) { return IsWindowVisible(GetDlgItem(dialog, id)) != FALSE; }
 bool ItemEnabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; }
@@ -135,13 +136,55 @@ RECT ItemRect(HWND dialog, int id)
     return rc;
 }
 
-void Click(HWND dialog, int id)
+namespace {
+
+// The button a user's click at its centre would reach, or null. Wine's
+// BM_CLICK presses a disabled or hidden button all the same, so the test of
+// what a user can reach is made here.
+HWND ReachableButton(HWND dialog, int id)
 {
-    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+    HWND button = GetDlgItem(dialog, id);
+    if (!button || !IsWindowVisible(dialog) || !IsWindowEnabled(dialog)) return nullptr;
+    RECT rc{};
+    GetWindowRect(button, &rc);
+    POINT centre{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+    ScreenToClient(dialog, &centre);
+    HWND under = ChildWindowFromPointEx(dialog, centre, CWP_SKIPINVISIBLE | CWP_SKIPDISABLED | CWP_SKIPTRANSPARENT);
+    return under == button ? button : nullptr;
+}
+
+DWORD WINAPI SendClick(void* button)
+{
+    SendMessageA(static_cast<HWND>(button), BM_CLICK, 0, 0);
+    return 0;
+}
+
+}  // namespace
+
+bool Click(HWND dialog, int id)
+{
+    HWND button = ReachableButton(dialog, id);
+    if (!button) return false;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(dialog, &pid);
+    HANDLE sender = CreateThread(nullptr, 0, SendClick, button, 0, nullptr);
+    if (!sender) return false;
+    WaitUntil([&] { return WaitForSingleObject(sender, 0) == WAIT_OBJECT_0 || FindOwnedWindow(pid, dialog); }, 30000);
+    CloseHandle(sender);  // a sender held by a modal loop ends with it
+    return true;
+}
+
+bool PostClick(HWND dialog, int id)
+{
+    HWND button = ReachableButton(dialog, id);
+    return button && PostMessageA(button, BM_CLICK, 0, 0);
 }
 
 void PressKey(HWND target, UINT key)
 {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    if (GetGUIThreadInfo(GetWindowThreadProcessId(target, nullptr), &info) && info.hwndFocus) target = info.hwndFocus;
     const UINT scan = MapVirtualKeyA(key, 0);
     PostMessageA(target, WM_KEYDOWN, key, 1 | (scan << 16));
     PostMessageA(target, WM_KEYUP, key, 1 | (scan << 16) | 0xC0000000u);

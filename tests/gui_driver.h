@@ -23,6 +23,7 @@ public:
     long Wait(DWORD ms);
     bool Running() const;
     DWORD Id() const { return info_.dwProcessId; }
+    HANDLE MainThread() const { return info_.hThread; }
 
 private:
     PROCESS_INFORMATION info_{};
@@ -40,15 +41,26 @@ HWND WaitForWindow(DWORD pid, const char* caption, DWORD ms = 10000, const char*
 HWND FindOwnedWindow(DWORD pid, HWND owner);
 
 std::string WindowText(HWND window);
+// The text a message box shows.
+std::string MessageBoxText(HWND box);
 std::string ItemText(HWND dialog, int id);
 bool ItemVisible(HWND dialog, int id);
 bool ItemEnabled(HWND dialog, int id);
 // A control's rectangle in its dialog's client coordinates.
 RECT ItemRect(HWND dialog, int id);
 
-// A click on a push button as the user's click arrives: BN_CLICKED, posted so
-// that a modal loop the click opens does not block the test.
-void Click(HWND dialog, int id);
+// A click on a push button as the user's click arrives: BM_CLICK to the
+// button, sent from a thread of its own. Returns once the click has been
+// handled or a window the dialog owns (a message box) has opened, so a modal
+// loop the click opens does not block the test. False, with nothing sent,
+// where a user's click could not reach the button: the button hidden,
+// disabled or covered at its centre, or the dialog itself disabled (a modal
+// window is open over it) or hidden.
+bool Click(HWND dialog, int id);
+// The same click posted: returns at once, while the click is still queued.
+bool PostClick(HWND dialog, int id);
+// A key pressed and released, posted to the window of target's thread that
+// has the keyboard focus (target itself when none has), as the keyboard does.
 void PressKey(HWND target, UINT key);
 // Replaces an edit's text by typing it.
 void TypeText(HWND edit, const std::string& text);

@@ -23,6 +23,24 @@ std::string StandInPath()
     return path.substr(0, path.rfind('\\')) + "\\standin.exe";
 }
 
+bool RunningIde::Start(const SimulatedIde& ide, const std::string& ideFolder)
+{
+    const std::string program = ideFolder + (ide.row < 5 ? "\\Bin\\delphi32.exe" : "\\Bin\\bcb.exe");
+    const std::string standIn = StandInPath().substr(0, StandInPath().rfind('\\')) + "\\appbuilder.exe";
+    if (!CopyFileA(standIn.c_str(), program.c_str(), FALSE) || !process_.Start(program, "\"" + program + "\""))
+        return false;
+    window_ = WaitForWindow(process_.Id(), "", 10000, "TAppBuilder");
+    return window_ != nullptr;
+}
+
+void RunningIde::Close()
+{
+    if (!window_) return;
+    PostMessageA(window_, WM_CLOSE, 0, 0);
+    WaitUntil([&] { return !IsWindow(window_); }, 5000);
+    window_ = nullptr;
+}
+
 std::string CreateSimulatedIde(const SimulatedIde& ide, const std::string& root)
 {
     const std::string folder = root + "\\" + ide.folder;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "gui_driver.h"
 #include "test_files.h"
 
 struct SimulatedIde {
@@ -36,3 +37,17 @@ std::vector<std::string> ToolCalls(const std::string& ideFolder);
 void HoldTool(const std::string& ideFolder, const char* tool);
 bool ToolWaiting(const std::string& ideFolder, const char* tool);
 void ReleaseTool(const std::string& ideFolder, const char* tool);
+
+// The environment running: the stand-in main program copied as the
+// environment's Bin\delphi32.exe (bcb.exe for C++Builder) and started, until
+// its "TAppBuilder" window is closed as the user closes it.
+class RunningIde {
+public:
+    bool Start(const SimulatedIde& ide, const std::string& ideFolder);
+    void Close();
+    ~RunningIde() { Close(); }
+
+private:
+    ChildProcess process_;
+    HWND window_ = nullptr;
+};

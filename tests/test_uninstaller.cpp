@@ -12,6 +12,8 @@
 
 #include "../uninstaller/resource.h"
 
+#include "gui_driver.h"
+#include "simulated_ide.h"
 #include "test_files.h"
 
 namespace {
@@ -83,27 +85,6 @@ private:
     std::string path_;
 };
 
-struct FindData {
-    DWORD processId;
-    HWND dialog;
-};
-
-BOOL CALLBACK FindDialogOf(HWND window, LPARAM param)
-{
-    auto* data = reinterpret_cast<FindData*>(param);
-    DWORD processId = 0;
-    GetWindowThreadProcessId(window, &processId);
-    char className[32] = "", caption[64] = "";
-    GetClassNameA(window, className, sizeof className);
-    GetWindowTextA(window, caption, sizeof caption);
-    if (processId == data->processId && std::string(className) == "#32770" &&
-        std::string(caption) == DialogCaption && IsWindowVisible(window)) {
-        data->dialog = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 // One run of kvxpurge and its dialog. Every wait is a bounded poll.
 class Uninstaller {
 public:
@@ -111,41 +92,15 @@ public:
     explicit Uninstaller(const std::string& commandLine, const std::string& program = KvxpurgePath(),
                          const std::string& folder = "")
     {
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof startup;
-        std::vector<char> line(commandLine.begin(), commandLine.end());
-        line.push_back('\0');
-        started_ = CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                  folder.empty() ? nullptr : folder.c_str(), &startup, &process_);
-        if (!started_) return;
-        FindData data = {process_.dwProcessId, nullptr};
-        for (DWORD i = 0; i < Scaled(200) && !data.dialog; ++i) {
-            EnumWindows(FindDialogOf, reinterpret_cast<LPARAM>(&data));
-            if (!data.dialog) Sleep(50);
-        }
-        dialog_ = data.dialog;
-    }
-    Uninstaller(const Uninstaller&) = delete;
-    Uninstaller& operator=(const Uninstaller&) = delete;
-    ~Uninstaller()
-    {
-        if (!started_) return;
-        if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
-            TerminateProcess(process_.hProcess, 99);
-            WaitForSingleObject(process_.hProcess, Scaled(5000));
-        }
-        CloseHandle(process_.hThread);
-        CloseHandle(process_.hProcess);
+        if (process_.Start(program, commandLine, folder))
+            dialog_ = WaitForWindow(process_.Id(), DialogCaption, 10000, "#32770");
     }
 
     bool Shown() const { return dialog_ != nullptr; }
+    HWND Dialog() const { return dialog_; }
+    DWORD Id() const { return process_.Id(); }
     HWND Item(int id) const { return GetDlgItem(dialog_, id); }
-    std::string Text(int id) const
-    {
-        char text[1024] = "<unset>";
-        GetDlgItemTextA(dialog_, id, text, sizeof text);
-        return text;
-    }
+    std::string Text(int id) const { return ItemText(dialog_, id); }
     // Read from the window itself, without a message: answers while the dialog is busy.
     std::string StoredText(int id) const
     {
@@ -153,36 +108,26 @@ public:
         GetWindowTextA(Item(id), text, sizeof text);
         return text;
     }
-    bool Visible(int id) const { return IsWindowVisible(Item(id)) != FALSE; }
-    bool Enabled(int id) const { return IsWindowEnabled(Item(id)) != FALSE; }
+    bool Visible(int id) const { return ItemVisible(dialog_, id); }
+    bool Enabled(int id) const { return ItemEnabled(dialog_, id); }
     LRESULT Progress(UINT message, WPARAM wParam = 0) const
     {
         return SendDlgItemMessageA(dialog_, IDC_PROGRESS, message, wParam, 0);
     }
-    // The replay runs inside the click's handling, so it is over when this returns.
-    void Click(int id) const { SendMessageA(Item(id), BM_CLICK, 0, 0); }
+    // The replay runs inside the click's handling, so it is over when this
+    // returns, unless the click opened a message box.
+    bool Click(int id) const { return ::Click(dialog_, id); }
     void Send(UINT message, WPARAM wParam, LPARAM lParam = 0) const
     {
         SendMessageA(dialog_, message, wParam, lParam);
     }
-    void Post(UINT message, WPARAM wParam, LPARAM lParam = 0) const
-    {
-        PostMessageA(dialog_, message, wParam, lParam);
-    }
-    HANDLE MainThread() const { return process_.hThread; }
+    HANDLE MainThread() const { return process_.MainThread(); }
 
     // The exit code once the process has ended, or -1 while it still runs.
-    long ExitCode(DWORD waitMs = 5000) const
-    {
-        if (WaitForSingleObject(process_.hProcess, Scaled(waitMs)) != WAIT_OBJECT_0) return -1;
-        DWORD code = 0;
-        GetExitCodeProcess(process_.hProcess, &code);
-        return static_cast<long>(code);
-    }
+    long ExitCode(DWORD waitMs = 5000) { return process_.Wait(waitMs); }
 
 private:
-    BOOL started_ = FALSE;
-    PROCESS_INFORMATION process_ = {};
+    ChildProcess process_;
     HWND dialog_ = nullptr;
 };
 
@@ -367,7 +312,7 @@ TEST(UninstallerStates, ReplayingShowsCaptionAndDeletion)
 
     Uninstaller run(CommandFor(log));
     ASSERT_TRUE(run.Shown());
-    run.Post(WM_COMMAND, MAKEWPARAM(IDC_UNINSTALL, BN_CLICKED), reinterpret_cast<LPARAM>(run.Item(IDC_UNINSTALL)));
+    ASSERT_TRUE(PostClick(run.Dialog(), IDC_UNINSTALL));
     bool caught = false;
     for (DWORD start = GetTickCount(); !caught && GetTickCount() - start < Scaled(5000);) {
         if (run.StoredText(IDC_STATUS) != "Deleting the files ...") continue;
@@ -437,10 +382,10 @@ TEST(UninstallerStates, CommandLines)
         ASSERT_TRUE(run.Shown());
         ExpectState(run, c.ready ? Ready(Product, c.status) : WrongStart(c.status));
         if (!c.ready) {
-            run.Click(IDC_UNINSTALL);  // reaches the disabled button all the same
+            EXPECT_FALSE(run.Click(IDC_UNINSTALL)) << "a disabled button cannot be pressed";
             ExpectState(run, WrongStart(c.status));
         }
-        run.Click(IDC_CANCEL);
+        EXPECT_TRUE(run.Click(IDC_CANCEL));
         EXPECT_EQ(run.ExitCode(), 0);
     }
 }
@@ -463,9 +408,9 @@ TEST(UninstallerStates, EscapeIgnoredCloseBoxCloses)
         {"Wrong start, close box", "kvxpurge.exe", false, WM_SYSCOMMAND, SC_CLOSE},
         {"Ready, close box", CommandFor(log), false, WM_SYSCOMMAND, SC_CLOSE},
         {"Ready, WM_CLOSE", CommandFor(log), false, WM_CLOSE, 0},
-        {"Ready, Cancel", CommandFor(log), false, WM_COMMAND, IDC_CANCEL},
+        {"Ready, Cancel", CommandFor(log), false, 0, IDC_CANCEL},
         {"Finished, close box", CommandFor(log), true, WM_SYSCOMMAND, SC_CLOSE},
-        {"Finished, Finish", CommandFor(log), true, WM_COMMAND, IDC_CANCEL},
+        {"Finished, Finish", CommandFor(log), true, 0, IDC_CANCEL},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -475,13 +420,14 @@ TEST(UninstallerStates, EscapeIgnoredCloseBoxCloses)
         if (c.replayFirst) run.Click(IDC_UNINSTALL);
         const std::string stage = run.Text(IDC_STAGE);
 
-        run.Send(WM_COMMAND, IDCANCEL);
-        run.Post(WM_KEYDOWN, VK_ESCAPE);
-        PostMessageA(run.Item(IDC_CANCEL), WM_KEYDOWN, VK_ESCAPE, 0);
+        PressKey(run.Dialog(), VK_ESCAPE);
         EXPECT_EQ(run.ExitCode(300), -1) << "Escape closed the dialog";
         EXPECT_EQ(run.Text(IDC_STAGE), stage);
 
-        run.Send(c.closeMessage, c.closeParam);
+        if (c.closeMessage)
+            run.Send(c.closeMessage, c.closeParam);
+        else
+            EXPECT_TRUE(run.Click(static_cast<int>(c.closeParam)));
         EXPECT_EQ(run.ExitCode(), 0);
         EXPECT_EQ(FileExists(listed), !c.replayFirst) << "only the replay removes files";
     }
@@ -534,6 +480,66 @@ TEST(UninstallerReplay, CancelInReadyRemovesNothing)
     run.Click(IDC_CANCEL);
     EXPECT_EQ(run.ExitCode(), 0);
     EXPECT_EQ(ReadFileText(folder / "a.txt"), "a");
+}
+
+// The replay waits while an environment it acts on runs: those the log's
+// UserKeyOpen records name, or any one when the log names none. Cancel keeps
+// the Ready state; Retry once they are closed removes as usual.
+TEST(UninstallerReplay, RunningEnvironmentsHoldTheReplay)
+{
+    TempFolder folder;
+    const std::string ides[2] = {CreateSimulatedIde(SimulatedIdes[4], folder.Path()),
+                                 CreateSimulatedIde(SimulatedIdes[8], folder.Path())};
+    const std::string log = folder / "uninst.kvx";
+    const std::string listed = folder / "listed.txt";
+    const std::string delphi7 = Record(9, "Software\\Borland\\Delphi\\7.0\\Known Packages") +
+                                Record(9, "Software\\Borland\\Delphi\\7.0\\Library");
+    const std::string cbuilder6 = Record(9, "Software\\Borland\\C++Builder\\6.0\\Known Packages");
+    const struct {
+        const char* what;
+        std::string records;
+        std::vector<int> running;  // 0 Delphi 7, 1 C++Builder 6
+        std::string text;          // empty: no question
+    } cases[] = {
+        {"named and running", delphi7, {0}, "Delphi 7 is running and must be closed first.\nClose it, then press Retry."},
+        {"another one running", delphi7, {1}, ""},
+        {"both named and running", delphi7 + cbuilder6, {0, 1},
+         "Delphi 7 and C++Builder 6 are running and must be closed first.\nClose them, then press Retry."},
+        {"none named, one running", "", {1},
+         "Delphi or C++Builder is running and must be closed first.\nClose it, then press Retry."},
+        {"none named, none running", "", {}, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteBytes(listed, "x");
+        WriteBytes(log, Record(1, Product) + c.records + Record(3, listed));
+        RunningIde running[2];
+        for (int i : c.running) ASSERT_TRUE(running[i].Start(SimulatedIdes[i ? 8 : 4], ides[i]));
+        Uninstaller run(CommandFor(log));
+        ASSERT_TRUE(run.Shown());
+        ASSERT_TRUE(run.Click(IDC_UNINSTALL));
+        if (!c.text.empty()) {
+            for (int answer : {IDCANCEL, IDRETRY}) {
+                if (answer == IDRETRY) ASSERT_TRUE(run.Click(IDC_UNINSTALL));
+                HWND box = FindOwnedWindow(run.Id(), run.Dialog());
+                ASSERT_TRUE(box);
+                EXPECT_EQ(WindowText(box), DialogCaption);
+                EXPECT_EQ(MessageBoxText(box), c.text);
+                EXPECT_TRUE(FileExists(listed)) << "nothing is removed while it runs";
+                if (answer == IDRETRY)
+                    for (int i : c.running) running[i].Close();
+                EXPECT_TRUE(Click(box, answer));
+                ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box); }, 5000));
+                if (answer == IDCANCEL) ExpectState(run, Ready(Product, log));
+            }
+            ASSERT_TRUE(WaitUntil([&] { return run.Text(IDC_STAGE) == "Finished"; }, 10000));
+        }
+        ExpectState(run, Finished(Product));
+        EXPECT_FALSE(FileExists(listed));
+        EXPECT_TRUE(run.Click(IDC_CANCEL));
+        EXPECT_EQ(run.ExitCode(), 0);
+    }
+    RemoveSimulatedIdeKeys();
 }
 
 // The first record is carried out at start-up, whatever it is; the replay
@@ -640,7 +646,7 @@ TEST(UninstallerReplay, SmallLargeAndDamagedLogs)
         EXPECT_EQ(FileExists(victim), !c.victimRemoved);
         EXPECT_EQ(ReadFileText(folder / "victim"), "cut name");
         EXPECT_EQ(ReadFileText(log), c.bytes);
-        run.Send(WM_COMMAND, IDC_UNINSTALL);  // the button is gone; a sent click replays nothing
+        EXPECT_FALSE(run.Click(IDC_UNINSTALL)) << "the button is gone";
         EXPECT_EQ(FileExists(victim), !c.victimRemoved);
         run.Click(IDC_CANCEL);
         EXPECT_EQ(run.ExitCode(), 0);

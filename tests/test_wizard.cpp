@@ -68,10 +68,7 @@ protected:
 
     HWND Question() { return WaitForWindow(process_.Id(), QuestionCaption, 5000); }
 
-    void Answer(HWND box, int button)
-    {
-        PostMessageA(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, button)));
-    }
+    void Answer(HWND box, int button) { EXPECT_TRUE(Click(box, button)) << button; }
 
     std::vector<std::string> ListItems(HWND dialog) { return ::ListItems(dialog); }
     void ClickItem(HWND dialog, int index) { ClickListItem(dialog, index); }
@@ -133,12 +130,13 @@ TEST_F(Wizard, PagesTextsAndButtons)
     ExpectVisibility(dialog, 1);
     SavePicture(dialog, "page1");
 
-    // A command with a notification code other than 0 does nothing.
-    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(202, BN_SETFOCUS), reinterpret_cast<LPARAM>(GetDlgItem(dialog, 202)));
+    EXPECT_FALSE(Click(dialog, 201)) << "the hidden Back button cannot be pressed";
+    // Moving the focus over the buttons presses none of them.
+    for (int i = 0; i < 3; ++i) PressKey(dialog, VK_TAB);
     Sleep(Scaled(300));
     EXPECT_EQ(ItemText(dialog, 107), "Page 1/4");
 
-    Click(dialog, 202);
+    ASSERT_TRUE(Click(dialog, 202));
     ASSERT_TRUE(OnPage(dialog, 2));
     EXPECT_EQ(WindowText(dialog), Caption);
     EXPECT_EQ(ItemText(dialog, 101), "Choose that you necessary:");
@@ -320,6 +318,68 @@ TEST_F(Wizard, WholeInstallThroughTheGui)
     EXPECT_EQ(FindProcessWindow(process_.Id(), QuestionCaption), nullptr);
 }
 
+// A ticked environment that runs holds page 2, without a trace, until it is
+// closed; one that is not ticked holds nothing.
+TEST_F(Wizard, RunningEnvironmentsHoldPageTwo)
+{
+    const int rows[] = {2, 4, 8};  // Delphi 5, Delphi 7, C++Builder 6 (unticked)
+    std::string folders[3];
+    RunningIde running[3];
+    for (int i = 0; i < 3; ++i) {
+        folders[i] = CreateSimulatedIde(SimulatedIdes[rows[i]], root_);
+        ASSERT_TRUE(running[i].Start(SimulatedIdes[rows[i]], folders[i])) << folders[i];
+    }
+    HWND dialog = Start();
+    ASSERT_TRUE(dialog);
+    ASSERT_TRUE(Click(dialog, 202));
+    ASSERT_TRUE(OnPage(dialog, 2));
+    ClickItem(dialog, 2);
+    ASSERT_TRUE(WaitUntil([&] { return ListItems(dialog)[2] == " Files for Borland C++Builder 6=-1"; }, 5000));
+    const std::string home = root_ + "\\Held";
+    TypeText(GetDlgItem(dialog, 120), home);
+
+    const std::string both = "Delphi 5 and Delphi 7 are running and must be closed first.\nClose them, then press Retry.";
+    const struct {
+        const char* what;
+        int closed;        // the environment closed first, or -1
+        bool next;         // Next pressed; else the question is still up
+        std::string text;  // empty: no question, page 3 comes
+        int answer;
+    } steps[] = {
+        {"two run", -1, true, both, IDCANCEL},
+        {"still two", -1, true, both, IDRETRY},
+        {"asked again, one closed", 0, false, both, IDRETRY},
+        {"one left", -1, false, "Delphi 7 is running and must be closed first.\nClose it, then press Retry.", IDCANCEL},
+        {"both closed", 1, true, "", 0},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.what);
+        if (step.closed >= 0) running[step.closed].Close();
+        if (step.next) ASSERT_TRUE(Click(dialog, 202));
+        if (step.text.empty()) break;
+        HWND box = Question();
+        ASSERT_TRUE(box);
+        EXPECT_EQ(MessageBoxText(box), step.text);
+        EXPECT_FALSE(Click(dialog, 202)) << "the wizard waits for the answer";
+        Answer(box, step.answer);
+        ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box); }, 5000));
+        EXPECT_EQ(ItemText(dialog, 107), "Page 2/4");
+        EXPECT_FALSE(FileExists(home));
+        for (const std::string& folder : folders) EXPECT_TRUE(ToolCalls(folder).empty()) << folder;
+        EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, "Software\\Quillmere\\Ostrevane", "RootDir"), "<missing>");
+        EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "UninstallString"), "<missing>");
+        EXPECT_FALSE(FileExists(SystemFolder() + "\\kvxpurge.exe"));
+    }
+    ASSERT_TRUE(OnPage(dialog, 4));
+    ASSERT_TRUE(WaitUntil([&] { return ItemEnabled(dialog, 203); }, 10000));
+    EXPECT_EQ(ItemText(dialog, 101), "\rThe installation process was\r successfully complete !");
+    EXPECT_TRUE(FileExists(home + "\\Delphi7\\ovanlibd7.bpl"));
+    EXPECT_TRUE(FileExists(home + "\\uninst.kvx"));
+    EXPECT_TRUE(ToolCalls(folders[2]).empty()) << "C++Builder 6 was not ticked";
+    ASSERT_TRUE(Click(dialog, 203));
+    EXPECT_EQ(process_.Wait(10000), 0);
+}
+
 TEST_F(Wizard, AnEarlierInstallationDecidesTheFolderAndTypedTextAfterBrowsingWins)
 {
     CreateSimulatedIde(SimulatedIdes[2], root_);
@@ -345,7 +405,7 @@ TEST_F(Wizard, AnEarlierInstallationDecidesTheFolderAndTypedTextAfterBrowsingWin
         return browser != nullptr;
     }, 10000));
     SavePicture(browser, "browse");
-    PostMessageA(browser, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    ASSERT_TRUE(Click(browser, IDCANCEL));
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(browser); }, 10000));
     ASSERT_TRUE(WaitUntil([&] { return ItemText(dialog, 120) == earlier; }, 5000)) << ItemText(dialog, 120);
 
@@ -423,7 +483,7 @@ TEST_F(Wizard, DllsPlantedBesideTheProgramsAreNotLoaded)
     Click(dialog, 119);
     HWND browser = nullptr;
     ASSERT_TRUE(WaitUntil([&] { return (browser = FindOwnedWindow(process_.Id(), dialog)) != nullptr; }, 10000));
-    PostMessageA(browser, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    ASSERT_TRUE(Click(browser, IDCANCEL));
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(browser); }, 10000));
     CloseAndConfirm(dialog);
     EXPECT_EQ(ReadFileText(marker), "<missing>") << "install.exe loaded a planted DLL";

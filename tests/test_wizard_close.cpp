@@ -92,7 +92,7 @@ DWORD WINAPI AnswerYes(LPVOID)
         DWORD process = 0;
         if (box) GetWindowThreadProcessId(box, &process);
         if (box && process == GetCurrentProcessId()) {
-            PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, IDYES)));
+            PostMessageA(GetDlgItem(box, IDYES), BM_CLICK, 0, 0);
             return 0;
         }
     }
@@ -115,9 +115,9 @@ TEST(WizardClose, AWorkerStillRunningAfterTheCloseKeepsItsBuffers)
     CurrentPage = 0;
     HWND dialog = CreateDialogParamA(ModuleHandle, MAKEINTRESOURCEA(1), nullptr, WizardDialogProc, 0);
     ASSERT_NE(dialog, nullptr);
-    SendMessageA(dialog, WM_COMMAND, IDC_NEXT, 0);
+    SendMessageA(GetDlgItem(dialog, IDC_NEXT), BM_CLICK, 0, 0);
     SetDlgItemTextA(dialog, IDC_DESTINATION, home.c_str());
-    SendMessageA(dialog, WM_COMMAND, IDC_NEXT, 0);
+    SendMessageA(GetDlgItem(dialog, IDC_NEXT), BM_CLICK, 0, 0);
     ASSERT_TRUE(PumpUntil([&] { return ToolWaiting(ide, "dcc32"); }, 30000));
 
     HANDLE answer = CreateThread(nullptr, 0, AnswerYes, nullptr, 0, nullptr);

@@ -317,6 +317,36 @@ bool SameText(const char* a, const char* b)
     return length >= 0 && a[length] == 0;
 }
 
+bool EnvironmentKeyOf(const char* text, char* key)
+{
+    if (!CopyText(key, PathSize, text)) return false;
+    char* last = nullptr;
+    for (char* p = key; *p; ++p)
+        if (*p == '\\') last = p;
+    if (!last) {
+        key[0] = 0;
+        return false;
+    }
+    *last = 0;
+    return true;
+}
+
+void EnvironmentNameOf(const char* key, char* out)
+{
+    const char* product = key;
+    const char* version = key;
+    for (const char* p = key; *p; ++p)
+        if (*p == '\\') {
+            product = version;
+            version = p + 1;
+        }
+    unsigned at = 0;
+    for (const char* p = product; *p && *p != '\\' && at < EnvironmentNameSize - 4; ++p) out[at++] = *p;
+    out[at++] = ' ';
+    for (const char* p = version; *p && *p != '.' && at < EnvironmentNameSize - 1; ++p) out[at++] = *p;
+    out[at] = 0;
+}
+
 namespace {
 
 void FormatCount(unsigned count, char* out, const char* one, const char* many)

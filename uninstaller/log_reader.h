@@ -118,6 +118,17 @@ extern const char* const EnvironmentKeys[EnvironmentCount];
 // Equal but for the letter case of A to Z.
 bool SameText(const char* a, const char* b);
 
+// The environment's key of an HKCU key's text: the text up to its last
+// backslash, into key (PathSize bytes); false, with nothing named, for a text
+// without one or too long for a path.
+bool EnvironmentKeyOf(const char* text, char* key);
+
+// The environment's name for its key, "Software\Borland\Delphi\7.0" ->
+// "Delphi 7": the last two components, the second up to its dot, each cut to
+// fit out (EnvironmentNameSize bytes).
+constexpr unsigned EnvironmentNameSize = 24;
+void EnvironmentNameOf(const char* key, char* out);
+
 // "1 file could not be deleted !" or "N files could not be deleted !" into
 // out (LeftTextSize bytes), for count > 0.
 constexpr unsigned LeftTextSize = 48;

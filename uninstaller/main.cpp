@@ -3,6 +3,7 @@
 // process's first code and ends it with ExitProcess.
 #include <windows.h>
 
+#include "environments.h"
 #include "log_replay.h"
 #include "resource.h"
 #include "safe_start.h"
@@ -36,7 +37,9 @@ void OnCommand(WPARAM wParam)
     if (HIWORD(wParam) != 0) return;
     switch (LOWORD(wParam)) {
     case IDC_CANCEL: ClosePath(); break;
-    case IDC_UNINSTALL: ReplayLog(); break;
+    case IDC_UNINSTALL:
+        if (EnvironmentsClosed()) ReplayLog();
+        break;
     }
 }
 

@@ -6,6 +6,7 @@
 #include "../engine/catalogue.h"
 #include "../engine/failures.h"
 #include "../engine/interpreter.h"
+#include "../engine/running.h"
 #include "../engine/targets.h"
 #include "../engine/templates.h"
 #include "../engine/uninstall_log.h"
@@ -90,6 +91,20 @@ void AdvancePage()
     ShowPage();
 }
 
+// Nothing may be installed into an environment that runs: it holds its
+// packages open and reads their registrations only when it starts.
+bool TickedEnvironmentsClosed()
+{
+    for (;;) {
+        const std::uint32_t running = RunningEnvironments(TickedEnvironments());
+        if (!running) return true;
+        char text[RunningMessageSize];
+        ComposeRunningMessage(running, text);
+        if (MessageBoxA(WizardWindow, text, "Quillmere presents ...", MB_RETRYCANCEL | MB_ICONEXCLAMATION) != IDRETRY)
+            return false;
+    }
+}
+
 void ReleaseItemList(LPITEMIDLIST list)
 {
     IMalloc* shellMalloc = nullptr;
@@ -158,7 +173,10 @@ void OnCommand(WPARAM wParam)
     if (HIWORD(wParam) != 0) return;  // only clicks act
     switch (LOWORD(wParam)) {
     case IDC_CANCEL: ClosePath(); break;
-    case IDC_NEXT: AdvancePage(); break;
+    case IDC_NEXT:
+        if (CurrentPage == 1 && !TickedEnvironmentsClosed()) break;
+        AdvancePage();
+        break;
     case IDC_PREV:
         --CurrentPage;
         ShowPage();

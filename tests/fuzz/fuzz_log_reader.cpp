@@ -272,6 +272,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             Check(HeldKeyKind(machine, currentText) == ExpectedKind(machine, currentText));
         } else if (type == UserKeyOpen) {
             Check(HeldKeyKind(false, currentText) == ExpectedKind(false, currentText));
+            char key[PathSize], name[EnvironmentNameSize + 1];
+            name[EnvironmentNameSize] = 'x';  // sentinel
+            const std::string text = currentText;
+            const size_t last = text.rfind('\\');
+            const bool named = EnvironmentKeyOf(currentText, key);
+            Check(named == (last != std::string::npos && text.size() < PathSize));
+            if (named) {
+                Check(text.compare(0, last, key) == 0 && key[last] == 0);
+                EnvironmentNameOf(key, name);
+                Check(name[EnvironmentNameSize] == 'x' && strlen(name) < EnvironmentNameSize);
+                if (text.rfind("Software\\Borland\\Delphi\\7.0\\", 0) == 0 && text.find('\\', 28) == std::string::npos)
+                    Check(std::string(name) == "Delphi 7");
+            }
         } else if (type == KeyValueDelete) {
             std::string full;
             const std::string name = Lower(currentText);

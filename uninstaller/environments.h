@@ -1,0 +1,8 @@
+#pragma once
+// The development environments a replay must not run under: those the held
+// log names (its UserKeyOpen records name their keys), or any environment
+// when the log names none.
+
+// Asks the user to close every such environment that runs; true once none
+// runs, false when the user cancels. Reads the log without moving the replay.
+bool EnvironmentsClosed();
