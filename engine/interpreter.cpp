@@ -26,6 +26,9 @@ constexpr char LibraryPackagePattern[] = "ovanlib.";
 constexpr DWORD ValueNameSize = 1040;
 constexpr WORD PayloadType = 10;  // RT_RCDATA
 
+// Bytes written out of the payload since the worker began.
+unsigned long long InstalledBytes = 0;
+
 const char* TextOf(const Operand& operand) { return operand.text ? operand.text : ""; }
 
 bool Expand(const char* templ, char* out) { return ExpandTemplate(templ, out, WorkBufferSize); }
@@ -229,6 +232,39 @@ void AdvanceProgress(int amount)
     if (WizardWindow) SendDlgItemMessageA(WizardWindow, ProgressBarId, PBM_DELTAPOS, static_cast<WPARAM>(amount), 0);
 }
 
+void RegisterProductDetails()
+{
+    // Only what the shared files registered gets the details beside it.
+    if (TargetTable[SharedFilesRow].checkState != Install) return;
+    SetFailureTarget(SharedFilesRow);
+    SYSTEMTIME today;
+    GetLocalTime(&today);
+    char date[9];
+    unsigned value = today.wYear * 10000u + today.wMonth * 100u + today.wDay;
+    for (int i = 7; i >= 0; --i, value /= 10) date[i] = static_cast<char>('0' + value % 10);
+    date[8] = '\0';
+    const DWORD kilobytes = static_cast<DWORD>((InstalledBytes + 1023) / 1024);
+    if (!WriteRegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "InstallDate", date) ||
+        !WriteRegistryNumber(HKEY_LOCAL_MACHINE, UninstallKey, "EstimatedSize", kilobytes) ||
+        !WriteRegistryNumber(HKEY_LOCAL_MACHINE, UninstallKey, "NoModify", 1) ||
+        !WriteRegistryNumber(HKEY_LOCAL_MACHINE, UninstallKey, "NoRepair", 1))
+        NoteFailure(Failure::RegistryNotWritten);
+}
+
+void BeginInstallation()
+{
+    ClearFailures();
+    if (!CreateFolderPath(VariableTable[HomeDir].value)) NoteOverallFailure(HomeFolderNotCreated);
+    // A log path that does not fit leaves the log closed: no file is written.
+    if (ExpandTemplate("$HOME_DIR$\\uninst.kvx", TemplateBuffer, TemplateBufferSize)) OpenLog(TemplateBuffer);
+    AppendRecord(ProductText, ProductDescription);
+}
+
+void EndInstallation()
+{
+    if (!WriteLog()) NoteOverallFailure(LogNotWritten);
+}
+
 void RunScript(const ScriptEntry* script)
 {
     for (const ScriptEntry* entry = script; entry->templateText; ++entry) {
@@ -241,6 +277,7 @@ void RunScript(const ScriptEntry* script)
 
 DWORD WINAPI ScriptWorker(LPVOID)
 {
+    InstalledBytes = 0;
     for (const InstallTarget* target = TargetTable; target->caption; ++target) {
         if (target->checkState != Install) continue;
         if (target->rootFolder && target->registryKey) {
@@ -257,6 +294,7 @@ DWORD WINAPI ScriptWorker(LPVOID)
         AppendRecord(TargetCaption, target->caption);
         RunScript(target->script);
     }
+    RegisterProductDetails();
     SetFailureTarget(NoFailureTarget);
     if (!WriteRegistryText(HKEY_LOCAL_MACHINE, HomeKey, HomeValue, VariableValue(HomeDir)))
         NoteOverallFailure(HomeFolderNotStored);
@@ -276,7 +314,9 @@ bool WriteResourceToFile(const char* path, int resourceNumber)
     const void* bytes = loaded ? LockResource(loaded) : nullptr;
     if (!bytes) return false;
     DWORD written = 0;
-    return WriteFile(file.get(), bytes, size, &written, nullptr) && written == size;
+    if (!WriteFile(file.get(), bytes, size, &written, nullptr) || written != size) return false;
+    InstalledBytes += size;
+    return true;
 }
 
 bool CreateFolderPath(char* path)
@@ -304,6 +344,16 @@ DWORD ReadRegistryText(HKEY root, const char* keyPath, const char* valueName, ch
     DWORD count = 0;
     QueryRegistryText(root, keyPath, valueName, buffer, bufferSize, &count);
     return count;
+}
+
+bool WriteRegistryNumber(HKEY root, const char* keyPath, const char* valueName, DWORD number)
+{
+    UniqueKey key;
+    if (RegCreateKeyExA(root, keyPath, 0, const_cast<char*>(""), REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr,
+                        key.put(), nullptr) != ERROR_SUCCESS)
+        return false;
+    return RegSetValueExA(key.get(), valueName, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
+                          sizeof number) == ERROR_SUCCESS;
 }
 
 bool WriteRegistryText(HKEY root, const char* keyPath, const char* valueName, const char* text)

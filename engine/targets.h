@@ -16,6 +16,12 @@ extern bool destinationProposed;
 extern CheckListState* WizardCheckList;
 
 void DetectTarget(InstallTarget* target);
+// Page 2 and the unattended installation alike: every environment row
+// detected, then the destination proposed into DestinationPath.
+void DetectTargets();
+void ProposeDestination();
 void FillTargetList();
 void ReadBackChoices();
+// DestinationPath becomes $HOME_DIR$; the system folder becomes $SYS_DIR$.
+void TakeDestination();
 void ReleaseTargets();

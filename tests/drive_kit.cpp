@@ -130,6 +130,22 @@ InstallerRun RunInstaller(const std::string& installExe, const std::string& dest
     return run;
 }
 
+long RunUnattended(const std::string& installExe, const std::string& arguments)
+{
+    ChildProcess process;
+    if (!process.Start(installExe, "install.exe " + arguments)) return -1;
+    return process.Wait(120000);
+}
+
+long RunQuietCommand(const std::string& commandLine)
+{
+    std::string program = commandLine.substr(0, commandLine.find(' '));
+    if (program.size() > 1 && program.front() == '"') program = program.substr(1, program.size() - 2);
+    ChildProcess process;
+    if (!process.Start(SystemFolder() + "\\" + program, commandLine)) return -1;
+    return process.Wait(60000);
+}
+
 UninstallerRun RunUninstaller(const std::string& commandLine, const std::string& pictureFolder)
 {
     UninstallerRun run;

@@ -24,6 +24,10 @@ struct InstallerRun {
 InstallerRun RunInstaller(const std::string& installExe, const std::string& destination,
                           const std::set<std::string>& untick, const std::string& pictureFolder = "");
 
+// Runs install.exe with these words after its name, as a script does, and
+// waits for its end: its exit code, or -1 when it did not end in time.
+long RunUnattended(const std::string& installExe, const std::string& arguments);
+
 struct UninstallerRun {
     std::string headline;  // control 101 in the Ready state
     std::string stage;     // control 102 in the Ready state
@@ -35,6 +39,11 @@ struct UninstallerRun {
 // Starts the command line as Windows starts an UninstallString, clicks
 // "Uninstall !!!", waits for "Finished" and clicks Finish.
 UninstallerRun RunUninstaller(const std::string& commandLine, const std::string& pictureFolder = "");
+
+// Starts a registered command line without a window (a QuietUninstallString)
+// as Windows starts it, the program found by its name, quoted or not, in the
+// system folder; waits for its end: its exit code, or -1.
+long RunQuietCommand(const std::string& commandLine);
 
 // The wizard's check list items ("caption=data") read across processes, and
 // a click on one item as the mouse makes it.

@@ -18,6 +18,8 @@ HKEY openKey;              // held from a MachineKeyOpen to the next KeyValueDel
 // What Windows runs is "kvxpurge.exe <log path>": the program's name and one
 // blank are skipped unseen, the rest is the path, blanks and all.
 constexpr unsigned SkippedCharacters = 13;
+// What the quiet form leaves before its log path.
+constexpr char QuietMark[] = "\" /S ";
 
 void SetText(int id, const char* text) { SetDlgItemTextA(DialogWindow, id, text); }
 
@@ -120,6 +122,14 @@ const char* CommandLineRemainder()
     return text;
 }
 
+// The text after the quiet mark, or null when the remainder does not begin with it.
+const char* AfterQuietMark(const char* text)
+{
+    for (const char* mark = QuietMark; *mark; ++mark, ++text)
+        if (*text != *mark) return nullptr;
+    return text;
+}
+
 }  // namespace
 
 bool FullPathOf(const char* path, char* out, unsigned outSize)
@@ -135,9 +145,12 @@ bool IsReparsePoint(const char* path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
+bool QuietStart() { return AfterQuietMark(CommandLineRemainder()) != nullptr; }
+
 bool LoadLog()
 {
     const char* remainder = CommandLineRemainder();
+    if (const char* quietPath = AfterQuietMark(remainder)) remainder = quietPath;
     if (!CopyText(commandPath, PathSize, remainder)) {
         // Too long for a path: shown as tried, never cut and opened, since
         // a cut path could name another file.
@@ -180,9 +193,9 @@ void DispatchRecord(int type)
         if (handler->type == type && handler->action) handler->action();
 }
 
-void ReplayLog()
+unsigned ReplayLog()
 {
-    if (!logData) return;  // a click sent to the disabled button in Wrong start
+    if (!logData) return 0;  // a click sent to the disabled button in Wrong start
     ShowWindow(GetDlgItem(DialogWindow, IDC_PROGRESS), SW_SHOW);
     for (;;) {
         SendDlgItemMessageA(DialogWindow, IDC_PROGRESS, PBM_SETPOS, readPosition - logData, 0);
@@ -198,6 +211,7 @@ void ReplayLog()
     SetText(IDC_STAGE, "Finished");
     ShowWindow(GetDlgItem(DialogWindow, IDC_UNINSTALL), SW_HIDE);
     SetText(IDC_CANCEL, "Finish");
+    return filesLeft;
 }
 
 void ReleaseLog()

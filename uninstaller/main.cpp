@@ -60,9 +60,25 @@ UINT RunUninstaller()
                        MB_ICONERROR | MB_OK);
 }
 
+// Exit codes of the quiet form: 0 when nothing listed was left.
+constexpr UINT QuietLogNotLoaded = 1;
+constexpr UINT QuietFilesLeft = 100;  // plus the number of files left, at most 255 in all
+constexpr UINT QuietMostLeft = 155;
+
+// No window: the log replayed as the Uninstall button replays it.
+UINT RemoveQuietly()
+{
+    if (!LoadLog()) return QuietLogNotLoaded;
+    DispatchRecord(ReadNextRecord());
+    const unsigned left = ReplayLog();
+    ReleaseLog();
+    if (left == 0) return 0;
+    return QuietFilesLeft + (left < QuietMostLeft ? left : QuietMostLeft);
+}
+
 }  // namespace
 
 extern "C" void WinMainCRTStartup()
 {
-    ExitProcess(RunUninstaller());
+    ExitProcess(QuietStart() ? RemoveQuietly() : RunUninstaller());
 }

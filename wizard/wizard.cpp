@@ -201,11 +201,7 @@ void EnterProgressPage()
     SetTexts("\rNow is installations process. Please wait ...", "Progress of installation :", "Current Satus");
     EnableWindow(GetDlgItem(WizardWindow, IDC_CANCEL), FALSE);
     ReadBackChoices();
-    ClearFailures();
-    if (!CreateFolderPath(VariableTable[HomeDir].value)) NoteOverallFailure(HomeFolderNotCreated);
-    // A log path that does not fit leaves the log closed: no file is written.
-    if (ExpandTemplate("$HOME_DIR$\\uninst.kvx", TemplateBuffer, TemplateBufferSize)) OpenLog(TemplateBuffer);
-    AppendRecord(ProductText, ProductDescription);
+    BeginInstallation();
     WorkerThread = CreateThread(nullptr, 0, ScriptWorker, nullptr, 0, &WorkerThreadId);
     if (!WorkerThread) {
         NoteOverallFailure(InstallNotRun);
@@ -218,7 +214,7 @@ void EnterFinishPage()
 {
     if (WorkerThread) CloseHandle(WorkerThread);
     WorkerThread = nullptr;
-    if (!WriteLog()) NoteOverallFailure(LogNotWritten);
+    EndInstallation();
     if (!AnyFailure()) {
         SetTexts("\rThe installation process was\r successfully complete !",
                  "Quillmere  Welcome to www.quillmere.example", FinishPrompt);
