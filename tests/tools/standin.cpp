@@ -8,7 +8,8 @@
 //   bpr2mak -oX.mak X.bpk  writes X.mak
 // Any other name only records the call. A line fail=<tool name> in
 // standin.cfg makes that tool build nothing and end with exit code 1, as a
-// compile that fails. Every call waits ~300 ms first, so a
+// compile that fails. Every call waits ~300 ms first (none with a line
+// nowait, for timing the installer alone), so a
 // caller that does not wait finds nothing yet, then appends the line
 //   <tool name>|<full command line>|<current folder>
 // to calls.log beside the tool. Output files name the tool and the source.
@@ -122,9 +123,9 @@ int main()
     const char* commandLine = GetCommandLineA();
     const std::vector<std::string> args = Arguments(commandLine);
 
-    Sleep(300);
-
     const std::string config = ReadFileText(folder + "standin.cfg");
+    if (!ConfigHasLine(config, "nowait")) Sleep(300);
+
     const bool fails = ConfigHasLine(config, "fail=" + tool);
     std::string output, source;
     if (fails) {
