@@ -192,7 +192,7 @@ double TimedRun(const std::string& program, const std::string& commandLine, long
 }
 
 // A tool started as the installer starts one: hidden, in a console of its own.
-double TimedToolRun(const std::string& tool)
+double TimedToolRun(const std::string& tool, const std::string& folder)
 {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
@@ -201,7 +201,7 @@ double TimedToolRun(const std::string& tool)
     PROCESS_INFORMATION process{};
     std::string line = "\"" + tool + "\" x.dpk";
     const double start = Now();
-    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
+    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, folder.c_str(), &startup,
                         &process))
         return -1;
     WaitForSingleObject(process.hProcess, INFINITE);
@@ -251,7 +251,7 @@ int Time(const std::string& root, const std::vector<int>& rows, int runs, const 
         const double removal = TimedRun(SystemFolder() + "\\kvxpurge.exe", quiet);
         // One start of a stand-in tool, as the kit starts it: what every build step costs here.
         const std::string standin = tool + (rows.empty() || rows[0] < 5 ? "dcc32.exe" : "make.exe");
-        const double toolStart = TimedToolRun(standin);
+        const double toolStart = TimedToolRun(standin, root);
         // The programs' start and end alone: a refused command line, a missing log.
         const double kitStart = TimedRun(install, "install.exe /S /?", 1);
         const double purgeStart = TimedRun(SystemFolder() + "\\kvxpurge.exe", "\"kvxpurge.exe\" /S C:\\none", 1);
