@@ -9,7 +9,12 @@ constexpr char LinkLine[] = "\r\n:Link ostrevane.hlp\r\n";
 constexpr char IndexLine[] = "\r\n:INDEX Corvex Lib Help=ostrevane.hlp\r\n";
 
 constexpr char PackageCaption[] = "Ostrevane v3.10 (trial) VCL";
-constexpr char UninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Ostrevane";
+// Where the uninstaller goes; its entry in Windows' list shows this file's icon.
+constexpr char UninstallerFile[] = "$UNINST_DIR$\\kvxpurge.exe";
+
+// The name in quotes fills the 13 characters kvxpurge skips with a quote left
+// over, and no path can begin with a quote: it cannot be read as a log path.
+constexpr char QuietUninstall[] = "\"kvxpurge.exe\" /S $HOME_DIR$\\uninst.kvx";
 
 #define END_OF_SCRIPT {nullptr, nullptr, 0, Op::NoOp3}
 
@@ -154,9 +159,14 @@ constexpr ScriptEntry SharedFilesScript[] = {
     // templateText               argument          step / valueData                        op
     {"$HOME_DIR$\\readme.txt",    200,              1,                                      Op::ExtractResource},
     {"$HOME_DIR$\\license.txt",   203,              0,                                      Op::ExtractResource},
-    {"$UNINST_DIR$\\kvxpurge.exe", 7,               0,                                      Op::ExtractResource},
+    {UninstallerFile,             7,                0,                                      Op::ExtractResource},
     {UninstallKey,                "DisplayName",    "Quillmere Ostrevane v3.10 (trial)",    Op::WriteMachineValue},
     {UninstallKey,                "UninstallString", "kvxpurge.exe $HOME_DIR$\\uninst.kvx", Op::WriteMachineValue},
+    {UninstallKey,                "QuietUninstallString", QuietUninstall,                  Op::WriteMachineValue},
+    {UninstallKey,                "DisplayVersion", "3.10",                                 Op::WriteMachineValue},
+    {UninstallKey,                "Publisher",      "Quillmere",                            Op::WriteMachineValue},
+    {UninstallKey,                "DisplayIcon",    UninstallerFile,                        Op::WriteMachineValue},
+    {UninstallKey,                "InstallLocation", "$HOME_DIR$",                          Op::WriteMachineValue},
     END_OF_SCRIPT,
 };
 
@@ -196,6 +206,8 @@ constexpr ScriptEntry HelpFilesScript[] = {
 #undef END_OF_SCRIPT
 
 }  // namespace
+
+const char UninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Ostrevane";
 
 InstallTarget TargetTable[TargetCount + 1] = {
     // caption                              registryKey                          valueName  rootFolder listState checkState listIndex script

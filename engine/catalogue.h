@@ -22,6 +22,9 @@ struct InstallTarget {
 };
 
 constexpr int TargetCount = 12;
+constexpr int SharedFilesRow = 9;
+// The product's key in Windows' list of installed software, under HKLM.
+extern const char UninstallKey[];
 extern InstallTarget TargetTable[TargetCount + 1];
 // The rows' names where the finish page lists what failed, in table order.
 extern const char* const TargetShortNames[TargetCount];

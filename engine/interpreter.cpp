@@ -30,6 +30,10 @@ constexpr char LibraryPackagePattern[] = "ovanlib.";
 constexpr DWORD ValueNameSize = 1040;
 constexpr WORD PayloadType = 10;  // RT_RCDATA
 
+// Bytes of the files the installation leaves (the payload, the built
+// packages and their copies) since the worker began.
+unsigned long long InstalledBytes = 0;
+
 const char* TextOf(const Operand& operand) { return operand.text ? operand.text : ""; }
 
 bool Expand(const char* templ, char* out) { return ExpandTemplate(templ, out, WorkBufferSize); }
@@ -260,10 +264,21 @@ void RecordSearchPathEntry(const char* valueName)
 
 // The package the tools built and the makefile bpr2mak wrote for it, when
 // they are there: a failed build may have left either.
+// A file the installation leaves that is not written out of the payload: it
+// is logged and counts towards the size shown in Windows' list.
+void RecordLeftFile(LogRecordType type, const char* path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data) || (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return;
+    AppendRecord(type, path);
+    InstalledBytes += data.nFileSizeLow;
+}
+
 void RecordBuildOutputs(const char* package)
 {
-    if (IsFile(package)) AppendRecord(InstalledFile, package);
-    if (Expand(BuiltMakefile, PatternBuffer) && IsFile(PatternBuffer)) AppendRecord(InstalledFile, PatternBuffer);
+    RecordLeftFile(InstalledFile, package);
+    if (Expand(BuiltMakefile, PatternBuffer)) RecordLeftFile(InstalledFile, PatternBuffer);
 }
 
 // Runs one entry whose template is expanded in TemplateBuffer.
@@ -289,7 +304,7 @@ void Perform(const ScriptEntry& entry)
         if (!Expand(TextOf(entry.argument), ArgumentBuffer)) break;
         if (PackageBuilt(TemplateBuffer) && !CopyFileA(path, ArgumentBuffer, FALSE)) NoteFailure(Failure::PackageNotCopied);
         RecordBuildOutputs(path);
-        if (IsFile(ArgumentBuffer)) AppendRecord(ProductFile, ArgumentBuffer);
+        RecordLeftFile(ProductFile, ArgumentBuffer);
         break;
     case ScriptOp::RunTool:
         RunTool(TextOf(entry.argument));
@@ -362,6 +377,50 @@ void AdvanceProgress(int amount)
     if (WizardWindow) SendDlgItemMessageA(WizardWindow, ProgressBarId, PBM_DELTAPOS, static_cast<WPARAM>(amount), 0);
 }
 
+void RegisterProductDetails()
+{
+    // Only what the shared files registered gets the details beside it.
+    if (TargetTable[SharedFilesRow].checkState != Install) return;
+    SetFailureTarget(SharedFilesRow);
+    SYSTEMTIME today;
+    GetLocalTime(&today);
+    char date[9];
+    unsigned value = today.wYear * 10000u + today.wMonth * 100u + today.wDay;
+    for (int i = 7; i >= 0; --i, value /= 10) date[i] = static_cast<char>('0' + value % 10);
+    date[8] = '\0';
+    const DWORD kilobytes = static_cast<DWORD>((InstalledBytes + 1023) / 1024);
+    if (!WriteRegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "InstallDate", date) ||
+        !WriteRegistryNumber(HKEY_LOCAL_MACHINE, UninstallKey, "EstimatedSize", kilobytes) ||
+        !WriteRegistryNumber(HKEY_LOCAL_MACHINE, UninstallKey, "NoModify", 1) ||
+        !WriteRegistryNumber(HKEY_LOCAL_MACHINE, UninstallKey, "NoRepair", 1))
+        NoteFailure(Failure::RegistryNotWritten);
+}
+
+bool BeginInstallation(bool destinationTaken)
+{
+    ClearFailures();
+    char* home = VariableTable[HomeDir].value;
+    // Nothing is installed into a destination that is no full path or that is
+    // a link: its files, the log among them, would land elsewhere.
+    if (!destinationTaken || ThroughLinkInHome(home)) {
+        NoteOverallFailure(HomeFolderNotCreated);
+        return false;
+    }
+    if (!CreateFolderPath(home)) NoteOverallFailure(HomeFolderNotCreated);
+    // A log path that does not fit, or a log that is a link, leaves the log
+    // closed: no file is written.
+    if (ExpandTemplate("$HOME_DIR$\\uninst.kvx", TemplateBuffer, TemplateBufferSize) &&
+        !ThroughLinkInHome(TemplateBuffer))
+        OpenLog(TemplateBuffer);
+    AppendRecord(ProductText, ProductDescription);
+    return true;
+}
+
+void EndInstallation()
+{
+    if (!WriteLog()) NoteOverallFailure(LogNotWritten);
+}
+
 void RunScript(const ScriptEntry* script)
 {
     for (const ScriptEntry* entry = script; entry->templateText; ++entry) {
@@ -374,9 +433,10 @@ void RunScript(const ScriptEntry* script)
 
 DWORD WINAPI ScriptWorker(LPVOID)
 {
-    // The wizard made the home folder; it goes last, when empty.
+    // The home folder is made before the worker starts; it goes last, when empty.
     if (IsFolder(VariableValue(HomeDir))) AppendRecord(CreatedFolder, VariableValue(HomeDir));
     helpKeyMade = false;
+    InstalledBytes = 0;
     for (const InstallTarget* target = TargetTable; target->caption; ++target) {
         if (target->checkState != Install) continue;
         if (target->rootFolder && target->registryKey) {
@@ -393,6 +453,7 @@ DWORD WINAPI ScriptWorker(LPVOID)
         AppendRecord(TargetCaption, target->caption);
         RunScript(target->script);
     }
+    RegisterProductDetails();
     SetFailureTarget(NoFailureTarget);
     const bool vendorKeyMade = !KeyExists(HKEY_LOCAL_MACHINE, VendorKey);
     if (!WriteRegistryText(HKEY_LOCAL_MACHINE, HomeKey, HomeValue, VariableValue(HomeDir)))
@@ -435,7 +496,9 @@ bool WriteResourceToFile(const char* path, int resourceNumber)
     const void* bytes = loaded ? LockResource(loaded) : nullptr;
     if (!bytes) return false;
     DWORD written = 0;
-    return WriteFile(file.get(), bytes, size, &written, nullptr) && written == size;
+    if (!WriteFile(file.get(), bytes, size, &written, nullptr) || written != size) return false;
+    InstalledBytes += size;
+    return true;
 }
 
 bool CreateFolderPath(char* path)
@@ -463,6 +526,16 @@ DWORD ReadRegistryText(HKEY root, const char* keyPath, const char* valueName, ch
     DWORD count = 0;
     QueryRegistryText(root, keyPath, valueName, buffer, bufferSize, &count);
     return count;
+}
+
+bool WriteRegistryNumber(HKEY root, const char* keyPath, const char* valueName, DWORD number)
+{
+    UniqueKey key;
+    if (RegCreateKeyExA(root, keyPath, 0, const_cast<char*>(""), REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr,
+                        key.put(), nullptr) != ERROR_SUCCESS)
+        return false;
+    return RegSetValueExA(key.get(), valueName, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
+                          sizeof number) == ERROR_SUCCESS;
 }
 
 bool WriteRegistryText(HKEY root, const char* keyPath, const char* valueName, const char* text)

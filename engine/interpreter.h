@@ -65,6 +65,16 @@ DWORD WINAPI ScriptWorker(LPVOID);
 // moves the bar: its operation never acts on a cut or emptied text. A step
 // that fails is noted and has no effect; the next one runs.
 void RunScript(const ScriptEntry* script);
+// The steps around the ScriptWorker that every installation takes, with the
+// wizard or without: the failures cleared, the destination ($HOME_DIR$)
+// created, the log opened with the product's record; at the end the log
+// file written.
+bool BeginInstallation(bool destinationTaken);
+void EndInstallation();
+// The product's details in Windows' list that only the end of an installation
+// knows: its date, the kilobytes of the files it leaves, and that it can
+// be neither modified nor repaired. Noted under the shared files when they fail.
+void RegisterProductDetails();
 
 // False when the file cannot be created or is not written whole; a missing
 // resource leaves an empty file and is no failure.
@@ -82,6 +92,7 @@ bool ThroughLinkInHome(char* path);
 // read or does not fit, also when unterminated data fills the buffer exactly.
 DWORD ReadRegistryText(HKEY root, const char* keyPath, const char* valueName, char* buffer, DWORD bufferSize);
 bool WriteRegistryText(HKEY root, const char* keyPath, const char* valueName, const char* text);
+bool WriteRegistryNumber(HKEY root, const char* keyPath, const char* valueName, DWORD number);
 // Deletes every value whose name contains text; an empty text deletes nothing.
 void DeleteValuesContaining(HKEY root, const char* keyPath, const char* text);
 // True also for a missing or empty file, which stays as it is. holdsText,

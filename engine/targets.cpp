@@ -51,13 +51,14 @@ void DetectTarget(InstallTarget* target)
     if (!destinationProposed) CopyText(DestinationPath, PathSize, target->rootFolder);
 }
 
-void FillTargetList()
+void DetectTargets()
 {
-    CheckListReset(WizardCheckList);
-    for (InstallTarget* row = TargetTable; row->caption; ++row) {
+    for (InstallTarget* row = TargetTable; row->caption; ++row)
         if (row->registryKey) DetectTarget(row);
-        if (row->listState != NotListed) row->listIndex = CheckListAddItem(WizardCheckList, row->caption, row->checkState);
-    }
+}
+
+void ProposeDestination()
+{
     if (!destinationProposed) {
         TrimTrailingSeparator(DestinationPath);
         CutToParentFolder(DestinationPath);
@@ -70,6 +71,15 @@ void FillTargetList()
     char* homeOld = VariableTable[HomeOld].value;
     if (ReadRegistryText(HKEY_LOCAL_MACHINE, ProductKey, "RootDir", homeOld, PathSize) > 0)
         CopyText(DestinationPath, PathSize, homeOld);
+}
+
+void FillTargetList()
+{
+    CheckListReset(WizardCheckList);
+    DetectTargets();
+    for (InstallTarget* row = TargetTable; row->caption; ++row)
+        if (row->listState != NotListed) row->listIndex = CheckListAddItem(WizardCheckList, row->caption, row->checkState);
+    ProposeDestination();
     SetDlgItemTextA(WizardWindow, DestinationEditId, DestinationPath);
 }
 
@@ -80,6 +90,11 @@ bool ReadBackChoices()
 
     // At most 259 characters; a longer text is cut by the control itself.
     GetDlgItemTextA(WizardWindow, DestinationEditId, DestinationPath, PathSize);
+    return TakeDestination();
+}
+
+bool TakeDestination()
+{
     TrimTrailingSeparator(DestinationPath);
     // "\Ostrevane" or a folder typed without its drive is taken from the
     // current folder now, so that the log and the registry hold full paths.

@@ -18,13 +18,19 @@ extern bool destinationProposed;
 extern CheckListState* WizardCheckList;
 
 void DetectTarget(InstallTarget* target);
+// Page 2 and the unattended installation alike: every environment row
+// detected, then the destination proposed into DestinationPath.
+void DetectTargets();
+void ProposeDestination();
 void FillTargetList();
-// The destination becomes "$HOME_DIR$" as a full path; false, with
+// The ticks, and the destination field through TakeDestination.
+bool ReadBackChoices();
+// DestinationPath becomes "$HOME_DIR$" as a full path; false, with
 // "$HOME_DIR$" empty, when it cannot be made the full path of a folder on a
 // drive or a network share.
 // Also sets $SYS_DIR$ and $UNINST_DIR$ (the system folder; the Windows
 // folder on 64-bit Windows).
-bool ReadBackChoices();
+bool TakeDestination();
 // True for a 32-bit process on 64-bit Windows.
 bool RunsUnderWow64();
 // The environment rows ticked on page 2 (bit n: TargetTable row n), read

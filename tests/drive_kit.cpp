@@ -141,6 +141,29 @@ InstallerRun RunInstaller(const std::string& installExe, const std::string& dest
     return run;
 }
 
+std::string WindowsFolder()
+{
+    char folder[MAX_PATH] = "";
+    GetSystemWindowsDirectoryA(folder, MAX_PATH);
+    return folder;
+}
+
+long RunUnattended(const std::string& installExe, const std::string& arguments)
+{
+    ChildProcess process;
+    if (!process.Start(installExe, "install.exe " + arguments)) return -1;
+    return process.Wait(120000);
+}
+
+long RunQuietCommand(const std::string& commandLine)
+{
+    std::string program = commandLine.substr(0, commandLine.find(' '));
+    if (program.size() > 1 && program.front() == '"') program = program.substr(1, program.size() - 2);
+    ChildProcess process;
+    if (!process.Start((OnWow64() ? WindowsFolder() : SystemFolder()) + "\\" + program, commandLine)) return -1;
+    return process.Wait(60000);
+}
+
 bool OnWow64()
 {
     BOOL wow64 = FALSE;

@@ -26,6 +26,10 @@ InstallerRun RunInstaller(const std::string& installExe, const std::string& dest
                           const std::set<std::string>& untick, const std::string& pictureFolder = "",
                           const std::string& currentFolder = "");
 
+// Runs install.exe with these words after its name, as a script does, and
+// waits for its end: its exit code, or -1 when it did not end in time.
+long RunUnattended(const std::string& installExe, const std::string& arguments);
+
 struct UninstallerRun {
     std::string headline;  // control 101 in the Ready state
     std::string stage;     // control 102 in the Ready state
@@ -47,12 +51,18 @@ bool OnWow64();
 // next restart happens. False when it did not run to its end.
 bool RestartWindows();
 
+// Starts a registered command line without a window (a QuietUninstallString)
+// as Windows starts it, the program found by its name, quoted or not, where
+// the kit puts the uninstaller; waits for its end: its exit code, or -1.
+long RunQuietCommand(const std::string& commandLine);
+
 // The wizard's check list items ("caption=data") read across processes, and
 // a click on one item as the mouse makes it.
 std::vector<std::string> ListItems(HWND dialog);
 void ClickListItem(HWND dialog, int index);
 
 std::string SystemFolder();
+std::string WindowsFolder();  // not redirected: 32- and 64-bit programs see the same one
 std::string BuildFolder();  // the build folder, two levels above the running test program
 // The folder of the programs under test: the build folder, or another build of
 // the kit (a signed one, say) named by OSTREVANE_KIT_DIR, in full or relative

@@ -52,7 +52,7 @@ TEST(TargetTable, RowsInTableOrder)
         {" Files for Borland C++Builder 4", "Software\\Borland\\C++Builder\\4.0", 1, 24, 13},
         {" Files for Borland C++Builder 5", "Software\\Borland\\C++Builder\\5.0", 1, 24, 13},
         {" Files for Borland C++Builder 6", "Software\\Borland\\C++Builder\\6.0", 1, 24, 13},
-        {" Shared Files", nullptr, -2, 5, 1},
+        {" Shared Files", nullptr, -2, 10, 1},
         {" Demo Projects Files", nullptr, 1, 14, 5},
         {" Ostrevane Lib Context Help Files", nullptr, 1, 6, 3},
     };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <cctype>
 #include <set>
@@ -90,6 +91,33 @@ std::string RegistryText(HKEY root, const char* key, const char* value)
     if (rc != ERROR_SUCCESS) return "<missing>";
     data[size] = '\0';
     return std::string(data, size && data[size - 1] == '\0' ? size - 1 : size);
+}
+
+std::vector<std::string> RegistryValues(HKEY root, const char* key)
+{
+    std::vector<std::string> values;
+    HKEY handle = nullptr;
+    if (RegOpenKeyExA(root, key, 0, KEY_QUERY_VALUE, &handle) != ERROR_SUCCESS) return values;
+    for (DWORD index = 0;; ++index) {
+        char name[1024];
+        BYTE data[8192];
+        DWORD nameSize = sizeof name, size = sizeof data - 1, type = 0;
+        if (RegEnumValueA(handle, index, name, &nameSize, nullptr, &type, data, &size) != ERROR_SUCCESS) break;
+        std::string text;
+        if (type == REG_SZ) {
+            text = "REG_SZ:" + std::string(reinterpret_cast<char*>(data), size && !data[size - 1] ? size - 1 : size);
+        } else if (type == REG_DWORD && size == 4) {
+            DWORD number;
+            memcpy(&number, data, 4);
+            text = "REG_DWORD:" + std::to_string(number);
+        } else {
+            text = std::to_string(type) + ":" + std::to_string(size) + " bytes";
+        }
+        values.push_back(std::string(name) + "=" + text);
+    }
+    RegCloseKey(handle);
+    std::sort(values.begin(), values.end());
+    return values;
 }
 
 DWORD Scaled(DWORD ms)

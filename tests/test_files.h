@@ -12,6 +12,9 @@ std::string TestFolder(const char* name);  // a fresh folder under the temp fold
 void RemoveTree(const std::string& path);
 
 std::string RegistryText(HKEY root, const char* key, const char* value);  // "<missing>" when absent
+// Every value of the key as "name=REG_SZ:text" or "name=REG_DWORD:number" (other
+// types by number), sorted by name; empty when the key is missing.
+std::vector<std::string> RegistryValues(HKEY root, const char* key);
 void DeleteTree(HKEY root, const char* key);
 
 // Snapshots to compare as text, one line per key, value or file, sorted.

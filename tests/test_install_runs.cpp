@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <map>
 #include <set>
 #include <string>
@@ -30,7 +31,7 @@ std::string Resource(int number)
 
 constexpr char LinkLine[] = "\r\n:Link ostrevane.hlp\r\n";
 constexpr char IndexLine[] = "\r\n:INDEX Corvex Lib Help=ostrevane.hlp\r\n";
-constexpr char UninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Ostrevane";
+constexpr char ListKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Ostrevane";
 constexpr char HelpKey[] = "Software\\Microsoft\\Windows\\Help";
 constexpr char ProductKey[] = "Software\\Quillmere\\Ostrevane";
 
@@ -63,7 +64,7 @@ protected:
 
     static void ClearProductKeys()
     {
-        DeleteTree(HKEY_LOCAL_MACHINE, UninstallKey);
+        DeleteTree(HKEY_LOCAL_MACHINE, ListKey);
         DeleteTree(HKEY_LOCAL_MACHINE, "Software\\Quillmere");
         HKEY key = nullptr;
         if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, HelpKey, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
@@ -209,9 +210,29 @@ TEST_F(InstallRun, DelphiSevenLeavesItsFilesRegistryAndHelpLines)
     EXPECT_EQ(ReadFileText(folders_[4] + "\\Help\\d7.ohl"), std::string(":Base Delphi7.hlp\r\n") + LinkLine);
     EXPECT_FALSE(FileExists(folders_[4] + "\\Help\\d7.gid"));
 
-    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "DisplayName"), "Quillmere Ostrevane v3.10 (trial)");
-    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "UninstallString"),
-              "kvxpurge.exe " + home_ + "\\uninst.kvx");
+    // Windows' list: every value with its type; the size is that of the files the log lists.
+    std::size_t bytes = 0;
+    for (const LogRecord& r : log_)
+        if (r.type == 3 || r.type == 12) bytes += ReadFileText(r.text).size();
+    SYSTEMTIME today;
+    GetLocalTime(&today);
+    char date[16];
+    snprintf(date, sizeof date, "%04u%02u%02u", today.wYear, today.wMonth, today.wDay);
+    const std::vector<std::string> listed = {
+        "DisplayIcon=REG_SZ:" + win_ + "\\kvxpurge.exe",
+        "DisplayName=REG_SZ:Quillmere Ostrevane v3.10 (trial)",
+        "DisplayVersion=REG_SZ:3.10",
+        "EstimatedSize=REG_DWORD:" + std::to_string((bytes + 1023) / 1024),
+        std::string("InstallDate=REG_SZ:") + date,
+        "InstallLocation=REG_SZ:" + home_,
+        "NoModify=REG_DWORD:1",
+        "NoRepair=REG_DWORD:1",
+        "Publisher=REG_SZ:Quillmere",
+        "QuietUninstallString=REG_SZ:\"kvxpurge.exe\" /S " + home_ + "\\uninst.kvx",
+        "UninstallString=REG_SZ:kvxpurge.exe " + home_ + "\\uninst.kvx",
+    };
+    EXPECT_EQ(RegistryValues(HKEY_LOCAL_MACHINE, ListKey), listed);
+    EXPECT_GT(bytes, 20000u) << "kvxpurge.exe alone is larger";
     EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, ProductKey, "RootDir"), home_);
     EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, HelpKey, "ostrevane.hlp"), "<missing>");
 }

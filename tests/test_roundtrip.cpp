@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <set>
@@ -18,6 +19,7 @@ namespace {
 
 constexpr char UninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Ostrevane";
 constexpr char HelpKey[] = "Software\\Microsoft\\Windows\\Help";
+constexpr char ProductKey[] = "Software\\Quillmere\\Ostrevane";
 constexpr char Headline[] =
     "Ostrevane component version 3.10 (trial)\rCopyright (c) 1999-2004 Quillmere Software"
     "\r\rDelphi/CBuilder component for handling standard Windows calculator";
@@ -37,13 +39,6 @@ struct Choice {
 };
 
 void PrintTo(const Choice& c, std::ostream* os) { *os << c.name; }
-
-std::string WindowsFolder()
-{
-    char folder[MAX_PATH] = "";
-    GetSystemWindowsDirectoryA(folder, MAX_PATH);
-    return folder;
-}
 
 void SetText(HKEY root, const std::string& key, const std::string& name, const std::string& text)
 {
@@ -220,6 +215,139 @@ const Choice Choices[] = {
 
 INSTANTIATE_TEST_SUITE_P(Kit, RoundTrip, ::testing::ValuesIn(Choices),
                          [](const ::testing::TestParamInfo<Choice>& info) { return std::string(info.param.name); });
+
+// Every file below folder with its bytes, by path.
+void AddTree(const std::string& folder, std::map<std::string, std::string>& out)
+{
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        const std::string name = found.cFileName;
+        if (name == "." || name == "..") continue;
+        const std::string path = folder + "\\" + name;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            out[path + "\\"] = "folder";
+            AddTree(path, out);
+        } else {
+            out[path] = ReadFileText(path);
+        }
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+}
+
+// What an installation leaves: its files, the environments' files, and the
+// registry values it writes.
+std::map<std::string, std::string> Footprint(const std::string& home, const std::vector<int>& rows,
+                                             const std::string* folders)
+{
+    std::map<std::string, std::string> out;
+    AddTree(home, out);
+    const std::string sys = SystemFolder();
+    out["kvxpurge.exe"] = ReadFileText((OnWow64() ? WindowsFolder() : sys) + "\\kvxpurge.exe");
+    for (int row : rows) {
+        const SimulatedIde& ide = SimulatedIdes[row];
+        AddTree(folders[row], out);
+        out[ide.package] = ReadFileText(sys + "\\" + ide.package + ide.packageExt);
+        for (const char* sub : {"\\Known Packages", "\\Library"}) {
+            const std::string key = std::string(ide.registryKey) + sub;
+            for (const std::string& value : RegistryValues(HKEY_CURRENT_USER, key.c_str())) out[key + "|" + value];
+        }
+    }
+    for (const char* key : {UninstallKey, ProductKey, HelpKey})
+        for (const std::string& value : RegistryValues(HKEY_LOCAL_MACHINE, key)) out[std::string(key) + "|" + value];
+    return out;
+}
+
+class Unattended : public RoundTrip {
+protected:
+    // Fresh environments for these rows, the same folders every time.
+    void Prepare(const std::vector<int>& rows, bool failingCompiler = false)
+    {
+        Clean();
+        RemoveTree(root_);
+        CreateDirectoryA(root_.c_str(), nullptr);
+        for (int row : rows) folders_[row] = CreateSimulatedIde(SimulatedIdes[row], root_);
+        if (failingCompiler) WriteFileText(folders_[4] + "\\Bin\\standin.cfg", "fail=dcc32\r\n");
+    }
+    long Install(const std::string& arguments) { return RunUnattended(KitFolder() + "\\install.exe", arguments); }
+    std::string folders_[9];
+};
+
+TEST_F(Unattended, InstallsWhatTheWizardInstallsAndIsRemovedQuietly)
+{
+    const std::vector<int> rows = {4, 8};
+    Prepare(rows);
+    ASSERT_EQ(RunInstaller(KitFolder() + "\\install.exe", home_, {}).failure, "");
+    const std::map<std::string, std::string> wizard = Footprint(home_, rows, folders_);
+
+    Prepare(rows);
+    const std::string report = root_ + "\\the report.txt";
+    ASSERT_EQ(Install("/S /LOG=\"" + report + "\" /D=" + home_), 0);
+    const std::map<std::string, std::string> unattended = Footprint(home_, rows, folders_);
+    EXPECT_GT(wizard.size(), 60u);
+    for (const auto& [name, bytes] : wizard) {
+        const auto other = unattended.find(name);
+        if (other == unattended.end()) ADD_FAILURE() << name << " only after the wizard";
+        else EXPECT_TRUE(other->second == bytes) << name << " differs";
+    }
+    for (const auto& entry : unattended)
+        if (!wizard.count(entry.first)) ADD_FAILURE() << entry.first << " only after the unattended run";
+    EXPECT_EQ(ReadFileText(report), "Destination: " + home_ +
+                                        "\r\nInstalled: Delphi 7\r\nInstalled: C++Builder 6\r\nInstalled: Shared files"
+                                        "\r\nInstalled: Demo projects\r\nInstalled: Help files\r\nResult: completed\r\n");
+
+    // Removed without a window; a file that cannot go is counted in the exit code.
+    const std::string quiet = RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "QuietUninstallString");
+    ASSERT_EQ(quiet, "\"kvxpurge.exe\" /S " + home_ + "\\uninst.kvx");
+    const std::vector<LogRecord> log = ReadUninstallLog(home_ + "\\uninst.kvx");
+    const std::string held = home_ + "\\readme.txt";
+    HANDLE file = CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(RunQuietCommand(quiet), 101);
+    CloseHandle(file);
+    EXPECT_TRUE(FileExists(held));
+    EXPECT_TRUE(FileExists(home_ + "\\uninst.kvx")) << "kept for another try";
+    EXPECT_EQ(RunQuietCommand(quiet), 0);
+    for (const LogRecord& r : log)
+        if (r.type == 3) EXPECT_FALSE(FileExists(r.text)) << r.text;
+    EXPECT_FALSE(FileExists(home_)) << "the home folder goes last";
+    EXPECT_EQ(RegistryValues(HKEY_LOCAL_MACHINE, UninstallKey).size(), 0u) << "the entry goes with all its values";
+    EXPECT_EQ(RunQuietCommand("\"kvxpurge.exe\" /S " + root_ + "\\no log.kvx"), 1);
+}
+
+TEST_F(Unattended, ExitCodesAndReports)
+{
+    struct Case {
+        const char* name;
+        std::string arguments;
+        bool failingCompiler;
+        long exitCode;
+        std::string report;  // after the Installed lines; empty: none written
+    };
+    const std::string blocked = root_ + "\\blocker\\Home";
+    const std::string log = " /LOG=" + root_ + "\\report.txt";
+    const Case cases[] = {
+        {"unknown option", "/S /X /D=" + home_, false, 1, ""},
+        {"options without /S", log.substr(1) + " /D=" + home_, false, 1, ""},
+        {"option repeated", "/S /S" + log, false, 1, ""},
+        {"failing compiler", "/S" + log + " /D=" + home_, true, 3,
+         "Result: finished with errors\r\nDelphi 7: build failed\r\n"},
+        {"destination not made", "/S" + log + " /D=" + blocked, false, 4,
+         "Destination: " + blocked + "\r\nResult: nothing was installed\r\nDestination folder not created\r\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Prepare({4}, c.failingCompiler);
+        WriteFileText(root_ + "\\blocker", "a file where a folder would go");
+        EXPECT_EQ(Install(c.arguments), c.exitCode);
+        const std::string report = ReadFileText(root_ + "\\report.txt");
+        if (c.report.empty()) EXPECT_EQ(report, "<missing>");
+        else EXPECT_EQ(report.substr(report.size() - std::min(report.size(), c.report.size())), c.report) << report;
+        const bool installed = c.exitCode == 0 || c.exitCode == 3;
+        EXPECT_EQ(FileExists(home_ + "\\uninst.kvx"), installed);
+        EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "DisplayName") != "<missing>", installed);
+    }
+}
 
 TEST(Reinstall, SameFolderKeepsOneEntryAndReplacesTheLog)
 {

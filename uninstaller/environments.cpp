@@ -124,7 +124,7 @@ unsigned RunningNamed(char (*names)[EnvironmentNameSize], bool* logNamesAny)
 
 }  // namespace
 
-bool EnvironmentsClosed()
+bool EnvironmentsClosed(bool ask)
 {
     if (!logData) return true;
     for (;;) {
@@ -136,6 +136,7 @@ bool EnvironmentsClosed()
             count = 1;
         }
         if (count == 0) return true;
+        if (!ask) return false;
         char text[MessageSize];
         text[0] = 0;
         for (unsigned i = 0; i < count; ++i) {

@@ -4,5 +4,6 @@
 // when the log names none.
 
 // Asks the user to close every such environment that runs; true once none
-// runs, false when the user cancels. Reads the log without moving the replay.
-bool EnvironmentsClosed();
+// runs, false when the user cancels. Without asking (a quiet removal), false
+// at once while one runs. Reads the log without moving the replay.
+bool EnvironmentsClosed(bool ask = true);

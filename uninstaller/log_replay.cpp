@@ -23,6 +23,8 @@ bool replayed;
 // What Windows runs is "kvxpurge.exe <log path>": the program's name and one
 // blank are skipped unseen, the rest is the path, blanks and all.
 constexpr unsigned SkippedCharacters = 13;
+// What the quiet form leaves before its log path.
+constexpr char QuietMark[] = "\" /S ";
 
 void SetText(int id, const char* text) { SetDlgItemTextA(DialogWindow, id, text); }
 
@@ -240,7 +242,8 @@ void RemoveCreatedFolders()
     bool ownFolder = false;
     for (readPosition = logData; const char* folder = NextCreatedFolder();)
         ownFolder = ownFolder || SameText(folder, logFolder);
-    if (!ownFolder) return;
+    // With anything left the log stays, so that the removal can be run again.
+    if (!ownFolder || filesLeft + othersLeft) return;
     if (PassesThroughLink(commandPath) || (!DeleteFileA(commandPath) && StillThere(commandPath))) ++othersLeft;
     // The current folder of a process cannot be removed.
     char windows[PathSize];
@@ -289,6 +292,14 @@ const char* CommandLineRemainder()
     return text;
 }
 
+// The text after the quiet mark, or null when the remainder does not begin with it.
+const char* AfterQuietMark(const char* text)
+{
+    for (const char* mark = QuietMark; *mark; ++mark, ++text)
+        if (*text != *mark) return nullptr;
+    return text;
+}
+
 }  // namespace
 
 bool FullPathOf(const char* path, char* out, unsigned outSize)
@@ -304,9 +315,12 @@ bool IsReparsePoint(const char* path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
+bool QuietStart() { return AfterQuietMark(CommandLineRemainder()) != nullptr; }
+
 bool LoadLog()
 {
     const char* remainder = CommandLineRemainder();
+    if (const char* quietPath = AfterQuietMark(remainder)) remainder = quietPath;
     if (!CopyText(commandPath, PathSize, remainder)) {
         // Too long for a path: shown as tried, never cut and opened, since
         // a cut path could name another file.
@@ -349,11 +363,11 @@ void DispatchRecord(int type)
         if (handler->type == type && handler->action) handler->action();
 }
 
-void ReplayLog()
+unsigned ReplayLog()
 {
     // A click sent to the disabled button in Wrong start, or to the hidden one
     // after the replay.
-    if (!logData || replayed) return;
+    if (!logData || replayed) return 0;
     replayed = true;
     ShowWindow(GetDlgItem(DialogWindow, IDC_PROGRESS), SW_SHOW);
     for (;;) {
@@ -373,6 +387,7 @@ void ReplayLog()
     SetText(IDC_STAGE, "Finished");
     ShowWindow(GetDlgItem(DialogWindow, IDC_UNINSTALL), SW_HIDE);
     SetText(IDC_CANCEL, "Finish");
+    return filesLeft + othersLeft;
 }
 
 void ReleaseLog()

@@ -11,8 +11,13 @@ extern HWND DialogWindow;
 // it in the status line and reads the whole file, ready to read its first
 // record. False when nothing is held.
 bool LoadLog();
+// The quiet form "\"kvxpurge.exe\" /S <log path>": with the quoted name, the
+// 13 skipped characters leave the closing quote, and no path begins with a
+// quote, so no command line that names a log is taken for it.
+bool QuietStart();
 void DispatchRecord(int type);
 // Carries out every record after the first, then shows the finish texts.
-void ReplayLog();
+// Returns how many listed files are still there.
+unsigned ReplayLog();
 // Releases the log and any registry key still held.
 void ReleaseLog();

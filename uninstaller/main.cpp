@@ -62,10 +62,31 @@ UINT RunUninstaller()
                        MB_ICONERROR | MB_OK);
 }
 
+// Exit codes of the quiet form: 0 when nothing listed was left.
+constexpr UINT QuietLogNotLoaded = 1;
+constexpr UINT QuietEnvironmentRunning = 2;  // nothing removed
+constexpr UINT QuietFilesLeft = 100;  // plus what was left (files, values, lines, folders), at most 255
+constexpr UINT QuietMostLeft = 155;
+
+// No window: the log replayed as the Uninstall button replays it.
+UINT RemoveQuietly()
+{
+    if (!LoadLog()) return QuietLogNotLoaded;
+    if (!EnvironmentsClosed(false)) {
+        ReleaseLog();
+        return QuietEnvironmentRunning;
+    }
+    DispatchRecord(ReadNextRecord());
+    const unsigned left = ReplayLog();
+    ReleaseLog();
+    if (left == 0) return 0;
+    return QuietFilesLeft + (left < QuietMostLeft ? left : QuietMostLeft);
+}
+
 }  // namespace
 
 extern "C" void WinMainCRTStartup()
 {
     StartSafely();
-    ExitProcess(RunUninstaller());
+    ExitProcess(QuietStart() ? RemoveQuietly() : RunUninstaller());
 }

@@ -3,6 +3,7 @@
 #include "../engine/templates.h"
 #include "resource.h"
 #include "safe_start.h"
+#include "unattended.h"
 #include "wizard.h"
 
 namespace {
@@ -12,6 +13,7 @@ constexpr char ErrorCaption[] = "KVX Installation Error";
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
     StartSafely();
+    RunUnattendedIfAsked();
     if (!AllocateEngineBuffers()) {
         MessageBoxA(nullptr, "Fatal Error: Not enough memory.", ErrorCaption, MB_ICONERROR);
         ExitProcess(0);

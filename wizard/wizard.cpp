@@ -218,23 +218,10 @@ void EnterProgressPage()
 {
     SetTexts("\rNow is installations process. Please wait ...", "Progress of installation :", "Current Satus");
     EnableWindow(GetDlgItem(WizardWindow, IDC_CANCEL), FALSE);
-    const bool fullPath = ReadBackChoices();
-    ClearFailures();
-    char* home = VariableTable[HomeDir].value;
-    // Nothing is installed into a destination that is no full path or that is
-    // a link: its files, the log among them, would land elsewhere.
-    if (!fullPath || ThroughLinkInHome(home)) {
-        NoteOverallFailure(HomeFolderNotCreated);
+    if (!BeginInstallation(ReadBackChoices())) {
         AdvancePage();
         return;
     }
-    if (!CreateFolderPath(home)) NoteOverallFailure(HomeFolderNotCreated);
-    // A log path that does not fit, or a log that is a link, leaves the log
-    // closed: no file is written.
-    if (ExpandTemplate("$HOME_DIR$\\uninst.kvx", TemplateBuffer, TemplateBufferSize) &&
-        !ThroughLinkInHome(TemplateBuffer))
-        OpenLog(TemplateBuffer);
-    AppendRecord(ProductText, ProductDescription);
     WorkerThread = CreateThread(nullptr, 0, ScriptWorker, nullptr, 0, &WorkerThreadId);
     if (!WorkerThread) {
         NoteOverallFailure(InstallNotRun);
@@ -247,7 +234,7 @@ void EnterFinishPage()
 {
     if (WorkerThread) CloseHandle(WorkerThread);
     WorkerThread = nullptr;
-    if (!WriteLog()) NoteOverallFailure(LogNotWritten);
+    EndInstallation();
     if (!AnyFailure()) {
         SetTexts("\rThe installation process was\r successfully complete !",
                  "Quillmere  Welcome to www.quillmere.example", FinishPrompt);

@@ -1,0 +1,300 @@
+// The benchmark's hands inside Wine. It prepares simulated environments whose
+// stand-in tools exit at once, writes an NSIS script that installs what the
+// kit's unattended installation installs, and times runs from this process.
+//   bench_driver prepare ROOT ROWS STAGE_UNIX NSI   (the kit must have installed once: it installs)
+//   bench_driver time ROOT ROWS RUNS LABEL=NSIS_EXE...
+// ROWS are TargetTable rows of environments, comma-separated (4,8: Delphi 7
+// and C++Builder 6). "time" prints one "name milliseconds" line per run.
+#include <windows.h>
+
+#include <cstdio>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "../drive_kit.h"
+#include "../gui_driver.h"
+#include "../simulated_ide.h"
+
+namespace {
+
+constexpr char UninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Ostrevane";
+constexpr char ProductKey[] = "Software\\Quillmere\\Ostrevane";
+constexpr char HelpKey[] = "Software\\Microsoft\\Windows\\Help";
+
+std::vector<int> Rows(const std::string& text)
+{
+    std::vector<int> rows;
+    std::stringstream in(text);
+    std::string item;
+    while (std::getline(in, item, ',')) rows.push_back(std::stoi(item));
+    return rows;
+}
+
+std::string Home(const std::string& root) { return root + "\\Ostrevane Home"; }
+
+void AddTree(const std::string& folder, std::map<std::string, std::string>& out)
+{
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        const std::string name = found.cFileName;
+        if (name == "." || name == "..") continue;
+        const std::string path = folder + "\\" + name;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) AddTree(path, out);
+        else out[path] = ReadFileText(path);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+}
+
+// Nothing of an installation left, and fresh environments for the rows.
+void Reset(const std::string& root, const std::vector<int>& rows)
+{
+    RemoveSimulatedIdeKeys();
+    DeleteTree(HKEY_LOCAL_MACHINE, "Software\\Quillmere");
+    DeleteTree(HKEY_LOCAL_MACHINE, UninstallKey);
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, HelpKey, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+        RegDeleteValueA(key, "ostrevane.hlp");
+        RegDeleteValueA(key, "ostrevane.cnt");
+        RegCloseKey(key);
+    }
+    const std::string sys = SystemFolder();
+    DeleteFileA((sys + "\\kvxpurge.exe").c_str());
+    for (const SimulatedIde& ide : SimulatedIdes) DeleteFileA((sys + "\\" + ide.package + ide.packageExt).c_str());
+    RemoveTree(root);
+    CreateDirectoryA(root.c_str(), nullptr);
+    for (int row : rows) {
+        const std::string folder = CreateSimulatedIde(SimulatedIdes[row], root);
+        WriteFileText(folder + "\\Bin\\standin.cfg", "nowait\r\n");
+    }
+}
+
+std::string NsisText(const std::string& text)
+{
+    std::string out;
+    for (char c : text) {
+        if (c == '$') out += "$$";
+        else if (c == '"') out += "$\\\"";
+        else out += c;
+    }
+    return "\"" + out + "\"";
+}
+
+std::string FolderOf(const std::string& path) { return path.substr(0, path.rfind('\\')); }
+std::string NameOf(const std::string& path) { return path.substr(path.rfind('\\') + 1); }
+
+// "name=REG_SZ:text" or "name=REG_DWORD:n" as an NSIS write.
+std::string RegistryWrite(const char* root, const std::string& key, const std::string& value)
+{
+    const std::size_t equals = value.find('='), colon = value.find(':', equals);
+    const std::string name = value.substr(0, equals), type = value.substr(equals + 1, colon - equals - 1);
+    const std::string data = value.substr(colon + 1);
+    const char* op = type == "REG_DWORD" ? "WriteRegDWORD" : "WriteRegStr";
+    return std::string("  ") + op + " " + root + " " + NsisText(key) + " " + NsisText(name) + " " + NsisText(data) + "\n";
+}
+
+int Prepare(const std::string& root, const std::vector<int>& rows, const std::string& stageUnix, const std::string& nsi)
+{
+    Reset(root, rows);
+    std::map<std::string, std::string> before;
+    for (int row : rows) AddTree(root + "\\" + SimulatedIdes[row].folder, before);
+    const std::string home = Home(root);
+    const long code = RunUnattended(KitFolder() + "\\install.exe", "/S /D=" + home);
+    if (code != 0) {
+        std::printf("the kit's unattended installation ended with %ld\n", code);
+        return 1;
+    }
+    // What the kit left: its files, the environments' files it changed, the package copies.
+    std::map<std::string, std::string> after;
+    AddTree(home, after);
+    after.erase(home + "\\uninst.kvx");
+    std::vector<std::string> deleted;
+    for (int row : rows) {
+        std::map<std::string, std::string> ide;
+        AddTree(root + "\\" + SimulatedIdes[row].folder, ide);
+        for (const auto& [path, bytes] : ide)
+            if (!before.count(path) || before[path] != bytes) after[path] = bytes;
+        for (const auto& entry : before)
+            if (entry.first.rfind(root + "\\" + SimulatedIdes[row].folder, 0) == 0 && !ide.count(entry.first))
+                deleted.push_back(entry.first);
+        const std::string package = SystemFolder() + "\\" + SimulatedIdes[row].package + SimulatedIdes[row].packageExt;
+        after[package] = ReadFileText(package);
+    }
+    const std::string purge = SystemFolder() + "\\kvxpurge.exe";
+    after[purge] = ReadFileText(purge);
+
+    std::string script = "Name \"Ostrevane\"\nOutFile \"${OUTFILE}\"\nRequestExecutionLevel admin\n";
+    script += "InstallDir " + NsisText(home) + "\nSection\n";
+    std::string folder;
+    int index = 0;
+    const std::string stageWin = "Z:" + [&] {
+        std::string s = stageUnix;
+        for (char& c : s)
+            if (c == '/') c = '\\';
+        return s;
+    }();
+    CreateDirectoryA(stageWin.c_str(), nullptr);
+    for (const auto& [path, bytes] : after) {
+        const std::string staged = std::to_string(++index);
+        WriteFileText(stageWin + "\\" + staged, bytes);
+        if (FolderOf(path) != folder) {
+            folder = FolderOf(path);
+            script += "  SetOutPath " + NsisText(folder) + "\n";
+        }
+        script += "  File " + NsisText("/oname=" + NameOf(path)) + " " + NsisText(stageUnix + "/" + staged) + "\n";
+    }
+    for (const std::string& path : deleted) script += "  Delete " + NsisText(path) + "\n";
+    for (const char* key : {UninstallKey, ProductKey})
+        for (const std::string& value : RegistryValues(HKEY_LOCAL_MACHINE, key)) script += RegistryWrite("HKLM", key, value);
+    for (const std::string& value : RegistryValues(HKEY_LOCAL_MACHINE, HelpKey))
+        if (value.find("ostrevane") == 0) script += RegistryWrite("HKLM", HelpKey, value);
+    for (int row : rows)
+        for (const char* sub : {"\\Known Packages", "\\Library"}) {
+            const std::string key = std::string(SimulatedIdes[row].registryKey) + sub;
+            for (const std::string& value : RegistryValues(HKEY_CURRENT_USER, key.c_str()))
+                script += RegistryWrite("HKCU", key, value);
+        }
+    script += "  WriteUninstaller \"$INSTDIR\\nsis-uninst.exe\"\nSectionEnd\n\nSection Uninstall\n";
+    // The same files as the kit's removal: those its log lists.
+    for (const LogRecord& r : ReadUninstallLog(home + "\\uninst.kvx"))
+        if (r.type == 3 && r.text != purge) script += "  Delete " + NsisText(r.text) + "\n";
+    script += "  DeleteRegKey HKLM " + NsisText(UninstallKey) + "\n  Delete \"$INSTDIR\\nsis-uninst.exe\"\nSectionEnd\n";
+    if (!WriteFileText(nsi, script)) return 1;
+    std::printf("the NSIS script installs %d files\n", index);
+    Reset(root, rows);
+    return 0;
+}
+
+double Now()
+{
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER count;
+    QueryPerformanceCounter(&count);
+    return 1000.0 * static_cast<double>(count.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+// Starts a program without a window and waits: milliseconds, or -1 on a failure.
+double TimedRun(const std::string& program, const std::string& commandLine, long expected = 0)
+{
+    const double start = Now();
+    ChildProcess process;
+    if (!process.Start(program, commandLine)) return -1;
+    const long code = process.Wait(120000);
+    const double took = Now() - start;
+    return code == expected ? took : -1;
+}
+
+// A tool started as the installer starts one: hidden, in a console of its own.
+double TimedToolRun(const std::string& tool, const std::string& folder)
+{
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    PROCESS_INFORMATION process{};
+    std::string line = "\"" + tool + "\" x.dpk";
+    const double start = Now();
+    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, folder.c_str(), &startup,
+                        &process))
+        return -1;
+    WaitForSingleObject(process.hProcess, INFINITE);
+    const double took = Now() - start;
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    return took;
+}
+
+// From the click on Next on page 2 to page 4 with Finish enabled.
+double WizardPhase(const std::string& home)
+{
+    ChildProcess process;
+    if (!process.Start(KitFolder() + "\\install.exe", "install.exe")) return -1;
+    HWND dialog = WaitForWindow(process.Id(), "Ostrevane Installation", 20000);
+    if (!dialog) return -1;
+    Click(dialog, 202);
+    if (!WaitUntil([&] { return ItemText(dialog, 107) == "Page 2/4"; }, 10000)) return -1;
+    TypeText(GetDlgItem(dialog, 120), home);
+    const double start = Now();
+    Click(dialog, 202);
+    while (ItemText(dialog, 107) != "Page 4/4" || !ItemEnabled(dialog, 203)) {
+        if (Now() - start > 120000) return -1;
+        Sleep(1);
+    }
+    const double took = Now() - start;
+    Click(dialog, 203);
+    process.Wait(20000);
+    return took;
+}
+
+void Print(const char* name, double ms)
+{
+    std::printf("%s %.1f\n", name, ms);
+    std::fflush(stdout);
+}
+
+int Time(const std::string& root, const std::vector<int>& rows, int runs, const std::vector<std::string>& nsis)
+{
+    const std::string home = Home(root), install = KitFolder() + "\\install.exe";
+    const std::string tool = root + "\\" + SimulatedIdes[rows.empty() ? 4 : rows[0]].folder + "\\Bin\\";
+    for (int run = 0; run <= runs; ++run) {
+        const bool shown = run > 0;  // the first round only warms up
+        Reset(root, rows);
+        const double kit = TimedRun(install, "install.exe /S /D=" + home);
+        const std::string quiet = RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "QuietUninstallString");
+        const double removal = TimedRun(SystemFolder() + "\\kvxpurge.exe", quiet);
+        // One start of a stand-in tool, as the kit starts it: what every build step costs here.
+        const std::string standin = tool + (rows.empty() || rows[0] < 5 ? "dcc32.exe" : "make.exe");
+        const double toolStart = TimedToolRun(standin, root);
+        // The programs' start and end alone: a refused command line, a missing log.
+        const double kitStart = TimedRun(install, "install.exe /S /?", 1);
+        const double purgeStart = TimedRun(SystemFolder() + "\\kvxpurge.exe", "\"kvxpurge.exe\" /S C:\\none", 1);
+        if (shown) {
+            Print("kit-install", kit);
+            Print("kit-remove", removal);
+            Print("tool-start", toolStart);
+            Print("kit-start-only", kitStart);
+            Print("purge-start-only", purgeStart);
+        }
+        for (const std::string& entry : nsis) {
+            const std::string label = entry.substr(0, entry.find('=')), exe = entry.substr(entry.find('=') + 1);
+            Reset(root, rows);
+            const double in = TimedRun(exe, "setup.exe /S /D=" + home);
+            const double out = TimedRun(home + "\\nsis-uninst.exe", "nsis-uninst.exe /S _?=" + home);
+            if (shown) {
+                Print(("nsis-" + label + "-install").c_str(), in);
+                Print(("nsis-" + label + "-remove").c_str(), out);
+            }
+        }
+        Reset(root, rows);
+        const double phase = WizardPhase(home);
+        // The same without environments: no tools, no registration with them.
+        Reset(root, {});
+        const double bare = TimedRun(install, "install.exe /S /D=" + home);
+        if (shown) {
+            Print("wizard-phase", phase);
+            Print("kit-install-no-env", bare);
+        }
+    }
+    Reset(root, rows);
+    RemoveTree(root);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.size() == 4 + 1 && args[0] == "prepare") return Prepare(args[1], Rows(args[2]), args[3], args[4]);
+    if (args.size() >= 4 && args[0] == "time")
+        return Time(args[1], Rows(args[2]), std::stoi(args[3]), std::vector<std::string>(args.begin() + 4, args.end()));
+    std::fprintf(stderr, "usage: bench_driver prepare ROOT ROWS STAGE_UNIX NSI | time ROOT ROWS RUNS LABEL=EXE...\n");
+    return 2;
+}

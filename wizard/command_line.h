@@ -1,0 +1,29 @@
+#pragma once
+// The installer's command line. Without options the wizard runs, as it always
+// has; "/S [/LOG=file] [/D=folder]" installs without a window. Plain byte work:
+// this file and command_line.cpp must not need <windows.h>.
+#include "../engine/templates.h"
+
+enum class StartMode { Wizard, Unattended, BadCommandLine };
+
+// The exit codes of an unattended run.
+enum UnattendedExit : unsigned {
+    ExitInstalled = 0,           // nothing failed
+    ExitBadCommandLine = 1,      // nothing installed
+    ExitEnvironmentRunning = 2,  // a chosen environment runs; nothing installed
+    ExitFinishedWithErrors = 3,  // installed, but some step failed (the report says which)
+    ExitNothingInstalled = 4,    // the destination folder could not be made
+};
+
+struct UnattendedOptions {
+    char destination[PathSize];  // empty: the folder page 2 would propose
+    char logFile[PathSize];      // empty: no report
+};
+
+// The command line as the process got it, program name first. Anything after
+// the name that does not begin with '/' is ignored, as it always was: the
+// wizard runs. Options are "/S" (required), "/LOG=file" (a file name without
+// blanks, or in double quotes) and "/D=folder", which takes the rest of the
+// line, blanks included, and so comes last. Letters may be of either case. An
+// unknown, repeated, empty or overlong option is a bad command line.
+StartMode ParseCommandLine(const char* commandLine, UnattendedOptions* options);
