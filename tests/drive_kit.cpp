@@ -141,6 +141,24 @@ InstallerRun RunInstaller(const std::string& installExe, const std::string& dest
     return run;
 }
 
+void RemoveProductTraces()
+{
+    RemoveSimulatedIdeKeys();
+    DeleteTree(HKEY_LOCAL_MACHINE, "Software\\Quillmere");
+    DeleteTree(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Ostrevane");
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\Help", 0, KEY_SET_VALUE, &key) ==
+        ERROR_SUCCESS) {
+        RegDeleteValueA(key, "ostrevane.hlp");
+        RegDeleteValueA(key, "ostrevane.cnt");
+        RegCloseKey(key);
+    }
+    const std::string sys = SystemFolder();
+    DeleteFileA((sys + "\\kvxpurge.exe").c_str());
+    DeleteFileA((WindowsFolder() + "\\kvxpurge.exe").c_str());
+    for (const SimulatedIde& ide : SimulatedIdes) DeleteFileA((sys + "\\" + ide.package + ide.packageExt).c_str());
+}
+
 std::string WindowsFolder()
 {
     char folder[MAX_PATH] = "";

@@ -61,6 +61,10 @@ long RunQuietCommand(const std::string& commandLine);
 std::vector<std::string> ListItems(HWND dialog);
 void ClickListItem(HWND dialog, int index);
 
+// Whatever an installation of the kit left in the registry, the system and
+// the Windows folder, gone (between cases of a test, whatever they did).
+void RemoveProductTraces();
+
 std::string SystemFolder();
 std::string WindowsFolder();  // not redirected: 32- and 64-bit programs see the same one
 std::string BuildFolder();  // the build folder, two levels above the running test program

@@ -284,3 +284,22 @@ std::string FileTree(const std::string& folder, bool contents, bool deep, const 
     AddFiles(folder, "", contents, deep, skip, lines);
     return Joined(lines);
 }
+
+void AddFileBytes(const std::string& folder, std::map<std::string, std::string>& out, bool withFolders)
+{
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        const std::string name = found.cFileName;
+        if (name == "." || name == "..") continue;
+        const std::string path = folder + "\\" + name;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            if (withFolders) out[path + "\\"] = "folder";
+            AddFileBytes(path, out, withFolders);
+        } else {
+            out[path] = ReadFileText(path);
+        }
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+}

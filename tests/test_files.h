@@ -2,6 +2,7 @@
 // Files, folders and registry values as the tests read and make them.
 #include <windows.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,9 @@ std::string RegistryTree(HKEY root, const std::string& key);
 // The files and folders below folder, with each file's bytes when contents
 // is set; only the top level's names when deep is not. skip leaves out
 // names (without letter case) that end with one of its texts.
+// Every file below folder with its bytes, by full path; with withFolders each
+// folder too, as "folder".
+void AddFileBytes(const std::string& folder, std::map<std::string, std::string>& out, bool withFolders = false);
 std::string FileTree(const std::string& folder, bool contents, bool deep, const std::vector<std::string>& skip = {});
 
 // A wait of ms on this machine: longer by the factor OSTREVANE_TIMEOUT_SCALE

@@ -99,23 +99,7 @@ protected:
         RemoveTree(root_);
         if (!driveRootHome_.empty()) RemoveTree(driveRootHome_);
     }
-    static void Clean()
-    {
-        RemoveSimulatedIdeKeys();
-        DeleteTree(HKEY_LOCAL_MACHINE, "Software\\Quillmere");
-        DeleteTree(HKEY_LOCAL_MACHINE, UninstallKey);
-        HKEY key = nullptr;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, HelpKey, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
-            RegDeleteValueA(key, "ostrevane.hlp");
-            RegDeleteValueA(key, "ostrevane.cnt");
-            RegCloseKey(key);
-        }
-        const std::string sys = SystemFolder();
-        DeleteFileA((sys + "\\kvxpurge.exe").c_str());
-        DeleteFileA((WindowsFolder() + "\\kvxpurge.exe").c_str());
-        for (const SimulatedIde& ide : SimulatedIdes)
-            DeleteFileA((sys + "\\" + ide.package + ide.packageExt).c_str());
-    }
+    static void Clean() { RemoveProductTraces(); }
     std::string root_, home_;
     std::string driveRootHome_;  // a home in a drive's root, removed too
 };
@@ -216,38 +200,18 @@ const Choice Choices[] = {
 INSTANTIATE_TEST_SUITE_P(Kit, RoundTrip, ::testing::ValuesIn(Choices),
                          [](const ::testing::TestParamInfo<Choice>& info) { return std::string(info.param.name); });
 
-// Every file below folder with its bytes, by path.
-void AddTree(const std::string& folder, std::map<std::string, std::string>& out)
-{
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return;
-    do {
-        const std::string name = found.cFileName;
-        if (name == "." || name == "..") continue;
-        const std::string path = folder + "\\" + name;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            out[path + "\\"] = "folder";
-            AddTree(path, out);
-        } else {
-            out[path] = ReadFileText(path);
-        }
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-}
-
 // What an installation leaves: its files, the environments' files, and the
 // registry values it writes.
 std::map<std::string, std::string> Footprint(const std::string& home, const std::vector<int>& rows,
                                              const std::string* folders)
 {
     std::map<std::string, std::string> out;
-    AddTree(home, out);
+    AddFileBytes(home, out, true);
     const std::string sys = SystemFolder();
     out["kvxpurge.exe"] = ReadFileText((OnWow64() ? WindowsFolder() : sys) + "\\kvxpurge.exe");
     for (int row : rows) {
         const SimulatedIde& ide = SimulatedIdes[row];
-        AddTree(folders[row], out);
+        AddFileBytes(folders[row], out, true);
         out[ide.package] = ReadFileText(sys + "\\" + ide.package + ide.packageExt);
         for (const char* sub : {"\\Known Packages", "\\Library"}) {
             const std::string key = std::string(ide.registryKey) + sub;

@@ -34,36 +34,10 @@ std::vector<int> Rows(const std::string& text)
 
 std::string Home(const std::string& root) { return root + "\\Ostrevane Home"; }
 
-void AddTree(const std::string& folder, std::map<std::string, std::string>& out)
-{
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return;
-    do {
-        const std::string name = found.cFileName;
-        if (name == "." || name == "..") continue;
-        const std::string path = folder + "\\" + name;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) AddTree(path, out);
-        else out[path] = ReadFileText(path);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-}
-
 // Nothing of an installation left, and fresh environments for the rows.
 void Reset(const std::string& root, const std::vector<int>& rows)
 {
-    RemoveSimulatedIdeKeys();
-    DeleteTree(HKEY_LOCAL_MACHINE, "Software\\Quillmere");
-    DeleteTree(HKEY_LOCAL_MACHINE, UninstallKey);
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, HelpKey, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
-        RegDeleteValueA(key, "ostrevane.hlp");
-        RegDeleteValueA(key, "ostrevane.cnt");
-        RegCloseKey(key);
-    }
-    const std::string sys = SystemFolder();
-    DeleteFileA((sys + "\\kvxpurge.exe").c_str());
-    for (const SimulatedIde& ide : SimulatedIdes) DeleteFileA((sys + "\\" + ide.package + ide.packageExt).c_str());
+    RemoveProductTraces();
     RemoveTree(root);
     CreateDirectoryA(root.c_str(), nullptr);
     for (int row : rows) {
@@ -100,7 +74,7 @@ int Prepare(const std::string& root, const std::vector<int>& rows, const std::st
 {
     Reset(root, rows);
     std::map<std::string, std::string> before;
-    for (int row : rows) AddTree(root + "\\" + SimulatedIdes[row].folder, before);
+    for (int row : rows) AddFileBytes(root + "\\" + SimulatedIdes[row].folder, before);
     const std::string home = Home(root);
     const long code = RunUnattended(KitFolder() + "\\install.exe", "/S /D=" + home);
     if (code != 0) {
@@ -109,12 +83,12 @@ int Prepare(const std::string& root, const std::vector<int>& rows, const std::st
     }
     // What the kit left: its files, the environments' files it changed, the package copies.
     std::map<std::string, std::string> after;
-    AddTree(home, after);
+    AddFileBytes(home, after);
     after.erase(home + "\\uninst.kvx");
     std::vector<std::string> deleted;
     for (int row : rows) {
         std::map<std::string, std::string> ide;
-        AddTree(root + "\\" + SimulatedIdes[row].folder, ide);
+        AddFileBytes(root + "\\" + SimulatedIdes[row].folder, ide);
         for (const auto& [path, bytes] : ide)
             if (!before.count(path) || before[path] != bytes) after[path] = bytes;
         for (const auto& entry : before)
