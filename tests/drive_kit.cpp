@@ -151,7 +151,13 @@ void RemoveProductTraces()
         ERROR_SUCCESS) {
         RegDeleteValueA(key, "ostrevane.hlp");
         RegDeleteValueA(key, "ostrevane.cnt");
+        DWORD subKeys = 1, values = 1;
+        RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr, nullptr,
+                         nullptr, nullptr);
         RegCloseKey(key);
+        // Made by an installation (a 64-bit prefix has none in the 32-bit
+        // view): every case starts from the same state.
+        if (subKeys == 0 && values == 0) RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\Help");
     }
     const std::string sys = SystemFolder();
     DeleteFileA((sys + "\\kvxpurge.exe").c_str());
