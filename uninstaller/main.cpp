@@ -87,6 +87,8 @@ UINT RemoveQuietly()
 
 extern "C" void WinMainCRTStartup()
 {
-    StartSafely();
-    ExitProcess(QuietStart() ? RemoveQuietly() : RunUninstaller());
+    // The command line is only read here; nothing is loaded for it.
+    const bool quiet = QuietStart();
+    StartSafely(!quiet);
+    ExitProcess(quiet ? RemoveQuietly() : RunUninstaller());
 }

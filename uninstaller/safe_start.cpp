@@ -6,13 +6,13 @@
 
 namespace {
 
-// Loaded later by bare name: by the common controls and their themes and the
-// compatibility layer of an elevated start. Loaded first from the system
+// Loaded later by bare name: by the common controls and their themes, and by
+// the compatibility layer of an elevated start. Loaded first from the system
 // folder, each is then found loaded instead of searched for beside the log or
 // the program. comctl32, which the dialog needs and which is no known DLL,
 // comes first. Names end with an empty one.
-constexpr char PreloadedDlls[] =
-    "comctl32\0uxtheme\0version\0dwmapi\0oleacc\0userenv\0profapi\0apphelp\0cryptbase\0sspicli\0";
+constexpr char WindowDlls[] = "comctl32\0uxtheme\0dwmapi\0oleacc\0";
+constexpr char PreloadedDlls[] = "version\0userenv\0profapi\0apphelp\0cryptbase\0sspicli\0";
 
 HMODULE LoadFromSystemFolder(const char* name)
 {
@@ -26,9 +26,21 @@ HMODULE LoadFromSystemFolder(const char* name)
 
 FARPROC KernelFunction(const char* name) { return GetProcAddress(GetModuleHandleA("kernel32.dll"), name); }
 
+// Loads each of names from the system folder; the first one's module.
+HMODULE Preload(const char* names)
+{
+    HMODULE first = nullptr;
+    for (const char* name = names; *name;) {
+        HMODULE module = LoadFromSystemFolder(name);
+        if (!first) first = module;
+        while (*name++) {}
+    }
+    return first;
+}
+
 }  // namespace
 
-void StartSafely()
+void StartSafely(bool window)
 {
     // Looked up, not imported: Windows without them still starts the program.
     if (FARPROC setDefault = KernelFunction("SetDefaultDllDirectories"))
@@ -36,12 +48,9 @@ void StartSafely()
     if (FARPROC setDirectory = KernelFunction("SetDllDirectoryA"))
         reinterpret_cast<BOOL(WINAPI*)(LPCSTR)>(reinterpret_cast<void*>(setDirectory))("");
 
-    HMODULE controls = nullptr;
-    for (const char* name = PreloadedDlls; *name;) {
-        HMODULE module = LoadFromSystemFolder(name);
-        if (!controls) controls = module;
-        while (*name++) {}
-    }
+    Preload(PreloadedDlls);
+    if (!window) return;
+    HMODULE controls = Preload(WindowDlls);
     FARPROC init = controls ? GetProcAddress(controls, "InitCommonControls") : nullptr;
     if (init) reinterpret_cast<void(WINAPI*)()>(reinterpret_cast<void*>(init))();
 }
