@@ -655,6 +655,13 @@ TEST(UninstallerReplay, SmallLargeAndDamagedLogs)
 
 // A file that could not be deleted is counted on the status line; a file
 // already gone and the running program's own file are not.
+DWORD WINAPI CloseLater(LPVOID handle)
+{
+    Sleep(Scaled(500));
+    CloseHandle(handle);
+    return 0;
+}
+
 TEST(UninstallerReplay, FilesLeftAreCounted)
 {
     const struct {
@@ -662,6 +669,7 @@ TEST(UninstallerReplay, FilesLeftAreCounted)
         int held, readOnly;
         std::string status;
         bool folders = false;  // the log's folder and one with a file of the user's: both stay
+        bool busyFolder = false;  // and an empty one that another process lets go of a moment later
     } cases[] = {
         {"only files already gone", 0, 0, "Uninstall is ready !"},
         {"one file held open", 1, 0, "1 file could not be deleted !"},
@@ -670,6 +678,7 @@ TEST(UninstallerReplay, FilesLeftAreCounted)
         {"two folders", 0, 0, "2 items could not be removed !", true},
         // With a file left, the log and its folders stay for another try.
         {"a file, two folders", 1, 0, "1 file could not be deleted !", true},
+        {"two folders, one busy for a moment", 0, 0, "2 items could not be removed !", true, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -695,6 +704,15 @@ TEST(UninstallerReplay, FilesLeftAreCounted)
             WriteBytes(folder / "Kept\\mine.txt", "mine");
             bytes += Record(13, folder.Path()) + Record(13, folder / "Kept");
         }
+        if (c.busyFolder) {
+            CreateDirectoryA((folder / "Busy").c_str(), nullptr);
+            bytes += Record(13, folder / "Busy");
+            HANDLE busy = CreateFileA((folder / "Busy").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+            ASSERT_NE(busy, INVALID_HANDLE_VALUE);
+            // Let go while the removal runs, as an ending process does.
+            CloseHandle(CreateThread(nullptr, 0, CloseLater, busy, 0, nullptr));
+        }
         const std::string log = folder / "uninst.kvx";
         WriteBytes(log, bytes);
 
@@ -709,6 +727,7 @@ TEST(UninstallerReplay, FilesLeftAreCounted)
         for (HANDLE handle : handles) CloseHandle(handle);
         for (const auto& path : left) EXPECT_EQ(ReadFileText(path), "left") << path;
         if (c.folders) EXPECT_EQ(ReadFileText(folder / "Kept\\mine.txt"), "mine");
+        if (c.busyFolder) EXPECT_FALSE(FileExists(folder / "Busy")) << "tried again once let go";
         EXPECT_EQ(FileExists(log), !c.folders || c.held + c.readOnly > 0) << "the log goes when its folder is named";
 
         // One line of the status control holds the text.

@@ -224,6 +224,24 @@ void MachineKeyDeleteAction()
         DeleteKeyUnder(HKEY_LOCAL_MACHINE);
 }
 
+constexpr unsigned FolderWaits = 20;
+constexpr DWORD FolderWait = 100;  // ms
+
+// True when the folder holds nothing but "." and "..".
+bool EmptyFolder(const char* folder)
+{
+    char pattern[PathSize];
+    if (!CopyText(pattern, PathSize, folder) || !AppendText(pattern, PathSize, "\\*")) return false;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(pattern, &found);
+    if (search == INVALID_HANDLE_VALUE) return false;
+    unsigned entries = 0;
+    do ++entries;
+    while (entries <= 2 && FindNextFileA(search, &found));
+    FindClose(search);
+    return entries <= 2;
+}
+
 // After every other record: the log itself when the log names its own
 // folder as made by the installation, then the folders, deepest first.
 // The next folder the log names as made by the installation, checked; null
@@ -250,15 +268,26 @@ void RemoveCreatedFolders()
     const UINT length = GetSystemWindowsDirectoryA(windows, PathSize);
     if (length != 0 && length < PathSize) SetCurrentDirectoryA(windows);
     // A folder is empty only once the folders below it are gone; the pass
-    // that removes none counts what is left.
-    for (bool removed = true; removed;) {
-        removed = false;
+    // that removes none counts what is left. An empty folder that will not go
+    // yet is still held by a process that is ending (the installer's last
+    // tool ran in one): it is tried again for a while.
+    for (unsigned waits = 0;;) {
+        bool removed = false, emptyHeld = false;
         unsigned left = 0;
         for (readPosition = logData; const char* folder = NextCreatedFolder();) {
-            if (RemoveDirectoryA(folder)) removed = true;
-            else if (StillThere(folder)) ++left;
+            if (RemoveDirectoryA(folder)) {
+                removed = true;
+            } else if (StillThere(folder)) {
+                ++left;
+                emptyHeld = emptyHeld || EmptyFolder(folder);
+            }
         }
-        if (!removed) othersLeft += left;
+        if (removed) continue;
+        if (!emptyHeld || waits++ == FolderWaits) {
+            othersLeft += left;
+            return;
+        }
+        Sleep(FolderWait);
     }
 }
 

@@ -162,7 +162,9 @@ double TimedRun(const std::string& program, const std::string& commandLine, long
     if (!process.Start(program, commandLine)) return -1;
     const long code = process.Wait(120000);
     const double took = Now() - start;
-    return code == expected ? took : -1;
+    if (code == expected) return took;
+    std::printf("# %s ended with %ld, not %ld: not counted\n", commandLine.c_str(), code, expected);
+    return -1;
 }
 
 // A tool started as the installer starts one: hidden, in a console of its own.
@@ -207,8 +209,10 @@ double WizardPhase(const std::string& home)
     return took;
 }
 
+// A run that failed (below 0) was reported where it failed and is not counted.
 void Print(const char* name, double ms)
 {
+    if (ms < 0) return;
     std::printf("%s %.1f\n", name, ms);
     std::fflush(stdout);
 }
