@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -98,30 +99,22 @@ int Install(const std::string& destination, const std::string& pictures, bool in
     return 0;
 }
 
-void ListFiles(const std::string& folder, const std::string& base)
+// Every file below folder, with its size, by its path below it.
+void ListFiles(const std::string& folder)
 {
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return;
-    do {
-        const std::string name = data.cFileName;
-        if (name == "." || name == "..") continue;
-        const std::string path = folder + "\\" + name;
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            ListFiles(path, base);
-        } else {
-            char size[32];
-            std::snprintf(size, sizeof size, "%8lu", static_cast<unsigned long>(data.nFileSizeLow));
-            Line(std::string(size) + "  " + path.substr(base.size() + 1));
-        }
-    } while (FindNextFileA(find, &data));
-    FindClose(find);
+    std::map<std::string, std::string> files;
+    AddFileBytes(folder, files);
+    for (const auto& [path, bytes] : files) {
+        char size[32];
+        std::snprintf(size, sizeof size, "%8lu", static_cast<unsigned long>(bytes.size()));
+        Line(std::string(size) + "  " + path.substr(folder.size() + 1));
+    }
 }
 
 int State(const std::string& destination)
 {
     Line("files in " + destination + ":");
-    ListFiles(destination, destination);
+    ListFiles(destination);
     const std::string sys = SystemFolder();
     Line("files in the system folder " + sys + ":");
     for (const char* file : {"kvxpurge.exe", "ovanlibd7.bpl", "ovanlibb6.bpl"})
