@@ -84,10 +84,15 @@ LONG QueryRegistryText(HKEY root, const char* keyPath, const char* valueName, ch
 
 static_assert(TargetCount <= FailureTargetCount, "a failure slot for every row");
 
-bool SameLetter(char a, char b)
+// The length of the home folder when path begins with it, as a whole
+// component (then a backslash or the end follows); 0 otherwise.
+std::size_t HomePrefixLength(const char* path)
 {
-    const auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c | 0x20) : c; };
-    return fold(a) == fold(b);
+    const char* home = VariableValue(HomeDir);
+    std::size_t length = 0;
+    for (; home[length]; ++length)
+        if (!FoldRule(static_cast<unsigned char>(home[length]), static_cast<unsigned char>(path[length]))) return 0;
+    return path[length] == '\\' || path[length] == '\0' ? length : 0;
 }
 
 bool IsReparsePoint(const char* path)
@@ -209,10 +214,7 @@ bool KeyExists(HKEY root, const char* keyPath)
 
 bool InHomeFolder(const char* path)
 {
-    const char* home = VariableValue(HomeDir);
-    const std::size_t length = TextLength(home);
-    for (std::size_t i = 0; i < length; ++i)
-        if (!FoldRule(static_cast<unsigned char>(home[i]), static_cast<unsigned char>(path[i]))) return false;
+    const std::size_t length = HomePrefixLength(path);
     return length != 0 && path[length] == '\\';
 }
 
@@ -262,8 +264,6 @@ void RecordSearchPathEntry(const char* valueName)
     AppendPairRecord(SearchPathEntry, valueName, TemplateBuffer);
 }
 
-// The package the tools built and the makefile bpr2mak wrote for it, when
-// they are there: a failed build may have left either.
 // A file the installation leaves that is not written out of the payload: it
 // is logged and counts towards the size shown in Windows' list.
 void RecordLeftFile(LogRecordType type, const char* path)
@@ -275,6 +275,8 @@ void RecordLeftFile(LogRecordType type, const char* path)
     InstalledBytes += data.nFileSizeLow;
 }
 
+// The package the tools built and the makefile bpr2mak wrote for it, when
+// they are there: a failed build may have left either.
 void RecordBuildOutputs(const char* package)
 {
     RecordLeftFile(InstalledFile, package);
@@ -468,11 +470,8 @@ DWORD WINAPI ScriptWorker(LPVOID)
 
 bool ThroughLinkInHome(char* path)
 {
-    const char* home = VariableValue(HomeDir);
-    std::size_t length = 0;
-    for (; home[length]; ++length)
-        if (!SameLetter(path[length], home[length])) return false;
-    if (length == 0 || (path[length] != '\\' && path[length] != '\0')) return false;
+    const std::size_t length = HomePrefixLength(path);
+    if (length == 0) return false;
     for (char* at = path + length;; ++at) {
         const char c = *at;
         if (c != '\\' && c != '\0') continue;
