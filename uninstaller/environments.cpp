@@ -102,14 +102,11 @@ unsigned RunningNamed(char (*names)[EnvironmentNameSize], bool* logNamesAny)
     unsigned count = 0;
     *logNamesAny = false;
     char key[PathSize], rootFolder[PathSize];
-    for (const char* record = logData; record < dataEnd;) {
-        const char* text = record + 1;
-        const char* end = text;
-        while (end < dataEnd && *end) ++end;
-        if (end == dataEnd) break;  // a record without its NUL names nothing
-        const bool named = *record == UserKeyOpen && EnvironmentKeyOf(text, key);
-        record = end + 1;
-        if (!named) continue;
+    // The records the replay will read, without moving it.
+    const char* const replayAt = readPosition;
+    readPosition = logData;
+    for (int type; (type = ReadNextRecord()) != 0;) {
+        if (type != UserKeyOpen || !EnvironmentKeyOf(currentText, key)) continue;
         *logNamesAny = true;
         if (count == MaxNamed) continue;
         ReadRootFolder(key, rootFolder);
@@ -119,6 +116,7 @@ unsigned RunningNamed(char (*names)[EnvironmentNameSize], bool* logNamesAny)
         for (unsigned i = 0; i < count; ++i) seen |= lstrcmpiA(names[i], names[count]) == 0;
         if (!seen) ++count;
     }
+    readPosition = replayAt;
     return count;
 }
 
