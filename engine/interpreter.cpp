@@ -302,11 +302,13 @@ void CountLeftFile(const char* path)
 // The entries of the running script after the one performed.
 const ScriptEntry* NextEntries = nullptr;
 
-// What the tools of this script build: the packages that its copy entries
-// take, and the makefile bpr2mak writes.
+// What the tool in TemplateBuffer and the later ones of its script build: the
+// packages that the copy entries take, and a makefile the command line names.
 bool ToolOutputsAhead()
 {
-    if (Expand(BuiltMakefile, PatternBuffer) && !Ahead(InstalledFile, PatternBuffer)) return false;
+    if (FindFolded(".mak", TemplateBuffer) && Expand(BuiltMakefile, PatternBuffer) &&
+        !Ahead(InstalledFile, PatternBuffer))
+        return false;
     for (const ScriptEntry* entry = NextEntries; entry && entry->templateText; ++entry)
         if (entry->op == ScriptOp::CopyFileTo && Expand(entry->templateText, PatternBuffer) &&
             !Ahead(InstalledFile, PatternBuffer))

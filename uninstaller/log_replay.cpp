@@ -362,8 +362,13 @@ void FinishRemoval()
     bool ownFolder = false;
     for (readPosition = logData; const char* folder = NextCreatedFolder();)
         ownFolder = ownFolder || SameText(folder, logFolder);
-    RemoveFolders(false, true);
-    if (filesLeft + othersLeft) return;
+    // With files left already, the folders that hold them are no news.
+    const bool leftBefore = filesLeft + othersLeft != 0;
+    RemoveFolders(false, !leftBefore);
+    if (filesLeft + othersLeft) {
+        if (ownFolder && !leftBefore) ++othersLeft;  // the log's folder, which keeps the log
+        return;
+    }
     if (ownFolder) {
         if (!OnlyTheLogIn(logFolder) || PassesThroughLink(commandPath) ||
             (!DeleteFileA(commandPath) && StillThere(commandPath))) {
