@@ -506,7 +506,7 @@ bool BeginInstallation(bool destinationTaken)
     // ended at any later point can be removed from there.
     AppendRecord(ProductText, ProductDescription);
     CarryEarlierLog();
-    if (IsFolder(home)) AppendRecord(CreatedFolder, home);
+    if (IsFolder(home)) RecordAhead(CreatedFolder, home);
     if (!SaveLog()) {
         CloseLog();
         NoteOverallFailure(LogNotWritten);
