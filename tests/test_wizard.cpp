@@ -583,7 +583,7 @@ const BrokenInstall BrokenInstalls[] = {
     // Nothing is installed where no log can be kept.
     {"missing-drive", {4}, true, DriveMissing, 4, FinishedNotRemovable,
      "Destination folder not created\rUninstall log not written", false},
-    {"log-in-the-way", {4}, false, LogInTheWay, -1, FinishedNotRemovable, "Uninstall log not written", false},
+    {"log-in-the-way", {4}, false, LogInTheWay, 4, FinishedNotRemovable, "Uninstall log not written", false},
     {"home-is-a-link", {4}, false, HomeIsALink, 4, FinishedNotRemovable,
      "Destination folder not created\rUninstall log not written", false},
 };
