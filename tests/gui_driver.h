@@ -23,6 +23,7 @@ public:
     long Wait(DWORD ms);
     bool Running() const;
     DWORD Id() const { return info_.dwProcessId; }
+    HANDLE Handle() const { return info_.hProcess; }
     HANDLE MainThread() const { return info_.hThread; }
 
 private:

@@ -920,7 +920,7 @@ TEST_F(Worker, RunsTheChosenTargetsInOrderThenStoresTheHomeFolder)
     ASSERT_EQ(WaitForSingleObject(thread, 0), WAIT_OBJECT_0) << "the worker did not end";
     CloseHandle(thread);
 
-    // The folders it made, the key it wrote to, once for each run of values.
+    // The folders it made, the key it wrote to, once.
     Records expected = {
         {1, ProductDescription},
         {13, Path("Home")},
@@ -930,10 +930,9 @@ TEST_F(Worker, RunsTheChosenTargetsInOrderThenStoresTheHomeFolder)
         {7, key_},
         {2, " Shared Files"},
         {3, Path("Home\\readme.txt")},
-        {7, key_},
-        {7, "Software\\Quillmere\\Ostrevane"},
     };
     if (!vendorKeyThere) expected.push_back({7, "Software\\Quillmere"});
+    expected.push_back({7, "Software\\Quillmere\\Ostrevane"});
     EXPECT_EQ(LogRecords(), expected);
     EXPECT_EQ(ReadFileText(Path("Home\\Delphi7\\ovanlibd7.txt")), "Ostrevane payload\r\nsecond line\r\n");
 

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <map>
 #include <set>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "drive_kit.h"
+#include "gui_driver.h"
 #include "simulated_ide.h"
 
 namespace {
@@ -36,17 +38,24 @@ struct Choice {
     bool failedBuild = false;           // the compiler of the first row fails
     bool usersOwn = false;              // search path, packages and help text of the user's own
     const char* destination = nullptr;  // typed; "": the proposal kept; null: a full path typed
+    bool freshUser = false;             // the first row's user never started it; the others' paths hold %variables%
 };
 
 void PrintTo(const Choice& c, std::ostream* os) { *os << c.name; }
 
-void SetText(HKEY root, const std::string& key, const std::string& name, const std::string& text)
+void SetText(HKEY root, const std::string& key, const std::string& name, const std::string& text, DWORD type = REG_SZ)
 {
     HKEY handle = nullptr;
     ASSERT_EQ(RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &handle, nullptr), ERROR_SUCCESS);
-    RegSetValueExA(handle, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+    RegSetValueExA(handle, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(text.c_str()),
                    static_cast<DWORD>(text.size() + 1));
     RegCloseKey(handle);
+}
+
+// A search path that holds %variables%, stored as such.
+void SetExpandText(const SimulatedIde& ide, const std::string& text)
+{
+    SetText(HKEY_CURRENT_USER, std::string(ide.registryKey) + "\\Library", ide.searchValue, text, REG_EXPAND_SZ);
 }
 
 // The user's keys of an environment that has been started once, and with
@@ -114,7 +123,8 @@ TEST_P(RoundTrip, RemovalLeavesNothing)
         const SimulatedIde& ide = SimulatedIdes[row];
         folders[row] = CreateSimulatedIde(ide, root_);
         const bool failing = choice.failedBuild && row == choice.rows[0];
-        PrepareUserState(ide, folders[row], home_, choice.usersOwn, failing);
+        if (!choice.freshUser || row != choice.rows[0]) PrepareUserState(ide, folders[row], home_, choice.usersOwn, failing);
+        if (choice.freshUser && row != choice.rows[0]) SetExpandText(ide, "%BCB%\\Lib");
         const std::string tool = ide.tools[0];
         if (failing) WriteFileText(folders[row] + "\\Bin\\standin.cfg", "fail=" + tool.substr(0, tool.size() - 4) + "\r\n");
     }
@@ -168,7 +178,8 @@ TEST_P(RoundTrip, RemovalLeavesNothing)
             if (help) EXPECT_NE(ReadFileText(folders[row] + "\\Help\\" + help).find("ostrevane.hlp"), std::string::npos);
     }
     if (choice.extras) EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, HelpKey, "ostrevane.hlp"), home_ + "\\Help");
-    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "UninstallString"), "kvxpurge.exe " + home_ + "\\uninst.kvx");
+    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "UninstallString"),
+              "\"" + purge + "\" \"" + home_ + "\\uninst.kvx\"");
 
     const UninstallerRun uninstall = RemoveProduct("Ostrevane");
     std::printf("removed through the %s\n", uninstall.launcher.c_str());
@@ -195,6 +206,7 @@ const Choice Choices[] = {
     {"UsersOwnEntries", {0, 6, 8}, true, 1, false, true},
     {"NoEnvironmentProposalKept", {}, false, 1, false, false, ""},
     {"RelativeDestination", {4}, false, 1, false, false, "Typed Home"},
+    {"FreshUserKeysExpandedPath", {4, 8}, false, 1, false, false, nullptr, true},
 };
 
 INSTANTIATE_TEST_SUITE_P(Kit, RoundTrip, ::testing::ValuesIn(Choices),
@@ -221,6 +233,24 @@ std::map<std::string, std::string> Footprint(const std::string& home, const std:
     for (const char* key : {UninstallKey, ProductKey, HelpKey})
         for (const std::string& value : RegistryValues(HKEY_LOCAL_MACHINE, key)) out[std::string(key) + "|" + value];
     return out;
+}
+
+// The deletions left for the next restart, as text.
+std::string PendingDeletions()
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0, KEY_QUERY_VALUE,
+                      &key) != ERROR_SUCCESS)
+        return "";
+    std::wstring list(32768, L'\0');
+    DWORD size = static_cast<DWORD>(list.size() * sizeof(wchar_t));
+    const bool read = RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr,
+                                       reinterpret_cast<BYTE*>(&list[0]), &size) == ERROR_SUCCESS;
+    RegCloseKey(key);
+    std::string text;
+    for (std::size_t i = 0; read && i < size / sizeof(wchar_t); ++i)
+        text += list[i] ? static_cast<char>(list[i] < 128 ? std::tolower(list[i]) : '?') : '|';
+    return text;
 }
 
 class Unattended : public RoundTrip {
@@ -262,21 +292,37 @@ TEST_F(Unattended, InstallsWhatTheWizardInstallsAndIsRemovedQuietly)
                                         "\r\nInstalled: Demo projects\r\nInstalled: Help files\r\nResult: completed\r\n");
 
     // Removed without a window; a file that cannot go is counted in the exit code.
+    // Started as a package manager starts it, from a folder where a program
+    // of the uninstaller's name waits: the full path never finds that one.
+    const std::string purge = (OnWow64() ? WindowsFolder() : SystemFolder()) + "\\kvxpurge.exe";
     const std::string quiet = RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "QuietUninstallString");
-    ASSERT_EQ(quiet, "\"kvxpurge.exe\" /S " + home_ + "\\uninst.kvx");
+    ASSERT_EQ(quiet, "\"" + purge + "\" /S \"" + home_ + "\\uninst.kvx\"");
+    const std::string decoy = root_ + "\\Downloads";
+    CreateDirectoryA(decoy.c_str(), nullptr);
+    ASSERT_TRUE(CopyFileA(StandInPath().c_str(), (decoy + "\\kvxpurge.exe").c_str(), FALSE));
     const std::vector<LogRecord> log = ReadUninstallLog(home_ + "\\uninst.kvx");
     const std::string held = home_ + "\\readme.txt";
     HANDLE file = CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    EXPECT_EQ(RunQuietCommand(quiet), 101);
-    CloseHandle(file);
+    EXPECT_EQ(RunQuietCommand(quiet, decoy), 101);
+    // Everything a second run needs stays: the entry, the uninstaller (not
+    // left for the restart to delete) and the log.
     EXPECT_TRUE(FileExists(held));
     EXPECT_TRUE(FileExists(home_ + "\\uninst.kvx")) << "kept for another try";
-    EXPECT_EQ(RunQuietCommand(quiet), 0);
+    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "QuietUninstallString"), quiet);
+    EXPECT_TRUE(FileExists(purge));
+    EXPECT_EQ(PendingDeletions().find("kvxpurge"), std::string::npos) << PendingDeletions();
+    EXPECT_EQ(RunQuietCommand(quiet, decoy), 101) << "reports the same way while the file is held";
+    CloseHandle(file);
+    EXPECT_EQ(RunQuietCommand(quiet, decoy), 0);
+    EXPECT_FALSE(FileExists(decoy + "\\calls.log")) << "the program in the current folder ran";
     for (const LogRecord& r : log)
         if (r.type == 3) EXPECT_FALSE(FileExists(r.text)) << r.text;
     EXPECT_FALSE(FileExists(home_)) << "the home folder goes last";
     EXPECT_EQ(RegistryValues(HKEY_LOCAL_MACHINE, UninstallKey).size(), 0u) << "the entry goes with all its values";
-    EXPECT_EQ(RunQuietCommand("\"kvxpurge.exe\" /S " + root_ + "\\no log.kvx"), 1);
+    EXPECT_NE(PendingDeletions().find("kvxpurge"), std::string::npos) << "the running uninstaller goes at the restart";
+    ASSERT_TRUE(RestartWindows());
+    EXPECT_FALSE(FileExists(purge));
+    EXPECT_EQ(RunQuietCommand("\"kvxpurge.exe\" /S " + root_ + "\\no log.kvx"), -1) << "gone: it cannot start";
 }
 
 TEST_F(Unattended, ExitCodesAndReports)
@@ -313,6 +359,67 @@ TEST_F(Unattended, ExitCodesAndReports)
     }
 }
 
+// An installation ended as Task Manager ends it, at each kind of step: its
+// product is in Windows' list, and that removal leaves the machine as it was.
+TEST_F(Unattended, EndedAtAnyStepIsRemovable)
+{
+    const std::vector<int> rows = {4, 8};
+    const struct {
+        const char* what;
+        int row;           // whose stand-in tools are set
+        const char* line;  // in its standin.cfg
+    } cases[] = {
+        {"while the first tool runs", 4, "wait=dcc32"},
+        {"after the first tool", 4, "end=dcc32"},
+        {"between two tools", 8, "end=bpr2mak"},
+        {"after the last tool", 8, "end=make"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Prepare(rows);
+        const std::string bin = folders_[c.row] + "\\Bin\\";
+        WriteFileText(bin + "standin.cfg", std::string(c.line) + "\r\n");
+        const std::map<std::string, std::string> before = Snapshot(root_);
+        ChildProcess install;
+        ASSERT_TRUE(install.Start(KitFolder() + "\\install.exe", "install.exe /S /D=" + home_));
+        if (c.line[0] == 'w') {
+            ASSERT_TRUE(WaitUntil([&] { return FileExists(bin + "dcc32.waiting"); }, 60000));
+            TerminateProcess(install.Handle(), 9);
+            WriteFileText(bin + "dcc32.go", "");
+            // The tool, its caller gone, still builds: what it makes was logged ahead.
+            ASSERT_TRUE(WaitUntil([&] { return ToolCalls(folders_[c.row]).size() == 1; }, 30000));
+        }
+        EXPECT_EQ(install.Wait(60000), 9) << "ended part-way";
+        for (const char* stray : {"dcc32.waiting", "dcc32.go"}) DeleteFileA((bin + stray).c_str());
+        const std::string quiet = RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "QuietUninstallString");
+        ASSERT_NE(quiet, "<missing>") << "not in Windows' list";
+        EXPECT_EQ(RunQuietCommand(quiet), 0);
+        ASSERT_TRUE(RestartWindows());
+        const std::map<std::string, std::string> after = Snapshot(root_);
+        for (const auto& [what, text] : before) EXPECT_EQ(after.at(what), text) << what;
+    }
+}
+
+// An update: installed, removed, installed again before the restart that
+// the removal left the uninstaller's deletion to. The restart keeps the new
+// uninstaller, whose removal then leaves nothing.
+TEST_F(Unattended, ReinstalledBeforeARestart)
+{
+    Prepare({4});
+    const std::map<std::string, std::string> before = Snapshot(root_);
+    ASSERT_EQ(Install("/S /D=" + home_), 0);
+    const std::string quiet = RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "QuietUninstallString");
+    ASSERT_EQ(RunQuietCommand(quiet), 0);
+    ASSERT_NE(PendingDeletions().find("kvxpurge"), std::string::npos);
+    ASSERT_EQ(Install("/S /D=" + home_), 0);
+    EXPECT_EQ(PendingDeletions().find("kvxpurge"), std::string::npos) << PendingDeletions();
+    ASSERT_TRUE(RestartWindows());
+    EXPECT_EQ(RunQuietCommand(RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "QuietUninstallString")), 0);
+    ASSERT_TRUE(RestartWindows());
+    const std::map<std::string, std::string> after = Snapshot(root_);
+    for (const auto& [what, text] : before) EXPECT_EQ(after.at(what), text) << what;
+}
+
 TEST(Reinstall, SameFolderKeepsOneEntryAndReplacesTheLog)
 {
     const std::string root = TestFolder("ostrevane-reinstall");
@@ -327,7 +434,7 @@ TEST(Reinstall, SameFolderKeepsOneEntryAndReplacesTheLog)
     const InstallerRun again = RunInstaller(KitFolder() + "\\install.exe", home, untick);
     ASSERT_EQ(again.failure, "");
     EXPECT_EQ(again.proposed, home);
-    EXPECT_EQ(ReadUninstallLog(home + "\\uninst.kvx").size(), first);
+    EXPECT_EQ(ReadUninstallLog(home + "\\uninst.kvx").size(), first) << "the earlier records, carried over once";
     EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, "Software\\Borland\\Delphi\\7.0\\Library", "Search Path"),
               ";" + home + "\\Delphi7");
     HKEY key = nullptr;

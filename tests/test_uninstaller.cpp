@@ -338,7 +338,9 @@ TEST(UninstallerStates, ReplayingShowsCaptionAndDeletion)
     EXPECT_EQ(run.ExitCode(), 0);
 }
 
-// Whatever stands behind the 13 skipped characters is the path, blanks and all.
+// The program's name is passed over as Windows reads it (up to its closing
+// quote, or its first blank); the rest is the path, blanks and all, or the
+// text in quotes.
 TEST(UninstallerStates, CommandLines)
 {
     TempFolder folder;
@@ -364,12 +366,14 @@ TEST(UninstallerStates, CommandLines)
         bool ready;
         std::string status;
     } cases[] = {
-        {"registered form, blanks in the path", CommandFor(log), true, log},
-        {"any 13 characters are skipped", "ABCDEFGHIJKLM" + log, true, log},
+        {"earlier kits' form, blanks in the path", CommandFor(log), true, log},
+        {"full path and log in quotes", quoted + " \"" + log + "\"", true, log},
+        {"quoted path, log without quotes", quoted + "  " + log, true, log},
+        {"a quoted log without its closing quote", quoted + " \"" + log, true, log},
         {"nothing behind the name", "kvxpurge.exe", false, ""},
-        {"shorter than the skipped part", "kvx", false, ""},
-        {"started with its quoted path", quoted, false, quoted.substr(13)},
-        {"quoted path and log", quoted + " " + log, false, quoted.substr(13) + " " + log},
+        {"a short name", "kvx", false, ""},
+        {"started with its quoted path", quoted, false, ""},
+        {"a blank behind the quoted path", quoted + " ", false, ""},
         {"no such file", CommandFor(folder / "missing.kvx"), false, folder / "missing.kvx"},
         {"a folder", CommandFor(folder.Path()), false, folder.Path()},
         {"259 characters", CommandFor(longest), true, longest},
@@ -387,6 +391,39 @@ TEST(UninstallerStates, CommandLines)
         }
         EXPECT_TRUE(run.Click(IDC_CANCEL));
         EXPECT_EQ(run.ExitCode(), 0);
+    }
+}
+
+// The quiet form in every spelling that launchers and package managers write:
+// each ends without a window, with the exit code its log calls for.
+TEST(UninstallerStates, QuietSpellings)
+{
+    TempFolder folder;
+    const std::string log = folder / "uninst.kvx";
+    const std::string file = folder / "readme.txt";
+    const std::string program = KvxpurgePath();
+    const std::string quoted = "\"" + program + "\"";
+    const struct {
+        const char* what;
+        std::string commandLine;
+        long exitCode;
+    } cases[] = {
+        {"full path and log in quotes", quoted + " /S \"" + log + "\"", 0},
+        {"bare name", "kvxpurge.exe /S " + log, 0},
+        {"earlier kits' quoted name", "\"kvxpurge.exe\" /S " + log, 0},
+        {"lower-case switch", quoted + " /s " + log, 0},
+        {"blanks and tabs between", quoted + " \t /S\t  \"" + log + "\"", 0},
+        {"no such log", quoted + " /S \"" + (folder / "missing.kvx") + "\"", 1},
+        {"no log at all", quoted + " /S", 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteBytes(file, "r");
+        WriteBytes(log, Record(1, Product) + Record(3, file));
+        ChildProcess run;
+        ASSERT_TRUE(run.Start(program, c.commandLine));
+        EXPECT_EQ(run.Wait(10000), c.exitCode) << "a window would wait for a click";
+        EXPECT_EQ(FileExists(file), c.exitCode != 0);
     }
 }
 
@@ -728,7 +765,7 @@ TEST(UninstallerReplay, FilesLeftAreCounted)
         for (const auto& path : left) EXPECT_EQ(ReadFileText(path), "left") << path;
         if (c.folders) EXPECT_EQ(ReadFileText(folder / "Kept\\mine.txt"), "mine");
         if (c.busyFolder) EXPECT_FALSE(FileExists(folder / "Busy")) << "tried again once let go";
-        EXPECT_EQ(FileExists(log), !c.folders || c.held + c.readOnly > 0) << "the log goes when its folder is named";
+        EXPECT_TRUE(FileExists(log)) << "kept while anything is left, and when its folder is not named";
 
         // One line of the status control holds the text.
         RECT box = {};
