@@ -11,10 +11,17 @@
 #   test_shipping.sh signed SOURCE BUILD [CMAKE_OPTION...]
 #       a build in BUILD/signed, signed with a throwaway certificate:
 #       osslsigncode accepts both programs, resource 7 is the signed
-#       kvxpurge.exe, and the signatures are all that differ from BUILD
+#       kvxpurge.exe, and the signatures are all that differ from BUILD;
+#       its winget manifest carries the signed install.exe's hash
+#   test_shipping.sh winget BUILD [URL]
+#       BUILD's winget manifest (made with download URL URL, or none)
+#       validates and carries install.exe's hash; without a URL it is
+#       incomplete, with one complete; manifests with a wrong field are
+#       rejected by the same check
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 list_resources="$here/../scripts/list-resources"
+winget_manifest="$here/../scripts/winget-manifest"
 programs=(install.exe kvxpurge.exe)
 failures=0
 
@@ -30,7 +37,7 @@ build_kit() {  # build_kit SOURCE FOLDER CMAKE_OPTION...
   shift 2
   cmake -S "$source" -B "$folder" -G Ninja -DBUILD_TESTING=OFF "$@" >"$folder/configure.log" 2>&1 ||
     { cat "$folder/configure.log"; exit 1; }
-  cmake --build "$folder" --target installer kvxpurge >"$folder/build.log" 2>&1 ||
+  cmake --build "$folder" --target installer kvxpurge winget_manifest >"$folder/build.log" 2>&1 ||
     { cat "$folder/build.log"; exit 1; }
 }
 
@@ -78,6 +85,45 @@ check_manifest() {
   expect "$name: dependencies, DPI settings" \
     "$(xpath "count(//*[local-name()='dependency' or local-name()='dpiAware' or local-name()='dpiAwareness'])" "$manifest")" 0
   rm -f "$manifest"
+}
+
+# The installer file's SHA-256, as winget compares it with the download.
+check_winget_hash() {  # check_winget_hash FOLDER
+  local hash
+  hash=$(sed -n "s/^  InstallerSha256: '\(.*\)'$/\1/p" "$1"/winget/*.installer.yaml)
+  expect "$1/winget: InstallerSha256 is install.exe's" "${hash,,}" "$(sha256sum <"$1/install.exe" | cut -c1-64)"
+}
+
+# check_winget_rejects FOLDER CHECK_OPTION: each wrong field makes the check fail and names it.
+check_winget_rejects() {
+  local folder=$1 option=$2 row file edit field work
+  work=$(mktemp -d)
+  # file (a glob in the manifest folder) | sed edit | what the check must name
+  while IFS='|' read -r file edit field; do
+    rm -rf "$work/m"
+    cp -r "$folder" "$work/m"
+    sed -i "$edit" "$work/m"/$file
+    if cmp -s "$folder"/$file "$work/m"/$file; then
+      fail "winget: \"$edit\" changes nothing in $file"
+    elif row=$("$winget_manifest" check $option "$work/m"); then
+      fail "winget: the check accepts $file after \"$edit\""
+    elif [[ $row != *"$field"* ]]; then
+      fail "winget: after \"$edit\" the check does not name $field: $row"
+    else
+      echo "ok: winget: rejected, $field: ${row%%$'\n'*}"
+    fi
+  done <<'ROWS'
+*.installer.yaml|s/\(InstallerSha256: '\)./\1/|InstallerSha256
+*.installer.yaml|s/^  Silent:/  Quiet:/|'Quiet' was unexpected
+*.installer.yaml|s/^PackageVersion: '\(.*\)'/PackageVersion: \1/|PackageVersion
+*.installer.yaml|s/packageInUseByApplication/applicationRunning/|ReturnResponse
+*.installer.yaml|s/^Scope: machine/Scope: system/|Scope
+*.installer.yaml|s/^- InstallerReturnCode: 1$/- InstallerReturnCode: 0/|InstallerReturnCode
+*.installer.yaml|s/^- Architecture: x86/- Architecture: i386/|Architecture
+*.locale.*.yaml|/^ShortDescription:/d|ShortDescription
+*.locale.*.yaml|s/^PackageVersion: .*/PackageVersion: '9.9'/|differs from the version file
+ROWS
+  rm -rf "$work"
 }
 
 mode=${1:?mode}
@@ -164,6 +210,37 @@ case "$mode" in
       fi
     fi
     for program in "${programs[@]}"; do check_manifest "$signed/$program"; done
+    check_winget_hash "$signed"
+    ;;
+
+  winget)
+    build=$1 url=${2:-}
+    manifest="$build/winget"
+    if [ -n "$url" ]; then option=""; else option=--incomplete; fi
+    if state=$("$winget_manifest" check $option "$manifest"); then
+      expect "winget: the build's manifest validates" "$state" "$([ -n "$url" ] && echo complete || echo "incomplete: no InstallerUrl")"
+    else
+      fail "winget: the build's manifest does not validate: $state"
+    fi
+    check_winget_hash "$build"
+    # Without a URL only the incomplete check passes; with one the manifest is whole.
+    other="$build/winget-test"
+    if [ -n "$url" ]; then
+      "$winget_manifest" write "$build/install.exe" "$other" >/dev/null
+    else
+      "$winget_manifest" write "$build/install.exe" "$other" https://downloads.example.com/ostrevane/install.exe
+    fi
+    for folder in "$manifest" "$other"; do
+      if grep -q "^  InstallerUrl:" "$folder"/*.installer.yaml; then
+        expect "winget: $folder is complete" "$("$winget_manifest" check "$folder" 2>&1)" complete
+      else
+        grep -q "^# INCOMPLETE: " "$folder"/*.installer.yaml || fail "winget: $folder does not say it is incomplete"
+        expect "winget: $folder fails the full check" "$("$winget_manifest" check "$folder" 2>&1)" \
+          "$(basename "$folder"/*.installer.yaml): Installers.0: 'InstallerUrl' is a required property"
+      fi
+    done
+    check_winget_rejects "$manifest" "$option"
+    rm -rf "$other"
     ;;
 
   *)
