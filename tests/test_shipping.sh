@@ -94,18 +94,19 @@ check_winget_hash() {  # check_winget_hash FOLDER
   expect "$1/winget: InstallerSha256 is install.exe's" "${hash,,}" "$(sha256sum <"$1/install.exe" | cut -c1-64)"
 }
 
-# check_winget_rejects FOLDER CHECK_OPTION: each wrong field makes the check fail and names it.
+# check_winget_rejects FOLDER [CHECK_OPTION]: each wrong field makes the check fail and names it.
 check_winget_rejects() {
-  local folder=$1 option=$2 row file edit field work
+  local folder=$1 row kind edit field work file
   work=$(mktemp -d)
-  # file (a glob in the manifest folder) | sed edit | what the check must name
-  while IFS='|' read -r file edit field; do
+  # the file's kind | sed edit | what the check must name
+  while IFS='|' read -r kind edit field; do
     rm -rf "$work/m"
     cp -r "$folder" "$work/m"
-    sed -i "$edit" "$work/m"/$file
-    if cmp -s "$folder"/$file "$work/m"/$file; then
+    file=$(find "$work/m" -name "*.$kind.*yaml")
+    sed -i "$edit" "$file"
+    if cmp -s "$folder/$(basename "$file")" "$file"; then
       fail "winget: \"$edit\" changes nothing in $file"
-    elif row=$("$winget_manifest" check $option "$work/m"); then
+    elif row=$("$winget_manifest" check "${@:2}" "$work/m"); then
       fail "winget: the check accepts $file after \"$edit\""
     elif [[ $row != *"$field"* ]]; then
       fail "winget: after \"$edit\" the check does not name $field: $row"
@@ -113,15 +114,15 @@ check_winget_rejects() {
       echo "ok: winget: rejected, $field: ${row%%$'\n'*}"
     fi
   done <<'ROWS'
-*.installer.yaml|s/\(InstallerSha256: '\)./\1/|InstallerSha256
-*.installer.yaml|s/^  Silent:/  Quiet:/|'Quiet' was unexpected
-*.installer.yaml|s/^PackageVersion: '\(.*\)'/PackageVersion: \1/|PackageVersion
-*.installer.yaml|s/packageInUseByApplication/applicationRunning/|ReturnResponse
-*.installer.yaml|s/^Scope: machine/Scope: system/|Scope
-*.installer.yaml|s/^- InstallerReturnCode: 1$/- InstallerReturnCode: 0/|InstallerReturnCode
-*.installer.yaml|s/^- Architecture: x86/- Architecture: i386/|Architecture
-*.locale.*.yaml|/^ShortDescription:/d|ShortDescription
-*.locale.*.yaml|s/^PackageVersion: .*/PackageVersion: '9.9'/|differs from the version file
+installer|s/\(InstallerSha256: '\)./\1/|InstallerSha256
+installer|s/^  Silent:/  Quiet:/|'Quiet' was unexpected
+installer|s/^PackageVersion: '\(.*\)'/PackageVersion: \1/|PackageVersion
+installer|s/packageInUseByApplication/applicationRunning/|ReturnResponse
+installer|s/^Scope: machine/Scope: system/|Scope
+installer|s/^- InstallerReturnCode: 1$/- InstallerReturnCode: 0/|InstallerReturnCode
+installer|s/^- Architecture: x86/- Architecture: i386/|Architecture
+locale|/^ShortDescription:/d|ShortDescription
+locale|s/^PackageVersion: .*/PackageVersion: '9.9'/|differs from the version file
 ROWS
   rm -rf "$work"
 }
@@ -216,8 +217,9 @@ case "$mode" in
   winget)
     build=$1 url=${2:-}
     manifest="$build/winget"
-    if [ -n "$url" ]; then option=""; else option=--incomplete; fi
-    if state=$("$winget_manifest" check $option "$manifest"); then
+    options=()
+    [ -n "$url" ] || options=(--incomplete)
+    if state=$("$winget_manifest" check "${options[@]}" "$manifest"); then
       expect "winget: the build's manifest validates" "$state" "$([ -n "$url" ] && echo complete || echo "incomplete: no InstallerUrl")"
     else
       fail "winget: the build's manifest does not validate: $state"
@@ -239,7 +241,7 @@ case "$mode" in
           "$(basename "$folder"/*.installer.yaml): Installers.0: 'InstallerUrl' is a required property"
       fi
     done
-    check_winget_rejects "$manifest" "$option"
+    check_winget_rejects "$manifest" "${options[@]}"
     rm -rf "$other"
     ;;
 
