@@ -226,15 +226,15 @@ case "$mode" in
     fi
     check_winget_hash "$build"
     # Without a URL only the incomplete check passes; with one the manifest is whole.
-    other="$build/winget-test"
-    if [ -n "$url" ]; then
-      "$winget_manifest" write "$build/install.exe" "$other" >/dev/null
-    else
-      "$winget_manifest" write "$build/install.exe" "$other" https://downloads.example.com/ostrevane/install.exe
-    fi
-    for folder in "$manifest" "$other"; do
-      if grep -q "^  InstallerUrl:" "$folder"/*.installer.yaml; then
+    other="$build/winget-test" other_url=""
+    [ -n "$url" ] || other_url=https://downloads.example.com/ostrevane/install.exe
+    "$winget_manifest" write "$build/install.exe" "$other" ${other_url:+"$other_url"}
+    for pair in "$manifest|$url" "$other|$other_url"; do
+      folder=${pair%%|*} given=${pair#*|}
+      if [ -n "$given" ]; then
         expect "winget: $folder is complete" "$("$winget_manifest" check "$folder" 2>&1)" complete
+        expect "winget: $folder: InstallerUrl" \
+          "$(sed -n "s/^  InstallerUrl: '\(.*\)'$/\1/p" "$folder"/*.installer.yaml)" "$given"
       else
         grep -q "^# INCOMPLETE: " "$folder"/*.installer.yaml || fail "winget: $folder does not say it is incomplete"
         expect "winget: $folder fails the full check" "$("$winget_manifest" check "$folder" 2>&1)" \
