@@ -8,9 +8,11 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "drive_kit.h"
@@ -253,6 +255,65 @@ std::string PendingDeletions()
     return text;
 }
 
+// The installer file of the winget manifest the build wrote beside the
+// programs; "" when there is none.
+std::string WingetInstallerManifest()
+{
+    const std::string folder = KitFolder() + "\\winget\\";
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "*.installer.yaml").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return "";
+    FindClose(search);
+    return ReadFileText(folder + found.cFileName);
+}
+
+// The nth value named key in that file (a "key: value" line, alone or as a
+// list item), YAML's single quotes undone.
+std::string ManifestValue(const std::string& manifest, const std::string& key, int nth = 0)
+{
+    for (std::size_t at = 0; (at = manifest.find(key + ": ", at)) != std::string::npos;) {
+        const std::size_t line = manifest.rfind('\n', at) + 1;
+        const bool whole = manifest.find_first_not_of(" -", line) == at;
+        at += key.size() + 2;
+        if (!whole || nth-- > 0) continue;
+        std::string value = manifest.substr(at, manifest.find_first_of("\r\n", at) - at);
+        if (value.size() < 2 || value.front() != '\'') return value;
+        value = value.substr(1, value.size() - 2);
+        for (std::size_t quote = 0; (quote = value.find("''", quote)) != std::string::npos; ++quote) value.erase(quote, 1);
+        return value;
+    }
+    return "<missing>";
+}
+
+// What winget tells the user when install.exe ends with this code; "" when
+// the manifest lists no response for it.
+std::string ReturnResponse(const std::string& manifest, long code)
+{
+    for (int n = 0;; ++n) {
+        const std::string listed = ManifestValue(manifest, "InstallerReturnCode", n);
+        if (listed == "<missing>") return "";
+        if (listed == std::to_string(code)) return ManifestValue(manifest, "ReturnResponse", n);
+    }
+}
+
+// install.exe's arguments as winget puts them together from the manifest's
+// switches: the experience's, then the log's and the location's, with the
+// paths in place of their tokens.
+std::string WingetArguments(const std::string& manifest, const char* experience, const std::string& logPath,
+                            const std::string& installPath)
+{
+    std::string arguments = ManifestValue(manifest, experience);
+    for (const auto& [name, token, path] : {std::make_tuple("Log", "<LOGPATH>", logPath),
+                                            std::make_tuple("InstallLocation", "<INSTALLPATH>", installPath)}) {
+        std::string value = ManifestValue(manifest, name);
+        const std::size_t at = value.find(token);
+        if (at == std::string::npos) ADD_FAILURE() << name << " has no " << token << ": " << value;
+        else value.replace(at, std::strlen(token), path);
+        arguments += " " + value;
+    }
+    return arguments;
+}
+
 class Unattended : public RoundTrip {
 protected:
     // Fresh environments for these rows, the same folders every time.
@@ -275,9 +336,19 @@ TEST_F(Unattended, InstallsWhatTheWizardInstallsAndIsRemovedQuietly)
     ASSERT_EQ(RunInstaller(KitFolder() + "\\install.exe", home_, {}).failure, "");
     const std::map<std::string, std::string> wizard = Footprint(home_, rows, folders_);
 
+    // Installed as winget installs it by default, with its log and location.
+    const std::string manifest = WingetInstallerManifest();
+    ASSERT_NE(manifest, "") << "no winget manifest in " << KitFolder();
     Prepare(rows);
     const std::string report = root_ + "\\the report.txt";
-    ASSERT_EQ(Install("/S /LOG=\"" + report + "\" /D=" + home_), 0);
+    ASSERT_EQ(Install(WingetArguments(manifest, "SilentWithProgress", report, home_)), 0);
+    // winget finds the installation by the entry the manifest names.
+    for (int n : {0, 1}) {  // the installer's product code, then its entry's
+        const std::string entry =
+            "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + ManifestValue(manifest, "ProductCode", n);
+        for (const char* name : {"DisplayName", "Publisher", "DisplayVersion"})
+            EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, entry.c_str(), name), ManifestValue(manifest, name)) << entry;
+    }
     const std::map<std::string, std::string> unattended = Footprint(home_, rows, folders_);
     EXPECT_GT(wizard.size(), 60u);
     for (const auto& [name, bytes] : wizard) {
@@ -333,23 +404,28 @@ TEST_F(Unattended, ExitCodesAndReports)
         bool failingCompiler;
         long exitCode;
         std::string report;  // after the Installed lines; empty: none written
+        const char* winget;  // what winget makes of the exit code
     };
+    const std::string manifest = WingetInstallerManifest();
+    ASSERT_NE(manifest, "") << "no winget manifest in " << KitFolder();
     const std::string blocked = root_ + "\\blocker\\Home";
     const std::string log = " /LOG=" + root_ + "\\report.txt";
     const Case cases[] = {
-        {"unknown option", "/S /X /D=" + home_, false, 1, ""},
-        {"options without /S", log.substr(1) + " /D=" + home_, false, 1, ""},
-        {"option repeated", "/S /S" + log, false, 1, ""},
-        {"failing compiler", "/S" + log + " /D=" + home_, true, 3,
-         "Result: finished with errors\r\nDelphi 7: build failed\r\n"},
-        {"destination not made", "/S" + log + " /D=" + blocked, false, 4,
-         "Destination: " + blocked + "\r\nResult: nothing was installed\r\nDestination folder not created\r\n"},
+        {"unknown option", "/S /X /D=" + home_, false, 1, "", "invalidParameter"},
+        {"options without /S", log.substr(1) + " /D=" + home_, false, 1, "", "invalidParameter"},
+        {"option repeated", "/S /S" + log, false, 1, "", "invalidParameter"},
+        {"failing compiler", WingetArguments(manifest, "Silent", root_ + "\\report.txt", home_), true, 3,
+         "Result: finished with errors\r\nDelphi 7: build failed\r\n", ""},
+        {"destination not made", WingetArguments(manifest, "Silent", root_ + "\\report.txt", blocked), false, 4,
+         "Destination: " + blocked + "\r\nResult: nothing was installed\r\nDestination folder not created\r\n",
+         "invalidParameter"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Prepare({4}, c.failingCompiler);
         WriteFileText(root_ + "\\blocker", "a file where a folder would go");
         EXPECT_EQ(Install(c.arguments), c.exitCode);
+        EXPECT_EQ(ReturnResponse(manifest, c.exitCode), c.winget);
         const std::string report = ReadFileText(root_ + "\\report.txt");
         if (c.report.empty()) EXPECT_EQ(report, "<missing>");
         else EXPECT_EQ(report.substr(report.size() - std::min(report.size(), c.report.size())), c.report) << report;
