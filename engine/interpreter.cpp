@@ -38,24 +38,70 @@ const char* TextOf(const Operand& operand) { return operand.text ? operand.text 
 
 bool Expand(const char* templ, char* out) { return ExpandTemplate(templ, out, WorkBufferSize); }
 
-// Earlier entries of the product in a search path, removed in this order.
+// Earlier entries of the product in a search path, removed in this order as
+// whole entries. An entry is named by the variable it begins with; while that
+// is empty the pattern names no folder of the product and is passed over.
 struct SearchPathPattern {
     const char* text;
     bool expanded;
+    VariableIndex folder;  // VariableCount: a literal
 };
 constexpr SearchPathPattern SearchPathPatterns[] = {
-    {";$DELPHI_DIR$\\add\\ostrevane", true},
-    {";$DELPHI_DIR$\\\\add\\ostrevane", true},
-    {";$HOME_OLD$\\$SUB_DIR$", true},
-    {";$(DELPHI)\\ADD\\ostrevane", false},
-    {";$(BCB)\\ADD\\ostrevane", false},
-    {";$DELPHI_DIR_SHORT$\\add\\ostrevane", true},
-    {";$DELPHI_DIR_SHORT$\\\\add\\ostrevane", true},
+    // text                                    expanded  folder
+    {";$DELPHI_DIR$\\add\\ostrevane",          true,     DelphiDir},
+    {";$DELPHI_DIR$\\\\add\\ostrevane",        true,     DelphiDir},
+    {";$HOME_OLD$\\$SUB_DIR$",                 true,     HomeOld},
+    {";$(DELPHI)\\ADD\\ostrevane",             false,    VariableCount},
+    {";$(BCB)\\ADD\\ostrevane",                false,    VariableCount},
+    {";$DELPHI_DIR_SHORT$\\add\\ostrevane",    true,     DelphiDirShort},
+    {";$DELPHI_DIR_SHORT$\\\\add\\ostrevane",  true,     DelphiDirShort},
 };
+
+bool IsAsciiLetter(unsigned char c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; }
+
+// True when the length bytes at entry are folder: letters A to Z without
+// case, as the removal compares them; a double-byte character byte for byte.
+bool SameEntry(const char* entry, std::size_t length, const char* folder)
+{
+    std::size_t i = 0;
+    for (; i < length && folder[i]; ++i) {
+        const unsigned char a = static_cast<unsigned char>(entry[i]), b = static_cast<unsigned char>(folder[i]);
+        if (IsDBCSLeadByte(a) && i + 1 < length) {
+            if (a != b || entry[i + 1] != folder[i + 1]) return false;
+            ++i;
+        } else if (a != b && !(IsAsciiLetter(a) && (a | 0x20) == (b | 0x20))) {
+            return false;
+        }
+    }
+    return i == length && !folder[i];
+}
+
+// Removes every whole entry of the search path in path that is folder, with
+// the separator before it (after it, for the first entry), in place. The
+// other entries stay byte for byte: a longer entry that begins with folder
+// is another folder.
+void RemoveWholeEntries(char* path, const char* folder)
+{
+    char* out = path;
+    bool kept = false;
+    for (char* at = path;;) {
+        char* end = at;
+        while (*end && *end != ';') end = CharNextA(end);
+        const std::size_t length = static_cast<std::size_t>(end - at);
+        if (!SameEntry(at, length, folder)) {
+            if (kept) *out++ = ';';
+            for (std::size_t i = 0; i < length; ++i) *out++ = at[i];  // out never passes at
+            kept = true;
+        }
+        if (!*end) break;
+        at = end + 1;
+    }
+    *out = '\0';
+}
 
 // Reads a value as text like ReadRegistryText, and tells why it could not.
 LONG QueryRegistryText(HKEY root, const char* keyPath, const char* valueName, char* buffer,
-                       DWORD bufferSize, DWORD* count)
+                       DWORD bufferSize, DWORD* count, DWORD* type = nullptr)
 {
     *count = 0;
     if (bufferSize == 0) return ERROR_MORE_DATA;
@@ -64,7 +110,7 @@ LONG QueryRegistryText(HKEY root, const char* keyPath, const char* valueName, ch
     LONG status = RegOpenKeyExA(root, keyPath, 0, KEY_QUERY_VALUE, key.put());
     if (status != ERROR_SUCCESS) return status;
     DWORD size = bufferSize;
-    status = RegQueryValueExA(key.get(), valueName, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size);
+    status = RegQueryValueExA(key.get(), valueName, nullptr, type, reinterpret_cast<BYTE*>(buffer), &size);
     if (status != ERROR_SUCCESS || size > bufferSize) {
         buffer[0] = '\0';
         return status != ERROR_SUCCESS ? status : ERROR_MORE_DATA;
@@ -170,8 +216,9 @@ void RunTool(const char* workingFolder)
 bool ExtendSearchPath(const char* valueName)
 {
     if (!Expand(LibraryKey, ArgumentBuffer)) return true;  // as every entry that does not expand
-    DWORD count = 0;
-    LONG status = QueryRegistryText(HKEY_CURRENT_USER, ArgumentBuffer, valueName, DataBuffer, WorkBufferSize, &count);
+    DWORD count = 0, type = REG_SZ;
+    LONG status =
+        QueryRegistryText(HKEY_CURRENT_USER, ArgumentBuffer, valueName, DataBuffer, WorkBufferSize, &count, &type);
     // A path that is not there yet starts empty; one that cannot be read
     // whole is left as it is rather than replaced by a part of it.
     if (status == ERROR_FILE_NOT_FOUND)
@@ -180,17 +227,18 @@ bool ExtendSearchPath(const char* valueName)
         return false;
 
     for (const SearchPathPattern& pattern : SearchPathPatterns) {
+        if (pattern.folder != VariableCount && !VariableValue(pattern.folder)[0]) continue;
         const char* text = pattern.text;
         if (pattern.expanded) {
             if (!Expand(pattern.text, PatternBuffer)) return true;
             text = PatternBuffer;
         }
-        if (!ReplaceAll(DataBuffer, text, "", ResultBuffer, WorkBufferSize) ||
-            !CopyText(DataBuffer, WorkBufferSize, ResultBuffer))
-            return false;
+        RemoveWholeEntries(DataBuffer, text + 1);
     }
     if (!AppendText(DataBuffer, WorkBufferSize, TemplateBuffer)) return false;
-    return WriteRegistryText(HKEY_CURRENT_USER, ArgumentBuffer, valueName, DataBuffer);
+    // A path the user keeps as REG_EXPAND_SZ stays one.
+    return WriteRegistryText(HKEY_CURRENT_USER, ArgumentBuffer, valueName, DataBuffer,
+                             type == REG_EXPAND_SZ ? REG_EXPAND_SZ : REG_SZ);
 }
 
 void PurgePackageEntries()
@@ -537,13 +585,13 @@ bool WriteRegistryNumber(HKEY root, const char* keyPath, const char* valueName, 
                           sizeof number) == ERROR_SUCCESS;
 }
 
-bool WriteRegistryText(HKEY root, const char* keyPath, const char* valueName, const char* text)
+bool WriteRegistryText(HKEY root, const char* keyPath, const char* valueName, const char* text, DWORD type)
 {
     UniqueKey key;
     if (RegCreateKeyExA(root, keyPath, 0, const_cast<char*>(""), REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr,
                         key.put(), nullptr) != ERROR_SUCCESS)
         return false;
-    return RegSetValueExA(key.get(), valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+    return RegSetValueExA(key.get(), valueName, 0, type, reinterpret_cast<const BYTE*>(text),
                           static_cast<DWORD>(TextLength(text) + 1)) == ERROR_SUCCESS;
 }
 
