@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <set>
 #include <string>
@@ -36,30 +37,46 @@ struct Choice {
     bool failedBuild = false;           // the compiler of the first row fails
     bool usersOwn = false;              // search path, packages and help text of the user's own
     const char* destination = nullptr;  // typed; "": the proposal kept; null: a full path typed
+    // The search paths kept as REG_EXPAND_SZ, and the user adds an entry
+    // behind the product's before the removal.
+    bool entryBehind = false;
 };
+
+constexpr char EntryBehind[] = ";C:\\Behind";
 
 void PrintTo(const Choice& c, std::ostream* os) { *os << c.name; }
 
-void SetText(HKEY root, const std::string& key, const std::string& name, const std::string& text)
+void SetText(HKEY root, const std::string& key, const std::string& name, const std::string& text,
+             DWORD type = REG_SZ)
 {
     HKEY handle = nullptr;
     ASSERT_EQ(RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &handle, nullptr), ERROR_SUCCESS);
-    RegSetValueExA(handle, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+    RegSetValueExA(handle, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(text.c_str()),
                    static_cast<DWORD>(text.size() + 1));
     RegCloseKey(handle);
+}
+
+DWORD ValueType(const std::string& key, const char* name)
+{
+    HKEY handle = nullptr;
+    DWORD type = REG_NONE;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, KEY_QUERY_VALUE, &handle) != ERROR_SUCCESS) return type;
+    RegQueryValueExA(handle, name, nullptr, &type, nullptr, nullptr);
+    RegCloseKey(handle);
+    return type;
 }
 
 // The user's keys of an environment that has been started once, and with
 // usersOwn what its user added: what the removal must leave as it was.
 void PrepareUserState(const SimulatedIde& ide, const std::string& folder, const std::string& home, bool usersOwn,
-                      bool otherCopy)
+                      bool otherCopy, DWORD pathType)
 {
     const std::string packages = std::string(ide.registryKey) + "\\Known Packages";
     const std::string library = std::string(ide.registryKey) + "\\Library";
     SetText(HKEY_CURRENT_USER, packages, "$(DELPHI)\\Bin\\dclstd.bpl", "Standard Components");
     // The user's entry begins with the product's: only the whole entry goes.
     SetText(HKEY_CURRENT_USER, library, ide.searchValue,
-            usersOwn ? "$(DELPHI)\\Lib;" + home + "\\" + ide.subFolder + "Extra;C:\\Mine" : "$(DELPHI)\\Lib");
+            usersOwn ? "$(DELPHI)\\Lib;" + home + "\\" + ide.subFolder + "Extra;C:\\Mine" : "$(DELPHI)\\Lib", pathType);
     // Another copy of the package elsewhere, registered by another product.
     if (otherCopy) SetText(HKEY_CURRENT_USER, packages, std::string("C:\\Elsewhere\\") + ide.package + ide.packageExt, "Other");
     if (!usersOwn) return;
@@ -114,7 +131,8 @@ TEST_P(RoundTrip, RemovalLeavesNothing)
         const SimulatedIde& ide = SimulatedIdes[row];
         folders[row] = CreateSimulatedIde(ide, root_);
         const bool failing = choice.failedBuild && row == choice.rows[0];
-        PrepareUserState(ide, folders[row], home_, choice.usersOwn, failing);
+        PrepareUserState(ide, folders[row], home_, choice.usersOwn, failing,
+                         choice.entryBehind ? REG_EXPAND_SZ : REG_SZ);
         const std::string tool = ide.tools[0];
         if (failing) WriteFileText(folders[row] + "\\Bin\\standin.cfg", "fail=" + tool.substr(0, tool.size() - 4) + "\r\n");
     }
@@ -167,6 +185,16 @@ TEST_P(RoundTrip, RemovalLeavesNothing)
         for (const char* help : ide.helpFiles)
             if (help) EXPECT_NE(ReadFileText(folders[row] + "\\Help\\" + help).find("ostrevane.hlp"), std::string::npos);
     }
+    std::map<int, std::string> paths;  // as the user left them, before the entry behind
+    for (int row : choice.rows) {
+        if (!choice.entryBehind) break;
+        const SimulatedIde& ide = SimulatedIdes[row];
+        const std::string library = std::string(ide.registryKey) + "\\Library";
+        paths[row] = RegistryText(HKEY_CURRENT_USER, library.c_str(), ide.searchValue);
+        EXPECT_EQ(ValueType(library, ide.searchValue), static_cast<DWORD>(REG_EXPAND_SZ))
+            << ide.folder << ": the installation keeps the type";
+        SetText(HKEY_CURRENT_USER, library, ide.searchValue, paths[row] + EntryBehind, REG_EXPAND_SZ);
+    }
     if (choice.extras) EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, HelpKey, "ostrevane.hlp"), home_ + "\\Help");
     EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "UninstallString"), "kvxpurge.exe " + home_ + "\\uninst.kvx");
 
@@ -180,6 +208,17 @@ TEST_P(RoundTrip, RemovalLeavesNothing)
     EXPECT_TRUE(FileExists(purge));
     ASSERT_TRUE(RestartWindows());
 
+    // The product's entry leaves the middle of the path; the rest and the type stay.
+    for (const auto& [row, installed] : paths) {
+        const SimulatedIde& ide = SimulatedIdes[row];
+        const std::string library = std::string(ide.registryKey) + "\\Library";
+        const std::string entry = ";" + home_ + "\\" + ide.subFolder;
+        EXPECT_EQ(ValueType(library, ide.searchValue), static_cast<DWORD>(REG_EXPAND_SZ)) << ide.folder;
+        const std::string left = RegistryText(HKEY_CURRENT_USER, library.c_str(), ide.searchValue);
+        EXPECT_EQ(left, installed.substr(0, installed.size() - entry.size()) + EntryBehind) << ide.folder;
+        SetText(HKEY_CURRENT_USER, library, ide.searchValue, left.substr(0, left.size() - std::strlen(EntryBehind)),
+                REG_EXPAND_SZ);
+    }
     const std::map<std::string, std::string> after = Snapshot(root_);
     for (const auto& [what, text] : before) EXPECT_EQ(after.at(what), text) << what;
     EXPECT_FALSE(FileExists(home_)) << "the home folder the installation made goes with it";
@@ -195,6 +234,7 @@ const Choice Choices[] = {
     {"UsersOwnEntries", {0, 6, 8}, true, 1, false, true},
     {"NoEnvironmentProposalKept", {}, false, 1, false, false, ""},
     {"RelativeDestination", {4}, false, 1, false, false, "Typed Home"},
+    {"ExpandSzPathsEntryInTheMiddle", {3, 7}, false, 2, false, true, nullptr, true},
 };
 
 INSTANTIATE_TEST_SUITE_P(Kit, RoundTrip, ::testing::ValuesIn(Choices),
@@ -279,6 +319,9 @@ TEST_F(Unattended, InstallsWhatTheWizardInstallsAndIsRemovedQuietly)
     EXPECT_EQ(RunQuietCommand("\"kvxpurge.exe\" /S " + root_ + "\\no log.kvx"), 1);
 }
 
+// How Delphi 7's "RootDir" is spelled for a case.
+enum class RootForm { AsMade, UpperCase, Short };
+
 TEST_F(Unattended, ExitCodesAndReports)
 {
     struct Case {
@@ -287,10 +330,18 @@ TEST_F(Unattended, ExitCodesAndReports)
         bool failingCompiler;
         long exitCode;
         std::string report;  // after the Installed lines; empty: none written
+        bool running = false;  // Delphi 7 runs, as ide says
+        IdeRun ide = {};
+        RootForm root = RootForm::AsMade;
     };
     const std::string blocked = root_ + "\\blocker\\Home";
     const std::string log = " /LOG=" + root_ + "\\report.txt";
+    const std::string refused = "Result: Delphi 7 is running and must be closed first.\r\n";
     const Case cases[] = {
+        {"Delphi 7 running", "/S" + log + " /D=" + home_, false, 2, refused, true},
+        {"running, RootDir in capitals", "/S" + log + " /D=" + home_, false, 2, refused, true, {}, RootForm::UpperCase},
+        {"its program in another folder of it", "/S" + log + " /D=" + home_, false, 0, "Result: completed\r\n", true,
+         {"Lib"}},
         {"unknown option", "/S /X /D=" + home_, false, 1, ""},
         {"options without /S", log.substr(1) + " /D=" + home_, false, 1, ""},
         {"option repeated", "/S /S" + log, false, 1, ""},
@@ -303,13 +354,22 @@ TEST_F(Unattended, ExitCodesAndReports)
         SCOPED_TRACE(c.name);
         Prepare({4}, c.failingCompiler);
         WriteFileText(root_ + "\\blocker", "a file where a folder would go");
+        std::string rootDir = folders_[4];
+        if (c.root == RootForm::UpperCase) CharUpperA(&rootDir[0]);
+        if (c.root == RootForm::Short) rootDir = ShortPath(rootDir);
+        ASSERT_EQ(rootDir == folders_[4], c.root == RootForm::AsMade) << rootDir;
+        SetRootDir(SimulatedIdes[4], rootDir);
+        RunningIde ide;
+        if (c.running) ASSERT_TRUE(ide.Start(SimulatedIdes[4], folders_[4], c.ide));
         EXPECT_EQ(Install(c.arguments), c.exitCode);
+        ide.Close();
         const std::string report = ReadFileText(root_ + "\\report.txt");
         if (c.report.empty()) EXPECT_EQ(report, "<missing>");
         else EXPECT_EQ(report.substr(report.size() - std::min(report.size(), c.report.size())), c.report) << report;
         const bool installed = c.exitCode == 0 || c.exitCode == 3;
         EXPECT_EQ(FileExists(home_ + "\\uninst.kvx"), installed);
         EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "DisplayName") != "<missing>", installed);
+        EXPECT_EQ(ToolCalls(folders_[4]).empty(), !installed);
     }
 }
 

@@ -21,6 +21,7 @@ constexpr char Description[] =
     "Ostrevane component version 3.10 (trial)\rCopyright (c) 1999-2004 Quillmere Software"
     "\r\rDelphi/CBuilder component for handling standard Windows calculator";
 constexpr char UninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Ostrevane";
+constexpr char HelpKey[] = "Software\\Microsoft\\Windows\\Help";
 
 void SavePicture(HWND window, const char* name)
 {
@@ -38,6 +39,11 @@ protected:
         RemoveSimulatedIdeKeys();
         DeleteTree(HKEY_LOCAL_MACHINE, "Software\\Quillmere");
         DeleteTree(HKEY_LOCAL_MACHINE, UninstallKey);
+        // Windows has the help key; an earlier test may have removed it.
+        HKEY help = nullptr;
+        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, HelpKey, 0, nullptr, 0, KEY_WRITE, nullptr, &help, nullptr),
+                  ERROR_SUCCESS);
+        RegCloseKey(help);
     }
     void TearDown() override
     {
