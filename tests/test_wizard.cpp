@@ -325,15 +325,17 @@ TEST_F(Wizard, WholeInstallThroughTheGui)
 }
 
 // A ticked environment that runs holds page 2, without a trace, until it is
-// closed; one that is not ticked holds nothing.
+// closed, also when it shows no window; one that is not ticked holds nothing.
 TEST_F(Wizard, RunningEnvironmentsHoldPageTwo)
 {
-    const int rows[] = {2, 4, 8};  // Delphi 5, Delphi 7, C++Builder 6 (unticked)
+    const int rows[] = {2, 4, 8};  // Delphi 5 (no window), Delphi 7, C++Builder 6 (unticked)
     std::string folders[3];
     RunningIde running[3];
     for (int i = 0; i < 3; ++i) {
         folders[i] = CreateSimulatedIde(SimulatedIdes[rows[i]], root_);
-        ASSERT_TRUE(running[i].Start(SimulatedIdes[rows[i]], folders[i])) << folders[i];
+        IdeRun how;
+        how.window = i != 0;
+        ASSERT_TRUE(running[i].Start(SimulatedIdes[rows[i]], folders[i], how)) << folders[i];
     }
     HWND dialog = Start();
     ASSERT_TRUE(dialog);
