@@ -147,6 +147,35 @@ bool IsReparsePoint(const char* path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
+// True when path lies below the environment's folder ($DELPHI_DIR$) and a
+// folder on the way down from it, or the file itself, is a link: the
+// environment's files are changed as administrator, and a link there could
+// have been made by anyone who may change that folder. The environment's
+// folder itself is followed: RootDir is written by administrators only, and
+// environments are moved with a link in its place.
+bool ThroughLinkInEnvironment(char* path)
+{
+    const char* root = VariableValue(DelphiDir);
+    std::size_t length = TextLength(root);
+    for (const char* last; length > 0 && *(last = CharPrevA(root, root + length)) == '\\' &&
+                           last == root + length - 1;)
+        --length;
+    for (std::size_t i = 0; i < length; ++i)
+        if (!path[i] || !FoldRule(static_cast<unsigned char>(root[i]), static_cast<unsigned char>(path[i])))
+            return false;
+    if (length == 0 || path[length] != '\\') return false;
+    while (path[length] == '\\') ++length;
+    for (char* at = path + length;; at = CharNextA(at)) {
+        const char c = *at;
+        if (c != '\\' && c != '\0') continue;
+        *at = '\0';
+        const bool linked = IsReparsePoint(path);
+        *at = c;
+        if (linked) return true;
+        if (c == '\0') return false;
+    }
+}
+
 bool IsFile(const char* path)
 {
     const DWORD attributes = GetFileAttributesA(path);
@@ -379,14 +408,17 @@ void Perform(const ScriptEntry& entry)
     case ScriptOp::AppendOnce: {
         bool holdsText = false;
         if (!Expand(TextOf(entry.argument), ArgumentBuffer)) break;
-        if (ThroughLinkInHome(TemplateBuffer) || !AppendTextIfAbsent(path, ArgumentBuffer, &holdsText))
+        if (ThroughLinkInHome(TemplateBuffer) || ThroughLinkInEnvironment(TemplateBuffer) ||
+            !AppendTextIfAbsent(path, ArgumentBuffer, &holdsText))
             NoteFailure(Failure::HelpIndexNotUpdated);
         if (holdsText) AppendPairRecord(HelpLine, path, ArgumentBuffer);
         break;
     }
     case ScriptOp::RemoveFile:
+        // The help index cache; a link in its way leaves the index stale.
+        if (ThroughLinkInEnvironment(TemplateBuffer)) NoteFailure(Failure::HelpIndexNotUpdated);
         // Not examined: a file that is not there is fine.
-        if (!ThroughLinkInHome(TemplateBuffer)) DeleteFileA(path);
+        else if (!ThroughLinkInHome(TemplateBuffer)) DeleteFileA(path);
         break;
     case ScriptOp::SetSubDir:
         SetVariable(SubDir, path);

@@ -378,6 +378,67 @@ TEST_F(Unattended, ExitCodesAndReports)
     }
 }
 
+// Neither program changes a file through a link in an environment's Help
+// folder (the folder, or one file of it): the step is reported as failed,
+// and once the link is gone the same command completes.
+TEST_F(Unattended, NothingChangesThroughALinkInTheEnvironmentsHelp)
+{
+    const std::string decoy = root_ + "\\decoy";
+    const std::string report = root_ + "\\report.txt";
+    const std::string install = "/S /LOG=" + report + " /D=" + home_;
+    const struct {
+        const char* what;
+        const char* linked;  // below the environment's folder
+    } cases[] = {
+        {"the Help folder a link", "Help"},
+        {"a help file a link", "Help\\d7.ohl"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Prepare({4});
+        const std::string help = folders_[4] + "\\Help", link = folders_[4] + "\\" + c.linked;
+        const std::string kept = root_ + "\\kept";  // what the link stands in for
+        // Puts the link in place of what it stands in for, or back.
+        const auto linkIn = [&](bool linked) {
+            if (!linked) return RemoveLink(link) && MoveFileA(kept.c_str(), link.c_str());
+            RemoveTree(decoy);
+            CreateDirectoryA(decoy.c_str(), nullptr);
+            for (const char* name : {"d7.ohi", "d7.ohl", "d7.gid"})
+                CopyFileA((help + "\\" + name).c_str(), (decoy + "\\" + name).c_str(), FALSE);
+            const std::string target = std::string(c.linked) == "Help" ? decoy : decoy + "\\d7.ohl";
+            return MoveFileA(link.c_str(), kept.c_str()) && MakeLink(target, link);
+        };
+        if (!linkIn(true)) {
+            // Wine shows a link to a file as a reparse point in some versions only.
+            std::printf("%s: Wine does not show the link as a reparse point; case passed over\n", c.what);
+            RemoveLink(link);
+            MoveFileA(kept.c_str(), link.c_str());
+            continue;
+        }
+        std::string before = FileTree(decoy, true, true);
+        EXPECT_EQ(Install(install), 3);
+        EXPECT_NE(ReadFileText(report).find("Delphi 7: help index not updated\r\n"), std::string::npos)
+            << ReadFileText(report);
+        EXPECT_EQ(FileTree(decoy, true, true), before) << "nothing changes through the link";
+        ASSERT_TRUE(linkIn(false));
+        EXPECT_EQ(Install(install), 0) << ReadFileText(report);
+        EXPECT_NE(ReadFileText(help + "\\d7.ohl").find("ostrevane.hlp"), std::string::npos);
+
+        // The removal: the decoy holds the product's lines too.
+        const std::string quiet = RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "QuietUninstallString");
+        ASSERT_TRUE(linkIn(true));
+        before = FileTree(decoy, true, true);
+        EXPECT_GT(RunQuietCommand(quiet), 100);
+        EXPECT_EQ(FileTree(decoy, true, true), before) << "nothing changes through the link";
+        EXPECT_TRUE(FileExists(home_ + "\\uninst.kvx")) << "kept for another try";
+        ASSERT_TRUE(linkIn(false));
+        EXPECT_EQ(RunQuietCommand(quiet), 0);
+        EXPECT_EQ(ReadFileText(help + "\\d7.ohl").find("ostrevane.hlp"), std::string::npos);
+        EXPECT_FALSE(FileExists(home_));
+    }
+    RemoveTree(decoy);
+}
+
 TEST(Reinstall, SameFolderKeepsOneEntryAndReplacesTheLog)
 {
     const std::string root = TestFolder("ostrevane-reinstall");
