@@ -155,7 +155,9 @@ void AddEnvironment(const char* key, Environment* environments, unsigned* count)
     char rootFolder[PathSize];
     ReadRootFolder(key, rootFolder);
     unsigned length = Length(rootFolder);
-    while (length > 0 && rootFolder[length - 1] == '\\') rootFolder[--length] = 0;
+    for (char* last; length > 0 && *(last = CharPrevA(rootFolder, rootFolder + length)) == '\\' &&
+                     last == rootFolder + length - 1;)
+        rootFolder[--length] = 0;
     // Delphi's keys name "Delphi", C++Builder's "C++Builder".
     const bool delphi = environment.name[0] == 'D';
     if (length == 0 || !CopyText(environment.program, PathSize, rootFolder) ||
