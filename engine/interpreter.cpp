@@ -38,20 +38,66 @@ const char* TextOf(const Operand& operand) { return operand.text ? operand.text 
 
 bool Expand(const char* templ, char* out) { return ExpandTemplate(templ, out, WorkBufferSize); }
 
-// Earlier entries of the product in a search path, removed in this order.
+// Earlier entries of the product in a search path, removed in this order as
+// whole entries. An entry is named by the variable it begins with; while that
+// is empty the pattern names no folder of the product and is passed over.
 struct SearchPathPattern {
     const char* text;
     bool expanded;
+    VariableIndex folder;  // VariableCount: a literal
 };
 constexpr SearchPathPattern SearchPathPatterns[] = {
-    {";$DELPHI_DIR$\\add\\ostrevane", true},
-    {";$DELPHI_DIR$\\\\add\\ostrevane", true},
-    {";$HOME_OLD$\\$SUB_DIR$", true},
-    {";$(DELPHI)\\ADD\\ostrevane", false},
-    {";$(BCB)\\ADD\\ostrevane", false},
-    {";$DELPHI_DIR_SHORT$\\add\\ostrevane", true},
-    {";$DELPHI_DIR_SHORT$\\\\add\\ostrevane", true},
+    // text                                    expanded  folder
+    {";$DELPHI_DIR$\\add\\ostrevane",          true,     DelphiDir},
+    {";$DELPHI_DIR$\\\\add\\ostrevane",        true,     DelphiDir},
+    {";$HOME_OLD$\\$SUB_DIR$",                 true,     HomeOld},
+    {";$(DELPHI)\\ADD\\ostrevane",             false,    VariableCount},
+    {";$(BCB)\\ADD\\ostrevane",                false,    VariableCount},
+    {";$DELPHI_DIR_SHORT$\\add\\ostrevane",    true,     DelphiDirShort},
+    {";$DELPHI_DIR_SHORT$\\\\add\\ostrevane",  true,     DelphiDirShort},
 };
+
+bool IsAsciiLetter(unsigned char c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; }
+
+// True when the length bytes at entry are folder: letters A to Z without
+// case, as the removal compares them; a double-byte character byte for byte.
+bool SameEntry(const char* entry, std::size_t length, const char* folder)
+{
+    std::size_t i = 0;
+    for (; i < length && folder[i]; ++i) {
+        const unsigned char a = static_cast<unsigned char>(entry[i]), b = static_cast<unsigned char>(folder[i]);
+        if (IsDBCSLeadByte(a) && i + 1 < length) {
+            if (a != b || entry[i + 1] != folder[i + 1]) return false;
+            ++i;
+        } else if (a != b && !(IsAsciiLetter(a) && (a | 0x20) == (b | 0x20))) {
+            return false;
+        }
+    }
+    return i == length && !folder[i];
+}
+
+// Removes every whole entry of the search path in path that is folder, with
+// the separator before it (after it, for the first entry), in place. The
+// other entries stay byte for byte: a longer entry that begins with folder
+// is another folder.
+void RemoveWholeEntries(char* path, const char* folder)
+{
+    char* out = path;
+    bool kept = false;
+    for (char* at = path;;) {
+        char* end = at;
+        while (*end && *end != ';') end = CharNextA(end);
+        const std::size_t length = static_cast<std::size_t>(end - at);
+        if (!SameEntry(at, length, folder)) {
+            if (kept) *out++ = ';';
+            for (std::size_t i = 0; i < length; ++i) *out++ = at[i];  // out never passes at
+            kept = true;
+        }
+        if (!*end) break;
+        at = end + 1;
+    }
+    *out = '\0';
+}
 
 // Reads a value as text like ReadRegistryText, and tells why it could not.
 LONG QueryRegistryText(HKEY root, const char* keyPath, const char* valueName, char* buffer,
@@ -99,6 +145,35 @@ bool IsReparsePoint(const char* path)
 {
     const DWORD attributes = GetFileAttributesA(path);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// True when path lies below the environment's folder ($DELPHI_DIR$) and a
+// folder on the way down from it, or the file itself, is a link: the
+// environment's files are changed as administrator, and a link there could
+// have been made by anyone who may change that folder. The environment's
+// folder itself is followed: RootDir is written by administrators only, and
+// environments are moved with a link in its place.
+bool ThroughLinkInEnvironment(char* path)
+{
+    const char* root = VariableValue(DelphiDir);
+    std::size_t length = TextLength(root);
+    for (const char* last; length > 0 && *(last = CharPrevA(root, root + length)) == '\\' &&
+                           last == root + length - 1;)
+        --length;
+    for (std::size_t i = 0; i < length; ++i)
+        if (!path[i] || !FoldRule(static_cast<unsigned char>(root[i]), static_cast<unsigned char>(path[i])))
+            return false;
+    if (length == 0 || path[length] != '\\') return false;
+    while (path[length] == '\\') ++length;
+    for (char* at = path + length;; at = CharNextA(at)) {
+        const char c = *at;
+        if (c != '\\' && c != '\0') continue;
+        *at = '\0';
+        const bool linked = IsReparsePoint(path);
+        *at = c;
+        if (linked) return true;
+        if (c == '\0') return false;
+    }
 }
 
 bool IsFile(const char* path)
@@ -181,14 +256,13 @@ bool ExtendSearchPath(const char* valueName)
         return false;
 
     for (const SearchPathPattern& pattern : SearchPathPatterns) {
+        if (pattern.folder != VariableCount && !VariableValue(pattern.folder)[0]) continue;
         const char* text = pattern.text;
         if (pattern.expanded) {
             if (!Expand(pattern.text, PatternBuffer)) return true;
             text = PatternBuffer;
         }
-        if (!ReplaceAll(DataBuffer, text, "", ResultBuffer, WorkBufferSize) ||
-            !CopyText(DataBuffer, WorkBufferSize, ResultBuffer))
-            return false;
+        RemoveWholeEntries(DataBuffer, text + 1);
     }
     if (!AppendText(DataBuffer, WorkBufferSize, TemplateBuffer)) return false;
     // A path that holds %variables% keeps its type, so they are still expanded.
@@ -421,12 +495,15 @@ void Perform(const ScriptEntry& entry)
         if (!Expand(TextOf(entry.argument), ArgumentBuffer) || !PairText(path, ArgumentBuffer) ||
             !Ahead(HelpLine, ResultBuffer))
             break;
-        if (ThroughLinkInHome(TemplateBuffer) || !AppendTextIfAbsent(path, ArgumentBuffer))
+        if (ThroughLinkInHome(TemplateBuffer) || ThroughLinkInEnvironment(TemplateBuffer) ||
+            !AppendTextIfAbsent(path, ArgumentBuffer))
             NoteFailure(Failure::HelpIndexNotUpdated);
         break;
     case ScriptOp::RemoveFile:
+        // The help index cache; a link in its way leaves the index stale.
+        if (ThroughLinkInEnvironment(TemplateBuffer)) NoteFailure(Failure::HelpIndexNotUpdated);
         // Not examined: a file that is not there is fine.
-        if (!ThroughLinkInHome(TemplateBuffer)) DeleteFileA(path);
+        else if (!ThroughLinkInHome(TemplateBuffer)) DeleteFileA(path);
         break;
     case ScriptOp::SetSubDir:
         SetVariable(SubDir, path);

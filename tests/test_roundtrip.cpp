@@ -41,7 +41,12 @@ struct Choice {
     bool usersOwn = false;              // search path, packages and help text of the user's own
     const char* destination = nullptr;  // typed; "": the proposal kept; null: a full path typed
     bool freshUser = false;             // the first row's user never started it; the others' paths hold %variables%
+    // The search paths kept as REG_EXPAND_SZ, and the user adds an entry
+    // behind the product's before the removal.
+    bool entryBehind = false;
 };
+
+constexpr char EntryBehind[] = ";C:\\Behind";
 
 void PrintTo(const Choice& c, std::ostream* os) { *os << c.name; }
 
@@ -60,17 +65,27 @@ void SetExpandText(const SimulatedIde& ide, const std::string& text)
     SetText(HKEY_CURRENT_USER, std::string(ide.registryKey) + "\\Library", ide.searchValue, text, REG_EXPAND_SZ);
 }
 
+DWORD ValueType(const std::string& key, const char* name)
+{
+    HKEY handle = nullptr;
+    DWORD type = REG_NONE;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, KEY_QUERY_VALUE, &handle) != ERROR_SUCCESS) return type;
+    RegQueryValueExA(handle, name, nullptr, &type, nullptr, nullptr);
+    RegCloseKey(handle);
+    return type;
+}
+
 // The user's keys of an environment that has been started once, and with
 // usersOwn what its user added: what the removal must leave as it was.
 void PrepareUserState(const SimulatedIde& ide, const std::string& folder, const std::string& home, bool usersOwn,
-                      bool otherCopy)
+                      bool otherCopy, DWORD pathType)
 {
     const std::string packages = std::string(ide.registryKey) + "\\Known Packages";
     const std::string library = std::string(ide.registryKey) + "\\Library";
     SetText(HKEY_CURRENT_USER, packages, "$(DELPHI)\\Bin\\dclstd.bpl", "Standard Components");
     // The user's entry begins with the product's: only the whole entry goes.
     SetText(HKEY_CURRENT_USER, library, ide.searchValue,
-            usersOwn ? "$(DELPHI)\\Lib;" + home + "\\" + ide.subFolder + "Extra;C:\\Mine" : "$(DELPHI)\\Lib");
+            usersOwn ? "$(DELPHI)\\Lib;" + home + "\\" + ide.subFolder + "Extra;C:\\Mine" : "$(DELPHI)\\Lib", pathType);
     // Another copy of the package elsewhere, registered by another product.
     if (otherCopy) SetText(HKEY_CURRENT_USER, packages, std::string("C:\\Elsewhere\\") + ide.package + ide.packageExt, "Other");
     if (!usersOwn) return;
@@ -125,7 +140,9 @@ TEST_P(RoundTrip, RemovalLeavesNothing)
         const SimulatedIde& ide = SimulatedIdes[row];
         folders[row] = CreateSimulatedIde(ide, root_);
         const bool failing = choice.failedBuild && row == choice.rows[0];
-        if (!choice.freshUser || row != choice.rows[0]) PrepareUserState(ide, folders[row], home_, choice.usersOwn, failing);
+        const DWORD pathType = choice.entryBehind ? REG_EXPAND_SZ : REG_SZ;
+        if (!choice.freshUser || row != choice.rows[0])
+            PrepareUserState(ide, folders[row], home_, choice.usersOwn, failing, pathType);
         if (choice.freshUser && row != choice.rows[0]) SetExpandText(ide, "%BCB%\\Lib");
         const std::string tool = ide.tools[0];
         if (failing) WriteFileText(folders[row] + "\\Bin\\standin.cfg", "fail=" + tool.substr(0, tool.size() - 4) + "\r\n");
@@ -179,6 +196,16 @@ TEST_P(RoundTrip, RemovalLeavesNothing)
         for (const char* help : ide.helpFiles)
             if (help) EXPECT_NE(ReadFileText(folders[row] + "\\Help\\" + help).find("ostrevane.hlp"), std::string::npos);
     }
+    std::map<int, std::string> paths;  // as the user left them, before the entry behind
+    for (int row : choice.rows) {
+        if (!choice.entryBehind) break;
+        const SimulatedIde& ide = SimulatedIdes[row];
+        const std::string library = std::string(ide.registryKey) + "\\Library";
+        paths[row] = RegistryText(HKEY_CURRENT_USER, library.c_str(), ide.searchValue);
+        EXPECT_EQ(ValueType(library, ide.searchValue), static_cast<DWORD>(REG_EXPAND_SZ))
+            << ide.folder << ": the installation keeps the type";
+        SetText(HKEY_CURRENT_USER, library, ide.searchValue, paths[row] + EntryBehind, REG_EXPAND_SZ);
+    }
     if (choice.extras) EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, HelpKey, "ostrevane.hlp"), home_ + "\\Help");
     EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "UninstallString"),
               "\"" + purge + "\" \"" + home_ + "\\uninst.kvx\"");
@@ -193,6 +220,17 @@ TEST_P(RoundTrip, RemovalLeavesNothing)
     EXPECT_TRUE(FileExists(purge));
     ASSERT_TRUE(RestartWindows());
 
+    // The product's entry leaves the middle of the path; the rest and the type stay.
+    for (const auto& [row, installed] : paths) {
+        const SimulatedIde& ide = SimulatedIdes[row];
+        const std::string library = std::string(ide.registryKey) + "\\Library";
+        const std::string entry = ";" + home_ + "\\" + ide.subFolder;
+        EXPECT_EQ(ValueType(library, ide.searchValue), static_cast<DWORD>(REG_EXPAND_SZ)) << ide.folder;
+        const std::string left = RegistryText(HKEY_CURRENT_USER, library.c_str(), ide.searchValue);
+        EXPECT_EQ(left, installed.substr(0, installed.size() - entry.size()) + EntryBehind) << ide.folder;
+        SetText(HKEY_CURRENT_USER, library, ide.searchValue, left.substr(0, left.size() - std::strlen(EntryBehind)),
+                REG_EXPAND_SZ);
+    }
     const std::map<std::string, std::string> after = Snapshot(root_);
     for (const auto& [what, text] : before) EXPECT_EQ(after.at(what), text) << what;
     EXPECT_FALSE(FileExists(home_)) << "the home folder the installation made goes with it";
@@ -209,6 +247,7 @@ const Choice Choices[] = {
     {"NoEnvironmentProposalKept", {}, false, 1, false, false, ""},
     {"RelativeDestination", {4}, false, 1, false, false, "Typed Home"},
     {"FreshUserKeysExpandedPath", {4, 8}, false, 1, false, false, nullptr, true},
+    {"ExpandSzPathsEntryInTheMiddle", {3, 7}, false, 2, false, true, nullptr, false, true},
 };
 
 INSTANTIATE_TEST_SUITE_P(Kit, RoundTrip, ::testing::ValuesIn(Choices),
@@ -396,6 +435,9 @@ TEST_F(Unattended, InstallsWhatTheWizardInstallsAndIsRemovedQuietly)
     EXPECT_EQ(RunQuietCommand("\"kvxpurge.exe\" /S " + root_ + "\\no log.kvx"), -1) << "gone: it cannot start";
 }
 
+// How Delphi 7's "RootDir" is spelled for a case.
+enum class RootForm { AsMade, UpperCase, Short };
+
 TEST_F(Unattended, ExitCodesAndReports)
 {
     struct Case {
@@ -405,12 +447,25 @@ TEST_F(Unattended, ExitCodesAndReports)
         long exitCode;
         std::string report;  // after the Installed lines; empty: none written
         const char* winget;  // what winget makes of the exit code
+        bool running = false;  // Delphi 7 runs, as ide says
+        IdeRun ide = {};
+        RootForm root = RootForm::AsMade;
     };
     const std::string manifest = WingetInstallerManifest();
     ASSERT_NE(manifest, "") << "no winget manifest in " << KitFolder();
     const std::string blocked = root_ + "\\blocker\\Home";
     const std::string log = " /LOG=" + root_ + "\\report.txt";
+    const std::string refused = "Result: Delphi 7 is running and must be closed first.\r\n";
     const Case cases[] = {
+        {"Delphi 7 running", "/S" + log + " /D=" + home_, false, 2, refused, "packageInUseByApplication", true},
+        {"running, RootDir in capitals", "/S" + log + " /D=" + home_, false, 2, refused, "packageInUseByApplication", true, {}, RootForm::UpperCase},
+        {"its program in another folder of it", "/S" + log + " /D=" + home_, false, 0, "Result: completed\r\n", "", true,
+         {"Lib"}},
+        {"running without a window", "/S" + log + " /D=" + home_, false, 2, refused, "packageInUseByApplication", true, {"Bin", false}},
+        {"short RootDir, started by the long path", "/S" + log + " /D=" + home_, false, 2, refused, "packageInUseByApplication", true, {},
+         RootForm::Short},
+        {"long RootDir, started by the short path", "/S" + log + " /D=" + home_, false, 2, refused, "packageInUseByApplication", true,
+         {"Bin", true, true}},
         {"unknown option", "/S /X /D=" + home_, false, 1, "", "invalidParameter"},
         {"options without /S", log.substr(1) + " /D=" + home_, false, 1, "", "invalidParameter"},
         {"option repeated", "/S /S" + log, false, 1, "", "invalidParameter"},
@@ -424,14 +479,23 @@ TEST_F(Unattended, ExitCodesAndReports)
         SCOPED_TRACE(c.name);
         Prepare({4}, c.failingCompiler);
         WriteFileText(root_ + "\\blocker", "a file where a folder would go");
+        std::string rootDir = folders_[4];
+        if (c.root == RootForm::UpperCase) CharUpperA(&rootDir[0]);
+        if (c.root == RootForm::Short) rootDir = ShortPath(rootDir);
+        ASSERT_EQ(rootDir == folders_[4], c.root == RootForm::AsMade) << rootDir;
+        SetRootDir(SimulatedIdes[4], rootDir);
+        RunningIde ide;
+        if (c.running) ASSERT_TRUE(ide.Start(SimulatedIdes[4], folders_[4], c.ide));
         EXPECT_EQ(Install(c.arguments), c.exitCode);
         EXPECT_EQ(ReturnResponse(manifest, c.exitCode), c.winget);
+        ide.Close();
         const std::string report = ReadFileText(root_ + "\\report.txt");
         if (c.report.empty()) EXPECT_EQ(report, "<missing>");
         else EXPECT_EQ(report.substr(report.size() - std::min(report.size(), c.report.size())), c.report) << report;
         const bool installed = c.exitCode == 0 || c.exitCode == 3;
         EXPECT_EQ(FileExists(home_ + "\\uninst.kvx"), installed);
         EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "DisplayName") != "<missing>", installed);
+        EXPECT_EQ(ToolCalls(folders_[4]).empty(), !installed);
     }
 }
 
@@ -494,6 +558,67 @@ TEST_F(Unattended, ReinstalledBeforeARestart)
     ASSERT_TRUE(RestartWindows());
     const std::map<std::string, std::string> after = Snapshot(root_);
     for (const auto& [what, text] : before) EXPECT_EQ(after.at(what), text) << what;
+}
+
+// Neither program changes a file through a link in an environment's Help
+// folder (the folder, or one file of it): the step is reported as failed,
+// and once the link is gone the same command completes.
+TEST_F(Unattended, NothingChangesThroughALinkInTheEnvironmentsHelp)
+{
+    const std::string decoy = root_ + "\\decoy";
+    const std::string report = root_ + "\\report.txt";
+    const std::string install = "/S /LOG=" + report + " /D=" + home_;
+    const struct {
+        const char* what;
+        const char* linked;  // below the environment's folder
+    } cases[] = {
+        {"the Help folder a link", "Help"},
+        {"a help file a link", "Help\\d7.ohl"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Prepare({4});
+        const std::string help = folders_[4] + "\\Help", link = folders_[4] + "\\" + c.linked;
+        const std::string kept = root_ + "\\kept";  // what the link stands in for
+        // Puts the link in place of what it stands in for, or back.
+        const auto linkIn = [&](bool linked) {
+            if (!linked) return RemoveLink(link) && MoveFileA(kept.c_str(), link.c_str());
+            RemoveTree(decoy);
+            CreateDirectoryA(decoy.c_str(), nullptr);
+            for (const char* name : {"d7.ohi", "d7.ohl", "d7.gid"})
+                CopyFileA((help + "\\" + name).c_str(), (decoy + "\\" + name).c_str(), FALSE);
+            const std::string target = std::string(c.linked) == "Help" ? decoy : decoy + "\\d7.ohl";
+            return MoveFileA(link.c_str(), kept.c_str()) && MakeLink(target, link);
+        };
+        if (!linkIn(true)) {
+            // Wine shows a link to a file as a reparse point in some versions only.
+            std::printf("%s: Wine does not show the link as a reparse point; case passed over\n", c.what);
+            RemoveLink(link);
+            MoveFileA(kept.c_str(), link.c_str());
+            continue;
+        }
+        std::string before = FileTree(decoy, true, true);
+        EXPECT_EQ(Install(install), 3);
+        EXPECT_NE(ReadFileText(report).find("Delphi 7: help index not updated\r\n"), std::string::npos)
+            << ReadFileText(report);
+        EXPECT_EQ(FileTree(decoy, true, true), before) << "nothing changes through the link";
+        ASSERT_TRUE(linkIn(false));
+        EXPECT_EQ(Install(install), 0) << ReadFileText(report);
+        EXPECT_NE(ReadFileText(help + "\\d7.ohl").find("ostrevane.hlp"), std::string::npos);
+
+        // The removal: the decoy holds the product's lines too.
+        const std::string quiet = RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "QuietUninstallString");
+        ASSERT_TRUE(linkIn(true));
+        before = FileTree(decoy, true, true);
+        EXPECT_GT(RunQuietCommand(quiet), 100);
+        EXPECT_EQ(FileTree(decoy, true, true), before) << "nothing changes through the link";
+        EXPECT_TRUE(FileExists(home_ + "\\uninst.kvx")) << "kept for another try";
+        ASSERT_TRUE(linkIn(false));
+        EXPECT_EQ(RunQuietCommand(quiet), 0);
+        EXPECT_EQ(ReadFileText(help + "\\d7.ohl").find("ostrevane.hlp"), std::string::npos);
+        EXPECT_FALSE(FileExists(home_));
+    }
+    RemoveTree(decoy);
 }
 
 TEST(Reinstall, SameFolderKeepsOneEntryAndReplacesTheLog)

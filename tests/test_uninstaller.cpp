@@ -520,8 +520,10 @@ TEST(UninstallerReplay, CancelInReadyRemovesNothing)
 }
 
 // The replay waits while an environment it acts on runs: those the log's
-// UserKeyOpen records name, or any one when the log names none. Cancel keeps
-// the Ready state; Retry once they are closed removes as usual.
+// UserKeyOpen records name, or any one when the log names none; its program
+// is known whatever the spelling and whether it shows a window. Cancel keeps
+// the Ready state; Retry once they are closed removes as usual. The quiet
+// removal refuses at once.
 TEST(UninstallerReplay, RunningEnvironmentsHoldTheReplay)
 {
     TempFolder folder;
@@ -532,12 +534,20 @@ TEST(UninstallerReplay, RunningEnvironmentsHoldTheReplay)
     const std::string delphi7 = Record(9, "Software\\Borland\\Delphi\\7.0\\Known Packages") +
                                 Record(9, "Software\\Borland\\Delphi\\7.0\\Library");
     const std::string cbuilder6 = Record(9, "Software\\Borland\\C++Builder\\6.0\\Known Packages");
+    const std::string delphi7Runs = "Delphi 7 is running and must be closed first.\nClose it, then press Retry.";
+    ASSERT_NE(ShortPath(ides[0]), ides[0]);
     const struct {
         const char* what;
         std::string records;
         std::vector<int> running;  // 0 Delphi 7, 1 C++Builder 6
         std::string text;          // empty: no question
+        IdeRun how = {};
+        bool shortRoot = false;    // Delphi 7's RootDir in its 8.3 form
     } cases[] = {
+        {"without a window", delphi7, {0}, delphi7Runs, {"Bin", false}},
+        {"short RootDir, started by the long path", delphi7, {0}, delphi7Runs, {}, true},
+        {"long RootDir, started by the short path", delphi7, {0}, delphi7Runs, {"Bin", true, true}},
+        {"its program in another folder of it", delphi7, {0}, "", {"Lib"}},
         {"named and running", delphi7, {0}, "Delphi 7 is running and must be closed first.\nClose it, then press Retry."},
         {"another one running", delphi7, {1}, ""},
         {"both named and running", delphi7 + cbuilder6, {0, 1},
@@ -550,8 +560,15 @@ TEST(UninstallerReplay, RunningEnvironmentsHoldTheReplay)
         SCOPED_TRACE(c.what);
         WriteBytes(listed, "x");
         WriteBytes(log, Record(1, Product) + c.records + Record(3, listed));
+        SetRootDir(SimulatedIdes[4], c.shortRoot ? ShortPath(ides[0]) : ides[0]);
         RunningIde running[2];
-        for (int i : c.running) ASSERT_TRUE(running[i].Start(SimulatedIdes[i ? 8 : 4], ides[i]));
+        for (int i : c.running) ASSERT_TRUE(running[i].Start(SimulatedIdes[i ? 8 : 4], ides[i], c.how));
+        if (!c.text.empty()) {
+            ChildProcess quiet;
+            ASSERT_TRUE(quiet.Start(KvxpurgePath(), "\"kvxpurge.exe\" /S " + log));
+            EXPECT_EQ(quiet.Wait(30000), 2);
+            EXPECT_TRUE(FileExists(listed)) << "the quiet removal removes nothing while it runs";
+        }
         Uninstaller run(CommandFor(log));
         ASSERT_TRUE(run.Shown());
         ASSERT_TRUE(run.Click(IDC_UNINSTALL));
@@ -560,7 +577,8 @@ TEST(UninstallerReplay, RunningEnvironmentsHoldTheReplay)
                 if (answer == IDRETRY) ASSERT_TRUE(run.Click(IDC_UNINSTALL));
                 HWND box = FindOwnedWindow(run.Id(), run.Dialog());
                 ASSERT_TRUE(box);
-                EXPECT_EQ(WindowText(box), DialogCaption);
+                // Answers once its loop runs: the check before it may have kept the thread busy.
+                EXPECT_TRUE(WaitUntil([&] { return WindowText(box) == DialogCaption; }, 10000)) << WindowText(box);
                 EXPECT_EQ(MessageBoxText(box), c.text);
                 EXPECT_TRUE(FileExists(listed)) << "nothing is removed while it runs";
                 if (answer == IDRETRY)

@@ -21,6 +21,7 @@ constexpr char Description[] =
     "Ostrevane component version 3.10 (trial)\rCopyright (c) 1999-2004 Quillmere Software"
     "\r\rDelphi/CBuilder component for handling standard Windows calculator";
 constexpr char UninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Ostrevane";
+constexpr char HelpKey[] = "Software\\Microsoft\\Windows\\Help";
 
 void SavePicture(HWND window, const char* name)
 {
@@ -38,6 +39,11 @@ protected:
         RemoveSimulatedIdeKeys();
         DeleteTree(HKEY_LOCAL_MACHINE, "Software\\Quillmere");
         DeleteTree(HKEY_LOCAL_MACHINE, UninstallKey);
+        // Windows has the help key; an earlier test may have removed it.
+        HKEY help = nullptr;
+        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, HelpKey, 0, nullptr, 0, KEY_WRITE, nullptr, &help, nullptr),
+                  ERROR_SUCCESS);
+        RegCloseKey(help);
     }
     void TearDown() override
     {
@@ -320,15 +326,17 @@ TEST_F(Wizard, WholeInstallThroughTheGui)
 }
 
 // A ticked environment that runs holds page 2, without a trace, until it is
-// closed; one that is not ticked holds nothing.
+// closed, also when it shows no window; one that is not ticked holds nothing.
 TEST_F(Wizard, RunningEnvironmentsHoldPageTwo)
 {
-    const int rows[] = {2, 4, 8};  // Delphi 5, Delphi 7, C++Builder 6 (unticked)
+    const int rows[] = {2, 4, 8};  // Delphi 5 (no window), Delphi 7, C++Builder 6 (unticked)
     std::string folders[3];
     RunningIde running[3];
     for (int i = 0; i < 3; ++i) {
         folders[i] = CreateSimulatedIde(SimulatedIdes[rows[i]], root_);
-        ASSERT_TRUE(running[i].Start(SimulatedIdes[rows[i]], folders[i])) << folders[i];
+        IdeRun how;
+        how.window = i != 0;
+        ASSERT_TRUE(running[i].Start(SimulatedIdes[rows[i]], folders[i], how)) << folders[i];
     }
     HWND dialog = Start();
     ASSERT_TRUE(dialog);

@@ -197,13 +197,32 @@ bool FindHelpFile(const char* path)
     return false;
 }
 
+// True when the environment's Help folder holding checkedPath, or the file
+// itself, is a link: the environment's folder itself is followed, as the
+// installer follows it.
+bool HelpFileThroughLink()
+{
+    char* last = nullptr;
+    for (char* p = checkedPath; *p; p = CharNextA(p))
+        if (*p == '\\') last = p;
+    if (!last) return true;
+    *last = 0;
+    const bool linked = IsReparsePoint(checkedPath);
+    *last = '\\';
+    return linked || IsReparsePoint(checkedPath);
+}
+
 // The product's own line leaves the file once, when it is there; the rest
-// of the file stays byte for byte.
+// of the file stays byte for byte. Nothing is changed through a link.
 void HelpLineAction()
 {
     SetText(IDC_STATUS, "Washes the registry ...");
     const char* line = SplitRecord(currentText, recordField);
     if (!line || !ProductHelpLine(line) || !FindHelpFile(recordField)) return;
+    if (HelpFileThroughLink()) {
+        ++othersLeft;
+        return;
+    }
     HANDLE file = CreateFileA(checkedPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
