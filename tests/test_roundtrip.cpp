@@ -343,7 +343,8 @@ TEST_F(Unattended, ExitCodesAndReports)
         {"failing compiler", "/S" + log + " /D=" + home_, true, 3,
          "Result: finished with errors\r\nDelphi 7: build failed\r\n"},
         {"destination not made", "/S" + log + " /D=" + blocked, false, 4,
-         "Destination: " + blocked + "\r\nResult: nothing was installed\r\nDestination folder not created\r\n"},
+         "Destination: " + blocked +
+             "\r\nResult: nothing was installed\r\nDestination folder not created\r\nUninstall log not written\r\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
