@@ -472,7 +472,8 @@ TEST_F(Unattended, ExitCodesAndReports)
         {"failing compiler", WingetArguments(manifest, "Silent", root_ + "\\report.txt", home_), true, 3,
          "Result: finished with errors\r\nDelphi 7: build failed\r\n", ""},
         {"destination not made", WingetArguments(manifest, "Silent", root_ + "\\report.txt", blocked), false, 4,
-         "Destination: " + blocked + "\r\nResult: nothing was installed\r\nDestination folder not created\r\n",
+         "Destination: " + blocked +
+             "\r\nResult: nothing was installed\r\nDestination folder not created\r\nUninstall log not written\r\n",
          "invalidParameter"},
     };
     for (const Case& c : cases) {
