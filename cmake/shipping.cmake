@@ -53,6 +53,9 @@ if(OSTREVANE_SIGN_PKCS12)
   message(STATUS "Signing with ${OSTREVANE_SIGN_PKCS12}")
 endif()
 
+set(OSTREVANE_DOWNLOAD_URL "" CACHE STRING
+  "Where the vendor publishes install.exe (https://...): the winget manifest's InstallerUrl; without it the manifest is incomplete")
+
 # Windows reads these to pick the behaviour a program was tested for; XP
 # ignores them. Vista, 7, 8, 8.1, and 10 (which also stands for 11).
 set(ostrevane_supported_os
@@ -108,4 +111,18 @@ function(ostrevane_ship target)
       COMMENT "Signing $<TARGET_FILE_NAME:${target}>"
       VERBATIM)
   endif()
+endfunction()
+
+# ostrevane_winget_manifest(TARGET): winget/ beside the programs holds the
+# manifest of TARGET's program (install.exe) for Windows' package manager,
+# written once the program is linked and signed.
+function(ostrevane_winget_manifest target)
+  set(script ${PROJECT_SOURCE_DIR}/scripts/winget-manifest)
+  add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/winget.stamp
+    COMMAND ${script} write $<TARGET_FILE:${target}> ${PROJECT_BINARY_DIR}/winget "${OSTREVANE_DOWNLOAD_URL}"
+    COMMAND ${CMAKE_COMMAND} -E touch ${PROJECT_BINARY_DIR}/winget.stamp
+    DEPENDS ${target} ${script} ${PROJECT_SOURCE_DIR}/engine/catalogue.cpp ${PROJECT_SOURCE_DIR}/wizard/command_line.h
+    COMMENT "Writing the winget manifest of ${target}"
+    VERBATIM)
+  add_custom_target(winget_manifest ALL DEPENDS ${PROJECT_BINARY_DIR}/winget.stamp)
 endfunction()

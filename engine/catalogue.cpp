@@ -12,11 +12,20 @@ constexpr char PackageCaption[] = "Ostrevane v3.10 (trial) VCL";
 // Where the uninstaller goes; its entry in Windows' list shows this file's icon.
 constexpr char UninstallerFile[] = "$UNINST_DIR$\\kvxpurge.exe";
 
-// The name in quotes fills the 13 characters kvxpurge skips with a quote left
-// over, and no path can begin with a quote: it cannot be read as a log path.
-constexpr char QuietUninstall[] = "\"kvxpurge.exe\" /S $HOME_DIR$\\uninst.kvx";
+// Both name the uninstaller by its full path, in quotes: a bare name would be
+// looked for in the caller's current folder first.
+constexpr char Uninstall[] = "\"$UNINST_DIR$\\kvxpurge.exe\" \"$HOME_DIR$\\uninst.kvx\"";
+constexpr char QuietUninstall[] = "\"$UNINST_DIR$\\kvxpurge.exe\" /S \"$HOME_DIR$\\uninst.kvx\"";
 
 #define END_OF_SCRIPT {nullptr, nullptr, 0, Op::NoOp3}
+
+// The uninstaller and what Windows' list needs to start it. Ops 14 hold
+// their value data where the others hold the step.
+#define UNINSTALLER_ENTRIES                                                                                  \
+    {UninstallerFile, 7,                      0,                                   Op::ExtractResource},     \
+    {UninstallKey,    "DisplayName",          "Quillmere Ostrevane v3.10 (trial)", Op::WriteMachineValue},   \
+    {UninstallKey,    "UninstallString",      Uninstall,                           Op::WriteMachineValue},   \
+    {UninstallKey,    "QuietUninstallString", QuietUninstall,                      Op::WriteMachineValue}
 
 // Entries 1 to 17 of every Delphi script. ext is ".bpl", or ".dpl" for Delphi 3.
 //             sub-folder, package, .dpk res, .res res, .dcu res, extension, search-path name, step 15/16
@@ -159,10 +168,7 @@ constexpr ScriptEntry SharedFilesScript[] = {
     // templateText               argument          step / valueData                        op
     {"$HOME_DIR$\\readme.txt",    200,              1,                                      Op::ExtractResource},
     {"$HOME_DIR$\\license.txt",   203,              0,                                      Op::ExtractResource},
-    {UninstallerFile,             7,                0,                                      Op::ExtractResource},
-    {UninstallKey,                "DisplayName",    "Quillmere Ostrevane v3.10 (trial)",    Op::WriteMachineValue},
-    {UninstallKey,                "UninstallString", "kvxpurge.exe $HOME_DIR$\\uninst.kvx", Op::WriteMachineValue},
-    {UninstallKey,                "QuietUninstallString", QuietUninstall,                  Op::WriteMachineValue},
+    UNINSTALLER_ENTRIES,
     {UninstallKey,                "DisplayVersion", "3.10",                                 Op::WriteMachineValue},
     {UninstallKey,                "Publisher",      "Quillmere",                            Op::WriteMachineValue},
     {UninstallKey,                "DisplayIcon",    UninstallerFile,                        Op::WriteMachineValue},
@@ -203,9 +209,15 @@ constexpr ScriptEntry HelpFilesScript[] = {
 #undef DELPHI_SCRIPT_HEAD
 #undef CBUILDER_SCRIPT_HEAD
 #undef CBUILDER_SCRIPT_INSTALL
-#undef END_OF_SCRIPT
-
 }  // namespace
+
+const ScriptEntry UninstallerScript[] = {
+    UNINSTALLER_ENTRIES,
+    END_OF_SCRIPT,
+};
+
+#undef UNINSTALLER_ENTRIES
+#undef END_OF_SCRIPT
 
 const char UninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Ostrevane";
 

@@ -26,6 +26,9 @@ constexpr int SharedFilesRow = 9;
 // The product's key in Windows' list of installed software, under HKLM.
 extern const char UninstallKey[];
 extern InstallTarget TargetTable[TargetCount + 1];
+// The uninstaller and the entry in Windows' list that starts it: written
+// before anything else, and again by the shared files.
+extern const ScriptEntry UninstallerScript[];
 // The rows' names where the finish page lists what failed, in table order.
 extern const char* const TargetShortNames[TargetCount];
 

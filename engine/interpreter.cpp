@@ -38,24 +38,70 @@ const char* TextOf(const Operand& operand) { return operand.text ? operand.text 
 
 bool Expand(const char* templ, char* out) { return ExpandTemplate(templ, out, WorkBufferSize); }
 
-// Earlier entries of the product in a search path, removed in this order.
+// Earlier entries of the product in a search path, removed in this order as
+// whole entries. An entry is named by the variable it begins with; while that
+// is empty the pattern names no folder of the product and is passed over.
 struct SearchPathPattern {
     const char* text;
     bool expanded;
+    VariableIndex folder;  // VariableCount: a literal
 };
 constexpr SearchPathPattern SearchPathPatterns[] = {
-    {";$DELPHI_DIR$\\add\\ostrevane", true},
-    {";$DELPHI_DIR$\\\\add\\ostrevane", true},
-    {";$HOME_OLD$\\$SUB_DIR$", true},
-    {";$(DELPHI)\\ADD\\ostrevane", false},
-    {";$(BCB)\\ADD\\ostrevane", false},
-    {";$DELPHI_DIR_SHORT$\\add\\ostrevane", true},
-    {";$DELPHI_DIR_SHORT$\\\\add\\ostrevane", true},
+    // text                                    expanded  folder
+    {";$DELPHI_DIR$\\add\\ostrevane",          true,     DelphiDir},
+    {";$DELPHI_DIR$\\\\add\\ostrevane",        true,     DelphiDir},
+    {";$HOME_OLD$\\$SUB_DIR$",                 true,     HomeOld},
+    {";$(DELPHI)\\ADD\\ostrevane",             false,    VariableCount},
+    {";$(BCB)\\ADD\\ostrevane",                false,    VariableCount},
+    {";$DELPHI_DIR_SHORT$\\add\\ostrevane",    true,     DelphiDirShort},
+    {";$DELPHI_DIR_SHORT$\\\\add\\ostrevane",  true,     DelphiDirShort},
 };
+
+bool IsAsciiLetter(unsigned char c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; }
+
+// True when the length bytes at entry are folder: letters A to Z without
+// case, as the removal compares them; a double-byte character byte for byte.
+bool SameEntry(const char* entry, std::size_t length, const char* folder)
+{
+    std::size_t i = 0;
+    for (; i < length && folder[i]; ++i) {
+        const unsigned char a = static_cast<unsigned char>(entry[i]), b = static_cast<unsigned char>(folder[i]);
+        if (IsDBCSLeadByte(a) && i + 1 < length) {
+            if (a != b || entry[i + 1] != folder[i + 1]) return false;
+            ++i;
+        } else if (a != b && !(IsAsciiLetter(a) && (a | 0x20) == (b | 0x20))) {
+            return false;
+        }
+    }
+    return i == length && !folder[i];
+}
+
+// Removes every whole entry of the search path in path that is folder, with
+// the separator before it (after it, for the first entry), in place. The
+// other entries stay byte for byte: a longer entry that begins with folder
+// is another folder.
+void RemoveWholeEntries(char* path, const char* folder)
+{
+    char* out = path;
+    bool kept = false;
+    for (char* at = path;;) {
+        char* end = at;
+        while (*end && *end != ';') end = CharNextA(end);
+        const std::size_t length = static_cast<std::size_t>(end - at);
+        if (!SameEntry(at, length, folder)) {
+            if (kept) *out++ = ';';
+            for (std::size_t i = 0; i < length; ++i) *out++ = at[i];  // out never passes at
+            kept = true;
+        }
+        if (!*end) break;
+        at = end + 1;
+    }
+    *out = '\0';
+}
 
 // Reads a value as text like ReadRegistryText, and tells why it could not.
 LONG QueryRegistryText(HKEY root, const char* keyPath, const char* valueName, char* buffer,
-                       DWORD bufferSize, DWORD* count)
+                       DWORD bufferSize, DWORD* count, DWORD* type = nullptr)
 {
     *count = 0;
     if (bufferSize == 0) return ERROR_MORE_DATA;
@@ -64,7 +110,7 @@ LONG QueryRegistryText(HKEY root, const char* keyPath, const char* valueName, ch
     LONG status = RegOpenKeyExA(root, keyPath, 0, KEY_QUERY_VALUE, key.put());
     if (status != ERROR_SUCCESS) return status;
     DWORD size = bufferSize;
-    status = RegQueryValueExA(key.get(), valueName, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size);
+    status = RegQueryValueExA(key.get(), valueName, nullptr, type, reinterpret_cast<BYTE*>(buffer), &size);
     if (status != ERROR_SUCCESS || size > bufferSize) {
         buffer[0] = '\0';
         return status != ERROR_SUCCESS ? status : ERROR_MORE_DATA;
@@ -99,6 +145,35 @@ bool IsReparsePoint(const char* path)
 {
     const DWORD attributes = GetFileAttributesA(path);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// True when path lies below the environment's folder ($DELPHI_DIR$) and a
+// folder on the way down from it, or the file itself, is a link: the
+// environment's files are changed as administrator, and a link there could
+// have been made by anyone who may change that folder. The environment's
+// folder itself is followed: RootDir is written by administrators only, and
+// environments are moved with a link in its place.
+bool ThroughLinkInEnvironment(char* path)
+{
+    const char* root = VariableValue(DelphiDir);
+    std::size_t length = TextLength(root);
+    for (const char* last; length > 0 && *(last = CharPrevA(root, root + length)) == '\\' &&
+                           last == root + length - 1;)
+        --length;
+    for (std::size_t i = 0; i < length; ++i)
+        if (!path[i] || !FoldRule(static_cast<unsigned char>(root[i]), static_cast<unsigned char>(path[i])))
+            return false;
+    if (length == 0 || path[length] != '\\') return false;
+    while (path[length] == '\\') ++length;
+    for (char* at = path + length;; at = CharNextA(at)) {
+        const char c = *at;
+        if (c != '\\' && c != '\0') continue;
+        *at = '\0';
+        const bool linked = IsReparsePoint(path);
+        *at = c;
+        if (linked) return true;
+        if (c == '\0') return false;
+    }
 }
 
 bool IsFile(const char* path)
@@ -170,8 +245,9 @@ void RunTool(const char* workingFolder)
 bool ExtendSearchPath(const char* valueName)
 {
     if (!Expand(LibraryKey, ArgumentBuffer)) return true;  // as every entry that does not expand
-    DWORD count = 0;
-    LONG status = QueryRegistryText(HKEY_CURRENT_USER, ArgumentBuffer, valueName, DataBuffer, WorkBufferSize, &count);
+    DWORD count = 0, type = REG_SZ;
+    LONG status =
+        QueryRegistryText(HKEY_CURRENT_USER, ArgumentBuffer, valueName, DataBuffer, WorkBufferSize, &count, &type);
     // A path that is not there yet starts empty; one that cannot be read
     // whole is left as it is rather than replaced by a part of it.
     if (status == ERROR_FILE_NOT_FOUND)
@@ -180,17 +256,18 @@ bool ExtendSearchPath(const char* valueName)
         return false;
 
     for (const SearchPathPattern& pattern : SearchPathPatterns) {
+        if (pattern.folder != VariableCount && !VariableValue(pattern.folder)[0]) continue;
         const char* text = pattern.text;
         if (pattern.expanded) {
             if (!Expand(pattern.text, PatternBuffer)) return true;
             text = PatternBuffer;
         }
-        if (!ReplaceAll(DataBuffer, text, "", ResultBuffer, WorkBufferSize) ||
-            !CopyText(DataBuffer, WorkBufferSize, ResultBuffer))
-            return false;
+        RemoveWholeEntries(DataBuffer, text + 1);
     }
     if (!AppendText(DataBuffer, WorkBufferSize, TemplateBuffer)) return false;
-    return WriteRegistryText(HKEY_CURRENT_USER, ArgumentBuffer, valueName, DataBuffer);
+    // A path that holds %variables% keeps its type, so they are still expanded.
+    return WriteRegistryText(HKEY_CURRENT_USER, ArgumentBuffer, valueName, DataBuffer,
+                             type == REG_EXPAND_SZ ? REG_EXPAND_SZ : REG_SZ);
 }
 
 void PurgePackageEntries()
@@ -218,69 +295,149 @@ bool InHomeFolder(const char* path)
     return length != 0 && path[length] == '\\';
 }
 
-// The records of removal are written for what is there after a step, made
-// by this installation or found from an earlier one, so that one removal
-// takes away what any number of installations added.
+// The records of removal reach the log on disk before the step they undo
+// runs: whatever point an installation ends at, its log covers what it did.
+// They name what the step may make, so that replaying one for a step that
+// never ran finds nothing to undo. The earlier installations' records into
+// this folder are carried into the log, so one removal takes away what any
+// number of installations added.
+
+// False, with the log noted as not written, when the record is not in the
+// log on disk: the step it belongs to then does not run.
+bool Ahead(LogRecordType type, const char* text)
+{
+    if (RecordAhead(type, text)) return true;
+    NoteOverallFailure(LogNotWritten);
+    return false;
+}
+
+bool PairAhead(LogRecordType type, const char* text, LogRecordType secondType, const char* secondText)
+{
+    if (RecordPairAhead(type, text, secondType, secondText)) return true;
+    NoteOverallFailure(LogNotWritten);
+    return false;
+}
 
 // A two-part record: first, TAB, second. A pair that does not fit the
-// buffer is not recorded.
-void AppendPairRecord(LogRecordType type, const char* first, const char* second)
+// buffer cannot be recorded.
+bool PairText(const char* first, const char* second)
 {
-    if (CopyText(ResultBuffer, WorkBufferSize, first) && AppendText(ResultBuffer, WorkBufferSize, "\t") &&
-        AppendText(ResultBuffer, WorkBufferSize, second))
-        AppendRecord(type, ResultBuffer);
+    return CopyText(ResultBuffer, WorkBufferSize, first) && AppendText(ResultBuffer, WorkBufferSize, "\t") &&
+           AppendText(ResultBuffer, WorkBufferSize, second);
 }
 
 // A value in a key: the key's open record, then the value's name.
-void RecordValue(HKEY root, const char* keyPath, const char* valueName)
+bool ValueAhead(HKEY root, const char* keyPath, const char* valueName)
 {
-    if (ReadRegistryText(root, keyPath, valueName, DataBuffer, WorkBufferSize) == 0) return;
-    AppendRecord(root == HKEY_CURRENT_USER ? UserKeyOpen : MachineKeyOpen, keyPath);
-    AppendRecord(KeyValueDelete, valueName);
+    return PairAhead(root == HKEY_CURRENT_USER ? UserKeyOpen : MachineKeyOpen, keyPath, KeyValueDelete, valueName);
 }
 
-// Set when RegisterHelp made the help key: the removal takes it away again
-// once it is empty.
-bool helpKeyMade = false;
-
-// A key this installation made, or an earlier one into this folder did.
-bool KeyMadeByUs(bool madeNow, const char* keyPath)
+// The keys that writing into keyPath under HKEY_CURRENT_USER would make,
+// deepest first: the removal takes each away again when it is empty.
+bool UserKeysAhead(const char* keyPath)
 {
-    return madeNow || (KeyExists(HKEY_LOCAL_MACHINE, keyPath) && EarlierLogHolds(MachineKeyDelete, keyPath));
+    char key[PathSize];
+    if (!CopyText(key, PathSize, keyPath)) return false;
+    for (;;) {
+        if (KeyExists(HKEY_CURRENT_USER, key)) return true;
+        if (!Ahead(UserKeyDelete, key)) return false;
+        char* last = nullptr;
+        for (char* at = key; *at; at = CharNextA(at))
+            if (*at == '\\') last = at;
+        if (!last) return true;
+        *last = '\0';
+    }
 }
 
-// The entry in TemplateBuffer, when the search path holds it as a whole entry.
-void RecordSearchPathEntry(const char* valueName)
+// The search-path entry in TemplateBuffer, and the value itself when the
+// installation makes it: it goes when nothing else is left in it.
+bool SearchPathAhead(const char* valueName)
 {
-    if (!Expand(LibraryKey, ArgumentBuffer) ||
-        ReadRegistryText(HKEY_CURRENT_USER, ArgumentBuffer, valueName, DataBuffer, WorkBufferSize) == 0)
-        return;
-    const std::size_t length = TextLength(TemplateBuffer);
-    bool whole = false;
-    for (const char* at = DataBuffer; (at = FindFolded(TemplateBuffer, at)) != nullptr; ++at)
-        whole = whole || at[length] == '\0' || at[length] == ';';
-    if (!whole) return;
-    AppendRecord(UserKeyOpen, ArgumentBuffer);
-    AppendPairRecord(SearchPathEntry, valueName, TemplateBuffer);
+    if (!Expand(LibraryKey, ArgumentBuffer)) return true;  // the step does nothing either
+    if (!UserKeysAhead(ArgumentBuffer) || !PairText(valueName, TemplateBuffer) ||
+        !PairAhead(UserKeyOpen, ArgumentBuffer, SearchPathEntry, ResultBuffer))
+        return false;
+    UniqueKey key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, ArgumentBuffer, 0, KEY_QUERY_VALUE, key.put()) == ERROR_SUCCESS &&
+        RegQueryValueExA(key.get(), valueName, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS)
+        return true;
+    return ValueAhead(HKEY_CURRENT_USER, ArgumentBuffer, valueName);
 }
 
-// A file the installation leaves that is not written out of the payload: it
-// is logged and counts towards the size shown in Windows' list.
-void RecordLeftFile(LogRecordType type, const char* path)
+// A file the installation leaves that is not written out of the payload
+// counts towards the size shown in Windows' list.
+void CountLeftFile(const char* path)
 {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data) || (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-        return;
-    AppendRecord(type, path);
-    InstalledBytes += data.nFileSizeLow;
+    if (GetFileAttributesExA(path, GetFileExInfoStandard, &data) && !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        InstalledBytes += data.nFileSizeLow;
 }
 
-// The package the tools built and the makefile bpr2mak wrote for it, when
-// they are there: a failed build may have left either.
-void RecordBuildOutputs(const char* package)
+// The entries of the running script after the one performed.
+const ScriptEntry* NextEntries = nullptr;
+
+// What the tool in TemplateBuffer and the later ones of its script build: the
+// packages that the copy entries take, and a makefile the command line names.
+bool ToolOutputsAhead()
 {
-    RecordLeftFile(InstalledFile, package);
-    if (Expand(BuiltMakefile, PatternBuffer)) RecordLeftFile(InstalledFile, PatternBuffer);
+    if (FindFolded(".mak", TemplateBuffer) && Expand(BuiltMakefile, PatternBuffer) &&
+        !Ahead(InstalledFile, PatternBuffer))
+        return false;
+    for (const ScriptEntry* entry = NextEntries; entry && entry->templateText; ++entry)
+        if (entry->op == ScriptOp::CopyFileTo && Expand(entry->templateText, PatternBuffer) &&
+            !Ahead(InstalledFile, PatternBuffer))
+            return false;
+    return true;
+}
+
+constexpr char SessionManagerKey[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+constexpr wchar_t PendingValue[] = L"PendingFileRenameOperations";
+constexpr DWORD PendingSize = 65536;
+
+// A deletion of path that an earlier removal left for the next restart is
+// taken back: the restart would otherwise delete the file written now. The
+// system keeps such deletions as pairs of names, the file and an empty one,
+// in a list it carries out at start-up; the pairs naming path are dropped.
+void TakeBackPendingDeletion(const char* path)
+{
+    UniqueKey key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SessionManagerKey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, key.put()) !=
+        ERROR_SUCCESS)
+        return;
+    wchar_t file[PathSize];
+    if (!MultiByteToWideChar(CP_ACP, 0, path, -1, file, PathSize)) return;
+    LocalBuffer listBuffer(LocalAlloc(LPTR, PendingSize + 2 * sizeof(wchar_t)));
+    if (!listBuffer) return;
+    auto* list = static_cast<wchar_t*>(listBuffer.get());
+    DWORD type = 0, size = PendingSize;
+    if (RegQueryValueExW(key.get(), PendingValue, nullptr, &type, reinterpret_cast<BYTE*>(list), &size) !=
+            ERROR_SUCCESS ||
+        type != REG_MULTI_SZ)
+        return;
+    const wchar_t* const end = list + size / sizeof(wchar_t);
+    wchar_t* to = list;
+    bool dropped = false;
+    for (const wchar_t* from = list; from < end && *from;) {
+        const wchar_t* target = from + lstrlenW(from) + 1;
+        if (target >= end) break;
+        const wchar_t* next = target + lstrlenW(target) + 1;
+        const wchar_t* name = from;
+        if (name[0] == L'\\' && name[1] == L'?' && name[2] == L'?' && name[3] == L'\\') name += 4;
+        if (*target == 0 && lstrcmpiW(name, file) == 0) {
+            dropped = true;
+        } else {
+            for (const wchar_t* at = from; at < next; ++at) *to++ = *at;
+        }
+        from = next;
+    }
+    if (!dropped) return;
+    *to++ = 0;
+    // Not examined: a list that cannot be changed leaves the file to the restart.
+    if (to - list == 1)
+        RegDeleteValueW(key.get(), PendingValue);
+    else
+        RegSetValueExW(key.get(), PendingValue, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(list),
+                       static_cast<DWORD>((to - list) * sizeof(wchar_t)));
 }
 
 // Runs one entry whose template is expanded in TemplateBuffer.
@@ -289,56 +446,64 @@ void Perform(const ScriptEntry& entry)
     const char* path = TemplateBuffer;
     switch (entry.op) {
     case ScriptOp::ExtractResource:
+        if (!Ahead(InHomeFolder(path) ? InstalledFile : ProductFile, path)) break;
+        TakeBackPendingDeletion(path);
         if (ThroughLinkInHome(TemplateBuffer) || !WriteResourceToFile(path, entry.argument.number))
             NoteFailure(Failure::FileNotWritten);
-        // Also when the file could not be written.
-        AppendRecord(InHomeFolder(path) ? InstalledFile : ProductFile, path);
         break;
     case ScriptOp::CreateFolders:
         if (ThroughLinkInHome(TemplateBuffer)) {
             NoteFailure(Failure::FolderNotCreated);
             break;
         }
+        if (!Ahead(CreatedFolder, path)) break;
         if (!CreateFolderPath(TemplateBuffer)) NoteFailure(Failure::FolderNotCreated);
-        if (IsFolder(path)) AppendRecord(CreatedFolder, path);
         break;
     case ScriptOp::CopyFileTo:
-        if (!Expand(TextOf(entry.argument), ArgumentBuffer)) break;
+        if (!Expand(TextOf(entry.argument), ArgumentBuffer) || !Ahead(InstalledFile, path) ||
+            !Ahead(ProductFile, ArgumentBuffer))
+            break;
+        TakeBackPendingDeletion(ArgumentBuffer);
         if (PackageBuilt(TemplateBuffer) && !CopyFileA(path, ArgumentBuffer, FALSE)) NoteFailure(Failure::PackageNotCopied);
-        RecordBuildOutputs(path);
-        RecordLeftFile(ProductFile, ArgumentBuffer);
+        CountLeftFile(path);
+        if (Expand(BuiltMakefile, PatternBuffer)) CountLeftFile(PatternBuffer);
+        CountLeftFile(ArgumentBuffer);
         break;
     case ScriptOp::RunTool:
-        RunTool(TextOf(entry.argument));
+        if (ToolOutputsAhead()) RunTool(TextOf(entry.argument));
         break;
     case ScriptOp::RegisterPackage:
         if (!Expand(KnownPackages, ArgumentBuffer)) break;
-        if (PackageBuilt(TemplateBuffer) && !WriteRegistryText(HKEY_CURRENT_USER, ArgumentBuffer, path, TextOf(entry.argument)))
+        if (PackageBuilt(TemplateBuffer) && UserKeysAhead(ArgumentBuffer) &&
+            ValueAhead(HKEY_CURRENT_USER, ArgumentBuffer, path) &&
+            !WriteRegistryText(HKEY_CURRENT_USER, ArgumentBuffer, path, TextOf(entry.argument)))
             NoteFailure(Failure::PackageNotRegistered);
-        RecordValue(HKEY_CURRENT_USER, ArgumentBuffer, path);
         break;
     case ScriptOp::ExtendSearchPath:
-        if (!ExtendSearchPath(TextOf(entry.argument))) NoteFailure(Failure::SearchPathNotExtended);
-        RecordSearchPathEntry(TextOf(entry.argument));
+        if (SearchPathAhead(TextOf(entry.argument)) && !ExtendSearchPath(TextOf(entry.argument)))
+            NoteFailure(Failure::SearchPathNotExtended);
         break;
     case ScriptOp::RegisterHelp:
         if (!Expand(TextOf(entry.argument), ArgumentBuffer)) break;
-        helpKeyMade = helpKeyMade || !KeyExists(HKEY_LOCAL_MACHINE, HelpKey);
-        if (!WriteRegistryText(HKEY_LOCAL_MACHINE, HelpKey, ArgumentBuffer, path))
+        // A help key this installation makes goes again once it is empty.
+        if ((KeyExists(HKEY_LOCAL_MACHINE, HelpKey) || Ahead(MachineKeyDelete, HelpKey)) &&
+            ValueAhead(HKEY_LOCAL_MACHINE, HelpKey, ArgumentBuffer) &&
+            !WriteRegistryText(HKEY_LOCAL_MACHINE, HelpKey, ArgumentBuffer, path))
             NoteFailure(Failure::RegistryNotWritten);
-        RecordValue(HKEY_LOCAL_MACHINE, HelpKey, ArgumentBuffer);
         break;
-    case ScriptOp::AppendOnce: {
-        bool holdsText = false;
-        if (!Expand(TextOf(entry.argument), ArgumentBuffer)) break;
-        if (ThroughLinkInHome(TemplateBuffer) || !AppendTextIfAbsent(path, ArgumentBuffer, &holdsText))
+    case ScriptOp::AppendOnce:
+        if (!Expand(TextOf(entry.argument), ArgumentBuffer) || !PairText(path, ArgumentBuffer) ||
+            !Ahead(HelpLine, ResultBuffer))
+            break;
+        if (ThroughLinkInHome(TemplateBuffer) || ThroughLinkInEnvironment(TemplateBuffer) ||
+            !AppendTextIfAbsent(path, ArgumentBuffer))
             NoteFailure(Failure::HelpIndexNotUpdated);
-        if (holdsText) AppendPairRecord(HelpLine, path, ArgumentBuffer);
         break;
-    }
     case ScriptOp::RemoveFile:
+        // The help index cache; a link in its way leaves the index stale.
+        if (ThroughLinkInEnvironment(TemplateBuffer)) NoteFailure(Failure::HelpIndexNotUpdated);
         // Not examined: a file that is not there is fine.
-        if (!ThroughLinkInHome(TemplateBuffer)) DeleteFileA(path);
+        else if (!ThroughLinkInHome(TemplateBuffer)) DeleteFileA(path);
         break;
     case ScriptOp::SetSubDir:
         SetVariable(SubDir, path);
@@ -351,13 +516,11 @@ void Perform(const ScriptEntry& entry)
         break;
     case ScriptOp::WriteMachineValue:
     case ScriptOp::WriteMachineValueAlt:
-        if (Expand(TextOf(entry.argument), ArgumentBuffer) && Expand(TextOf(entry.progressStep), DataBuffer) &&
-            !WriteRegistryText(HKEY_LOCAL_MACHINE, path, ArgumentBuffer, DataBuffer))
-            NoteFailure(Failure::RegistryNotWritten);
         // The scripts write these values into the product's own uninstall
-        // entry only: the removal deletes that key, once.
-        if (KeyExists(HKEY_LOCAL_MACHINE, path) && !LastRecordIs(MachineKeyDelete, path))
-            AppendRecord(MachineKeyDelete, path);
+        // entry only: the removal deletes that key.
+        if (Expand(TextOf(entry.argument), ArgumentBuffer) && Expand(TextOf(entry.progressStep), DataBuffer) &&
+            Ahead(MachineKeyDelete, path) && !WriteRegistryText(HKEY_LOCAL_MACHINE, path, ArgumentBuffer, DataBuffer))
+            NoteFailure(Failure::RegistryNotWritten);
         break;
     case ScriptOp::PurgePackageEntries:
         PurgePackageEntries();
@@ -414,7 +577,23 @@ bool BeginInstallation(bool destinationTaken)
     if (ExpandTemplate("$HOME_DIR$\\uninst.kvx", TemplateBuffer, TemplateBufferSize) &&
         !ThroughLinkInHome(TemplateBuffer))
         OpenLog(TemplateBuffer);
+    // Nothing is changed that no log on disk could take back: the log comes
+    // first, with what earlier installations into this folder did; then the
+    // uninstaller and its entry in Windows' list, so that an installation
+    // ended at any later point can be removed from there.
     AppendRecord(ProductText, ProductDescription);
+    CarryEarlierLog();
+    if (IsFolder(home)) RecordAhead(CreatedFolder, home);
+    if (!SaveLog()) {
+        CloseLog();
+        NoteOverallFailure(LogNotWritten);
+        return false;
+    }
+    if (TargetTable[SharedFilesRow].checkState == Install) {
+        SetFailureTarget(SharedFilesRow);
+        RunScript(UninstallerScript);
+        SetFailureTarget(NoFailureTarget);
+    }
     return true;
 }
 
@@ -426,6 +605,7 @@ void EndInstallation()
 void RunScript(const ScriptEntry* script)
 {
     for (const ScriptEntry* entry = script; entry->templateText; ++entry) {
+        NextEntries = entry + 1;
         const bool stepHoldsData =
             entry->op == ScriptOp::WriteMachineValue || entry->op == ScriptOp::WriteMachineValueAlt;
         AdvanceProgress(stepHoldsData ? 0 : entry->progressStep.number);
@@ -436,8 +616,7 @@ void RunScript(const ScriptEntry* script)
 DWORD WINAPI ScriptWorker(LPVOID)
 {
     // The home folder is made before the worker starts; it goes last, when empty.
-    if (IsFolder(VariableValue(HomeDir))) AppendRecord(CreatedFolder, VariableValue(HomeDir));
-    helpKeyMade = false;
+    if (IsFolder(VariableValue(HomeDir))) RecordAhead(CreatedFolder, VariableValue(HomeDir));
     InstalledBytes = 0;
     for (const InstallTarget* target = TargetTable; target->caption; ++target) {
         if (target->checkState != Install) continue;
@@ -452,18 +631,19 @@ DWORD WINAPI ScriptWorker(LPVOID)
             SetVariable(DelphiDirShort, shortFolder);
         }
         SetFailureTarget(static_cast<int>(target - TargetTable));
-        AppendRecord(TargetCaption, target->caption);
+        RecordAhead(TargetCaption, target->caption);
         RunScript(target->script);
     }
     RegisterProductDetails();
     SetFailureTarget(NoFailureTarget);
-    const bool vendorKeyMade = !KeyExists(HKEY_LOCAL_MACHINE, VendorKey);
-    if (!WriteRegistryText(HKEY_LOCAL_MACHINE, HomeKey, HomeValue, VariableValue(HomeDir)))
+    // The vendor's key, which others may share, goes only when it is empty then.
+    if ((KeyExists(HKEY_LOCAL_MACHINE, VendorKey) || Ahead(MachineKeyDelete, VendorKey)) &&
+        Ahead(MachineKeyDelete, HomeKey)) {
+        if (!WriteRegistryText(HKEY_LOCAL_MACHINE, HomeKey, HomeValue, VariableValue(HomeDir)))
+            NoteOverallFailure(HomeFolderNotStored);
+    } else {
         NoteOverallFailure(HomeFolderNotStored);
-    if (KeyExists(HKEY_LOCAL_MACHINE, HomeKey)) AppendRecord(MachineKeyDelete, HomeKey);
-    // Keys that others may share go only when they are empty then.
-    if (KeyMadeByUs(vendorKeyMade, VendorKey)) AppendRecord(MachineKeyDelete, VendorKey);
-    if (KeyMadeByUs(helpKeyMade, HelpKey)) AppendRecord(MachineKeyDelete, HelpKey);
+    }
     if (AdvanceWizardPage) AdvanceWizardPage();
     return 0;
 }
@@ -537,13 +717,13 @@ bool WriteRegistryNumber(HKEY root, const char* keyPath, const char* valueName, 
                           sizeof number) == ERROR_SUCCESS;
 }
 
-bool WriteRegistryText(HKEY root, const char* keyPath, const char* valueName, const char* text)
+bool WriteRegistryText(HKEY root, const char* keyPath, const char* valueName, const char* text, DWORD type)
 {
     UniqueKey key;
     if (RegCreateKeyExA(root, keyPath, 0, const_cast<char*>(""), REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr,
                         key.put(), nullptr) != ERROR_SUCCESS)
         return false;
-    return RegSetValueExA(key.get(), valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+    return RegSetValueExA(key.get(), valueName, 0, type, reinterpret_cast<const BYTE*>(text),
                           static_cast<DWORD>(TextLength(text) + 1)) == ERROR_SUCCESS;
 }
 

@@ -91,7 +91,7 @@ bool ThroughLinkInHome(char* path);
 // one. 0, with the empty text in the buffer, when the key or value cannot be
 // read or does not fit, also when unterminated data fills the buffer exactly.
 DWORD ReadRegistryText(HKEY root, const char* keyPath, const char* valueName, char* buffer, DWORD bufferSize);
-bool WriteRegistryText(HKEY root, const char* keyPath, const char* valueName, const char* text);
+bool WriteRegistryText(HKEY root, const char* keyPath, const char* valueName, const char* text, DWORD type = REG_SZ);
 bool WriteRegistryNumber(HKEY root, const char* keyPath, const char* valueName, DWORD number);
 // Deletes every value whose name contains text; an empty text deletes nothing.
 void DeleteValuesContaining(HKEY root, const char* keyPath, const char* text);

@@ -53,19 +53,72 @@ bool LastRecordIs(std::uint8_t type, const char* text)
     return true;
 }
 
-bool RecordsHold(const std::uint8_t* data, std::size_t size, std::uint8_t type, const char* text)
+namespace {
+
+// The end (the NUL) of the record at at, or size when it has none.
+std::size_t RecordEnd(const std::uint8_t* data, std::size_t size, std::size_t at)
+{
+    std::size_t end = at + 1;
+    while (end < size && data[end] != 0) ++end;
+    return end;
+}
+
+bool IsRecord(const std::uint8_t* data, std::size_t at, std::size_t end, std::uint8_t type, const char* text)
 {
     const std::size_t length = TextLength(text);
-    for (std::size_t at = 0; at < size && data[at] != 0;) {
-        std::size_t end = at + 1;
-        while (end < size && data[end] != 0) ++end;
-        if (end == size) return false;
-        bool same = data[at] == type && end - at - 1 == length;
-        for (std::size_t i = 0; same && i < length; ++i) same = data[at + 1 + i] == static_cast<std::uint8_t>(text[i]);
-        if (same) return true;
+    bool same = data[at] == type && end - at - 1 == length;
+    for (std::size_t i = 0; same && i < length; ++i) same = data[at + 1 + i] == static_cast<std::uint8_t>(text[i]);
+    return same;
+}
+
+}  // namespace
+
+bool RecordsHold(const std::uint8_t* data, std::size_t size, std::uint8_t type, const char* text)
+{
+    size = WholeRecordsLength(data, size);
+    for (std::size_t at = 0; at < size;) {
+        const std::size_t end = RecordEnd(data, size, at);
+        if (IsRecord(data, at, end, type, text)) return true;
         at = end + 1;
     }
     return false;
+}
+
+bool RecordsHoldPair(const std::uint8_t* data, std::size_t size, std::uint8_t type, const char* text,
+                     std::uint8_t secondType, const char* secondText)
+{
+    size = WholeRecordsLength(data, size);
+    for (std::size_t at = 0; at < size;) {
+        const std::size_t end = RecordEnd(data, size, at);
+        if (IsRecord(data, at, end, type, text) && end + 1 < size &&
+            IsRecord(data, end + 1, RecordEnd(data, size, end + 1), secondType, secondText))
+            return true;
+        at = end + 1;
+    }
+    return false;
+}
+
+std::size_t WholeRecordsLength(const std::uint8_t* data, std::size_t size)
+{
+    std::size_t at = 0;
+    while (at < size && data[at] != 0) {
+        const std::size_t end = RecordEnd(data, size, at);
+        if (end == size) break;
+        at = end + 1;
+    }
+    return at;
+}
+
+bool AppendRecords(const std::uint8_t* data, std::size_t size)
+{
+    size = WholeRecordsLength(data, size);
+    bool all = true;
+    for (std::size_t at = 0; at < size;) {
+        const std::size_t end = RecordEnd(data, size, at);
+        if (data[at] != ProductText) all = AppendRecord(data[at], reinterpret_cast<const char*>(data + at + 1)) && all;
+        at = end + 1;
+    }
+    return all;
 }
 
 std::size_t LogLength()

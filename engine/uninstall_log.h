@@ -1,7 +1,10 @@
 #pragma once
 // The uninstall log "uninst.kvx": typed, NUL-terminated records one after the
 // other, no header. The encoding and the collecting writer are plain byte
-// work; only WriteLog touches the file system (uninstall_log_file.cpp).
+// work; the file side (uninstall_log_file.cpp) keeps the file on disk ahead
+// of the installation's changes: a record is written and flushed before the
+// step it undoes runs, so a log cut anywhere holds whole records for every
+// change made, and at most one torn record at its end.
 #include <cstddef>
 #include <cstdint>
 
@@ -51,14 +54,36 @@ bool AppendRecord(std::uint8_t type, const char* text);
 bool LastRecordIs(std::uint8_t type, const char* text);
 // True when the log data holds a whole record of this type and text.
 bool RecordsHold(const std::uint8_t* data, std::size_t size, std::uint8_t type, const char* text);
-// True when the log file that this log replaces, the earlier installation's
-// into the same folder, holds such a record.
-bool EarlierLogHolds(std::uint8_t type, const char* text);
+// True when the log data holds this record directly followed by the second.
+bool RecordsHoldPair(const std::uint8_t* data, std::size_t size, std::uint8_t type, const char* text,
+                     std::uint8_t secondType, const char* secondText);
+// The length of the whole records at the start of data: what a cut (or a
+// flush that lost its last bytes) leaves readable. It stops at a zero type
+// byte and before a last record without its NUL.
+std::size_t WholeRecordsLength(const std::uint8_t* data, std::size_t size);
+// Appends the whole records of data but its ProductText records; false when
+// not all of them fit.
+bool AppendRecords(const std::uint8_t* data, std::size_t size);
 // Bytes collected so far.
 std::size_t LogLength();
-// Creates (replaces) the file at the kept path, writes the records in one
-// write and releases both buffers, whether or not the file was created. True
-// when the file holds every record; false also for a log that was never open.
+// The earlier installation's log at the kept path, its whole records but its
+// product record appended: nothing it lists is lost by a new installation.
+void CarryEarlierLog();
+// Writes the records so far to a new file beside the kept path, flushed, and
+// puts it in the old one's place: the old log is replaced only by a whole new
+// one. Then keeps the file open, so that RecordAhead adds to it. True when
+// the file holds every record.
+bool SaveLog();
+// Appends the record, unless the log holds it already, and when the log file
+// is open writes and flushes it there before returning. False when the
+// record could not be appended or the file not written: the caller's step
+// then changes nothing a removal could miss, as far as it can tell.
+bool RecordAhead(std::uint8_t type, const char* text);
+// The same for two records that act together (a key, then its value).
+bool RecordPairAhead(std::uint8_t type, const char* text, std::uint8_t secondType, const char* secondText);
+// Saves the log once more as a whole file and releases both buffers, whether
+// or not the file was written. True when the file holds every record; false
+// also for a log that was never open.
 bool WriteLog();
 // Releases the buffers without writing; the log is closed afterwards.
 void CloseLog();

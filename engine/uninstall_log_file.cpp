@@ -2,38 +2,111 @@
 
 #include "handles.h"
 #include "memory.h"
+#include "templates.h"
 #include "uninstall_log.h"
+
+namespace {
+
+// The log file while the installation runs, open for adding records.
+UniqueFile LogFile;
+// False once a record could not be written to the open file: the next save
+// writes the whole log again.
+bool LogFileWhole = false;
+
+// The new log is made under this name beside the old one and then takes its place.
+constexpr char NewLogSuffix[] = ".new";
+
+bool WriteWhole(HANDLE file, const void* bytes, DWORD length)
+{
+    DWORD written = 0;
+    return WriteFile(file, bytes, length, &written, nullptr) && written == length && FlushFileBuffers(file);
+}
+
+// Writes the record appended last to the open file.
+bool WriteLastRecord(std::size_t length)
+{
+    if (!LogFile) return false;
+    const std::uint8_t* record = TheUninstallLog.writePosition - length;
+    LogFileWhole = LogFileWhole && WriteWhole(LogFile.get(), record, static_cast<DWORD>(length));
+    return LogFileWhole;
+}
+
+}  // namespace
+
+void CarryEarlierLog()
+{
+    const UninstallLog& log = TheUninstallLog;
+    if (!log.logPath) return;
+    UniqueFile file(CreateFileA(log.logPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return;
+    const DWORD size = GetFileSize(file.get(), nullptr);
+    if (size == INVALID_FILE_SIZE || size > RecordBufferSize) return;
+    auto* data = static_cast<std::uint8_t*>(AllocZeroed(size + 1));
+    DWORD got = 0;
+    if (data && ReadFile(file.get(), data, size, &got, nullptr)) AppendRecords(data, got);
+    FreeZeroed(data);
+}
+
+bool SaveLog()
+{
+    const UninstallLog& log = TheUninstallLog;
+    LogFile.reset();
+    LogFileWhole = false;
+    char newPath[LogPathSize + sizeof NewLogSuffix];
+    if (!log.recordBuffer || !CopyText(newPath, sizeof newPath, log.logPath) ||
+        !AppendText(newPath, sizeof newPath, NewLogSuffix))
+        return false;
+    {
+        UniqueFile file(CreateFileA(newPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) return false;
+        if (!WriteWhole(file.get(), log.recordBuffer, static_cast<DWORD>(LogLength()))) {
+            file.reset();
+            DeleteFileA(newPath);
+            return false;
+        }
+    }
+    if (!MoveFileExA(newPath, log.logPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        DeleteFileA(newPath);
+        return false;
+    }
+    // Readers may look while it grows; nobody else writes or deletes it.
+    LogFile.reset(CreateFileA(log.logPath, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    LogFileWhole = static_cast<bool>(LogFile);
+    return LogFileWhole;
+}
+
+bool RecordAhead(std::uint8_t type, const char* text)
+{
+    const UninstallLog& log = TheUninstallLog;
+    if (!log.recordBuffer) return false;
+    if (RecordsHold(log.recordBuffer, LogLength(), type, text)) return true;
+    const std::size_t before = LogLength();
+    if (!AppendRecord(type, text)) return false;
+    return WriteLastRecord(LogLength() - before) || !LogFile;
+}
+
+bool RecordPairAhead(std::uint8_t type, const char* text, std::uint8_t secondType, const char* secondText)
+{
+    const UninstallLog& log = TheUninstallLog;
+    if (!log.recordBuffer) return false;
+    if (RecordsHoldPair(log.recordBuffer, LogLength(), type, text, secondType, secondText)) return true;
+    const std::size_t before = LogLength();
+    if (!AppendRecord(type, text)) return false;
+    if (!AppendRecord(secondType, secondText)) {
+        // Never the key without its value: the pair goes whole or not at all.
+        TheUninstallLog.writePosition = TheUninstallLog.recordBuffer + before;
+        *TheUninstallLog.writePosition = 0;
+        return false;
+    }
+    return WriteLastRecord(LogLength() - before) || !LogFile;
+}
 
 bool WriteLog()
 {
-    const UninstallLog& log = TheUninstallLog;
-    bool whole = false;
-    if (log.recordBuffer) {
-        UniqueFile file(CreateFileA(log.logPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (file) {
-            // One write; a short one is reported, never completed piece by piece.
-            const DWORD length = static_cast<DWORD>(LogLength());
-            DWORD written = 0;
-            whole = WriteFile(file.get(), log.recordBuffer, length, &written, nullptr) && written == length;
-        }
-    }
+    const bool whole = TheUninstallLog.recordBuffer && SaveLog();
+    LogFile.reset();
     CloseLog();
     return whole;
-}
-
-bool EarlierLogHolds(std::uint8_t type, const char* text)
-{
-    const UninstallLog& log = TheUninstallLog;
-    if (!log.logPath) return false;
-    UniqueFile file(CreateFileA(log.logPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
-    const DWORD size = GetFileSize(file.get(), nullptr);
-    if (size == INVALID_FILE_SIZE || size > RecordBufferSize) return false;
-    auto* data = static_cast<std::uint8_t*>(AllocZeroed(size + 1));
-    DWORD got = 0;
-    const bool holds = data && ReadFile(file.get(), data, size, &got, nullptr) && RecordsHold(data, got, type, text);
-    FreeZeroed(data);
-    return holds;
 }

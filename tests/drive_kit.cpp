@@ -179,12 +179,17 @@ long RunUnattended(const std::string& installExe, const std::string& arguments)
     return process.Wait(120000);
 }
 
-long RunQuietCommand(const std::string& commandLine)
+long RunQuietCommand(const std::string& commandLine, const std::string& currentFolder)
 {
     std::string program = commandLine.substr(0, commandLine.find(' '));
     if (program.size() > 1 && program.front() == '"') program = program.substr(1, program.size() - 2);
+    // A full path is started as it stands; a bare name from where the kit puts it.
+    if (program.find('\\') == std::string::npos)
+        program = (OnWow64() ? WindowsFolder() : SystemFolder()) + "\\" + program;
+    else
+        program.clear();
     ChildProcess process;
-    if (!process.Start((OnWow64() ? WindowsFolder() : SystemFolder()) + "\\" + program, commandLine)) return -1;
+    if (!process.Start(program, commandLine, currentFolder)) return -1;
     return process.Wait(60000);
 }
 

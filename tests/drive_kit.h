@@ -52,9 +52,10 @@ bool OnWow64();
 bool RestartWindows();
 
 // Starts a registered command line without a window (a QuietUninstallString)
-// as Windows starts it, the program found by its name, quoted or not, where
-// the kit puts the uninstaller; waits for its end: its exit code, or -1.
-long RunQuietCommand(const std::string& commandLine);
+// as a package manager starts it: a full path as it stands, searched for by
+// Windows; a bare name, quoted or not, where the kit puts the uninstaller.
+// Waits for its end: its exit code, or -1.
+long RunQuietCommand(const std::string& commandLine, const std::string& currentFolder = "");
 
 // The wizard's check list items ("caption=data") read across processes, and
 // a click on one item as the mouse makes it.

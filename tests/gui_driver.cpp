@@ -30,6 +30,11 @@ long ChildProcess::Wait(DWORD ms)
     return static_cast<long>(code);
 }
 
+void ChildProcess::Terminate()
+{
+    if (Running() && TerminateProcess(info_.hProcess, 99)) WaitForSingleObject(info_.hProcess, Scaled(10000));
+}
+
 bool ChildProcess::Running() const
 {
     return info_.hProcess && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT;

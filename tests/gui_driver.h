@@ -22,7 +22,10 @@ public:
     // The exit code, or -1 when the process is still running after ms.
     long Wait(DWORD ms);
     bool Running() const;
+    // Ends the process at once and waits for its end.
+    void Terminate();
     DWORD Id() const { return info_.dwProcessId; }
+    HANDLE Handle() const { return info_.hProcess; }
     HANDLE MainThread() const { return info_.hThread; }
 
 private:

@@ -23,22 +23,53 @@ std::string StandInPath()
     return path.substr(0, path.rfind('\\')) + "\\standin.exe";
 }
 
-bool RunningIde::Start(const SimulatedIde& ide, const std::string& ideFolder)
+bool RunningIde::Start(const SimulatedIde& ide, const std::string& ideFolder, const IdeRun& how)
 {
-    const std::string program = ideFolder + (ide.row < 5 ? "\\Bin\\delphi32.exe" : "\\Bin\\bcb.exe");
+    const std::string folder = ideFolder + "\\" + how.folder;
+    CreateDirectoryA(folder.c_str(), nullptr);
+    std::string program = folder + (ide.row < 5 ? "\\delphi32.exe" : "\\bcb.exe");
     const std::string standIn = StandInPath().substr(0, StandInPath().rfind('\\')) + "\\appbuilder.exe";
-    if (!CopyFileA(standIn.c_str(), program.c_str(), FALSE) || !process_.Start(program, "\"" + program + "\""))
-        return false;
+    if (!CopyFileA(standIn.c_str(), program.c_str(), FALSE)) return false;
+    if (how.shortPath) program = ShortPath(program);
+    if (program.empty()) return false;
+    if (!how.window) {
+        started_ = program + ".started";
+        DeleteFileA(started_.c_str());
+        return process_.Start(program, "\"" + program + "\" /hidden") &&
+               WaitUntil([&] { return FileExists(started_); }, 10000);
+    }
+    if (!process_.Start(program, "\"" + program + "\"")) return false;
     window_ = WaitForWindow(process_.Id(), "", 10000, "TAppBuilder");
     return window_ != nullptr;
 }
 
 void RunningIde::Close()
 {
+    if (!started_.empty()) {
+        process_.Terminate();
+        DeleteFileA(started_.c_str());
+        started_.clear();
+    }
     if (!window_) return;
     PostMessageA(window_, WM_CLOSE, 0, 0);
     WaitUntil([&] { return !IsWindow(window_); }, 5000);
     window_ = nullptr;
+}
+
+void SetRootDir(const SimulatedIde& ide, const std::string& text)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, ide.registryKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
+    RegSetValueExA(key, "RootDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                   static_cast<DWORD>(text.size() + 1));
+    RegCloseKey(key);
+}
+
+std::string ShortPath(const std::string& path)
+{
+    char text[MAX_PATH];
+    const DWORD length = GetShortPathNameA(path.c_str(), text, MAX_PATH);
+    return length == 0 || length >= MAX_PATH ? "" : text;
 }
 
 std::string CreateSimulatedIde(const SimulatedIde& ide, const std::string& root)

@@ -38,16 +38,29 @@ void HoldTool(const std::string& ideFolder, const char* tool);
 bool ToolWaiting(const std::string& ideFolder, const char* tool);
 void ReleaseTool(const std::string& ideFolder, const char* tool);
 
+// How the stand-in main program runs.
+struct IdeRun {
+    const char* folder = "Bin";  // where it lies below the environment's folder
+    bool window = true;          // false: no window at all
+    bool shortPath = false;      // started by the short (8.3) form of its path
+};
+
 // The environment running: the stand-in main program copied as the
 // environment's Bin\delphi32.exe (bcb.exe for C++Builder) and started, until
-// its "TAppBuilder" window is closed as the user closes it.
+// its "TAppBuilder" window is closed as the user closes it (a stand-in
+// without a window is ended).
 class RunningIde {
 public:
-    bool Start(const SimulatedIde& ide, const std::string& ideFolder);
+    bool Start(const SimulatedIde& ide, const std::string& ideFolder, const IdeRun& how = {});
     void Close();
     ~RunningIde() { Close(); }
 
 private:
     ChildProcess process_;
     HWND window_ = nullptr;
+    std::string started_;  // the file a stand-in without a window writes
 };
+
+// The environment's "RootDir" rewritten, as other set-ups and users spell it.
+void SetRootDir(const SimulatedIde& ide, const std::string& text);
+std::string ShortPath(const std::string& path);  // the 8.3 form; empty when there is none

@@ -194,8 +194,13 @@ TEST_F(ExpandedCommands, UninstallEntryHoldsTheExpandedLogPath)
     EXPECT_EQ(shared[4].op, ScriptOp::WriteMachineValue);
     EXPECT_STREQ(shared[4].templateText, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Ostrevane");
     EXPECT_STREQ(shared[4].argument.text, "UninstallString");
+    // The uninstaller by its full path in quotes, never a name to search for.
+    SetVariable(UninstDir, "C:\\windows");
     ASSERT_TRUE(ExpandTemplate(shared[4].progressStep.text, DataBuffer, WorkBufferSize));
-    EXPECT_STREQ(DataBuffer, "kvxpurge.exe C:\\Tools\\Ostrevane\\uninst.kvx");
+    EXPECT_STREQ(DataBuffer, "\"C:\\windows\\kvxpurge.exe\" \"C:\\Tools\\Ostrevane\\uninst.kvx\"");
+    EXPECT_STREQ(shared[5].argument.text, "QuietUninstallString");
+    ASSERT_TRUE(ExpandTemplate(shared[5].progressStep.text, DataBuffer, WorkBufferSize));
+    EXPECT_STREQ(DataBuffer, "\"C:\\windows\\kvxpurge.exe\" /S \"C:\\Tools\\Ostrevane\\uninst.kvx\"");
     EXPECT_STREQ(shared[3].argument.text, "DisplayName");
     EXPECT_STREQ(shared[3].progressStep.text, "Quillmere Ostrevane v3.10 (trial)");
 }

@@ -103,20 +103,15 @@ protected:
         SetVariable(SysDir, sys_.c_str());
         SetVariable(UninstDir, win_.c_str());
         SetVariable(HomeOld, homeOld.c_str());
-        char path[PathSize];
-        CopyText(path, PathSize, home_.c_str());
-        ClearFailures();
-        ASSERT_TRUE(CreateFolderPath(path));
-        ASSERT_TRUE(ExpandTemplate("$HOME_DIR$\\uninst.kvx", TemplateBuffer, TemplateBufferSize));
-        ASSERT_TRUE(OpenLog(TemplateBuffer));
-        AppendRecord(ProductText, ProductDescription);
+        ASSERT_TRUE(BeginInstallation(true));
         static int pagesAdvanced;
         pagesAdvanced = 0;
         AdvanceWizardPage = [] { ++pagesAdvanced; };
         ScriptWorker(nullptr);
         AdvanceWizardPage = nullptr;
         EXPECT_EQ(pagesAdvanced, 1);
-        EXPECT_TRUE(WriteLog());
+        EndInstallation();
+        EXPECT_EQ(TheFailures.overall & LogNotWritten, 0);
         log_ = ReadUninstallLog(home_ + "\\uninst.kvx");
     }
 
@@ -128,7 +123,8 @@ protected:
     std::vector<LogRecord> log_;
 };
 
-// Each file, then for each later step what undoes it.
+// The uninstaller and its entry first, then before each step what undoes it;
+// the keys of an environment that its user never started are made, and named.
 TEST_F(InstallRun, DelphiSevenAloneLogsWhatUndoesEachStep)
 {
     Choose({4}, false, false);
@@ -138,6 +134,8 @@ TEST_F(InstallRun, DelphiSevenAloneLogsWhatUndoesEachStep)
     const std::vector<std::pair<int, std::string>> expected = {
         {1, ProductDescription},
         {13, home_},
+        {12, win_ + "\\kvxpurge.exe"},
+        {7, UninstallKey},
         {2, " Files for Borland Delphi 7"},
         {13, home_ + "\\Delphi7"},
         {3, d + "ovanlibd7.dpk"},
@@ -148,19 +146,24 @@ TEST_F(InstallRun, DelphiSevenAloneLogsWhatUndoesEachStep)
         {3, d + "ostrevane.dcr"},
         {3, d + "ovanlibd7.bpl"},
         {12, sys_ + "\\ovanlibd7.bpl"},
+        {6, "Software\\Borland\\Delphi\\7.0\\Known Packages"},
+        {6, "Software\\Borland\\Delphi\\7.0"},
+        {6, "Software\\Borland\\Delphi"},
+        {6, "Software\\Borland"},
         {9, "Software\\Borland\\Delphi\\7.0\\Known Packages"},
         {5, d + "ovanlibd7.bpl"},
+        {6, "Software\\Borland\\Delphi\\7.0\\Library"},
         {9, "Software\\Borland\\Delphi\\7.0\\Library"},
         {10, "Search Path\t;" + home_ + "\\Delphi7"},
+        {9, "Software\\Borland\\Delphi\\7.0\\Library"},
+        {5, "Search Path"},
         {11, help + "d7.ohi\t" + IndexLine},
         {11, help + "d7.ohl\t" + LinkLine},
         {2, " Shared Files"},
         {3, home_ + "\\readme.txt"},
         {3, home_ + "\\license.txt"},
-        {12, win_ + "\\kvxpurge.exe"},
-        {7, UninstallKey},
-        {7, ProductKey},
         {7, "Software\\Quillmere"},
+        {7, ProductKey},
     };
     EXPECT_FALSE(AnyFailure()) << "an empty wm_user.inc is by design";
     ASSERT_EQ(log_.size(), expected.size());
@@ -228,8 +231,8 @@ TEST_F(InstallRun, DelphiSevenLeavesItsFilesRegistryAndHelpLines)
         "NoModify=REG_DWORD:1",
         "NoRepair=REG_DWORD:1",
         "Publisher=REG_SZ:Quillmere",
-        "QuietUninstallString=REG_SZ:\"kvxpurge.exe\" /S " + home_ + "\\uninst.kvx",
-        "UninstallString=REG_SZ:kvxpurge.exe " + home_ + "\\uninst.kvx",
+        "QuietUninstallString=REG_SZ:\"" + win_ + "\\kvxpurge.exe\" /S \"" + home_ + "\\uninst.kvx\"",
+        "UninstallString=REG_SZ:\"" + win_ + "\\kvxpurge.exe\" \"" + home_ + "\\uninst.kvx\"",
     };
     EXPECT_EQ(RegistryValues(HKEY_LOCAL_MACHINE, ListKey), listed);
     EXPECT_GT(bytes, 20000u) << "kvxpurge.exe alone is larger";
@@ -240,14 +243,19 @@ TEST_F(InstallRun, DelphiSevenLeavesItsFilesRegistryAndHelpLines)
 TEST_F(InstallRun, EveryRowAtOnce)
 {
     Choose({0, 1, 2, 3, 4, 5, 6, 7, 8}, true, true);
+    HKEY help = nullptr;
+    const bool helpKeyThere = RegOpenKeyExA(HKEY_LOCAL_MACHINE, HelpKey, 0, KEY_QUERY_VALUE, &help) == ERROR_SUCCESS;
+    if (help) RegCloseKey(help);
     RunInstall();
     EXPECT_FALSE(AnyFailure());
     // By type: 80 payload files, 9 packages and 2 makefiles; 9 package
-    // copies and the uninstaller; 18 help lines; 14 folders.
+    // copies and the uninstaller; 18 help lines; 14 folders; for each
+    // environment its user's key with the two below it and the search path,
+    // and the three keys above them; the help key when this run made it.
     std::map<int, int> counts;
     for (const LogRecord& r : log_) ++counts[r.type];
-    const std::map<int, int> expected = {{1, 1},  {2, 12}, {3, 91}, {4, 2},  {5, 11}, {7, 3},
-                                         {9, 18}, {10, 9}, {11, 18}, {12, 10}, {13, 14}};
+    const std::map<int, int> expected = {{1, 1},  {2, 12}, {3, 91},  {4, 2},   {5, 20},  {6, 30}, {7, helpKeyThere ? 3 : 4},
+                                         {9, 27}, {10, 9}, {11, 18}, {12, 10}, {13, 14}};
     EXPECT_EQ(counts, expected);
 
     for (const SimulatedIde& ide : SimulatedIdes) {
@@ -366,11 +374,11 @@ TEST_F(InstallRun, NothingTickedInstallsTheSharedFilesOnly)
     Choose({}, false, false);
     RunInstall();
     ASSERT_EQ(log_.size(), 9u);
-    EXPECT_EQ(log_[2].text, " Shared Files");
-    EXPECT_EQ(log_[5].text, win_ + "\\kvxpurge.exe");
+    EXPECT_EQ(log_[2].text, win_ + "\\kvxpurge.exe");
+    EXPECT_EQ(log_[4].text, " Shared Files");
     EXPECT_EQ(ReadFileText(win_ + "\\kvxpurge.exe"), Resource(7));
     EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "UninstallString"),
-              "kvxpurge.exe " + home_ + "\\uninst.kvx");
+              "\"" + win_ + "\\kvxpurge.exe\" \"" + home_ + "\\uninst.kvx\"");
     EXPECT_FALSE(FileExists(home_ + "\\Demos"));
     EXPECT_FALSE(FileExists(home_ + "\\Help"));
 }
@@ -382,7 +390,7 @@ TEST_F(InstallRun, ReinstallingKeepsOneSearchPathEntryAndOnePackage)
     const std::size_t firstLog = log_.size();
     WriteFileText(home_ + "\\stale.txt", "x");
     RunInstall(home_);  // the earlier installation's folder comes back as $HOME_OLD$
-    EXPECT_EQ(log_.size(), firstLog) << "the new log replaces the old one";
+    EXPECT_EQ(log_.size(), firstLog) << "the earlier records are carried over once";
     for (int row : {2, 8}) {
         const SimulatedIde& ide = SimulatedIdes[row];
         const std::string library = std::string(ide.registryKey) + "\\Library";

@@ -6,13 +6,17 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "drive_kit.h"
+#include "gui_driver.h"
 #include "simulated_ide.h"
 
 namespace {
@@ -36,30 +40,52 @@ struct Choice {
     bool failedBuild = false;           // the compiler of the first row fails
     bool usersOwn = false;              // search path, packages and help text of the user's own
     const char* destination = nullptr;  // typed; "": the proposal kept; null: a full path typed
+    bool freshUser = false;             // the first row's user never started it; the others' paths hold %variables%
+    // The search paths kept as REG_EXPAND_SZ, and the user adds an entry
+    // behind the product's before the removal.
+    bool entryBehind = false;
 };
+
+constexpr char EntryBehind[] = ";C:\\Behind";
 
 void PrintTo(const Choice& c, std::ostream* os) { *os << c.name; }
 
-void SetText(HKEY root, const std::string& key, const std::string& name, const std::string& text)
+void SetText(HKEY root, const std::string& key, const std::string& name, const std::string& text, DWORD type = REG_SZ)
 {
     HKEY handle = nullptr;
     ASSERT_EQ(RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &handle, nullptr), ERROR_SUCCESS);
-    RegSetValueExA(handle, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+    RegSetValueExA(handle, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(text.c_str()),
                    static_cast<DWORD>(text.size() + 1));
     RegCloseKey(handle);
+}
+
+// A search path that holds %variables%, stored as such.
+void SetExpandText(const SimulatedIde& ide, const std::string& text)
+{
+    SetText(HKEY_CURRENT_USER, std::string(ide.registryKey) + "\\Library", ide.searchValue, text, REG_EXPAND_SZ);
+}
+
+DWORD ValueType(const std::string& key, const char* name)
+{
+    HKEY handle = nullptr;
+    DWORD type = REG_NONE;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, KEY_QUERY_VALUE, &handle) != ERROR_SUCCESS) return type;
+    RegQueryValueExA(handle, name, nullptr, &type, nullptr, nullptr);
+    RegCloseKey(handle);
+    return type;
 }
 
 // The user's keys of an environment that has been started once, and with
 // usersOwn what its user added: what the removal must leave as it was.
 void PrepareUserState(const SimulatedIde& ide, const std::string& folder, const std::string& home, bool usersOwn,
-                      bool otherCopy)
+                      bool otherCopy, DWORD pathType)
 {
     const std::string packages = std::string(ide.registryKey) + "\\Known Packages";
     const std::string library = std::string(ide.registryKey) + "\\Library";
     SetText(HKEY_CURRENT_USER, packages, "$(DELPHI)\\Bin\\dclstd.bpl", "Standard Components");
     // The user's entry begins with the product's: only the whole entry goes.
     SetText(HKEY_CURRENT_USER, library, ide.searchValue,
-            usersOwn ? "$(DELPHI)\\Lib;" + home + "\\" + ide.subFolder + "Extra;C:\\Mine" : "$(DELPHI)\\Lib");
+            usersOwn ? "$(DELPHI)\\Lib;" + home + "\\" + ide.subFolder + "Extra;C:\\Mine" : "$(DELPHI)\\Lib", pathType);
     // Another copy of the package elsewhere, registered by another product.
     if (otherCopy) SetText(HKEY_CURRENT_USER, packages, std::string("C:\\Elsewhere\\") + ide.package + ide.packageExt, "Other");
     if (!usersOwn) return;
@@ -114,7 +140,10 @@ TEST_P(RoundTrip, RemovalLeavesNothing)
         const SimulatedIde& ide = SimulatedIdes[row];
         folders[row] = CreateSimulatedIde(ide, root_);
         const bool failing = choice.failedBuild && row == choice.rows[0];
-        PrepareUserState(ide, folders[row], home_, choice.usersOwn, failing);
+        const DWORD pathType = choice.entryBehind ? REG_EXPAND_SZ : REG_SZ;
+        if (!choice.freshUser || row != choice.rows[0])
+            PrepareUserState(ide, folders[row], home_, choice.usersOwn, failing, pathType);
+        if (choice.freshUser && row != choice.rows[0]) SetExpandText(ide, "%BCB%\\Lib");
         const std::string tool = ide.tools[0];
         if (failing) WriteFileText(folders[row] + "\\Bin\\standin.cfg", "fail=" + tool.substr(0, tool.size() - 4) + "\r\n");
     }
@@ -167,8 +196,19 @@ TEST_P(RoundTrip, RemovalLeavesNothing)
         for (const char* help : ide.helpFiles)
             if (help) EXPECT_NE(ReadFileText(folders[row] + "\\Help\\" + help).find("ostrevane.hlp"), std::string::npos);
     }
+    std::map<int, std::string> paths;  // as the user left them, before the entry behind
+    for (int row : choice.rows) {
+        if (!choice.entryBehind) break;
+        const SimulatedIde& ide = SimulatedIdes[row];
+        const std::string library = std::string(ide.registryKey) + "\\Library";
+        paths[row] = RegistryText(HKEY_CURRENT_USER, library.c_str(), ide.searchValue);
+        EXPECT_EQ(ValueType(library, ide.searchValue), static_cast<DWORD>(REG_EXPAND_SZ))
+            << ide.folder << ": the installation keeps the type";
+        SetText(HKEY_CURRENT_USER, library, ide.searchValue, paths[row] + EntryBehind, REG_EXPAND_SZ);
+    }
     if (choice.extras) EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, HelpKey, "ostrevane.hlp"), home_ + "\\Help");
-    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "UninstallString"), "kvxpurge.exe " + home_ + "\\uninst.kvx");
+    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "UninstallString"),
+              "\"" + purge + "\" \"" + home_ + "\\uninst.kvx\"");
 
     const UninstallerRun uninstall = RemoveProduct("Ostrevane");
     std::printf("removed through the %s\n", uninstall.launcher.c_str());
@@ -180,6 +220,17 @@ TEST_P(RoundTrip, RemovalLeavesNothing)
     EXPECT_TRUE(FileExists(purge));
     ASSERT_TRUE(RestartWindows());
 
+    // The product's entry leaves the middle of the path; the rest and the type stay.
+    for (const auto& [row, installed] : paths) {
+        const SimulatedIde& ide = SimulatedIdes[row];
+        const std::string library = std::string(ide.registryKey) + "\\Library";
+        const std::string entry = ";" + home_ + "\\" + ide.subFolder;
+        EXPECT_EQ(ValueType(library, ide.searchValue), static_cast<DWORD>(REG_EXPAND_SZ)) << ide.folder;
+        const std::string left = RegistryText(HKEY_CURRENT_USER, library.c_str(), ide.searchValue);
+        EXPECT_EQ(left, installed.substr(0, installed.size() - entry.size()) + EntryBehind) << ide.folder;
+        SetText(HKEY_CURRENT_USER, library, ide.searchValue, left.substr(0, left.size() - std::strlen(EntryBehind)),
+                REG_EXPAND_SZ);
+    }
     const std::map<std::string, std::string> after = Snapshot(root_);
     for (const auto& [what, text] : before) EXPECT_EQ(after.at(what), text) << what;
     EXPECT_FALSE(FileExists(home_)) << "the home folder the installation made goes with it";
@@ -195,6 +246,8 @@ const Choice Choices[] = {
     {"UsersOwnEntries", {0, 6, 8}, true, 1, false, true},
     {"NoEnvironmentProposalKept", {}, false, 1, false, false, ""},
     {"RelativeDestination", {4}, false, 1, false, false, "Typed Home"},
+    {"FreshUserKeysExpandedPath", {4, 8}, false, 1, false, false, nullptr, true},
+    {"ExpandSzPathsEntryInTheMiddle", {3, 7}, false, 2, false, true, nullptr, false, true},
 };
 
 INSTANTIATE_TEST_SUITE_P(Kit, RoundTrip, ::testing::ValuesIn(Choices),
@@ -223,6 +276,83 @@ std::map<std::string, std::string> Footprint(const std::string& home, const std:
     return out;
 }
 
+// The deletions left for the next restart, as text.
+std::string PendingDeletions()
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0, KEY_QUERY_VALUE,
+                      &key) != ERROR_SUCCESS)
+        return "";
+    std::wstring list(32768, L'\0');
+    DWORD size = static_cast<DWORD>(list.size() * sizeof(wchar_t));
+    const bool read = RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr,
+                                       reinterpret_cast<BYTE*>(&list[0]), &size) == ERROR_SUCCESS;
+    RegCloseKey(key);
+    std::string text;
+    for (std::size_t i = 0; read && i < size / sizeof(wchar_t); ++i)
+        text += list[i] ? static_cast<char>(list[i] < 128 ? std::tolower(list[i]) : '?') : '|';
+    return text;
+}
+
+// The installer file of the winget manifest the build wrote beside the
+// programs; "" when there is none.
+std::string WingetInstallerManifest()
+{
+    const std::string folder = KitFolder() + "\\winget\\";
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "*.installer.yaml").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return "";
+    FindClose(search);
+    return ReadFileText(folder + found.cFileName);
+}
+
+// The nth value named key in that file (a "key: value" line, alone or as a
+// list item), YAML's single quotes undone.
+std::string ManifestValue(const std::string& manifest, const std::string& key, int nth = 0)
+{
+    for (std::size_t at = 0; (at = manifest.find(key + ": ", at)) != std::string::npos;) {
+        const std::size_t line = manifest.rfind('\n', at) + 1;
+        const bool whole = manifest.find_first_not_of(" -", line) == at;
+        at += key.size() + 2;
+        if (!whole || nth-- > 0) continue;
+        std::string value = manifest.substr(at, manifest.find_first_of("\r\n", at) - at);
+        if (value.size() < 2 || value.front() != '\'') return value;
+        value = value.substr(1, value.size() - 2);
+        for (std::size_t quote = 0; (quote = value.find("''", quote)) != std::string::npos; ++quote) value.erase(quote, 1);
+        return value;
+    }
+    return "<missing>";
+}
+
+// What winget tells the user when install.exe ends with this code; "" when
+// the manifest lists no response for it.
+std::string ReturnResponse(const std::string& manifest, long code)
+{
+    for (int n = 0;; ++n) {
+        const std::string listed = ManifestValue(manifest, "InstallerReturnCode", n);
+        if (listed == "<missing>") return "";
+        if (listed == std::to_string(code)) return ManifestValue(manifest, "ReturnResponse", n);
+    }
+}
+
+// install.exe's arguments as winget puts them together from the manifest's
+// switches: the experience's, then the log's and the location's, with the
+// paths in place of their tokens.
+std::string WingetArguments(const std::string& manifest, const char* experience, const std::string& logPath,
+                            const std::string& installPath)
+{
+    std::string arguments = ManifestValue(manifest, experience);
+    for (const auto& [name, token, path] : {std::make_tuple("Log", "<LOGPATH>", logPath),
+                                            std::make_tuple("InstallLocation", "<INSTALLPATH>", installPath)}) {
+        std::string value = ManifestValue(manifest, name);
+        const std::size_t at = value.find(token);
+        if (at == std::string::npos) ADD_FAILURE() << name << " has no " << token << ": " << value;
+        else value.replace(at, std::strlen(token), path);
+        arguments += " " + value;
+    }
+    return arguments;
+}
+
 class Unattended : public RoundTrip {
 protected:
     // Fresh environments for these rows, the same folders every time.
@@ -245,9 +375,19 @@ TEST_F(Unattended, InstallsWhatTheWizardInstallsAndIsRemovedQuietly)
     ASSERT_EQ(RunInstaller(KitFolder() + "\\install.exe", home_, {}).failure, "");
     const std::map<std::string, std::string> wizard = Footprint(home_, rows, folders_);
 
+    // Installed as winget installs it by default, with its log and location.
+    const std::string manifest = WingetInstallerManifest();
+    ASSERT_NE(manifest, "") << "no winget manifest in " << KitFolder();
     Prepare(rows);
     const std::string report = root_ + "\\the report.txt";
-    ASSERT_EQ(Install("/S /LOG=\"" + report + "\" /D=" + home_), 0);
+    ASSERT_EQ(Install(WingetArguments(manifest, "SilentWithProgress", report, home_)), 0);
+    // winget finds the installation by the entry the manifest names.
+    for (int n : {0, 1}) {  // the installer's product code, then its entry's
+        const std::string entry =
+            "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + ManifestValue(manifest, "ProductCode", n);
+        for (const char* name : {"DisplayName", "Publisher", "DisplayVersion"})
+            EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, entry.c_str(), name), ManifestValue(manifest, name)) << entry;
+    }
     const std::map<std::string, std::string> unattended = Footprint(home_, rows, folders_);
     EXPECT_GT(wizard.size(), 60u);
     for (const auto& [name, bytes] : wizard) {
@@ -262,22 +402,41 @@ TEST_F(Unattended, InstallsWhatTheWizardInstallsAndIsRemovedQuietly)
                                         "\r\nInstalled: Demo projects\r\nInstalled: Help files\r\nResult: completed\r\n");
 
     // Removed without a window; a file that cannot go is counted in the exit code.
+    // Started as a package manager starts it, from a folder where a program
+    // of the uninstaller's name waits: the full path never finds that one.
+    const std::string purge = (OnWow64() ? WindowsFolder() : SystemFolder()) + "\\kvxpurge.exe";
     const std::string quiet = RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "QuietUninstallString");
-    ASSERT_EQ(quiet, "\"kvxpurge.exe\" /S " + home_ + "\\uninst.kvx");
+    ASSERT_EQ(quiet, "\"" + purge + "\" /S \"" + home_ + "\\uninst.kvx\"");
+    const std::string decoy = root_ + "\\Downloads";
+    CreateDirectoryA(decoy.c_str(), nullptr);
+    ASSERT_TRUE(CopyFileA(StandInPath().c_str(), (decoy + "\\kvxpurge.exe").c_str(), FALSE));
     const std::vector<LogRecord> log = ReadUninstallLog(home_ + "\\uninst.kvx");
     const std::string held = home_ + "\\readme.txt";
     HANDLE file = CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    EXPECT_EQ(RunQuietCommand(quiet), 101);
-    CloseHandle(file);
+    EXPECT_EQ(RunQuietCommand(quiet, decoy), 101);
+    // Everything a second run needs stays: the entry, the uninstaller (not
+    // left for the restart to delete) and the log.
     EXPECT_TRUE(FileExists(held));
     EXPECT_TRUE(FileExists(home_ + "\\uninst.kvx")) << "kept for another try";
-    EXPECT_EQ(RunQuietCommand(quiet), 0);
+    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "QuietUninstallString"), quiet);
+    EXPECT_TRUE(FileExists(purge));
+    EXPECT_EQ(PendingDeletions().find("kvxpurge"), std::string::npos) << PendingDeletions();
+    EXPECT_EQ(RunQuietCommand(quiet, decoy), 101) << "reports the same way while the file is held";
+    CloseHandle(file);
+    EXPECT_EQ(RunQuietCommand(quiet, decoy), 0);
+    EXPECT_FALSE(FileExists(decoy + "\\calls.log")) << "the program in the current folder ran";
     for (const LogRecord& r : log)
         if (r.type == 3) EXPECT_FALSE(FileExists(r.text)) << r.text;
     EXPECT_FALSE(FileExists(home_)) << "the home folder goes last";
     EXPECT_EQ(RegistryValues(HKEY_LOCAL_MACHINE, UninstallKey).size(), 0u) << "the entry goes with all its values";
-    EXPECT_EQ(RunQuietCommand("\"kvxpurge.exe\" /S " + root_ + "\\no log.kvx"), 1);
+    EXPECT_NE(PendingDeletions().find("kvxpurge"), std::string::npos) << "the running uninstaller goes at the restart";
+    ASSERT_TRUE(RestartWindows());
+    EXPECT_FALSE(FileExists(purge));
+    EXPECT_EQ(RunQuietCommand("\"kvxpurge.exe\" /S " + root_ + "\\no log.kvx"), -1) << "gone: it cannot start";
 }
+
+// How Delphi 7's "RootDir" is spelled for a case.
+enum class RootForm { AsMade, UpperCase, Short };
 
 TEST_F(Unattended, ExitCodesAndReports)
 {
@@ -287,30 +446,180 @@ TEST_F(Unattended, ExitCodesAndReports)
         bool failingCompiler;
         long exitCode;
         std::string report;  // after the Installed lines; empty: none written
+        const char* winget;  // what winget makes of the exit code
+        bool running = false;  // Delphi 7 runs, as ide says
+        IdeRun ide = {};
+        RootForm root = RootForm::AsMade;
     };
+    const std::string manifest = WingetInstallerManifest();
+    ASSERT_NE(manifest, "") << "no winget manifest in " << KitFolder();
     const std::string blocked = root_ + "\\blocker\\Home";
     const std::string log = " /LOG=" + root_ + "\\report.txt";
+    const std::string refused = "Result: Delphi 7 is running and must be closed first.\r\n";
     const Case cases[] = {
-        {"unknown option", "/S /X /D=" + home_, false, 1, ""},
-        {"options without /S", log.substr(1) + " /D=" + home_, false, 1, ""},
-        {"option repeated", "/S /S" + log, false, 1, ""},
-        {"failing compiler", "/S" + log + " /D=" + home_, true, 3,
-         "Result: finished with errors\r\nDelphi 7: build failed\r\n"},
-        {"destination not made", "/S" + log + " /D=" + blocked, false, 4,
-         "Destination: " + blocked + "\r\nResult: nothing was installed\r\nDestination folder not created\r\n"},
+        {"Delphi 7 running", "/S" + log + " /D=" + home_, false, 2, refused, "packageInUseByApplication", true},
+        {"running, RootDir in capitals", "/S" + log + " /D=" + home_, false, 2, refused, "packageInUseByApplication", true, {}, RootForm::UpperCase},
+        {"its program in another folder of it", "/S" + log + " /D=" + home_, false, 0, "Result: completed\r\n", "", true,
+         {"Lib"}},
+        {"running without a window", "/S" + log + " /D=" + home_, false, 2, refused, "packageInUseByApplication", true, {"Bin", false}},
+        {"short RootDir, started by the long path", "/S" + log + " /D=" + home_, false, 2, refused, "packageInUseByApplication", true, {},
+         RootForm::Short},
+        {"long RootDir, started by the short path", "/S" + log + " /D=" + home_, false, 2, refused, "packageInUseByApplication", true,
+         {"Bin", true, true}},
+        {"unknown option", "/S /X /D=" + home_, false, 1, "", "invalidParameter"},
+        {"options without /S", log.substr(1) + " /D=" + home_, false, 1, "", "invalidParameter"},
+        {"option repeated", "/S /S" + log, false, 1, "", "invalidParameter"},
+        {"failing compiler", WingetArguments(manifest, "Silent", root_ + "\\report.txt", home_), true, 3,
+         "Result: finished with errors\r\nDelphi 7: build failed\r\n", ""},
+        {"destination not made", WingetArguments(manifest, "Silent", root_ + "\\report.txt", blocked), false, 4,
+         "Destination: " + blocked +
+             "\r\nResult: nothing was installed\r\nDestination folder not created\r\nUninstall log not written\r\n",
+         "invalidParameter"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Prepare({4}, c.failingCompiler);
         WriteFileText(root_ + "\\blocker", "a file where a folder would go");
+        std::string rootDir = folders_[4];
+        if (c.root == RootForm::UpperCase) CharUpperA(&rootDir[0]);
+        if (c.root == RootForm::Short) rootDir = ShortPath(rootDir);
+        ASSERT_EQ(rootDir == folders_[4], c.root == RootForm::AsMade) << rootDir;
+        SetRootDir(SimulatedIdes[4], rootDir);
+        RunningIde ide;
+        if (c.running) ASSERT_TRUE(ide.Start(SimulatedIdes[4], folders_[4], c.ide));
         EXPECT_EQ(Install(c.arguments), c.exitCode);
+        EXPECT_EQ(ReturnResponse(manifest, c.exitCode), c.winget);
+        ide.Close();
         const std::string report = ReadFileText(root_ + "\\report.txt");
         if (c.report.empty()) EXPECT_EQ(report, "<missing>");
         else EXPECT_EQ(report.substr(report.size() - std::min(report.size(), c.report.size())), c.report) << report;
         const bool installed = c.exitCode == 0 || c.exitCode == 3;
         EXPECT_EQ(FileExists(home_ + "\\uninst.kvx"), installed);
         EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "DisplayName") != "<missing>", installed);
+        EXPECT_EQ(ToolCalls(folders_[4]).empty(), !installed);
     }
+}
+
+// An installation ended as Task Manager ends it, at each kind of step: its
+// product is in Windows' list, and that removal leaves the machine as it was.
+TEST_F(Unattended, EndedAtAnyStepIsRemovable)
+{
+    const std::vector<int> rows = {4, 8};
+    const struct {
+        const char* what;
+        int row;           // whose stand-in tools are set
+        const char* line;  // in its standin.cfg
+    } cases[] = {
+        {"while the first tool runs", 4, "wait=dcc32"},
+        {"after the first tool", 4, "end=dcc32"},
+        {"between two tools", 8, "end=bpr2mak"},
+        {"after the last tool", 8, "end=make"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Prepare(rows);
+        const std::string bin = folders_[c.row] + "\\Bin\\";
+        WriteFileText(bin + "standin.cfg", std::string(c.line) + "\r\n");
+        const std::map<std::string, std::string> before = Snapshot(root_);
+        ChildProcess install;
+        ASSERT_TRUE(install.Start(KitFolder() + "\\install.exe", "install.exe /S /D=" + home_));
+        if (c.line[0] == 'w') {
+            ASSERT_TRUE(WaitUntil([&] { return FileExists(bin + "dcc32.waiting"); }, 60000));
+            TerminateProcess(install.Handle(), 9);
+            WriteFileText(bin + "dcc32.go", "");
+            // The tool, its caller gone, still builds: what it makes was logged ahead.
+            ASSERT_TRUE(WaitUntil([&] { return ToolCalls(folders_[c.row]).size() == 1; }, 30000));
+        }
+        EXPECT_EQ(install.Wait(60000), 9) << "ended part-way";
+        for (const char* stray : {"dcc32.waiting", "dcc32.go"}) DeleteFileA((bin + stray).c_str());
+        const std::string quiet = RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "QuietUninstallString");
+        ASSERT_NE(quiet, "<missing>") << "not in Windows' list";
+        EXPECT_EQ(RunQuietCommand(quiet), 0);
+        ASSERT_TRUE(RestartWindows());
+        const std::map<std::string, std::string> after = Snapshot(root_);
+        for (const auto& [what, text] : before) EXPECT_EQ(after.at(what), text) << what;
+    }
+}
+
+// An update: installed, removed, installed again before the restart that
+// the removal left the uninstaller's deletion to. The restart keeps the new
+// uninstaller, whose removal then leaves nothing.
+TEST_F(Unattended, ReinstalledBeforeARestart)
+{
+    Prepare({4});
+    const std::map<std::string, std::string> before = Snapshot(root_);
+    ASSERT_EQ(Install("/S /D=" + home_), 0);
+    const std::string quiet = RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "QuietUninstallString");
+    ASSERT_EQ(RunQuietCommand(quiet), 0);
+    ASSERT_NE(PendingDeletions().find("kvxpurge"), std::string::npos);
+    ASSERT_EQ(Install("/S /D=" + home_), 0);
+    EXPECT_EQ(PendingDeletions().find("kvxpurge"), std::string::npos) << PendingDeletions();
+    ASSERT_TRUE(RestartWindows());
+    EXPECT_EQ(RunQuietCommand(RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "QuietUninstallString")), 0);
+    ASSERT_TRUE(RestartWindows());
+    const std::map<std::string, std::string> after = Snapshot(root_);
+    for (const auto& [what, text] : before) EXPECT_EQ(after.at(what), text) << what;
+}
+
+// Neither program changes a file through a link in an environment's Help
+// folder (the folder, or one file of it): the step is reported as failed,
+// and once the link is gone the same command completes.
+TEST_F(Unattended, NothingChangesThroughALinkInTheEnvironmentsHelp)
+{
+    const std::string decoy = root_ + "\\decoy";
+    const std::string report = root_ + "\\report.txt";
+    const std::string install = "/S /LOG=" + report + " /D=" + home_;
+    const struct {
+        const char* what;
+        const char* linked;  // below the environment's folder
+    } cases[] = {
+        {"the Help folder a link", "Help"},
+        {"a help file a link", "Help\\d7.ohl"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Prepare({4});
+        const std::string help = folders_[4] + "\\Help", link = folders_[4] + "\\" + c.linked;
+        const std::string kept = root_ + "\\kept";  // what the link stands in for
+        // Puts the link in place of what it stands in for, or back.
+        const auto linkIn = [&](bool linked) {
+            if (!linked) return RemoveLink(link) && MoveFileA(kept.c_str(), link.c_str());
+            RemoveTree(decoy);
+            CreateDirectoryA(decoy.c_str(), nullptr);
+            for (const char* name : {"d7.ohi", "d7.ohl", "d7.gid"})
+                CopyFileA((help + "\\" + name).c_str(), (decoy + "\\" + name).c_str(), FALSE);
+            const std::string target = std::string(c.linked) == "Help" ? decoy : decoy + "\\d7.ohl";
+            return MoveFileA(link.c_str(), kept.c_str()) && MakeLink(target, link);
+        };
+        if (!linkIn(true)) {
+            // Wine shows a link to a file as a reparse point in some versions only.
+            std::printf("%s: Wine does not show the link as a reparse point; case passed over\n", c.what);
+            RemoveLink(link);
+            MoveFileA(kept.c_str(), link.c_str());
+            continue;
+        }
+        std::string before = FileTree(decoy, true, true);
+        EXPECT_EQ(Install(install), 3);
+        EXPECT_NE(ReadFileText(report).find("Delphi 7: help index not updated\r\n"), std::string::npos)
+            << ReadFileText(report);
+        EXPECT_EQ(FileTree(decoy, true, true), before) << "nothing changes through the link";
+        ASSERT_TRUE(linkIn(false));
+        EXPECT_EQ(Install(install), 0) << ReadFileText(report);
+        EXPECT_NE(ReadFileText(help + "\\d7.ohl").find("ostrevane.hlp"), std::string::npos);
+
+        // The removal: the decoy holds the product's lines too.
+        const std::string quiet = RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "QuietUninstallString");
+        ASSERT_TRUE(linkIn(true));
+        before = FileTree(decoy, true, true);
+        EXPECT_GT(RunQuietCommand(quiet), 100);
+        EXPECT_EQ(FileTree(decoy, true, true), before) << "nothing changes through the link";
+        EXPECT_TRUE(FileExists(home_ + "\\uninst.kvx")) << "kept for another try";
+        ASSERT_TRUE(linkIn(false));
+        EXPECT_EQ(RunQuietCommand(quiet), 0);
+        EXPECT_EQ(ReadFileText(help + "\\d7.ohl").find("ostrevane.hlp"), std::string::npos);
+        EXPECT_FALSE(FileExists(home_));
+    }
+    RemoveTree(decoy);
 }
 
 TEST(Reinstall, SameFolderKeepsOneEntryAndReplacesTheLog)
@@ -327,7 +636,7 @@ TEST(Reinstall, SameFolderKeepsOneEntryAndReplacesTheLog)
     const InstallerRun again = RunInstaller(KitFolder() + "\\install.exe", home, untick);
     ASSERT_EQ(again.failure, "");
     EXPECT_EQ(again.proposed, home);
-    EXPECT_EQ(ReadUninstallLog(home + "\\uninst.kvx").size(), first);
+    EXPECT_EQ(ReadUninstallLog(home + "\\uninst.kvx").size(), first) << "the earlier records, carried over once";
     EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, "Software\\Borland\\Delphi\\7.0\\Library", "Search Path"),
               ";" + home + "\\Delphi7");
     HKEY key = nullptr;

@@ -11,10 +11,17 @@
 #   test_shipping.sh signed SOURCE BUILD [CMAKE_OPTION...]
 #       a build in BUILD/signed, signed with a throwaway certificate:
 #       osslsigncode accepts both programs, resource 7 is the signed
-#       kvxpurge.exe, and the signatures are all that differ from BUILD
+#       kvxpurge.exe, and the signatures are all that differ from BUILD;
+#       its winget manifest carries the signed install.exe's hash
+#   test_shipping.sh winget BUILD [URL]
+#       BUILD's winget manifest (made with download URL URL, or none)
+#       validates and carries install.exe's hash; without a URL it is
+#       incomplete, with one complete; manifests with a wrong field are
+#       rejected by the same check
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 list_resources="$here/../scripts/list-resources"
+winget_manifest="$here/../scripts/winget-manifest"
 programs=(install.exe kvxpurge.exe)
 failures=0
 
@@ -30,7 +37,7 @@ build_kit() {  # build_kit SOURCE FOLDER CMAKE_OPTION...
   shift 2
   cmake -S "$source" -B "$folder" -G Ninja -DBUILD_TESTING=OFF "$@" >"$folder/configure.log" 2>&1 ||
     { cat "$folder/configure.log"; exit 1; }
-  cmake --build "$folder" --target installer kvxpurge >"$folder/build.log" 2>&1 ||
+  cmake --build "$folder" --target installer kvxpurge winget_manifest >"$folder/build.log" 2>&1 ||
     { cat "$folder/build.log"; exit 1; }
 }
 
@@ -78,6 +85,46 @@ check_manifest() {
   expect "$name: dependencies, DPI settings" \
     "$(xpath "count(//*[local-name()='dependency' or local-name()='dpiAware' or local-name()='dpiAwareness'])" "$manifest")" 0
   rm -f "$manifest"
+}
+
+# The installer file's SHA-256, as winget compares it with the download.
+check_winget_hash() {  # check_winget_hash FOLDER
+  local hash
+  hash=$(sed -n "s/^  InstallerSha256: '\(.*\)'$/\1/p" "$1"/winget/*.installer.yaml)
+  expect "$1/winget: InstallerSha256 is install.exe's" "${hash,,}" "$(sha256sum <"$1/install.exe" | cut -c1-64)"
+}
+
+# check_winget_rejects FOLDER [CHECK_OPTION]: each wrong field makes the check fail and names it.
+check_winget_rejects() {
+  local folder=$1 row kind edit field work file
+  work=$(mktemp -d)
+  # the file's kind | sed edit | what the check must name
+  while IFS='|' read -r kind edit field; do
+    rm -rf "$work/m"
+    cp -r "$folder" "$work/m"
+    file=$(find "$work/m" -name "*.$kind.*yaml")
+    sed -i "$edit" "$file"
+    if cmp -s "$folder/$(basename "$file")" "$file"; then
+      fail "winget: \"$edit\" changes nothing in $file"
+    elif row=$("$winget_manifest" check "${@:2}" "$work/m"); then
+      fail "winget: the check accepts $file after \"$edit\""
+    elif [[ $row != *"$field"* ]]; then
+      fail "winget: after \"$edit\" the check does not name $field: $row"
+    else
+      echo "ok: winget: rejected, $field: ${row%%$'\n'*}"
+    fi
+  done <<'ROWS'
+installer|s/\(InstallerSha256: '\)./\1/|InstallerSha256
+installer|s/^  Silent:/  Quiet:/|'Quiet' was unexpected
+installer|s/^PackageVersion: '\(.*\)'/PackageVersion: \1/|PackageVersion
+installer|s/packageInUseByApplication/applicationRunning/|ReturnResponse
+installer|s/^Scope: machine/Scope: system/|Scope
+installer|s/^- InstallerReturnCode: 1$/- InstallerReturnCode: 0/|InstallerReturnCode
+installer|s/^- Architecture: x86/- Architecture: i386/|Architecture
+locale|/^ShortDescription:/d|ShortDescription
+locale|s/^PackageVersion: .*/PackageVersion: '9.9'/|differs from the version file
+ROWS
+  rm -rf "$work"
 }
 
 mode=${1:?mode}
@@ -164,6 +211,38 @@ case "$mode" in
       fi
     fi
     for program in "${programs[@]}"; do check_manifest "$signed/$program"; done
+    check_winget_hash "$signed"
+    ;;
+
+  winget)
+    build=$1 url=${2:-}
+    manifest="$build/winget"
+    options=()
+    [ -n "$url" ] || options=(--incomplete)
+    if state=$("$winget_manifest" check "${options[@]}" "$manifest"); then
+      expect "winget: the build's manifest validates" "$state" "$([ -n "$url" ] && echo complete || echo "incomplete: no InstallerUrl")"
+    else
+      fail "winget: the build's manifest does not validate: $state"
+    fi
+    check_winget_hash "$build"
+    # Without a URL only the incomplete check passes; with one the manifest is whole.
+    other="$build/winget-test" other_url=""
+    [ -n "$url" ] || other_url=https://downloads.example.com/ostrevane/install.exe
+    "$winget_manifest" write "$build/install.exe" "$other" ${other_url:+"$other_url"}
+    for pair in "$manifest|$url" "$other|$other_url"; do
+      folder=${pair%%|*} given=${pair#*|}
+      if [ -n "$given" ]; then
+        expect "winget: $folder is complete" "$("$winget_manifest" check "$folder" 2>&1)" complete
+        expect "winget: $folder: InstallerUrl" \
+          "$(sed -n "s/^  InstallerUrl: '\(.*\)'$/\1/p" "$folder"/*.installer.yaml)" "$given"
+      else
+        grep -q "^# INCOMPLETE: " "$folder"/*.installer.yaml || fail "winget: $folder does not say it is incomplete"
+        expect "winget: $folder fails the full check" "$("$winget_manifest" check "$folder" 2>&1)" \
+          "$(basename "$folder"/*.installer.yaml): Installers.0: 'InstallerUrl' is a required property"
+      fi
+    done
+    check_winget_rejects "$manifest" "${options[@]}"
+    rm -rf "$other"
     ;;
 
   *)

@@ -81,6 +81,34 @@ TEST_F(LogFile, AnOldLogIsReplacedNeverAppendedTo)
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()), std::string("\x01new\0", 5));
 }
 
+// An earlier log, cut inside its last record, is carried over up to that
+// record; then each record is on disk as soon as it is recorded, once.
+TEST_F(LogFile, EarlierRecordsCarriedAndEachRecordOnDiskAtOnce)
+{
+    const std::string earlier = std::string("\x01old product\0\x03" "C:\\old\\kept.txt\0\x0D" "C:\\old", 37);
+    ASSERT_TRUE(WriteFileText(path_, earlier));
+    WriteFileText(path_ + ".new", "a new log that was never finished");
+    ASSERT_TRUE(OpenLog(path_.c_str()));
+    ASSERT_TRUE(AppendRecord(ProductText, "new"));
+    CarryEarlierLog();
+    EXPECT_EQ(ReadFileText(path_), earlier) << "the old file stays until a whole new one replaces it";
+    ASSERT_TRUE(SaveLog());
+    std::string expected = std::string("\x01new\0\x03" "C:\\old\\kept.txt\0", 22);
+    EXPECT_EQ(ReadFileText(path_), expected);
+    EXPECT_FALSE(FileExists(path_ + ".new"));
+    EXPECT_TRUE(RecordAhead(InstalledFile, "C:\\new.txt"));
+    expected += std::string("\x03" "C:\\new.txt\0", 12);
+    EXPECT_EQ(ReadFileText(path_), expected) << "on disk before the step it undoes";
+    EXPECT_TRUE(RecordAhead(InstalledFile, "C:\\old\\kept.txt")) << "held already";
+    EXPECT_TRUE(RecordPairAhead(UserKeyOpen, "K", KeyValueDelete, "v"));
+    EXPECT_TRUE(RecordPairAhead(UserKeyOpen, "K", KeyValueDelete, "w")) << "the same key, another value";
+    EXPECT_TRUE(RecordPairAhead(UserKeyOpen, "K", KeyValueDelete, "v"));
+    expected += std::string("\x09K\0\x05v\0\x09K\0\x05w\0", 12);
+    EXPECT_EQ(ReadFileText(path_), expected);
+    EXPECT_TRUE(WriteLog());
+    EXPECT_EQ(ReadFileText(path_), expected);
+}
+
 TEST_F(LogFile, ARecordThatWouldNotFitIsRefusedWhole)
 {
     ASSERT_TRUE(OpenLog(path_.c_str()));

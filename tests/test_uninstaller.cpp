@@ -338,7 +338,9 @@ TEST(UninstallerStates, ReplayingShowsCaptionAndDeletion)
     EXPECT_EQ(run.ExitCode(), 0);
 }
 
-// Whatever stands behind the 13 skipped characters is the path, blanks and all.
+// The program's name is passed over as Windows reads it (up to its closing
+// quote, or its first blank); the rest is the path, blanks and all, or the
+// text in quotes.
 TEST(UninstallerStates, CommandLines)
 {
     TempFolder folder;
@@ -364,12 +366,14 @@ TEST(UninstallerStates, CommandLines)
         bool ready;
         std::string status;
     } cases[] = {
-        {"registered form, blanks in the path", CommandFor(log), true, log},
-        {"any 13 characters are skipped", "ABCDEFGHIJKLM" + log, true, log},
+        {"earlier kits' form, blanks in the path", CommandFor(log), true, log},
+        {"full path and log in quotes", quoted + " \"" + log + "\"", true, log},
+        {"quoted path, log without quotes", quoted + "  " + log, true, log},
+        {"a quoted log without its closing quote", quoted + " \"" + log, true, log},
         {"nothing behind the name", "kvxpurge.exe", false, ""},
-        {"shorter than the skipped part", "kvx", false, ""},
-        {"started with its quoted path", quoted, false, quoted.substr(13)},
-        {"quoted path and log", quoted + " " + log, false, quoted.substr(13) + " " + log},
+        {"a short name", "kvx", false, ""},
+        {"started with its quoted path", quoted, false, ""},
+        {"a blank behind the quoted path", quoted + " ", false, ""},
         {"no such file", CommandFor(folder / "missing.kvx"), false, folder / "missing.kvx"},
         {"a folder", CommandFor(folder.Path()), false, folder.Path()},
         {"259 characters", CommandFor(longest), true, longest},
@@ -387,6 +391,39 @@ TEST(UninstallerStates, CommandLines)
         }
         EXPECT_TRUE(run.Click(IDC_CANCEL));
         EXPECT_EQ(run.ExitCode(), 0);
+    }
+}
+
+// The quiet form in every spelling that launchers and package managers write:
+// each ends without a window, with the exit code its log calls for.
+TEST(UninstallerStates, QuietSpellings)
+{
+    TempFolder folder;
+    const std::string log = folder / "uninst.kvx";
+    const std::string file = folder / "readme.txt";
+    const std::string program = KvxpurgePath();
+    const std::string quoted = "\"" + program + "\"";
+    const struct {
+        const char* what;
+        std::string commandLine;
+        long exitCode;
+    } cases[] = {
+        {"full path and log in quotes", quoted + " /S \"" + log + "\"", 0},
+        {"bare name", "kvxpurge.exe /S " + log, 0},
+        {"earlier kits' quoted name", "\"kvxpurge.exe\" /S " + log, 0},
+        {"lower-case switch", quoted + " /s " + log, 0},
+        {"blanks and tabs between", quoted + " \t /S\t  \"" + log + "\"", 0},
+        {"no such log", quoted + " /S \"" + (folder / "missing.kvx") + "\"", 1},
+        {"no log at all", quoted + " /S", 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteBytes(file, "r");
+        WriteBytes(log, Record(1, Product) + Record(3, file));
+        ChildProcess run;
+        ASSERT_TRUE(run.Start(program, c.commandLine));
+        EXPECT_EQ(run.Wait(10000), c.exitCode) << "a window would wait for a click";
+        EXPECT_EQ(FileExists(file), c.exitCode != 0);
     }
 }
 
@@ -483,8 +520,10 @@ TEST(UninstallerReplay, CancelInReadyRemovesNothing)
 }
 
 // The replay waits while an environment it acts on runs: those the log's
-// UserKeyOpen records name, or any one when the log names none. Cancel keeps
-// the Ready state; Retry once they are closed removes as usual.
+// UserKeyOpen records name, or any one when the log names none; its program
+// is known whatever the spelling and whether it shows a window. Cancel keeps
+// the Ready state; Retry once they are closed removes as usual. The quiet
+// removal refuses at once.
 TEST(UninstallerReplay, RunningEnvironmentsHoldTheReplay)
 {
     TempFolder folder;
@@ -495,12 +534,20 @@ TEST(UninstallerReplay, RunningEnvironmentsHoldTheReplay)
     const std::string delphi7 = Record(9, "Software\\Borland\\Delphi\\7.0\\Known Packages") +
                                 Record(9, "Software\\Borland\\Delphi\\7.0\\Library");
     const std::string cbuilder6 = Record(9, "Software\\Borland\\C++Builder\\6.0\\Known Packages");
+    const std::string delphi7Runs = "Delphi 7 is running and must be closed first.\nClose it, then press Retry.";
+    ASSERT_NE(ShortPath(ides[0]), ides[0]);
     const struct {
         const char* what;
         std::string records;
         std::vector<int> running;  // 0 Delphi 7, 1 C++Builder 6
         std::string text;          // empty: no question
+        IdeRun how = {};
+        bool shortRoot = false;    // Delphi 7's RootDir in its 8.3 form
     } cases[] = {
+        {"without a window", delphi7, {0}, delphi7Runs, {"Bin", false}},
+        {"short RootDir, started by the long path", delphi7, {0}, delphi7Runs, {}, true},
+        {"long RootDir, started by the short path", delphi7, {0}, delphi7Runs, {"Bin", true, true}},
+        {"its program in another folder of it", delphi7, {0}, "", {"Lib"}},
         {"named and running", delphi7, {0}, "Delphi 7 is running and must be closed first.\nClose it, then press Retry."},
         {"another one running", delphi7, {1}, ""},
         {"both named and running", delphi7 + cbuilder6, {0, 1},
@@ -513,8 +560,15 @@ TEST(UninstallerReplay, RunningEnvironmentsHoldTheReplay)
         SCOPED_TRACE(c.what);
         WriteBytes(listed, "x");
         WriteBytes(log, Record(1, Product) + c.records + Record(3, listed));
+        SetRootDir(SimulatedIdes[4], c.shortRoot ? ShortPath(ides[0]) : ides[0]);
         RunningIde running[2];
-        for (int i : c.running) ASSERT_TRUE(running[i].Start(SimulatedIdes[i ? 8 : 4], ides[i]));
+        for (int i : c.running) ASSERT_TRUE(running[i].Start(SimulatedIdes[i ? 8 : 4], ides[i], c.how));
+        if (!c.text.empty()) {
+            ChildProcess quiet;
+            ASSERT_TRUE(quiet.Start(KvxpurgePath(), "\"kvxpurge.exe\" /S " + log));
+            EXPECT_EQ(quiet.Wait(30000), 2);
+            EXPECT_TRUE(FileExists(listed)) << "the quiet removal removes nothing while it runs";
+        }
         Uninstaller run(CommandFor(log));
         ASSERT_TRUE(run.Shown());
         ASSERT_TRUE(run.Click(IDC_UNINSTALL));
@@ -523,7 +577,8 @@ TEST(UninstallerReplay, RunningEnvironmentsHoldTheReplay)
                 if (answer == IDRETRY) ASSERT_TRUE(run.Click(IDC_UNINSTALL));
                 HWND box = FindOwnedWindow(run.Id(), run.Dialog());
                 ASSERT_TRUE(box);
-                EXPECT_EQ(WindowText(box), DialogCaption);
+                // Answers once its loop runs: the check before it may have kept the thread busy.
+                EXPECT_TRUE(WaitUntil([&] { return WindowText(box) == DialogCaption; }, 10000)) << WindowText(box);
                 EXPECT_EQ(MessageBoxText(box), c.text);
                 EXPECT_TRUE(FileExists(listed)) << "nothing is removed while it runs";
                 if (answer == IDRETRY)
@@ -728,7 +783,7 @@ TEST(UninstallerReplay, FilesLeftAreCounted)
         for (const auto& path : left) EXPECT_EQ(ReadFileText(path), "left") << path;
         if (c.folders) EXPECT_EQ(ReadFileText(folder / "Kept\\mine.txt"), "mine");
         if (c.busyFolder) EXPECT_FALSE(FileExists(folder / "Busy")) << "tried again once let go";
-        EXPECT_EQ(FileExists(log), !c.folders || c.held + c.readOnly > 0) << "the log goes when its folder is named";
+        EXPECT_TRUE(FileExists(log)) << "kept while anything is left, and when its folder is not named";
 
         // One line of the status control holds the text.
         RECT box = {};

@@ -18,18 +18,17 @@ constexpr DWORD QueryLimitedInformation = 0x1000;  // PROCESS_QUERY_LIMITED_INFO
 using QueryImageNameFunction = BOOL(WINAPI*)(HANDLE, DWORD, LPSTR, PDWORD);
 using SnapshotFunction = HANDLE(WINAPI*)(DWORD, DWORD);
 using ModuleFirstFunction = BOOL(WINAPI*)(HANDLE, MODULEENTRY32*);
+using ProcessWalkFunction = BOOL(WINAPI*)(HANDLE, PROCESSENTRY32*);
 
 void* KernelFunction(const char* name)
 {
     return reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), name));
 }
 
-// The program file of the window's process into path (PathSize bytes); false
-// when it cannot be told (before Vista through the tool help functions).
-bool ProgramFileOf(HWND window, char* path)
+// The program file of process pid into path (PathSize bytes); false when it
+// cannot be told (before Vista through the tool help functions).
+bool ProgramFileOf(DWORD pid, char* path)
 {
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
     bool told = false;
     if (const auto query = reinterpret_cast<QueryImageNameFunction>(KernelFunction("QueryFullProcessImageNameA"))) {
         HANDLE process = OpenProcess(QueryLimitedInformation, FALSE, pid);
@@ -51,30 +50,81 @@ bool ProgramFileOf(HWND window, char* path)
     return told;
 }
 
-unsigned Length(const char* text) { return static_cast<unsigned>(lstrlenA(text)); }
+// A file whatever its path's spelling: its volume and its index there; all
+// zero when it cannot be opened.
+struct FileIdentity {
+    DWORD volume, high, low;
+};
 
-// True when program lies directly in the Bin folder of rootFolder; program
-// is cut to its folder.
-bool InBinFolder(char* program, const char* rootFolder)
+bool IdentityOf(const char* path, FileIdentity* identity)
 {
-    char bin[PathSize];
-    if (!CopyText(bin, PathSize, rootFolder)) return false;
-    unsigned length = Length(bin);
-    while (length > 0 && bin[length - 1] == '\\') bin[--length] = 0;
-    char* last = program;
-    for (char* p = program; *p; ++p)
-        if (*p == '\\') last = p;
-    *last = 0;
-    return length > 0 && AppendText(bin, PathSize, "\\Bin") && lstrcmpiA(program, bin) == 0;
+    HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    BY_HANDLE_FILE_INFORMATION information;
+    const bool known = file != INVALID_HANDLE_VALUE && GetFileInformationByHandle(file, &information);
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    identity->volume = known ? information.dwVolumeSerialNumber : 0;
+    identity->high = known ? information.nFileIndexHigh : 0;
+    identity->low = known ? information.nFileIndexLow : 0;
+    return known;
 }
 
-// True when a "TAppBuilder" window runs from the Bin folder of rootFolder, or
-// from a file that cannot be told; any such window when rootFolder is null.
-bool AppBuilderRuns(const char* rootFolder)
+unsigned Length(const char* text) { return static_cast<unsigned>(lstrlenA(text)); }
+
+// An environment the check looks for: its main program's file.
+struct Environment {
+    char name[EnvironmentNameSize];
+    char program[PathSize];  // empty: its folder is not known
+    FileIdentity identity;
+    bool known;  // identity holds
+    bool running;
+};
+
+// The same file: by identity, or, when either cannot be opened, by its full
+// path without letter case.
+bool SameProgram(const char* path, const FileIdentity& identity, bool known, const Environment& environment)
+{
+    if (!environment.program[0]) return false;
+    if (known && environment.known)
+        return identity.volume == environment.identity.volume && identity.high == environment.identity.high &&
+               identity.low == environment.identity.low;
+    return lstrcmpiA(path, environment.program) == 0;
+}
+
+// Marks the environments whose program some process runs, in any session.
+void FindRunningPrograms(Environment* environments, unsigned count)
+{
+    const auto snapshot = reinterpret_cast<SnapshotFunction>(KernelFunction("CreateToolhelp32Snapshot"));
+    const auto first = reinterpret_cast<ProcessWalkFunction>(KernelFunction("Process32First"));
+    const auto next = reinterpret_cast<ProcessWalkFunction>(KernelFunction("Process32Next"));
+    if (!snapshot || !first || !next || count == 0) return;
+    HANDLE processes = snapshot(TH32CS_SNAPPROCESS, 0);
+    if (processes == INVALID_HANDLE_VALUE) return;
+    PROCESSENTRY32 entry;
+    entry.dwSize = sizeof entry;
+    const DWORD self = GetCurrentProcessId();
+    for (BOOL more = first(processes, &entry); more; more = next(processes, &entry)) {
+        char path[PathSize];
+        if (entry.th32ProcessID == 0 || entry.th32ProcessID == self || !ProgramFileOf(entry.th32ProcessID, path))
+            continue;
+        FileIdentity identity;
+        const bool known = IdentityOf(path, &identity);
+        for (unsigned i = 0; i < count; ++i)
+            environments[i].running |= SameProgram(path, identity, known, environments[i]);
+    }
+    CloseHandle(processes);
+}
+
+// True when a "TAppBuilder" window's process has a program file that cannot
+// be told: it may be any environment's.
+bool UntoldAppBuilderRuns()
 {
     for (HWND window = nullptr; (window = FindWindowExA(nullptr, window, "TAppBuilder", nullptr)) != nullptr;) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(window, &pid);
         char program[PathSize];
-        if (!rootFolder || !ProgramFileOf(window, program) || InBinFolder(program, rootFolder)) return true;
+        FileIdentity identity;
+        if (!ProgramFileOf(pid, program) || !IdentityOf(program, &identity)) return true;
     }
     return false;
 }
@@ -94,30 +144,57 @@ void ReadRootFolder(const char* key, char* rootFolder)
     rootFolder[read ? size : 0] = 0;
 }
 
-// The names of the running environments the log names, each once; their
-// count. Without its folder an environment is told only by a window whose
-// program file cannot be told.
-unsigned RunningNamed(char (*names)[EnvironmentNameSize], bool* logNamesAny)
+// The environment of key with its main program, added to environments
+// unless its name is there already.
+void AddEnvironment(const char* key, Environment* environments, unsigned* count)
 {
+    Environment& environment = environments[*count];
+    EnvironmentNameOf(key, environment.name);
+    for (unsigned i = 0; i < *count; ++i)
+        if (lstrcmpiA(environments[i].name, environment.name) == 0) return;
+    char rootFolder[PathSize];
+    ReadRootFolder(key, rootFolder);
+    unsigned length = Length(rootFolder);
+    for (char* last; length > 0 && *(last = CharPrevA(rootFolder, rootFolder + length)) == '\\' &&
+                     last == rootFolder + length - 1;)
+        rootFolder[--length] = 0;
+    // Delphi's keys name "Delphi", C++Builder's "C++Builder".
+    const bool delphi = environment.name[0] == 'D';
+    if (length == 0 || !CopyText(environment.program, PathSize, rootFolder) ||
+        !AppendText(environment.program, PathSize, delphi ? "\\Bin\\delphi32.exe" : "\\Bin\\bcb.exe"))
+        environment.program[0] = 0;
+    environment.known = environment.program[0] && IdentityOf(environment.program, &environment.identity);
+    environment.running = false;
+    ++*count;
+}
+
+// The names of the running environments the log names, each once; their
+// count. An environment whose folder is not known is told only by a main
+// window whose program file cannot be told. Without a name in the log, any
+// environment installed here counts, under one name for all.
+unsigned RunningNamed(char (*names)[EnvironmentNameSize])
+{
+    Environment environments[MaxNamed];
     unsigned count = 0;
-    *logNamesAny = false;
-    char key[PathSize], rootFolder[PathSize];
+    char key[PathSize];
     // The records the replay will read, without moving it.
     const char* const replayAt = readPosition;
     readPosition = logData;
-    for (int type; (type = ReadNextRecord()) != 0;) {
-        if (type != UserKeyOpen || !EnvironmentKeyOf(currentText, key)) continue;
-        *logNamesAny = true;
-        if (count == MaxNamed) continue;
-        ReadRootFolder(key, rootFolder);
-        if (!AppBuilderRuns(rootFolder)) continue;
-        EnvironmentNameOf(key, names[count]);
-        bool seen = false;
-        for (unsigned i = 0; i < count; ++i) seen |= lstrcmpiA(names[i], names[count]) == 0;
-        if (!seen) ++count;
-    }
+    for (int type; (type = ReadNextRecord()) != 0;)
+        if (type == UserKeyOpen && EnvironmentKeyOf(currentText, key) && count < MaxNamed)
+            AddEnvironment(key, environments, &count);
     readPosition = replayAt;
-    return count;
+    const bool named = count > 0;
+    if (!named)
+        for (const char* environment : EnvironmentKeys) AddEnvironment(environment, environments, &count);
+    FindRunningPrograms(environments, count);
+    const bool untold = UntoldAppBuilderRuns();
+    unsigned running = 0;
+    for (unsigned i = 0; i < count; ++i)
+        if (environments[i].running || (named && untold)) CopyText(names[running++], EnvironmentNameSize, environments[i].name);
+    if (named || (running == 0 && !untold)) return running;
+    CopyText(names[0], EnvironmentNameSize, AnyEnvironment);
+    return 1;
 }
 
 }  // namespace
@@ -127,12 +204,7 @@ bool EnvironmentsClosed(bool ask)
     if (!logData) return true;
     for (;;) {
         char names[MaxNamed][EnvironmentNameSize];
-        bool logNamesAny;
-        unsigned count = RunningNamed(names, &logNamesAny);
-        if (!logNamesAny && AppBuilderRuns(nullptr)) {
-            CopyText(names[0], EnvironmentNameSize, AnyEnvironment);
-            count = 1;
-        }
+        const unsigned count = RunningNamed(names);
         if (count == 0) return true;
         if (!ask) return false;
         char text[MessageSize];

@@ -174,6 +174,23 @@ const char* const EnvironmentKeys[EnvironmentCount] = {
     "Software\\Borland\\C++Builder\\6.0",
 };
 
+bool UninstallEntryKey(const char* key) { return SameText(key, UninstallEntry); }
+
+bool MadeEnvironmentKey(const char* key)
+{
+    const char* below = BelowEnvironment(key);
+    if (below) return SameText(below, "Known Packages") || SameText(below, "Library");
+    if (!AtOrUnder(key, "Software\\Borland")) return false;
+    for (const char* environment : EnvironmentKeys)
+        if (AtOrUnder(environment, key)) return true;
+    return false;
+}
+
+bool OwnedSearchPathValue(const char* name)
+{
+    return SameText(name, "Search Path") || SameText(name, "SearchPath");
+}
+
 bool OwnedKey(bool machineRoot, const char* key)
 {
     return AtOrUnder(key, ProductKeyPath) || (machineRoot && AtOrUnder(key, UninstallEntry));
@@ -216,7 +233,7 @@ const char* SplitRecord(const char* text, char* first)
 bool OwnedSearchPathEntry(const char* valueName, const char* entry, const char* folder)
 {
     char checked[PathSize];
-    return (SameText(valueName, "Search Path") || SameText(valueName, "SearchPath")) && entry[0] == ';' &&
+    return OwnedSearchPathValue(valueName) && entry[0] == ';' &&
            ContainedPath(entry + 1, folder, checked);
 }
 

@@ -81,6 +81,14 @@ enum KeyKind : unsigned char {
     HelpKey,        // HKLM "Software\Microsoft\Windows\Help": the product's help values
 };
 KeyKind HeldKeyKind(bool machineRoot, const char* key);
+// True for the product's entry in Windows' list under HKEY_LOCAL_MACHINE.
+bool UninstallEntryKey(const char* key);
+// True for a key under HKEY_CURRENT_USER that writing into an environment's
+// "Known Packages" or "Library" key can make: that key, the environment's
+// key, and the keys above it up to "Software\Borland".
+bool MadeEnvironmentKey(const char* key);
+// True for the name of a search-path value.
+bool OwnedSearchPathValue(const char* name);
 // True when a KeyValueDelete may delete the value name of a key of kind.
 bool OwnedValue(KeyKind kind, const char* name, const char* folder);
 

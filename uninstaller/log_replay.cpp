@@ -20,11 +20,6 @@ KeyKind openKind;          // what may be removed from openKey
 char searchPath[4096];     // a search-path value being edited
 bool replayed;
 
-// What Windows runs is "kvxpurge.exe <log path>": the program's name and one
-// blank are skipped unseen, the rest is the path, blanks and all.
-constexpr unsigned SkippedCharacters = 13;
-// What the quiet form leaves before its log path.
-constexpr char QuietMark[] = "\" /S ";
 
 void SetText(int id, const char* text) { SetDlgItemTextA(DialogWindow, id, text); }
 
@@ -54,6 +49,18 @@ void DeleteProductFile(const char* path)
     ++filesLeft;
 }
 
+// The uninstaller, its entry in Windows' list and the log are what a second
+// run needs: they go after everything else, and only when nothing is left.
+bool IsUninstallerFile(const char* path)
+{
+    const char* name = path;
+    for (const char* at = path; *at; ++at)
+        if (*at == '\\') name = at + 1;
+    return SameText(name, "kvxpurge.exe");
+}
+
+bool finishing;  // the records kept for the end are carried out now
+
 // A record outside the log's folder is passed over like a file already gone.
 void DeleteInstalledFile()
 {
@@ -80,7 +87,8 @@ void DeleteProductFileAction()
         GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetSystemWow64DirectoryA")));
     if (wow64Folder) wow64Folder(folders[2], PathSize);
     const char* const list[] = {folders[0], folders[1], folders[2]};
-    if (ProductFilePath(currentText, list, 3, checkedPath)) DeleteProductFile(checkedPath);
+    if (ProductFilePath(currentText, list, 3, checkedPath) && IsUninstallerFile(checkedPath) == finishing)
+        DeleteProductFile(checkedPath);
 }
 
 // The registry records name their key or value by their own text, and act
@@ -116,22 +124,35 @@ void CountLeft(LONG status)
 }
 
 // A key the installation may have made goes when nothing is left in it.
-void RemoveKeyIfEmpty(const char* keyPath)
+// True when it went.
+bool RemoveKeyIfEmpty(HKEY root, const char* keyPath)
 {
     HKEY key;
     DWORD subKeys = 1, values = 1;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return;
+    if (RegOpenKeyExA(root, keyPath, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
     RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr, nullptr, nullptr,
                      nullptr);
     RegCloseKey(key);
-    if (subKeys == 0 && values == 0) RegDeleteKeyA(HKEY_LOCAL_MACHINE, keyPath);
+    return subKeys == 0 && values == 0 && RegDeleteKeyA(root, keyPath) == ERROR_SUCCESS;
+}
+
+// A search path the installation made goes when nothing is left in it.
+bool EmptySearchPath(HKEY key, const char* name)
+{
+    DWORD size = sizeof searchPath;
+    return RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(searchPath), &size) ==
+               ERROR_SUCCESS &&
+           (size == 0 || (size == 1 && searchPath[0] == 0));
 }
 
 // Ends the hold in every case, so a second value record never reaches a key
 // that an earlier one has closed.
 void KeyValueDeleteAction()
 {
-    if (openKey && OwnedValue(openKind, currentText, logFolder)) {
+    if (openKey && openKind == LibraryKey && OwnedSearchPathValue(currentText)) {
+        if (EmptySearchPath(openKey, currentText)) CountLeft(RegDeleteValueA(openKey, currentText));
+        RegFlushKey(openKey);
+    } else if (openKey && OwnedValue(openKind, currentText, logFolder)) {
         CountLeft(RegDeleteValueA(openKey, currentText));
         RegFlushKey(openKey);
     }
@@ -176,13 +197,32 @@ bool FindHelpFile(const char* path)
     return false;
 }
 
+// True when the environment's Help folder holding checkedPath, or the file
+// itself, is a link: the environment's folder itself is followed, as the
+// installer follows it.
+bool HelpFileThroughLink()
+{
+    char* last = nullptr;
+    for (char* p = checkedPath; *p; p = CharNextA(p))
+        if (*p == '\\') last = p;
+    if (!last) return true;
+    *last = 0;
+    const bool linked = IsReparsePoint(checkedPath);
+    *last = '\\';
+    return linked || IsReparsePoint(checkedPath);
+}
+
 // The product's own line leaves the file once, when it is there; the rest
-// of the file stays byte for byte.
+// of the file stays byte for byte. Nothing is changed through a link.
 void HelpLineAction()
 {
     SetText(IDC_STATUS, "Washes the registry ...");
     const char* line = SplitRecord(currentText, recordField);
     if (!line || !ProductHelpLine(line) || !FindHelpFile(recordField)) return;
+    if (HelpFileThroughLink()) {
+        ++othersLeft;
+        return;
+    }
     HANDLE file = CreateFileA(checkedPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
@@ -212,23 +252,38 @@ void DeleteKeyUnder(HKEY root)
     RegFlushKey(root);
 }
 
+// An environment's keys, the vendor's key and the help key are named when
+// the installation made them: they go, once everything else is done, when
+// nothing is left in them. The entry in Windows' list goes last.
 void UserKeyDeleteAction() { DeleteKeyUnder(HKEY_CURRENT_USER); }
 
-// The vendor's key and the help key are named when the installation made
-// them: they go when nothing is left in them.
 void MachineKeyDeleteAction()
 {
-    if (SameText(currentText, VendorKeyPath) || SameText(currentText, HelpKeyPath))
-        RemoveKeyIfEmpty(currentText);
-    else
-        DeleteKeyUnder(HKEY_LOCAL_MACHINE);
+    if (SameText(currentText, VendorKeyPath) || SameText(currentText, HelpKeyPath)) return;
+    if (UninstallEntryKey(currentText) == finishing) DeleteKeyUnder(HKEY_LOCAL_MACHINE);
+}
+
+// The keys made when empty, in passes until one removes none: a key is
+// empty only once the keys below it are gone.
+void RemoveMadeKeys()
+{
+    for (bool removed = true; removed;) {
+        removed = false;
+        for (readPosition = logData; const int type = ReadNextRecord();) {
+            if (type == UserKeyDelete && MadeEnvironmentKey(currentText))
+                removed = RemoveKeyIfEmpty(HKEY_CURRENT_USER, currentText) || removed;
+            if (type == MachineKeyDelete && (SameText(currentText, VendorKeyPath) || SameText(currentText, HelpKeyPath)))
+                removed = RemoveKeyIfEmpty(HKEY_LOCAL_MACHINE, currentText) || removed;
+        }
+    }
 }
 
 constexpr unsigned FolderWaits = 20;
 constexpr DWORD FolderWait = 100;  // ms
 
-// True when the folder holds nothing but "." and "..".
-bool EmptyFolder(const char* folder)
+// True when the folder holds nothing but "." and ".." and, when given, the
+// file named so.
+bool FolderHoldsOnly(const char* folder, const char* name)
 {
     char pattern[PathSize];
     if (!CopyText(pattern, PathSize, folder) || !AppendText(pattern, PathSize, "\\*")) return false;
@@ -236,14 +291,22 @@ bool EmptyFolder(const char* folder)
     HANDLE search = FindFirstFileA(pattern, &found);
     if (search == INVALID_HANDLE_VALUE) return false;
     unsigned entries = 0;
-    do ++entries;
+    do entries += name && SameText(found.cFileName, name) ? 0 : 1;
     while (entries <= 2 && FindNextFileA(search, &found));
     FindClose(search);
     return entries <= 2;
 }
 
-// After every other record: the log itself when the log names its own
-// folder as made by the installation, then the folders, deepest first.
+bool EmptyFolder(const char* folder) { return FolderHoldsOnly(folder, nullptr); }
+
+bool OnlyTheLogIn(const char* folder)
+{
+    const char* name = commandPath;
+    for (const char* at = commandPath; *at; ++at)
+        if (*at == '\\') name = at + 1;
+    return FolderHoldsOnly(folder, name);
+}
+
 // The next folder the log names as made by the installation, checked; null
 // after the last.
 const char* NextCreatedFolder()
@@ -255,18 +318,10 @@ const char* NextCreatedFolder()
     return nullptr;
 }
 
-void RemoveCreatedFolders()
+// Removes the folders the log names, deepest first, the log's own folder only
+// when withLogFolder. False when one is left; it is counted when count.
+bool RemoveFolders(bool withLogFolder, bool count)
 {
-    bool ownFolder = false;
-    for (readPosition = logData; const char* folder = NextCreatedFolder();)
-        ownFolder = ownFolder || SameText(folder, logFolder);
-    // With anything left the log stays, so that the removal can be run again.
-    if (!ownFolder || filesLeft + othersLeft) return;
-    if (PassesThroughLink(commandPath) || (!DeleteFileA(commandPath) && StillThere(commandPath))) ++othersLeft;
-    // The current folder of a process cannot be removed.
-    char windows[PathSize];
-    const UINT length = GetSystemWindowsDirectoryA(windows, PathSize);
-    if (length != 0 && length < PathSize) SetCurrentDirectoryA(windows);
     // A folder is empty only once the folders below it are gone; the pass
     // that removes none counts what is left. An empty folder that will not go
     // yet is still held by a process that is ending (the installer's last
@@ -275,6 +330,7 @@ void RemoveCreatedFolders()
         bool removed = false, emptyHeld = false;
         unsigned left = 0;
         for (readPosition = logData; const char* folder = NextCreatedFolder();) {
+            if (!withLogFolder && SameText(folder, logFolder)) continue;
             if (RemoveDirectoryA(folder)) {
                 removed = true;
             } else if (StillThere(folder)) {
@@ -284,11 +340,70 @@ void RemoveCreatedFolders()
         }
         if (removed) continue;
         if (!emptyHeld || waits++ == FolderWaits) {
-            othersLeft += left;
-            return;
+            if (count) othersLeft += left;
+            return left == 0;
         }
         Sleep(FolderWait);
     }
+}
+
+// The log back in its place, as it was read: a folder that would not go
+// after all keeps the means to finish the removal.
+void RestoreLog()
+{
+    HANDLE file = CreateFileA(commandPath, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    DWORD written;
+    WriteFile(file, logData, static_cast<DWORD>(dataEnd - logData), &written, nullptr);
+    CloseHandle(file);
+}
+
+// Every record of a type kept for the end.
+void ReplayFinalRecords(int last)
+{
+    finishing = true;
+    for (readPosition = logData; const int type = ReadNextRecord();)
+        if (type == last) DispatchRecord(type);
+}
+
+// After every other record: the keys and folders the installation made;
+// then, when nothing at all is left, the log (when the log names its own
+// folder as made by the installation) with its folder, the entry in
+// Windows' list and the uninstaller. With anything left all three stay, so
+// that the same command can finish the removal.
+void FinishRemoval()
+{
+    RemoveMadeKeys();
+    // The current folder of a process cannot be removed.
+    char windows[PathSize];
+    const UINT length = GetSystemWindowsDirectoryA(windows, PathSize);
+    if (length != 0 && length < PathSize) SetCurrentDirectoryA(windows);
+    bool ownFolder = false;
+    for (readPosition = logData; const char* folder = NextCreatedFolder();)
+        ownFolder = ownFolder || SameText(folder, logFolder);
+    // With files left already, the folders that hold them are no news.
+    const bool leftBefore = filesLeft + othersLeft != 0;
+    RemoveFolders(false, !leftBefore);
+    if (filesLeft + othersLeft) {
+        if (ownFolder && !leftBefore) ++othersLeft;  // the log's folder, which keeps the log
+        return;
+    }
+    if (ownFolder) {
+        if (!OnlyTheLogIn(logFolder) || PassesThroughLink(commandPath) ||
+            (!DeleteFileA(commandPath) && StillThere(commandPath))) {
+            ++othersLeft;
+            return;
+        }
+        if (!RemoveFolders(true, false)) {
+            RestoreLog();
+            ++othersLeft;
+            return;
+        }
+    }
+    // The entry first: an uninstaller without an entry is harmless, while an
+    // entry without its uninstaller starts nothing.
+    ReplayFinalRecords(MachineKeyDelete);
+    if (othersLeft == 0) ReplayFinalRecords(ProductFile);
 }
 
 struct RecordHandler {
@@ -310,22 +425,33 @@ constexpr RecordHandler RecordHandlerTable[] = {
     {SearchPathEntry,   SearchPathEntryAction},
     {HelpLine,          HelpLineAction},
     {ProductFile,       DeleteProductFileAction},
-    {CreatedFolder,     nullptr},  // at the end: RemoveCreatedFolders
+    {CreatedFolder,     nullptr},  // at the end: FinishRemoval
     {0,                 nullptr},
 };
 
-const char* CommandLineRemainder()
+// What follows the program's name, read as Windows reads it: a quoted name
+// ends at its closing quote, another at the first blank; the blanks after
+// it are passed over. Both forms registered by earlier kits ("kvxpurge.exe
+// <log>" and "\"kvxpurge.exe\" /S <log>") read the same way.
+const char* AfterProgramName(const char* text)
 {
-    const char* text = GetCommandLineA();
-    for (unsigned i = 0; i < SkippedCharacters && *text; ++i) ++text;
+    if (*text == '"') {
+        for (++text; *text && *text != '"'; ++text) {}
+        if (*text) ++text;
+    } else {
+        while (*text && *text != ' ' && *text != '\t') ++text;
+    }
+    while (*text == ' ' || *text == '\t') ++text;
     return text;
 }
 
-// The text after the quiet mark, or null when the remainder does not begin with it.
-const char* AfterQuietMark(const char* text)
+// The text after a leading "/S" (either case) and its blanks, or null when
+// there is none.
+const char* AfterQuietSwitch(const char* text)
 {
-    for (const char* mark = QuietMark; *mark; ++mark, ++text)
-        if (*text != *mark) return nullptr;
+    if (text[0] != '/' || (text[1] != 'S' && text[1] != 's') || (text[2] && text[2] != ' ' && text[2] != '\t'))
+        return nullptr;
+    for (text += 2; *text == ' ' || *text == '\t';) ++text;
     return text;
 }
 
@@ -344,12 +470,24 @@ bool IsReparsePoint(const char* path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
-bool QuietStart() { return AfterQuietMark(CommandLineRemainder()) != nullptr; }
+bool QuietStart() { return AfterQuietSwitch(AfterProgramName(GetCommandLineA())) != nullptr; }
 
 bool LoadLog()
 {
-    const char* remainder = CommandLineRemainder();
-    if (const char* quietPath = AfterQuietMark(remainder)) remainder = quietPath;
+    const char* remainder = AfterProgramName(GetCommandLineA());
+    if (const char* quietPath = AfterQuietSwitch(remainder)) remainder = quietPath;
+    // A path in quotes ends at its closing quote; one without them is the
+    // rest of the line, blanks and all.
+    if (*remainder == '"') {
+        ++remainder;
+        unsigned length = 0;
+        while (remainder[length] && remainder[length] != '"') ++length;
+        if (length < PathSize) {
+            for (unsigned i = 0; i < length; ++i) commandPath[i] = remainder[i];
+            commandPath[length] = 0;
+            remainder = commandPath;
+        }
+    }
     if (!CopyText(commandPath, PathSize, remainder)) {
         // Too long for a path: shown as tried, never cut and opened, since
         // a cut path could name another file.
@@ -401,13 +539,22 @@ unsigned ReplayLog()
     ShowWindow(GetDlgItem(DialogWindow, IDC_PROGRESS), SW_SHOW);
     for (;;) {
         SendDlgItemMessageA(DialogWindow, IDC_PROGRESS, PBM_SETPOS, readPosition - logData, 0);
+        const char* at = readPosition;
         const int type = ReadNextRecord();
-        if (type == 0) break;
+        if (type == 0) {
+            // A cut log ends in at most a record without its NUL, or in zero
+            // bytes that a lost write left: it has all its records up to
+            // there. Anything after a zero type byte is damage no cut makes,
+            // and counts as left, so that the log stays to be looked at.
+            while (at < dataEnd && *at == 0) ++at;
+            if (at < dataEnd) ++othersLeft;
+            break;
+        }
         DispatchRecord(type);
     }
     // What follows a zero type byte stays unread, even by a second click.
     CloseHeldKey();
-    RemoveCreatedFolders();
+    FinishRemoval();
     readPosition = dataEnd;
     char left[LeftTextSize];
     if (othersLeft) FormatLeftItems(filesLeft + othersLeft, left);

@@ -11,12 +11,16 @@
 // compile that fails. A line wait=<tool name> makes that tool, once started,
 // create <tool name>.waiting beside itself and wait until the test creates
 // <tool name>.go there (two minutes at most, so that none is left behind),
-// which holds its caller at a known step. Every call waits ~300 ms first
+// which holds its caller at a known step. A line end=<tool name> makes that
+// tool, once it has done its work, end its caller as Task Manager ends a
+// program (TerminateProcess), which stops an installation right after that
+// step. Every call waits ~300 ms first
 // (none with a line nowait, for timing the installer alone), so a caller
 // that does not wait finds nothing yet, then appends the line
 //   <tool name>|<full command line>|<current folder>
 // to calls.log beside the tool. Output files name the tool and the source.
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <string>
 #include <vector>
@@ -112,6 +116,24 @@ bool ConfigHasLine(const std::string& config, const std::string& wanted)
 // Strips the extension ext (case-insensitive) and any folder.
 std::string BaseOf(const std::string& name, const std::string& ext) { return FileName(name.substr(0, name.size() - ext.size())); }
 
+// Ends the process that started this one.
+void EndCaller()
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return;
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    DWORD parent = 0;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
+        if (entry.th32ProcessID == GetCurrentProcessId()) parent = entry.th32ParentProcessID;
+    CloseHandle(snapshot);
+    HANDLE caller = parent ? OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, parent) : nullptr;
+    if (!caller) return;
+    TerminateProcess(caller, 9);
+    WaitForSingleObject(caller, 10000);
+    CloseHandle(caller);
+}
+
 }  // namespace
 
 int main()
@@ -167,5 +189,6 @@ int main()
         WriteFileText(std::string(current) + "\\" + output, tool + " built " + output + " from " + source + "\r\n", false);
 
     WriteFileText(folder + "calls.log", tool + "|" + commandLine + "|" + current + "\r\n", true);
+    if (ConfigHasLine(config, "end=" + tool)) EndCaller();
     return fails ? 1 : 0;
 }
