@@ -332,6 +332,9 @@ TEST(UninstallerStates, ReplayingShowsCaptionAndDeletion)
 
     for (DWORD start = GetTickCount(); run.StoredText(IDC_STAGE) != "Finished" && GetTickCount() - start < Scaled(10000);)
         Sleep(20);
+    // The stage reads Finished before the click's handling returns; a thread
+    // that has not taken a message for seconds counts as hung to the reads below.
+    SendMessageTimeoutA(run.Dialog(), WM_NULL, 0, 0, SMTO_NORMAL, Scaled(10000), nullptr);
     ExpectState(run, Finished(Product));
     EXPECT_EQ(run.Progress(PBM_GETPOS), static_cast<LRESULT>(bytes.size())) << "the bar ends full";
     run.Send(WM_CLOSE, 0);
@@ -710,10 +713,16 @@ TEST(UninstallerReplay, SmallLargeAndDamagedLogs)
 
 // A file that could not be deleted is counted on the status line; a file
 // already gone and the running program's own file are not.
-DWORD WINAPI CloseLater(LPVOID handle)
+struct HeldFolder {
+    HANDLE handle;
+    std::string sign;  // a file the replay deletes before it turns to folders
+};
+DWORD WINAPI CloseLater(LPVOID parameter)
 {
-    Sleep(Scaled(500));
-    CloseHandle(handle);
+    const auto* held = static_cast<HeldFolder*>(parameter);
+    for (DWORD start = GetTickCount(); FileExists(held->sign) && GetTickCount() - start < Scaled(20000);) Sleep(10);
+    Sleep(300);  // well inside the uninstaller's wait for a folder, however slow the machine
+    CloseHandle(held->handle);
     return 0;
 }
 
@@ -759,21 +768,26 @@ TEST(UninstallerReplay, FilesLeftAreCounted)
             WriteBytes(folder / "Kept\\mine.txt", "mine");
             bytes += Record(13, folder.Path()) + Record(13, folder / "Kept");
         }
+        HeldFolder busy{INVALID_HANDLE_VALUE, folder / "deleted.txt"};
         if (c.busyFolder) {
             CreateDirectoryA((folder / "Busy").c_str(), nullptr);
             bytes += Record(13, folder / "Busy");
-            HANDLE busy = CreateFileA((folder / "Busy").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-            ASSERT_NE(busy, INVALID_HANDLE_VALUE);
-            // Let go while the removal runs, as an ending process does.
-            CloseHandle(CreateThread(nullptr, 0, CloseLater, busy, 0, nullptr));
+            busy.handle = CreateFileA((folder / "Busy").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+            ASSERT_NE(busy.handle, INVALID_HANDLE_VALUE);
         }
         const std::string log = folder / "uninst.kvx";
         WriteBytes(log, bytes);
 
         Uninstaller run(CommandFor(log), own);
         ASSERT_TRUE(run.Shown());
+        // Let go while the removal runs, as an ending process does.
+        HANDLE closer = c.busyFolder ? CreateThread(nullptr, 0, CloseLater, &busy, 0, nullptr) : nullptr;
         run.Click(IDC_UNINSTALL);
+        if (closer) {
+            WaitForSingleObject(closer, INFINITE);
+            CloseHandle(closer);
+        }
         DialogState finished = Finished(Product);
         finished.status = c.status;
         ExpectState(run, finished);
