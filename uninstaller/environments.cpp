@@ -51,21 +51,26 @@ bool ProgramFileOf(HWND window, char* path)
     return told;
 }
 
-unsigned Length(const char* text) { return static_cast<unsigned>(lstrlenA(text)); }
-
 // True when program lies directly in the Bin folder of rootFolder; program
 // is cut to its folder.
 bool InBinFolder(char* program, const char* rootFolder)
 {
     char bin[PathSize];
     if (!CopyText(bin, PathSize, rootFolder)) return false;
-    unsigned length = Length(bin);
-    while (length > 0 && bin[length - 1] == '\\') bin[--length] = 0;
+    // Walked by character: a double-byte character's second byte may be a backslash.
+    char* trailing = nullptr;
+    for (char* p = bin; *p; p = CharNextA(p))
+        if (AtSeparator(p)) {
+            if (!trailing) trailing = p;
+        } else {
+            trailing = nullptr;
+        }
+    if (trailing) *trailing = 0;
     char* last = program;
-    for (char* p = program; *p; ++p)
-        if (*p == '\\') last = p;
+    for (char* p = program; *p; p = CharNextA(p))
+        if (AtSeparator(p)) last = p;
     *last = 0;
-    return length > 0 && AppendText(bin, PathSize, "\\Bin") && lstrcmpiA(program, bin) == 0;
+    return bin[0] && AppendText(bin, PathSize, "\\Bin") && lstrcmpiA(program, bin) == 0;
 }
 
 // True when a "TAppBuilder" window runs from the Bin folder of rootFolder, or

@@ -338,6 +338,8 @@ bool FullPathOf(const char* path, char* out, unsigned outSize)
     return length != 0 && length < outSize;
 }
 
+bool IsLeadByte(unsigned char c) { return IsDBCSLeadByte(c) != FALSE; }
+
 bool IsReparsePoint(const char* path)
 {
     const DWORD attributes = GetFileAttributesA(path);
