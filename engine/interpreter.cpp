@@ -527,7 +527,7 @@ bool CreateFolderPath(char* path, char* firstCreated)
         const char c = *at;
         // A separator is a character of its own, never a double-byte one's second byte.
         const bool single = !c || NextChar(at) == at + 1;
-        if (single && (c == '\\' || c == '/' || c == '\0') && before != ':' && at != path) {
+        if (single && (c == '\\' || c == '/' || c == '\0') && before != ':') {
             *at = '\0';
             BOOL created = CreateProtectedFolder(path);
             DWORD error = created ? ERROR_SUCCESS : GetLastError();

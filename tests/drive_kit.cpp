@@ -4,6 +4,8 @@
 
 #include <commctrl.h>
 
+#include <functional>
+
 #include "gui_driver.h"
 #include "simulated_ide.h"
 
@@ -31,6 +33,37 @@ void ClickListItem(HWND dialog, int index)
     PostMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
     PostMessageA(list, WM_LBUTTONUP, 0, at);
 }
+
+std::wstring Wide(const std::string& text)
+{
+    wchar_t wide[MAX_PATH * 2] = L"";
+    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide, MAX_PATH * 2);
+    return wide;
+}
+
+namespace {
+
+// Sets (or with a null text removes) variables for the programs started
+// while it lives.
+class ChildEnvironment {
+public:
+    ChildEnvironment(const char* name, const std::string& value) : name_(name)
+    {
+        char old[256] = "";
+        const DWORD length = GetEnvironmentVariableA(name, old, sizeof old);
+        had_ = length != 0 && length < sizeof old;
+        old_ = old;
+        if (!value.empty()) SetEnvironmentVariableA(name, value.c_str());
+    }
+    ~ChildEnvironment() { SetEnvironmentVariableA(name_, had_ ? old_.c_str() : nullptr); }
+
+private:
+    const char* name_;
+    bool had_ = false;
+    std::string old_;
+};
+
+}  // namespace
 
 namespace {
 
@@ -88,9 +121,42 @@ std::string SystemFolder()
     return sys;
 }
 
+namespace {
+
+InstallerRun DriveInstaller(const std::string& installExe, const std::function<void(HWND)>& type,
+                            const std::set<std::string>& untick, const std::string& pictureFolder,
+                            const std::string& currentFolder);
+
+}  // namespace
+
 InstallerRun RunInstaller(const std::string& installExe, const std::string& destination,
                           const std::set<std::string>& untick, const std::string& pictureFolder,
                           const std::string& currentFolder)
+{
+    const auto type = [&](HWND edit) {
+        if (!destination.empty()) TypeText(edit, destination);
+    };
+    return DriveInstaller(installExe, type, untick, pictureFolder, currentFolder);
+}
+
+InstallerRun RunInstaller(const std::string& installExe, const std::wstring& destination,
+                          const std::set<std::string>& untick, const std::string& currentFolder,
+                          const std::string& locale)
+{
+    const ChildEnvironment lang("LANG", locale), all("LC_ALL", locale);
+    const auto type = [&](HWND edit) {
+        SendMessageW(edit, EM_SETSEL, 0, -1);
+        SendMessageW(edit, WM_CHAR, VK_BACK, 1);
+        for (wchar_t c : destination) SendMessageW(edit, WM_CHAR, c, 1);
+    };
+    return DriveInstaller(installExe, type, untick, "", currentFolder);
+}
+
+namespace {
+
+InstallerRun DriveInstaller(const std::string& installExe, const std::function<void(HWND)>& type,
+                            const std::set<std::string>& untick, const std::string& pictureFolder,
+                            const std::string& currentFolder)
 {
     InstallerRun run;
     ChildProcess process;
@@ -117,9 +183,20 @@ InstallerRun RunInstaller(const std::string& installExe, const std::string& dest
         ClickListItem(dialog, static_cast<int>(i));
         WaitUntil([&] { return ListItems(dialog)[i] == caption + "=-1"; }, 5000);
     }
-    if (!destination.empty()) TypeText(GetDlgItem(dialog, 120), destination);
+    type(GetDlgItem(dialog, 120));
     Picture(dialog, pictureFolder, "page2");
     Click(dialog, 202);
+    // A refused destination: page 2 says why and stays; the user then gives up.
+    if (HWND box = FindOwnedWindow(process.Id(), dialog)) {
+        run.refusal = MessageBoxText(box);
+        Click(box, IDOK);
+        if (!OnPage(dialog, 2, 5000)) run.failure = "page 2 did not stay";
+        PostClick(dialog, 203);
+        HWND question = WaitForWindow(process.Id(), "Quillmere presents ...", 10000);
+        if (question) Click(question, IDYES);
+        run.exitCode = process.Wait(20000);
+        return run;
+    }
     if (!PastPage(dialog, 3, 10000)) {
         run.failure = "page 3 did not come";
         return run;
@@ -140,6 +217,8 @@ InstallerRun RunInstaller(const std::string& installExe, const std::string& dest
     if (run.exitCode != 0) run.failure = "install.exe did not end with 0";
     return run;
 }
+
+}  // namespace
 
 void RemoveProductTraces()
 {
@@ -177,6 +256,53 @@ long RunUnattended(const std::string& installExe, const std::string& arguments)
     ChildProcess process;
     if (!process.Start(installExe, "install.exe " + arguments)) return -1;
     return process.Wait(120000);
+}
+
+
+long RunUnattended(const std::string& installExe, const std::wstring& arguments, const std::string& currentFolder,
+                   const std::string& locale)
+{
+    const ChildEnvironment lang("LANG", locale), all("LC_ALL", locale);
+    const std::wstring program = Wide(installExe), folder = Wide(currentFolder);
+    std::wstring line = L"install.exe " + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(program.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup, &info)) return -1;
+    long code = -1;
+    DWORD exitCode = 0;
+    if (WaitForSingleObject(info.hProcess, Scaled(120000)) == WAIT_OBJECT_0 && GetExitCodeProcess(info.hProcess, &exitCode))
+        code = static_cast<long>(exitCode);
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    return code;
+}
+
+long RunQuietUninstall(const std::string& entryName, const std::string& locale)
+{
+    const std::wstring key = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" +
+                             std::wstring(entryName.begin(), entryName.end());
+    wchar_t command[1024] = L"";
+    DWORD size = sizeof command - sizeof(wchar_t);
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"QuietUninstallString", RRF_RT_REG_SZ, nullptr, command, &size) !=
+        ERROR_SUCCESS)
+        return -1;
+    std::wstring line = command;
+    std::wstring program = line.substr(0, line.find(L' '));
+    if (program.size() > 1 && program.front() == L'"') program = program.substr(1, program.size() - 2);
+    if (program.find(L'\\') == std::wstring::npos) program = Wide(OnWow64() ? WindowsFolder() : SystemFolder()) + L"\\" + program;
+    const ChildEnvironment lang("LANG", locale), all("LC_ALL", locale);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(program.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) return -1;
+    long code = -1;
+    DWORD exitCode = 0;
+    if (WaitForSingleObject(info.hProcess, Scaled(60000)) == WAIT_OBJECT_0 && GetExitCodeProcess(info.hProcess, &exitCode))
+        code = static_cast<long>(exitCode);
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    return code;
 }
 
 long RunQuietCommand(const std::string& commandLine)

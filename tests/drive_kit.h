@@ -15,6 +15,7 @@ struct InstallerRun {
     bool finished = false;            // page 4 reached with Finish enabled
     std::string finishTexts[3];       // 101, 102 and 105 on page 4
     long exitCode = -1;
+    std::string refusal;              // the text page 2 refused the destination with; the wizard then cancelled
     std::string failure;              // what went wrong, empty when all went well
 };
 
@@ -25,10 +26,20 @@ struct InstallerRun {
 InstallerRun RunInstaller(const std::string& installExe, const std::string& destination,
                           const std::set<std::string>& untick, const std::string& pictureFolder = "",
                           const std::string& currentFolder = "");
+// The same with the destination typed as Unicode characters, the installer
+// running with locale in LANG and LC_ALL (as RunUnattended sets it).
+InstallerRun RunInstaller(const std::string& installExe, const std::wstring& destination,
+                          const std::set<std::string>& untick, const std::string& currentFolder,
+                          const std::string& locale);
 
 // Runs install.exe with these words after its name, as a script does, and
 // waits for its end: its exit code, or -1 when it did not end in time.
 long RunUnattended(const std::string& installExe, const std::string& arguments);
+// The same with the words as Unicode text, which the program gets in its own
+// ANSI code page, in currentFolder, with locale (such as "ja_JP.UTF-8", from
+// which Wine takes the code page) in LANG and LC_ALL when given.
+long RunUnattended(const std::string& installExe, const std::wstring& arguments, const std::string& currentFolder,
+                   const std::string& locale);
 
 struct UninstallerRun {
     std::string headline;  // control 101 in the Ready state
@@ -55,6 +66,9 @@ bool RestartWindows();
 // as Windows starts it, the program found by its name, quoted or not, where
 // the kit puts the uninstaller; waits for its end: its exit code, or -1.
 long RunQuietCommand(const std::string& commandLine);
+// The entry's QuietUninstallString, read and started as Unicode text, with
+// locale in LANG and LC_ALL as RunUnattended sets it.
+long RunQuietUninstall(const std::string& entryName, const std::string& locale);
 
 // The wizard's check list items ("caption=data") read across processes, and
 // a click on one item as the mouse makes it.
@@ -66,6 +80,7 @@ void ClickListItem(HWND dialog, int index);
 void RemoveProductTraces();
 
 std::string SystemFolder();
+std::wstring Wide(const std::string& text);  // from this program's code page
 std::string WindowsFolder();  // not redirected: 32- and 64-bit programs see the same one
 std::string BuildFolder();  // the build folder, two levels above the running test program
 // The folder of the programs under test: the build folder, or another build of

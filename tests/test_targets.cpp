@@ -209,9 +209,9 @@ TEST_F(Detection, TheDestinationTable)
         DestinationRefusal refusal;
     };
     const Case cases[] = {
-        {drive + "\\Lib\\", drive + "\\Lib", R::None},
-        {drive + "\\Lib  \\ / ", drive + "\\Lib", R::None},
-        {"  \"" + drive + "\\Lib\"", drive + "\\Lib", R::None},
+        {drive + "\\Kvx Lib\\", drive + "\\Kvx Lib", R::None},
+        {drive + "\\Kvx Lib  \\ / ", drive + "\\Kvx Lib", R::None},
+        {"  \"" + drive + "\\Kvx Lib\"", drive + "\\Kvx Lib", R::None},
         {"rel\\dir/", here + "\\rel\\dir", R::None},
         {"\\Ostrevane", drive + "\\Ostrevane", R::None},
         {drive + "\\a\\..\\b", drive + "\\b", R::None},
@@ -222,14 +222,14 @@ TEST_F(Detection, TheDestinationTable)
         {"  \\ ", "", R::DriveRoot},
         {drive + "\\", "", R::DriveRoot},
         {drive + "\\\\ ", "", R::DriveRoot},
-        {drive + "\\Lib\\..", "", R::DriveRoot},
+        {drive + "\\Kvx Lib\\..", "", R::DriveRoot},
         {"\\\\host\\share\\kit", "", R::Network},
         {"//host/share", "", R::Network},
         {"\\\\?\\" + drive + "\\kit", "", R::NotAFolder},
         {"\\\\.\\COM1", "", R::NotAFolder},
         {drive + "\\a<b", "", R::NotAFolder},
         {drive + "\\x$home_dir$", "", R::NotAFolder},
-        {noDrive + "\\Lib", "", R::NoDrive},
+        {noDrive + "\\Kvx Lib", "", R::NoDrive},
         {here + "\\blocker\\Home", "", R::Blocked},
     };
     for (const Case& c : cases) {
@@ -239,7 +239,7 @@ TEST_F(Detection, TheDestinationTable)
         EXPECT_EQ(VariableValue(HomeDir), c.home);
         EXPECT_EQ(std::string(RefusalText(c.refusal)).empty(), c.refusal == R::None);
     }
-    EXPECT_FALSE(FileExists(drive + "\\Lib")) << "nothing is written";
+    EXPECT_FALSE(FileExists(drive + "\\Kvx Lib")) << "nothing is written";
     DeleteFileA((here + "\\blocker").c_str());
 
     SetDlgItemTextA(window_, 120, "rel ");
