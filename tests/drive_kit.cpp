@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <tlhelp32.h>
 
 #include <functional>
 
@@ -43,25 +44,60 @@ std::wstring Wide(const std::string& text)
 
 namespace {
 
-// Sets (or with a null text removes) variables for the programs started
-// while it lives.
-class ChildEnvironment {
-public:
-    ChildEnvironment(const char* name, const std::string& value) : name_(name)
-    {
-        char old[256] = "";
-        const DWORD length = GetEnvironmentVariableA(name, old, sizeof old);
-        had_ = length != 0 && length < sizeof old;
-        old_ = old;
-        if (!value.empty()) SetEnvironmentVariableA(name, value.c_str());
+// Wine takes a process's ANSI code page from the locale of its Unix side,
+// which a Windows parent cannot change: a program that must run in locale
+// is started through Unix env and wine, and its end is awaited by its name.
+// Otherwise it is started directly. Its exit code, or -1.
+long RunInLocale(const std::wstring& program, const std::wstring& arguments, const std::wstring& folder,
+                 const std::string& locale, DWORD ms)
+{
+    const std::wstring name = program.substr(program.find_last_of(L'\\') + 1);
+    std::wstring line = L"\"" + program + L"\" " + arguments;
+    std::wstring application = program;
+    if (!locale.empty()) {
+        const std::wstring setting = Wide(locale);
+        application = L"Z:\\usr\\bin\\env";
+        line = L"env LANG=" + setting + L" LC_ALL=" + setting + L" /usr/lib/wine/wine " + line;
     }
-    ~ChildEnvironment() { SetEnvironmentVariableA(name_, had_ ? old_.c_str() : nullptr); }
-
-private:
-    const char* name_;
-    bool had_ = false;
-    std::string old_;
-};
+    std::set<DWORD> earlier;
+    const auto running = [&](bool note) -> DWORD {
+        HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+        PROCESSENTRY32W entry{};
+        entry.dwSize = sizeof entry;
+        DWORD found = 0;
+        for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
+            if (lstrcmpiW(entry.szExeFile, name.c_str()) == 0) {
+                if (note) earlier.insert(entry.th32ProcessID);
+                else if (!earlier.count(entry.th32ProcessID)) found = entry.th32ProcessID;
+            }
+        CloseHandle(snapshot);
+        return found;
+    };
+    running(true);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(application.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.empty() ? nullptr : folder.c_str(), &startup, &info))
+        return -1;
+    CloseHandle(info.hThread);
+    HANDLE process = info.hProcess;
+    if (!locale.empty()) {
+        CloseHandle(process);
+        process = nullptr;
+        for (DWORD waited = 0; !process && waited < Scaled(ms); waited += 20) {
+            if (const DWORD id = running(false)) process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, id);
+            if (!process) Sleep(20);
+        }
+        if (!process) return -1;
+    }
+    long code = -1;
+    DWORD exitCode = 0;
+    if (WaitForSingleObject(process, Scaled(ms)) == WAIT_OBJECT_0 && GetExitCodeProcess(process, &exitCode))
+        code = static_cast<long>(exitCode);
+    CloseHandle(process);
+    return code;
+}
 
 }  // namespace
 
@@ -140,10 +176,8 @@ InstallerRun RunInstaller(const std::string& installExe, const std::string& dest
 }
 
 InstallerRun RunInstaller(const std::string& installExe, const std::wstring& destination,
-                          const std::set<std::string>& untick, const std::string& currentFolder,
-                          const std::string& locale)
+                          const std::set<std::string>& untick, const std::string& currentFolder)
 {
-    const ChildEnvironment lang("LANG", locale), all("LC_ALL", locale);
     const auto type = [&](HWND edit) {
         SendMessageW(edit, EM_SETSEL, 0, -1);
         SendMessageW(edit, WM_CHAR, VK_BACK, 1);
@@ -262,47 +296,7 @@ long RunUnattended(const std::string& installExe, const std::string& arguments)
 long RunUnattended(const std::string& installExe, const std::wstring& arguments, const std::string& currentFolder,
                    const std::string& locale)
 {
-    const ChildEnvironment lang("LANG", locale), all("LC_ALL", locale);
-    const std::wstring program = Wide(installExe), folder = Wide(currentFolder);
-    std::wstring line = L"install.exe " + arguments;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info{};
-    if (!CreateProcessW(program.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup, &info)) return -1;
-    long code = -1;
-    DWORD exitCode = 0;
-    if (WaitForSingleObject(info.hProcess, Scaled(120000)) == WAIT_OBJECT_0 && GetExitCodeProcess(info.hProcess, &exitCode))
-        code = static_cast<long>(exitCode);
-    CloseHandle(info.hThread);
-    CloseHandle(info.hProcess);
-    return code;
-}
-
-long RunQuietUninstall(const std::string& entryName, const std::string& locale)
-{
-    const std::wstring key = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" +
-                             std::wstring(entryName.begin(), entryName.end());
-    wchar_t command[1024] = L"";
-    DWORD size = sizeof command - sizeof(wchar_t);
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"QuietUninstallString", RRF_RT_REG_SZ, nullptr, command, &size) !=
-        ERROR_SUCCESS)
-        return -1;
-    std::wstring line = command;
-    std::wstring program = line.substr(0, line.find(L' '));
-    if (program.size() > 1 && program.front() == L'"') program = program.substr(1, program.size() - 2);
-    if (program.find(L'\\') == std::wstring::npos) program = Wide(OnWow64() ? WindowsFolder() : SystemFolder()) + L"\\" + program;
-    const ChildEnvironment lang("LANG", locale), all("LC_ALL", locale);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info{};
-    if (!CreateProcessW(program.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) return -1;
-    long code = -1;
-    DWORD exitCode = 0;
-    if (WaitForSingleObject(info.hProcess, Scaled(60000)) == WAIT_OBJECT_0 && GetExitCodeProcess(info.hProcess, &exitCode))
-        code = static_cast<long>(exitCode);
-    CloseHandle(info.hThread);
-    CloseHandle(info.hProcess);
-    return code;
+    return RunInLocale(Wide(installExe), arguments, Wide(currentFolder), locale, 120000);
 }
 
 long RunQuietCommand(const std::string& commandLine)
@@ -349,13 +343,35 @@ private:
 
 }  // namespace
 
-UninstallerRun RemoveProduct(const std::string& entryName, const std::string& pictureFolder)
+UninstallerRun RemoveProduct(const std::string& entryName, const std::string& pictureFolder, const std::string& locale)
 {
     UninstallerRun run;
     ChildProcess launcher;
     bool started;
     const NeutralFolder folder;
-    if (OnWow64()) {
+    if (!locale.empty()) {
+        const std::wstring key = Wide("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + entryName);
+        wchar_t command[1024] = L"";
+        DWORD size = sizeof command - sizeof(wchar_t);
+        RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"UninstallString", RRF_RT_REG_SZ, nullptr, command, &size);
+        // Wine names the program by its quoted full path, and the uninstaller
+        // skips 13 characters: a copy at C:\kvx.exe has a name that long.
+        CopyFileA(((OnWow64() ? WindowsFolder() : SystemFolder()) + "\\kvxpurge.exe").c_str(), "C:\\kvx.exe", FALSE);
+        const std::wstring registered = command;
+        const std::wstring setting = Wide(locale);
+        std::wstring line = L"env LANG=" + setting + L" LC_ALL=" + setting + L" /usr/lib/wine/wine C:\\kvx.exe " +
+                            registered.substr(registered.find(L' ') + 1);
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION info{};
+        run.launcher = "UninstallString in " + locale;
+        started = CreateProcessW(L"Z:\\usr\\bin\\env", &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                                 &info) != FALSE;
+        if (started) {
+            CloseHandle(info.hThread);
+            CloseHandle(info.hProcess);
+        }
+    } else if (OnWow64()) {
         run.launcher = "64-bit uninstaller --remove";
         started = StartNative(launcher, "uninstaller", "--remove " + entryName);
     } else {
@@ -379,7 +395,12 @@ UninstallerRun RemoveProduct(const std::string& entryName, const std::string& pi
     run.headline = ItemText(dialog, 101);
     run.stage = ItemText(dialog, 102);
     Picture(dialog, pictureFolder, "uninstall-ready");
-    Click(dialog, 202);
+    if (!Click(dialog, 202)) {
+        run.failure = "Uninstall could not be pressed: " + ItemText(dialog, 103);
+        PostMessageA(dialog, WM_CLOSE, 0, 0);
+        CloseHandle(process);
+        return run;
+    }
     if (!WaitUntil([&] { return ItemText(dialog, 102) == "Finished"; }, 60000)) {
         run.failure = "the replay did not finish";
         CloseHandle(process);
@@ -393,6 +414,7 @@ UninstallerRun RemoveProduct(const std::string& entryName, const std::string& pi
     if (process && WaitForSingleObject(process, Scaled(20000)) == WAIT_OBJECT_0) GetExitCodeProcess(process, &code);
     if (process) CloseHandle(process);
     run.exitCode = static_cast<long>(code);
+    if (!locale.empty()) DeleteFileA("C:\\kvx.exe");
     if (run.exitCode != 0) run.failure = "the uninstaller did not end with 0";
     return run;
 }

@@ -26,18 +26,17 @@ struct InstallerRun {
 InstallerRun RunInstaller(const std::string& installExe, const std::string& destination,
                           const std::set<std::string>& untick, const std::string& pictureFolder = "",
                           const std::string& currentFolder = "");
-// The same with the destination typed as Unicode characters, the installer
-// running with locale in LANG and LC_ALL (as RunUnattended sets it).
+// The same with the destination typed as Unicode characters.
 InstallerRun RunInstaller(const std::string& installExe, const std::wstring& destination,
-                          const std::set<std::string>& untick, const std::string& currentFolder,
-                          const std::string& locale);
+                          const std::set<std::string>& untick, const std::string& currentFolder);
 
 // Runs install.exe with these words after its name, as a script does, and
 // waits for its end: its exit code, or -1 when it did not end in time.
 long RunUnattended(const std::string& installExe, const std::string& arguments);
 // The same with the words as Unicode text, which the program gets in its own
-// ANSI code page, in currentFolder, with locale (such as "ja_JP.UTF-8", from
-// which Wine takes the code page) in LANG and LC_ALL when given.
+// ANSI code page, in currentFolder; with locale (such as "ja_JP.UTF-8") it is
+// started through Unix env and wine in that locale, from which Wine takes the
+// code page.
 long RunUnattended(const std::string& installExe, const std::wstring& arguments, const std::string& currentFolder,
                    const std::string& locale);
 
@@ -55,7 +54,11 @@ struct UninstallerRun {
 // played by Wine's 64-bit "uninstaller --remove"; on 32-bit Windows the
 // registered command line starts by its bare name. Then clicks "Uninstall
 // !!!", waits for "Finished" and clicks Finish.
-UninstallerRun RemoveProduct(const std::string& entryName, const std::string& pictureFolder = "");
+// With locale, the registered command line is started through Unix env and
+// wine with that locale, from which Wine takes the code page (the program
+// from a copy whose quoted name is as long as "kvxpurge.exe" and a blank).
+UninstallerRun RemoveProduct(const std::string& entryName, const std::string& pictureFolder = "",
+                             const std::string& locale = "");
 // True for this 32-bit process on 64-bit Windows.
 bool OnWow64();
 // Restarts Windows in the prefix (wineboot -r): what was scheduled for the
@@ -66,9 +69,6 @@ bool RestartWindows();
 // as Windows starts it, the program found by its name, quoted or not, where
 // the kit puts the uninstaller; waits for its end: its exit code, or -1.
 long RunQuietCommand(const std::string& commandLine);
-// The entry's QuietUninstallString, read and started as Unicode text, with
-// locale in LANG and LC_ALL as RunUnattended sets it.
-long RunQuietUninstall(const std::string& entryName, const std::string& locale);
 
 // The wizard's check list items ("caption=data") read across processes, and
 // a click on one item as the mouse makes it.
