@@ -360,6 +360,7 @@ TEST_F(Unattended, DestinationTable)
             if (wizard && !row.wizardToo) continue;
             SCOPED_TRACE(std::string(row.name) + (wizard ? " in the wizard" : " with /S"));
             Prepare({4});
+            PrepareUserState(SimulatedIdes[4], folders_[4], "", false, false);
             const std::map<std::string, std::string> before = Snapshot(root_);
             const std::string exe = KitFolder() + "\\install.exe";
             long exitCode;
