@@ -134,11 +134,8 @@ static_assert(TargetCount <= FailureTargetCount, "a failure slot for every row")
 // component (then a backslash or the end follows); 0 otherwise.
 std::size_t HomePrefixLength(const char* path)
 {
-    const char* home = VariableValue(HomeDir);
-    std::size_t length = 0;
-    for (; home[length]; ++length)
-        if (!FoldRule(static_cast<unsigned char>(home[length]), static_cast<unsigned char>(path[length]))) return 0;
-    return path[length] == '\\' || path[length] == '\0' ? length : 0;
+    const char* after = AfterFolded(path, VariableValue(HomeDir));
+    return after && (*after == '\\' || *after == '\0') ? static_cast<std::size_t>(after - path) : 0;
 }
 
 bool IsReparsePoint(const char* path)
@@ -155,17 +152,19 @@ bool IsReparsePoint(const char* path)
 // environments are moved with a link in its place.
 bool ThroughLinkInEnvironment(char* path)
 {
-    const char* root = VariableValue(DelphiDir);
-    std::size_t length = TextLength(root);
-    for (const char* last; length > 0 && *(last = CharPrevA(root, root + length)) == '\\' &&
-                           last == root + length - 1;)
-        --length;
-    for (std::size_t i = 0; i < length; ++i)
-        if (!path[i] || !FoldRule(static_cast<unsigned char>(root[i]), static_cast<unsigned char>(path[i])))
-            return false;
-    if (length == 0 || path[length] != '\\') return false;
-    while (path[length] == '\\') ++length;
-    for (char* at = path + length;; at = CharNextA(at)) {
+    // The environment's folder without its trailing separators, compared
+    // character by character: a double-byte character's second byte may be
+    // a backslash, and is never folded as a letter.
+    char root[PathSize];
+    if (!CopyText(root, PathSize, VariableValue(DelphiDir))) return false;
+    char* rootEnd = root;
+    for (char* at = root; *at; at = NextChar(at))
+        if (*at != '\\') rootEnd = NextChar(at);
+    *rootEnd = '\0';
+    const char* after = root[0] ? AfterFolded(path, root) : nullptr;
+    if (!after || *after != '\\') return false;
+    while (*after == '\\') ++after;
+    for (char* at = path + (after - path);; at = NextChar(at)) {
         const char c = *at;
         if (c != '\\' && c != '\0') continue;
         *at = '\0';
@@ -571,7 +570,11 @@ bool BeginInstallation(bool destinationTaken)
         NoteOverallFailure(HomeFolderNotCreated);
         return false;
     }
-    if (!CreateFolderPath(home)) NoteOverallFailure(HomeFolderNotCreated);
+    char createdAbove[PathSize];
+    if (!CreateFolderPath(home, createdAbove)) {
+        NoteOverallFailure(HomeFolderNotCreated);
+        return false;
+    }
     // A log path that does not fit, or a log that is a link, leaves the log
     // closed: no file is written.
     if (ExpandTemplate("$HOME_DIR$\\uninst.kvx", TemplateBuffer, TemplateBufferSize) &&
@@ -583,6 +586,15 @@ bool BeginInstallation(bool destinationTaken)
     // ended at any later point can be removed from there.
     AppendRecord(ProductText, ProductDescription);
     CarryEarlierLog();
+    // The folders made above the home folder go with it, when empty: each
+    // one from the first made down to the home folder's parent.
+    const std::size_t first = TextLength(createdAbove);
+    for (char* at = home; first && *at; at = NextChar(at)) {
+        if (*at != '\\' || NextChar(at) != at + 1 || static_cast<std::size_t>(at - home) < first) continue;
+        *at = '\0';
+        RecordAhead(CreatedFolder, home);
+        *at = '\\';
+    }
     if (IsFolder(home)) RecordAhead(CreatedFolder, home);
     if (!SaveLog()) {
         CloseLog();
@@ -613,9 +625,9 @@ void RunScript(const ScriptEntry* script)
     }
 }
 
-DWORD WINAPI ScriptWorker(LPVOID)
+void RunChosenScripts()
 {
-    // The home folder is made before the worker starts; it goes last, when empty.
+    // The home folder is made before the scripts run; it goes last, when empty.
     if (IsFolder(VariableValue(HomeDir))) RecordAhead(CreatedFolder, VariableValue(HomeDir));
     InstalledBytes = 0;
     for (const InstallTarget* target = TargetTable; target->caption; ++target) {
@@ -644,17 +656,28 @@ DWORD WINAPI ScriptWorker(LPVOID)
     } else {
         NoteOverallFailure(HomeFolderNotStored);
     }
+}
+
+DWORD WINAPI ScriptWorker(LPVOID)
+{
+    // Nothing is written for a home folder that could not be made, nor
+    // where no log can be kept.
+    const bool begun = BeginInstallation(true);
+    if (begun) {
+        RunChosenScripts();
+        EndInstallation();
+    }
     if (AdvanceWizardPage) AdvanceWizardPage();
-    return 0;
+    return begun ? 0 : 1;
 }
 
 bool ThroughLinkInHome(char* path)
 {
     const std::size_t length = HomePrefixLength(path);
     if (length == 0) return false;
-    for (char* at = path + length;; ++at) {
+    for (char* at = path + length;; at = NextChar(at)) {
         const char c = *at;
-        if (c != '\\' && c != '\0') continue;
+        if ((c != '\\' || NextChar(at) != at + 1) && c != '\0') continue;
         *at = '\0';
         const bool linked = IsReparsePoint(path);
         *at = c;
@@ -680,24 +703,48 @@ bool WriteResourceToFile(const char* path, int resourceNumber)
     return true;
 }
 
-bool CreateFolderPath(char* path)
+bool CreateFolderPath(char* path, char* firstCreated)
 {
+    char* first = nullptr;  // where the first folder made ends
     char before = '\0';
-    for (char* at = path;; ++at) {
+    for (char* at = path;; at = NextChar(at)) {
         const char c = *at;
-        if ((c == '\\' || c == '/' || c == '\0') && before != ':') {
+        // A separator is a character of its own, never a double-byte one's second byte.
+        const bool single = !c || NextChar(at) == at + 1;
+        if (single && (c == '\\' || c == '/' || c == '\0') && before != ':') {
             *at = '\0';
             BOOL created = CreateProtectedFolder(path);
             DWORD error = created ? ERROR_SUCCESS : GetLastError();
             *at = c;
+            if (created && !first) first = at;
             if (!created && error != ERROR_ALREADY_EXISTS) break;
         }
         if (c == '\0') break;
-        before = c;
+        before = single ? c : '\0';
     }
     // Whatever stopped the walk, what counts is the folder being there.
     const DWORD attributes = GetFileAttributesA(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    const bool made = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    if (firstCreated) firstCreated[0] = '\0';
+    if (first && made && firstCreated) {
+        const char kept = *first;
+        *first = '\0';
+        CopyText(firstCreated, PathSize, path);
+        *first = kept;
+    }
+    // A path that could not be made whole leaves nothing of it behind.
+    for (char* end = path + TextLength(path); first && !made && end >= first;) {
+        const char kept = *end;
+        *end = '\0';
+        RemoveDirectoryA(path);
+        *end = kept;
+        char* parent = nullptr;
+        for (char* at = path; at < end; at = NextChar(at))
+            if (NextChar(at) == at + 1 && (*at == '\\' || *at == '/')) parent = at;
+        if (!parent || parent < first) break;
+        end = parent;
+    }
+    return made;
 }
 
 DWORD ReadRegistryText(HKEY root, const char* keyPath, const char* valueName, char* buffer, DWORD bufferSize)

@@ -58,17 +58,26 @@ constexpr int ProgressBarId = 106;
 void SetWizardControlText(int id, const char* text);
 void AdvanceProgress(int amount);
 
-// Notes what fails in the failure record (failures.h), each target's steps
-// under its row, "RootDir" under none.
+// The installation, the same with the wizard (on its own thread, the wizard
+// showing it) and without (called directly, the run reporting it), once the
+// destination is taken (TakeDestination) and the choices are made:
+// BeginInstallation, every chosen target's script, EndInstallation, then the
+// wizard's next page. Notes what fails in the failure record (failures.h),
+// each target's steps under its row, "RootDir" under none. 1 when nothing
+// was installed (BeginInstallation failed), else 0.
 DWORD WINAPI ScriptWorker(LPVOID);
+// The ScriptWorker's middle: every chosen target's script, then "RootDir"
+// and the registry records that go last.
+void RunChosenScripts();
 // An entry whose template, argument or pattern does not fit its buffer only
 // moves the bar: its operation never acts on a cut or emptied text. A step
 // that fails is noted and has no effect; the next one runs.
 void RunScript(const ScriptEntry* script);
 // The steps around the ScriptWorker that every installation takes, with the
 // wizard or without: the failures cleared, the destination ($HOME_DIR$)
-// created, the log opened with the product's record; at the end the log
-// file written.
+// created, the log opened with the product's record and the folders made
+// above the destination; at the end the log file written. False, with
+// nothing written, when the destination was not taken or cannot be made.
 bool BeginInstallation(bool destinationTaken);
 void EndInstallation();
 // The product's details in Windows' list that only the end of an installation
@@ -82,7 +91,9 @@ bool WriteResourceToFile(const char* path, int resourceNumber);
 // path must be writable: separators are cut one at a time and restored. True
 // when the folder is there at the end. Every folder it creates gets the
 // protected access list (folder_security.h).
-bool CreateFolderPath(char* path);
+// When it fails, the folders it made are removed again. firstCreated, when
+// given (PathSize bytes), gets the first folder it made, or the empty text.
+bool CreateFolderPath(char* path, char* firstCreated = nullptr);
 // True when path is the home folder or lies in it, and the home folder, or a
 // folder or file below it on the way to path, is a link: nothing is written,
 // built or deleted through one. path is left as it was.

@@ -2,30 +2,110 @@
 
 #include <windows.h>
 
-#include "../wizard/checklist.h"
 #include "interpreter.h"
-
-char DestinationPath[PathSize];
-bool destinationProposed = false;
-CheckListState* WizardCheckList = nullptr;
 
 namespace {
 
 constexpr char ProductKey[] = "Software\\Quillmere\\Ostrevane";
 constexpr char ProposedFolder[] = "\\Ostrevane";
+// The longest path the scripts put below the home folder.
+constexpr std::size_t BelowHomeSize = sizeof "\\Demos\\CBuilder\\ostrevdemo.bpr" - 1;
 
-// "X:\..." or "\\server\share...": no device or other name space.
-bool IsDriveOrNetworkPath(const char* path)
-{
-    const char letter = static_cast<char>(path[0] | 0x20);
-    if (letter >= 'a' && letter <= 'z' && path[1] == ':' && path[2] == '\\') return true;
-    return path[0] == '\\' && path[1] == '\\' && path[2] && path[2] != '?' && path[2] != '.' && path[2] != '\\';
-}
+struct RefusalRow {
+    DestinationRefusal refusal;
+    const char* text;
+};
+constexpr RefusalRow RefusalTexts[] = {
+    {DestinationRefusal::Empty, "Please choose the destination folder."},
+    {DestinationRefusal::NotAFolder, "The destination is not a valid folder name."},
+    {DestinationRefusal::TooLong, "The destination path is too long."},
+    {DestinationRefusal::DriveRoot, "Please choose a folder, not the root of a drive."},
+    {DestinationRefusal::Network, "Ostrevane cannot be installed on a network path."},
+    {DestinationRefusal::NoDrive, "The destination drive does not exist."},
+    {DestinationRefusal::Blocked, "A file is in the way of the destination folder."},
+};
 
 void ReleaseRootFolder(InstallTarget* target)
 {
     if (target->rootFolder) LocalFree(target->rootFolder);
     target->rootFolder = nullptr;
+}
+
+bool IsDriveLetter(char c)
+{
+    const char letter = static_cast<char>(c | 0x20);
+    return letter >= 'a' && letter <= 'z';
+}
+
+// Characters no folder name holds, a colon other than the drive's, and the
+// name of a placeholder, which the scripts would expand inside the folder.
+bool HoldsNoFolderName(const char* path)
+{
+    for (const char* at = path; *at; at = NextChar(at)) {
+        if (NextChar(at) != at + 1) continue;
+        const unsigned char c = static_cast<unsigned char>(*at);
+        if (c < 0x20 || (c == ':' && at != path + 1)) return true;
+        for (const char* bad = "<>|*?\""; *bad; ++bad)
+            if (c == static_cast<unsigned char>(*bad)) return true;
+    }
+    for (const TemplateVariable* row = VariableTable; row->name; ++row)
+        if (FindFolded(row->name, path)) return true;
+    return false;
+}
+
+// The deepest folder of full that exists must be a folder: a file there
+// stops the folder's creation.
+bool FileInTheWay(const char* full)
+{
+    char path[PathSize];
+    CopyText(path, PathSize, full);
+    for (;;) {
+        const DWORD attributes = GetFileAttributesA(path);
+        if (attributes != INVALID_FILE_ATTRIBUTES) return !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+        const std::size_t before = TextLength(path);
+        CutToParentFolder(path);
+        if (TextLength(path) == before || TextLength(path) <= 2) return false;
+    }
+}
+
+DestinationRefusal CheckFullPath(const char* full)
+{
+    if (full[0] == '\\' && full[1] == '\\') return DestinationRefusal::Network;
+    if (!IsDriveLetter(full[0]) || full[1] != ':' || full[2] != '\\') return DestinationRefusal::NotAFolder;
+    if (!full[3]) return DestinationRefusal::DriveRoot;
+    if (HoldsNoFolderName(full)) return DestinationRefusal::NotAFolder;
+    if (TextLength(full) + BelowHomeSize >= PathSize) return DestinationRefusal::TooLong;
+    const char root[] = {full[0], ':', '\\', '\0'};
+    switch (GetDriveTypeA(root)) {
+    case DRIVE_REMOTE: return DestinationRefusal::Network;
+    case DRIVE_NO_ROOT_DIR:
+    case DRIVE_UNKNOWN: return DestinationRefusal::NoDrive;
+    default: break;
+    }
+    return FileInTheWay(full) ? DestinationRefusal::Blocked : DestinationRefusal::None;
+}
+
+DestinationRefusal CheckDestination(const char* given, char* full)
+{
+    char text[PathSize];
+    if (!CopyText(text, PathSize, given)) return DestinationRefusal::TooLong;
+    TrimPathEnds(text);
+    if (!text[0]) return DestinationRefusal::Empty;
+    // A share is refused as typed: its folders are not this machine's to protect.
+    if ((text[0] == '\\' || text[0] == '/') && (text[1] == '\\' || text[1] == '/')) {
+        const bool device = text[2] == '?' || text[2] == '.';
+        return device ? DestinationRefusal::NotAFolder : DestinationRefusal::Network;
+    }
+    if (HoldsNoFolderName(text)) return DestinationRefusal::NotAFolder;
+    // A folder typed without its drive ("\Ostrevane") or relative to the
+    // current folder is taken from there now: the log and the registry hold
+    // full paths.
+    char* name;
+    const DWORD length = GetFullPathNameA(text, PathSize, full, &name);
+    if (length == 0) return DestinationRefusal::NotAFolder;
+    if (length >= PathSize) return DestinationRefusal::TooLong;
+    TrimPathEnds(full);
+    return CheckFullPath(full);
 }
 
 }  // namespace
@@ -48,7 +128,6 @@ void DetectTarget(InstallTarget* target)
     }
     target->listState = Listed;
     target->checkState = Install;
-    if (!destinationProposed) CopyText(DestinationPath, PathSize, target->rootFolder);
 }
 
 void DetectTargets()
@@ -57,57 +136,28 @@ void DetectTargets()
         if (row->registryKey) DetectTarget(row);
 }
 
-void ProposeDestination()
+void ProposeDestination(char* out)
 {
-    if (!destinationProposed) {
-        TrimTrailingSeparator(DestinationPath);
-        CutToParentFolder(DestinationPath);
-        // Beside a folder too deep to take the name, fall back to the drive's root.
-        if (!AppendText(DestinationPath, PathSize, ProposedFolder)) CopyText(DestinationPath, PathSize, ProposedFolder);
-        destinationProposed = true;
-    }
     // A failed read leaves the empty text: no earlier installation, nothing
     // for the search path to remove.
     char* homeOld = VariableTable[HomeOld].value;
-    if (ReadRegistryText(HKEY_LOCAL_MACHINE, ProductKey, "RootDir", homeOld, PathSize) > 0)
-        CopyText(DestinationPath, PathSize, homeOld);
-}
-
-void FillTargetList()
-{
-    CheckListReset(WizardCheckList);
-    DetectTargets();
-    for (InstallTarget* row = TargetTable; row->caption; ++row)
-        if (row->listState != NotListed) row->listIndex = CheckListAddItem(WizardCheckList, row->caption, row->checkState);
-    ProposeDestination();
-    SetDlgItemTextA(WizardWindow, DestinationEditId, DestinationPath);
-}
-
-bool ReadBackChoices()
-{
-    for (InstallTarget* row = TargetTable; row->caption; ++row)
-        if (row->listState != NotListed) row->checkState = CheckListGetItemData(WizardCheckList, row->listIndex);
-
-    // At most 259 characters; a longer text is cut by the control itself.
-    GetDlgItemTextA(WizardWindow, DestinationEditId, DestinationPath, PathSize);
-    return TakeDestination();
-}
-
-bool TakeDestination()
-{
-    TrimTrailingSeparator(DestinationPath);
-    // "\Ostrevane" or a folder typed without its drive is taken from the
-    // current folder now, so that the log and the registry hold full paths.
-    char full[PathSize];
-    char* name;
-    const DWORD length = GetFullPathNameA(DestinationPath, PathSize, full, &name);
-    const bool usable = length != 0 && length < PathSize && IsDriveOrNetworkPath(full);
-    if (usable) {
-        TrimTrailingSeparator(full);
-    } else {
-        full[0] = '\0';
+    if (ReadRegistryText(HKEY_LOCAL_MACHINE, ProductKey, "RootDir", homeOld, PathSize) > 0) {
+        CopyText(out, PathSize, homeOld);
+        return;
     }
-    SetVariable(HomeDir, full);
+    out[0] = '\0';
+    for (const InstallTarget* row = TargetTable; row->caption; ++row)
+        if (row->registryKey && row->listState == Listed) CopyText(out, PathSize, row->rootFolder);
+    CutToParentFolder(out);
+    // Beside a folder too deep to take the name, fall back to the drive's root.
+    if (!AppendText(out, PathSize, ProposedFolder)) CopyText(out, PathSize, ProposedFolder);
+}
+
+DestinationRefusal TakeDestination(const char* given)
+{
+    char full[PathSize] = "";
+    const DestinationRefusal refusal = CheckDestination(given, full);
+    SetVariable(HomeDir, refusal == DestinationRefusal::None ? full : "");
 
     char* sysDir = VariableTable[SysDir].value;
     UINT sysLength = GetSystemDirectoryA(sysDir, PathSize);
@@ -124,7 +174,14 @@ bool TakeDestination()
     } else {
         CopyText(uninstDir, PathSize, sysDir);
     }
-    return usable;
+    return refusal;
+}
+
+const char* RefusalText(DestinationRefusal refusal)
+{
+    for (const RefusalRow& row : RefusalTexts)
+        if (row.refusal == refusal) return row.text;
+    return "";
 }
 
 bool RunsUnderWow64()
@@ -137,16 +194,10 @@ bool RunsUnderWow64()
     return isWow64Process && isWow64Process(GetCurrentProcess(), &wow64) && wow64;
 }
 
-std::uint32_t TickedEnvironments()
+void LearnCodePage()
 {
-    std::uint32_t rows = 0;
-    for (int row = 0; TargetTable[row].caption; ++row) {
-        const InstallTarget& target = TargetTable[row];
-        if (target.registryKey && target.listState != NotListed &&
-            CheckListGetItemData(WizardCheckList, target.listIndex) == Install)
-            rows |= 1u << row;
-    }
-    return rows;
+    CPINFO info;
+    if (GetCPInfo(CP_ACP, &info)) SetLeadByteRanges(info.LeadByte, MAX_LEADBYTES);
 }
 
 void ReleaseTargets()

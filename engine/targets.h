@@ -1,39 +1,40 @@
 #pragma once
 // Detection of the installed environments and the choice of the destination.
-#include <cstdint>
-
+// Knows nothing of the wizard's controls: page 2 (wizard/selection) and the
+// run without a window both build on it.
 #include "catalogue.h"
 #include "templates.h"
 
-struct CheckListState;
-
-constexpr int DestinationEditId = 120;
-
-// The destination folder while page 2 is shown.
-extern char DestinationPath[PathSize];
-// Set at the end of the first entry to page 2; from then on the environments
-// no longer decide the destination.
-extern bool destinationProposed;
-// The wizard's check list; set when the wizard attaches it.
-extern CheckListState* WizardCheckList;
-
 void DetectTarget(InstallTarget* target);
-// Page 2 and the unattended installation alike: every environment row
-// detected, then the destination proposed into DestinationPath.
+// Every environment row detected.
 void DetectTargets();
-void ProposeDestination();
-void FillTargetList();
-// The ticks, and the destination field through TakeDestination.
-bool ReadBackChoices();
-// DestinationPath becomes "$HOME_DIR$" as a full path; false, with
-// "$HOME_DIR$" empty, when it cannot be made the full path of a folder on a
-// drive or a network share.
-// Also sets $SYS_DIR$ and $UNINST_DIR$ (the system folder; the Windows
-// folder on 64-bit Windows).
-bool TakeDestination();
+// The folder to propose, from the rows as detected, into out (PathSize
+// bytes): an earlier installation's home folder, else "Ostrevane" beside the
+// last environment found, else "\Ostrevane". Reads "$HOME_OLD$" too.
+void ProposeDestination(char* out);
+
+// Why a destination cannot be used.
+enum class DestinationRefusal {
+    None,        // taken
+    Empty,
+    NotAFolder,  // no folder name: a character no name may hold, a device, a placeholder's name
+    TooLong,     // no room below it for the installation's files
+    DriveRoot,
+    Network,     // a share, or a drive that leads to one
+    NoDrive,
+    Blocked,     // a file where a folder of the path would go
+};
+
+// The one way from what the user gave (the destination field, the folder
+// browser's choice, /D=) to the home folder: ends trimmed, made a full path,
+// checked, and stored as "$HOME_DIR$". Anything refused leaves "$HOME_DIR$"
+// empty. Nothing is written to disk. Also sets $SYS_DIR$ and $UNINST_DIR$
+// (the system folder; the Windows folder on 64-bit Windows).
+DestinationRefusal TakeDestination(const char* given);
+// The text that tells the user why; the empty text for None.
+const char* RefusalText(DestinationRefusal refusal);
 // True for a 32-bit process on 64-bit Windows.
 bool RunsUnderWow64();
-// The environment rows ticked on page 2 (bit n: TargetTable row n), read
-// without taking the choices over.
-std::uint32_t TickedEnvironments();
+// Fills the text core's lead bytes from the ANSI code page.
+void LearnCodePage();
 void ReleaseTargets();

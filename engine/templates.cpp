@@ -103,17 +103,42 @@ bool SetVariable(VariableIndex index, const char* text)
 
 const char* VariableValue(VariableIndex index) { return VariableTable[index].value; }
 
+namespace {
+
+bool LeadBytes[256];
+
+}  // namespace
+
+void SetLeadByteRanges(const unsigned char* ranges, std::size_t size)
+{
+    for (bool& lead : LeadBytes) lead = false;
+    for (std::size_t i = 0; i + 1 < size && ranges[i]; i += 2)
+        for (unsigned c = ranges[i]; c <= ranges[i + 1] && c < 256; ++c) LeadBytes[c] = true;
+}
+
+bool IsLeadByte(unsigned char c) { return LeadBytes[c]; }
+
+const char* AfterFolded(const char* text, const char* prefix)
+{
+    while (*prefix) {
+        const char* nextPrefix = NextChar(prefix);
+        const char* nextText = *text ? NextChar(text) : text;
+        const std::size_t size = static_cast<std::size_t>(nextPrefix - prefix);
+        if (size != static_cast<std::size_t>(nextText - text)) return nullptr;
+        if (size == 1 ? !FoldRule(static_cast<unsigned char>(*prefix), static_cast<unsigned char>(*text))
+                      : prefix[0] != text[0] || prefix[1] != text[1])
+            return nullptr;
+        prefix = nextPrefix;
+        text = nextText;
+    }
+    return text;
+}
+
 const char* FindFolded(const char* pattern, const char* text)
 {
     if (!pattern[0]) return text;
-    for (const char* start = text; *start; ++start) {
-        std::size_t i = 0;
-        while (pattern[i] && start[i] &&
-               FoldRule(static_cast<unsigned char>(pattern[i]), static_cast<unsigned char>(start[i])))
-            ++i;
-        if (!pattern[i]) return start;
-        if (!start[i]) return nullptr;  // the text ended inside a partial match
-    }
+    for (const char* start = text; *start; start = NextChar(start))
+        if (AfterFolded(start, pattern)) return start;
     return nullptr;
 }
 
@@ -162,29 +187,77 @@ bool ExpandTemplate(const char* templ, char* out, std::size_t outSize)
     return true;
 }
 
+namespace {
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+// Where TrimTrailingSeparator cuts, or null. Index 0 is never a candidate,
+// and neither is a separator right after a colon.
+char* TrailingSeparator(char* path)
+{
+    if (!*path) return nullptr;
+    char* cut = nullptr;
+    bool afterColon = *path == ':' && NextChar(path) == path + 1;
+    for (char* at = NextChar(path); *at; at = NextChar(at)) {
+        const char* next = NextChar(at);
+        const bool single = next == at + 1;
+        const char c = *at;
+        if (single && IsSeparator(c)) cut = afterColon ? nullptr : at;
+        else if (!single || (c != ' ' && c != '"')) cut = nullptr;
+        afterColon = single && c == ':';
+    }
+    return cut;
+}
+
+}  // namespace
+
 void TrimTrailingSeparator(char* path)
 {
-    std::size_t length = TextLength(path);
-    if (length == 0) return;
-    for (std::size_t i = length - 1; i > 0; --i) {
-        char c = path[i];
-        if (c == ' ' || c == '"') continue;
-        if (c == '\\' || c == '/') path[i] = '\0';
-        return;
-    }
+    if (char* cut = TrailingSeparator(path)) *cut = '\0';
 }
 
 void CutToParentFolder(char* path)
 {
     TrimTrailingSeparator(path);
-    std::size_t length = TextLength(path);
-    if (length == 0) return;
-    for (std::size_t i = length - 1; i > 0; --i) {
-        char c = path[i];
-        if (c == '\\' || c == '/') {
-            path[i] = '\0';
-            return;
+    if (!*path) return;
+    // The last separator or colon after the first character decides.
+    char* last = nullptr;
+    for (char* at = NextChar(path); *at; at = NextChar(at))
+        if (NextChar(at) == at + 1 && (IsSeparator(*at) || *at == ':')) last = at;
+    if (last && *last != ':') *last = '\0';
+}
+
+void TrimPathEnds(char* path)
+{
+    std::size_t skip = 0;
+    while (path[skip] == ' ') ++skip;
+    if (path[skip] == '"') ++skip;
+    if (skip) {
+        std::size_t i = 0;
+        do path[i] = path[i + skip];
+        while (path[i++]);
+    }
+    for (;;) {
+        // The last character that is no blank or quote, and where the tail of
+        // blanks and quotes behind it begins.
+        char* lastKept = nullptr;
+        char* tail = nullptr;
+        bool afterColon = false, keptAfterColon = false;
+        for (char* at = path; *at; at = NextChar(at)) {
+            const bool single = NextChar(at) == at + 1;
+            if (at != path && single && (*at == ' ' || *at == '"')) {
+                if (!tail) tail = at;
+            } else {
+                lastKept = at;
+                keptAfterColon = afterColon;
+                tail = nullptr;
+            }
+            afterColon = single && *at == ':';
         }
-        if (c == ':') return;
+        if (tail) *tail = '\0';
+        if (!lastKept || lastKept == path || NextChar(lastKept) != lastKept + 1 || !IsSeparator(*lastKept) ||
+            keptAfterColon)
+            return;
+        *lastKept = '\0';
     }
 }

@@ -62,8 +62,26 @@ std::size_t TextLength(const char* text);
 // Two bytes are equal when they are equal with bit 0x20 set on both.
 inline bool FoldRule(unsigned char a, unsigned char b) { return (a | 0x20) == (b | 0x20); }
 
-// First occurrence of pattern in text under the FoldRule, or null. An empty
-// pattern is found at the start of the text.
+// The lead bytes of the ANSI code page. In the double-byte code pages of
+// Japanese, Chinese and Korean Windows a lead byte and the byte after it are
+// one character, and that second byte may be 0x5C, the backslash. ranges
+// holds pairs of first and last lead byte, as the platform reports them,
+// closed by a zero pair or by size; no pair means a single-byte code page,
+// which is also the state before the first call.
+void SetLeadByteRanges(const unsigned char* ranges, std::size_t size);
+bool IsLeadByte(unsigned char c);
+// The character after the one at at (not the terminator): two bytes for a
+// lead byte followed by anything but the terminator, else one.
+inline const char* NextChar(const char* at) { return at + (IsLeadByte(static_cast<unsigned char>(*at)) && at[1] ? 2 : 1); }
+inline char* NextChar(char* at) { return at + (IsLeadByte(static_cast<unsigned char>(*at)) && at[1] ? 2 : 1); }
+
+// Texts are compared character by character: single-byte characters under
+// the FoldRule, double-byte characters byte for byte, never one with the other.
+// The text after prefix when text begins with it, else null.
+const char* AfterFolded(const char* text, const char* prefix);
+// First occurrence of pattern in text under the FoldRule, or null; a match
+// begins only where a character begins. An empty pattern is found at the
+// start of the text.
 const char* FindFolded(const char* pattern, const char* text);
 
 // Writes text with every occurrence of pattern replaced into out (outSize
@@ -79,8 +97,15 @@ char* ReplaceAll(const char* text, const char* pattern, const char* replacement,
 // caller must not act on the expansion then.
 bool ExpandTemplate(const char* templ, char* out, std::size_t outSize);
 
-// Cuts one trailing backslash or slash, with the blanks and double quotes
-// behind it, in place. Index 0 is never looked at.
+// Paths are walked by character: a separator is a backslash or slash that is
+// a character of its own, never the second byte of a double-byte one.
+// Cuts one trailing separator, with the blanks and double quotes behind it,
+// in place. The first character is never looked at, and the separator of a
+// drive's root ("C:\") is never cut: "C:" would be the current folder there.
 void TrimTrailingSeparator(char* path);
 // Trims, then cuts the path to its parent folder, in place; a colon stops.
 void CutToParentFolder(char* path);
+// Takes off leading blanks and a leading double quote, then every trailing
+// blank, double quote and separator, keeping a drive root's separator and
+// the first character.
+void TrimPathEnds(char* path);

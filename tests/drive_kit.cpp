@@ -3,6 +3,9 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <tlhelp32.h>
+
+#include <functional>
 
 #include "gui_driver.h"
 #include "simulated_ide.h"
@@ -31,6 +34,72 @@ void ClickListItem(HWND dialog, int index)
     PostMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
     PostMessageA(list, WM_LBUTTONUP, 0, at);
 }
+
+std::wstring Wide(const std::string& text)
+{
+    wchar_t wide[MAX_PATH * 2] = L"";
+    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide, MAX_PATH * 2);
+    return wide;
+}
+
+namespace {
+
+// Wine takes a process's ANSI code page from the locale of its Unix side,
+// which a Windows parent cannot change: a program that must run in locale
+// is started through Unix env and wine, and its end is awaited by its name.
+// Otherwise it is started directly. Its exit code, or -1.
+long RunInLocale(const std::wstring& program, const std::wstring& arguments, const std::wstring& folder,
+                 const std::string& locale, DWORD ms)
+{
+    const std::wstring name = program.substr(program.find_last_of(L'\\') + 1);
+    std::wstring line = L"\"" + program + L"\" " + arguments;
+    std::wstring application = program;
+    if (!locale.empty()) {
+        const std::wstring setting = Wide(locale);
+        application = L"Z:\\usr\\bin\\env";
+        line = L"env LANG=" + setting + L" LC_ALL=" + setting + L" /usr/lib/wine/wine " + line;
+    }
+    std::set<DWORD> earlier;
+    const auto running = [&](bool note) -> DWORD {
+        HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+        PROCESSENTRY32W entry{};
+        entry.dwSize = sizeof entry;
+        DWORD found = 0;
+        for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
+            if (lstrcmpiW(entry.szExeFile, name.c_str()) == 0) {
+                if (note) earlier.insert(entry.th32ProcessID);
+                else if (!earlier.count(entry.th32ProcessID)) found = entry.th32ProcessID;
+            }
+        CloseHandle(snapshot);
+        return found;
+    };
+    running(true);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(application.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.empty() ? nullptr : folder.c_str(), &startup, &info))
+        return -1;
+    CloseHandle(info.hThread);
+    HANDLE process = info.hProcess;
+    if (!locale.empty()) {
+        CloseHandle(process);
+        process = nullptr;
+        for (DWORD waited = 0; !process && waited < Scaled(ms); waited += 20) {
+            if (const DWORD id = running(false)) process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, id);
+            if (!process) Sleep(20);
+        }
+        if (!process) return -1;
+    }
+    long code = -1;
+    DWORD exitCode = 0;
+    if (WaitForSingleObject(process, Scaled(ms)) == WAIT_OBJECT_0 && GetExitCodeProcess(process, &exitCode))
+        code = static_cast<long>(exitCode);
+    CloseHandle(process);
+    return code;
+}
+
+}  // namespace
 
 namespace {
 
@@ -88,9 +157,40 @@ std::string SystemFolder()
     return sys;
 }
 
+namespace {
+
+InstallerRun DriveInstaller(const std::string& installExe, const std::function<void(HWND)>& type,
+                            const std::set<std::string>& untick, const std::string& pictureFolder,
+                            const std::string& currentFolder);
+
+}  // namespace
+
 InstallerRun RunInstaller(const std::string& installExe, const std::string& destination,
                           const std::set<std::string>& untick, const std::string& pictureFolder,
                           const std::string& currentFolder)
+{
+    const auto type = [&](HWND edit) {
+        if (!destination.empty()) TypeText(edit, destination);
+    };
+    return DriveInstaller(installExe, type, untick, pictureFolder, currentFolder);
+}
+
+InstallerRun RunInstaller(const std::string& installExe, const std::wstring& destination,
+                          const std::set<std::string>& untick, const std::string& currentFolder)
+{
+    const auto type = [&](HWND edit) {
+        SendMessageW(edit, EM_SETSEL, 0, -1);
+        SendMessageW(edit, WM_CHAR, VK_BACK, 1);
+        for (wchar_t c : destination) SendMessageW(edit, WM_CHAR, c, 1);
+    };
+    return DriveInstaller(installExe, type, untick, "", currentFolder);
+}
+
+namespace {
+
+InstallerRun DriveInstaller(const std::string& installExe, const std::function<void(HWND)>& type,
+                            const std::set<std::string>& untick, const std::string& pictureFolder,
+                            const std::string& currentFolder)
 {
     InstallerRun run;
     ChildProcess process;
@@ -117,9 +217,20 @@ InstallerRun RunInstaller(const std::string& installExe, const std::string& dest
         ClickListItem(dialog, static_cast<int>(i));
         WaitUntil([&] { return ListItems(dialog)[i] == caption + "=-1"; }, 5000);
     }
-    if (!destination.empty()) TypeText(GetDlgItem(dialog, 120), destination);
+    type(GetDlgItem(dialog, 120));
     Picture(dialog, pictureFolder, "page2");
     Click(dialog, 202);
+    // A refused destination: page 2 says why and stays; the user then gives up.
+    if (HWND box = FindOwnedWindow(process.Id(), dialog)) {
+        run.refusal = MessageBoxText(box);
+        Click(box, IDOK);
+        if (!OnPage(dialog, 2, 5000)) run.failure = "page 2 did not stay";
+        PostClick(dialog, 203);
+        HWND question = WaitForWindow(process.Id(), "Quillmere presents ...", 10000);
+        if (question) Click(question, IDYES);
+        run.exitCode = process.Wait(20000);
+        return run;
+    }
     if (!PastPage(dialog, 3, 10000)) {
         run.failure = "page 3 did not come";
         return run;
@@ -140,6 +251,8 @@ InstallerRun RunInstaller(const std::string& installExe, const std::string& dest
     if (run.exitCode != 0) run.failure = "install.exe did not end with 0";
     return run;
 }
+
+}  // namespace
 
 void RemoveProductTraces()
 {
@@ -177,6 +290,12 @@ long RunUnattended(const std::string& installExe, const std::string& arguments)
     ChildProcess process;
     if (!process.Start(installExe, "install.exe " + arguments)) return -1;
     return process.Wait(120000);
+}
+
+long RunUnattended(const std::string& installExe, const std::wstring& arguments, const std::string& currentFolder,
+                   const std::string& locale)
+{
+    return RunInLocale(Wide(installExe), arguments, Wide(currentFolder), locale, 120000);
 }
 
 long RunQuietCommand(const std::string& commandLine, const std::string& currentFolder)
@@ -228,13 +347,35 @@ private:
 
 }  // namespace
 
-UninstallerRun RemoveProduct(const std::string& entryName, const std::string& pictureFolder)
+UninstallerRun RemoveProduct(const std::string& entryName, const std::string& pictureFolder, const std::string& locale)
 {
     UninstallerRun run;
     ChildProcess launcher;
     bool started;
     const NeutralFolder folder;
-    if (OnWow64()) {
+    if (!locale.empty()) {
+        const std::wstring key = Wide("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + entryName);
+        wchar_t command[1024] = L"";
+        DWORD size = sizeof command - sizeof(wchar_t);
+        RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"UninstallString", RRF_RT_REG_SZ, nullptr, command, &size);
+        // Wine names the program by its quoted full path, and the uninstaller
+        // skips 13 characters: a copy at C:\kvx.exe has a name that long.
+        CopyFileA(((OnWow64() ? WindowsFolder() : SystemFolder()) + "\\kvxpurge.exe").c_str(), "C:\\kvx.exe", FALSE);
+        const std::wstring registered = command;
+        const std::wstring setting = Wide(locale);
+        std::wstring line = L"env LANG=" + setting + L" LC_ALL=" + setting + L" /usr/lib/wine/wine C:\\kvx.exe " +
+                            registered.substr(registered.find(L' ') + 1);
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION info{};
+        run.launcher = "UninstallString in " + locale;
+        started = CreateProcessW(L"Z:\\usr\\bin\\env", &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                                 &info) != FALSE;
+        if (started) {
+            CloseHandle(info.hThread);
+            CloseHandle(info.hProcess);
+        }
+    } else if (OnWow64()) {
         run.launcher = "64-bit uninstaller --remove";
         started = StartNative(launcher, "uninstaller", "--remove " + entryName);
     } else {
@@ -258,7 +399,12 @@ UninstallerRun RemoveProduct(const std::string& entryName, const std::string& pi
     run.headline = ItemText(dialog, 101);
     run.stage = ItemText(dialog, 102);
     Picture(dialog, pictureFolder, "uninstall-ready");
-    Click(dialog, 202);
+    if (!Click(dialog, 202)) {
+        run.failure = "Uninstall could not be pressed: " + ItemText(dialog, 103);
+        PostMessageA(dialog, WM_CLOSE, 0, 0);
+        CloseHandle(process);
+        return run;
+    }
     if (!WaitUntil([&] { return ItemText(dialog, 102) == "Finished"; }, 60000)) {
         run.failure = "the replay did not finish";
         CloseHandle(process);
@@ -272,6 +418,7 @@ UninstallerRun RemoveProduct(const std::string& entryName, const std::string& pi
     if (process && WaitForSingleObject(process, Scaled(20000)) == WAIT_OBJECT_0) GetExitCodeProcess(process, &code);
     if (process) CloseHandle(process);
     run.exitCode = static_cast<long>(code);
+    if (!locale.empty()) DeleteFileA("C:\\kvx.exe");
     if (run.exitCode != 0) run.failure = "the uninstaller did not end with 0";
     return run;
 }

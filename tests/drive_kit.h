@@ -15,6 +15,7 @@ struct InstallerRun {
     bool finished = false;            // page 4 reached with Finish enabled
     std::string finishTexts[3];       // 101, 102 and 105 on page 4
     long exitCode = -1;
+    std::string refusal;              // the text page 2 refused the destination with; the wizard then cancelled
     std::string failure;              // what went wrong, empty when all went well
 };
 
@@ -25,10 +26,19 @@ struct InstallerRun {
 InstallerRun RunInstaller(const std::string& installExe, const std::string& destination,
                           const std::set<std::string>& untick, const std::string& pictureFolder = "",
                           const std::string& currentFolder = "");
+// The same with the destination typed as Unicode characters.
+InstallerRun RunInstaller(const std::string& installExe, const std::wstring& destination,
+                          const std::set<std::string>& untick, const std::string& currentFolder);
 
 // Runs install.exe with these words after its name, as a script does, and
 // waits for its end: its exit code, or -1 when it did not end in time.
 long RunUnattended(const std::string& installExe, const std::string& arguments);
+// The same with the words as Unicode text, which the program gets in its own
+// ANSI code page, in currentFolder; with locale (such as "ja_JP.UTF-8") it is
+// started through Unix env and wine in that locale, from which Wine takes the
+// code page.
+long RunUnattended(const std::string& installExe, const std::wstring& arguments, const std::string& currentFolder,
+                   const std::string& locale);
 
 struct UninstallerRun {
     std::string headline;  // control 101 in the Ready state
@@ -44,7 +54,11 @@ struct UninstallerRun {
 // played by Wine's 64-bit "uninstaller --remove"; on 32-bit Windows the
 // registered command line starts by its bare name. Then clicks "Uninstall
 // !!!", waits for "Finished" and clicks Finish.
-UninstallerRun RemoveProduct(const std::string& entryName, const std::string& pictureFolder = "");
+// With locale, the registered command line is started through Unix env and
+// wine with that locale, from which Wine takes the code page (the program
+// from a copy whose quoted name is as long as "kvxpurge.exe" and a blank).
+UninstallerRun RemoveProduct(const std::string& entryName, const std::string& pictureFolder = "",
+                             const std::string& locale = "");
 // True for this 32-bit process on 64-bit Windows.
 bool OnWow64();
 // Restarts Windows in the prefix (wineboot -r): what was scheduled for the
@@ -67,6 +81,7 @@ void ClickListItem(HWND dialog, int index);
 void RemoveProductTraces();
 
 std::string SystemFolder();
+std::wstring Wide(const std::string& text);  // from this program's code page
 std::string WindowsFolder();  // not redirected: 32- and 64-bit programs see the same one
 std::string BuildFolder();  // the build folder, two levels above the running test program
 // The folder of the programs under test: the build folder, or another build of

@@ -103,14 +103,12 @@ protected:
         SetVariable(SysDir, sys_.c_str());
         SetVariable(UninstDir, win_.c_str());
         SetVariable(HomeOld, homeOld.c_str());
-        ASSERT_TRUE(BeginInstallation(true));
         static int pagesAdvanced;
         pagesAdvanced = 0;
         AdvanceWizardPage = [] { ++pagesAdvanced; };
         ScriptWorker(nullptr);
         AdvanceWizardPage = nullptr;
         EXPECT_EQ(pagesAdvanced, 1);
-        EndInstallation();
         EXPECT_EQ(TheFailures.overall & LogNotWritten, 0);
         log_ = ReadUninstallLog(home_ + "\\uninst.kvx");
     }

@@ -836,6 +836,11 @@ TEST_F(Wizard, SetControlTextShowsTheExpandedText)
 
 int PageAdvances = 0;
 void CountPageAdvance() { ++PageAdvances; }
+DWORD WINAPI RunScriptsThread(LPVOID)
+{
+    RunChosenScripts();
+    return 0;
+}
 
 constexpr char HomeKey[] = "Software\\Quillmere\\Ostrevane";
 
@@ -921,7 +926,7 @@ TEST_F(Worker, RunsTheChosenTargetsInOrderThenStoresTheHomeFolder)
 
     // On a thread of its own, as in the installer: its window operations are
     // carried out here, on the thread that owns the window.
-    HANDLE thread = CreateThread(nullptr, 0, ScriptWorker, nullptr, 0, nullptr);
+    HANDLE thread = CreateThread(nullptr, 0, RunScriptsThread, nullptr, 0, nullptr);
     ASSERT_NE(thread, nullptr);
     while (MsgWaitForMultipleObjects(1, &thread, FALSE, Scaled(10000), QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
         MSG msg;
@@ -958,7 +963,6 @@ TEST_F(Worker, RunsTheChosenTargetsInOrderThenStoresTheHomeFolder)
     EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, key_, "unticked"), "<missing>");
 
     EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, HomeKey, "RootDir"), Sz(Path("Home")));
-    EXPECT_EQ(PageAdvances, 1);
     EXPECT_EQ(Position(), 21);
     EXPECT_EQ(Text(102), "Delphi7");
 }
@@ -976,10 +980,9 @@ TEST_F(Worker, AGoneEnvironmentFolderStandsForItsOwnShortForm)
     TargetTable[delphi5].script = script.get();
     SetVariable(DelphiDirShort, "C:\\PREVIO~1");
     SetVariable(HomeDir, "C:\\Ostrevane");
-    ScriptWorker(nullptr);
+    RunChosenScripts();
     EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, key_, "short"), Sz(Path("No Such Delphi")));
     EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, HomeKey, "RootDir"), Sz("C:\\Ostrevane"));
-    EXPECT_EQ(PageAdvances, 1);
 }
 
 // Each row's failures land in its own slot; a refused "RootDir" in none.
@@ -1003,10 +1006,9 @@ TEST_F(Worker, NotesEachRowsFailuresAndARefusedHomeFolderValue)
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Quillmere");
     CreateVolatileKey(HKEY_LOCAL_MACHINE, "Software", "Quillmere");
 
-    ScriptWorker(nullptr);
+    RunChosenScripts();
     EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, HomeKey, "RootDir"), "<missing>");
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Quillmere");
-    EXPECT_EQ(PageAdvances, 1);
     for (int row = 0; row < FailureTargetCount; ++row)
         EXPECT_EQ(TheFailures.first[row], row == delphi7 ? Failure::FolderNotCreated : Failure::None) << row;
     EXPECT_EQ(TheFailures.overall, HomeFolderNotStored);

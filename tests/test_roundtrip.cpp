@@ -472,9 +472,9 @@ TEST_F(Unattended, ExitCodesAndReports)
         {"failing compiler", WingetArguments(manifest, "Silent", root_ + "\\report.txt", home_), true, 3,
          "Result: finished with errors\r\nDelphi 7: build failed\r\n", ""},
         {"destination not made", WingetArguments(manifest, "Silent", root_ + "\\report.txt", blocked), false, 4,
-         "Destination: " + blocked +
-             "\r\nResult: nothing was installed\r\nDestination folder not created\r\nUninstall log not written\r\n",
+         "Destination: " + blocked + "\r\nResult: nothing was installed\r\nA file is in the way of the destination folder.\r\n",
          "invalidParameter"},
+        {"destination before the report", "/S /D=" + home_ + log, false, 0, "Result: completed\r\n", ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -620,6 +620,95 @@ TEST_F(Unattended, NothingChangesThroughALinkInTheEnvironmentsHelp)
         EXPECT_FALSE(FileExists(home_));
     }
     RemoveTree(decoy);
+}
+
+bool FolderExists(const std::wstring& path)
+{
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// The destination as users name it, on Windows of their language, typed into
+// page 2's field and given to /S: where it installs (a folder made above it
+// included), or its refusal with nothing written; the removal then leaves
+// the machine as it was.
+TEST_F(Unattended, DestinationTable)
+{
+    struct Row {
+        const char* name;
+        std::wstring given;      // relative ones lie in root_, where the installer runs
+        const char* locale;      // Wine takes the installer's ANSI code page from it
+        UINT codePage;
+        std::wstring home;       // below root_; empty: refused
+        std::wstring madeAbove;  // a folder the installation makes above the home folder
+        const char* refusal;
+        bool wizardToo;
+    };
+    const std::wstring root = Wide(root_);
+    // The longest home folder with room for every file below it, and one more.
+    const std::wstring longest(229 - root.size() - 1, L'n');
+    const Row rows[] = {
+        // 表 is 95 5C and ソ 83 5C in code page 932: a backslash as second byte, at the end and in the middle.
+        {"Japanese", L"\u30bd\u30d5\u30c8\\\u4e00\u89a7\u8868", "ja_JP.UTF-8", 932,
+         L"\u30bd\u30d5\u30c8\\\u4e00\u89a7\u8868", L"\u30bd\u30d5\u30c8", "", false},
+        // 功 is A5 5C in code page 950.
+        {"TraditionalChinese", L"\u529f\u80fd", "zh_TW.UTF-8", 950, L"\u529f\u80fd", L"", "", false},
+        {"RelativeWithTrailingBlanksAndSeparators", L"Made\\Typed Home \\/ ", "", CP_ACP, L"Made\\Typed Home", L"Made",
+         "", true},
+        {"NearMaxPath", root + L"\\" + longest, "", CP_ACP, longest, L"", "", false},
+        {"BeyondMaxPath", root + L"\\" + longest + L"n", "", CP_ACP, L"", L"", "The destination path is too long.", false},
+        {"DriveRoot", root.substr(0, 3), "", CP_ACP, L"", L"", "Please choose a folder, not the root of a drive.", true},
+        {"NetworkPath", L"\\\\kvxtest\\share\\Ostrevane", "", CP_ACP, L"", L"",
+         "Ostrevane cannot be installed on a network path.", true},
+    };
+    const std::string report = root_ + "\\report.txt";
+    for (const Row& row : rows)
+        for (const bool wizard : {false, true}) {
+            if (wizard && !row.wizardToo) continue;
+            SCOPED_TRACE(std::string(row.name) + (wizard ? " in the wizard" : " with /S"));
+            Prepare({4});
+            PrepareUserState(SimulatedIdes[4], folders_[4], "", false, false, REG_SZ);
+            const std::map<std::string, std::string> before = Snapshot(root_);
+            const std::string exe = KitFolder() + "\\install.exe";
+            long exitCode;
+            std::string refusal, said;
+            if (wizard) {
+                const InstallerRun run = RunInstaller(exe, row.given, {}, root_);
+                EXPECT_EQ(run.failure, "");
+                exitCode = run.refusal.empty() ? run.exitCode : 4;
+                refusal = run.refusal;
+            } else {
+                exitCode = RunUnattended(exe, L"/S /D=" + row.given + L" /LOG=" + Wide(report), root_, row.locale);
+                const std::string text = ReadFileText(report);
+                said = text;
+                DeleteFileA(report.c_str());
+                if (exitCode == 4) refusal = text.substr(text.find("installed\r\n") + 11, std::strlen(row.refusal));
+            }
+            const std::wstring home = root + L"\\" + row.home;
+            if (row.home.empty()) {
+                EXPECT_EQ(exitCode, 4);
+                EXPECT_EQ(refusal, row.refusal);
+                EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "DisplayName"), "<missing>");
+                const std::map<std::string, std::string> after = Snapshot(root_);
+                for (const auto& [what, text] : before) EXPECT_EQ(after.at(what), text) << what << ": nothing written";
+                continue;
+            }
+            ASSERT_EQ(exitCode, 0) << said;
+            EXPECT_TRUE(FolderExists(home + L"\\Delphi7"));
+            // The compiler ran in the home folder as it names it in its own code page: the code page came through.
+            char ansiHome[MAX_PATH * 2] = "";
+            WideCharToMultiByte(row.codePage, 0, home.c_str(), -1, ansiHome, sizeof ansiHome, nullptr, nullptr);
+            const std::vector<std::string> calls = ToolCalls(folders_[4]);
+            ASSERT_EQ(calls.size(), 1u);
+            EXPECT_EQ(calls[0].substr(calls[0].rfind('|') + 1), std::string(ansiHome) + "\\Delphi7");
+            // Removed in the same code page, as the user's Windows removes it.
+            EXPECT_EQ(RemoveProduct("Ostrevane", "", row.locale).failure, "");
+            ASSERT_TRUE(RestartWindows());
+            EXPECT_FALSE(FolderExists(home));
+            if (!row.madeAbove.empty()) EXPECT_FALSE(FolderExists(root + L"\\" + row.madeAbove)) << "made above the home folder";
+            const std::map<std::string, std::string> after = Snapshot(root_);
+            for (const auto& [what, text] : before) EXPECT_EQ(after.at(what), text) << what;
+        }
 }
 
 TEST(Reinstall, SameFolderKeepsOneEntryAndReplacesTheLog)

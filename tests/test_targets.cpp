@@ -11,6 +11,7 @@
 #include "catalogue.h"
 #include "checklist.h"
 #include "interpreter.h"
+#include "selection.h"
 #include "simulated_ide.h"
 #include "targets.h"
 #include "templates.h"
@@ -79,7 +80,7 @@ protected:
     std::string Field()
     {
         char text[512] = "";
-        GetDlgItemTextA(window_, DestinationEditId, text, sizeof text);
+        GetDlgItemTextA(window_, 120, text, sizeof text);
         return text;
     }
 
@@ -136,7 +137,7 @@ TEST_F(Detection, TheLastEnvironmentFoundProposesTheFolder)
     }
 }
 
-TEST_F(Detection, AnEarlierInstallationOverridesOnEveryEntry)
+TEST_F(Detection, AnEarlierInstallationIsTheProposalMadeOnce)
 {
     SetRootDir(TargetTable[4].registryKey, "C:\\Delphi7");
     SetRootDir("Software\\Quillmere\\Ostrevane", "D:\\Components\\Ostrevane");
@@ -145,11 +146,7 @@ TEST_F(Detection, AnEarlierInstallationOverridesOnEveryEntry)
     EXPECT_STREQ(VariableValue(HomeOld), "D:\\Components\\Ostrevane");
     CopyText(DestinationPath, PathSize, "G:\\Browsed");  // the folder browser's choice
     FillTargetList();
-    EXPECT_EQ(Field(), "D:\\Components\\Ostrevane");
-
-    DeleteTree(HKEY_LOCAL_MACHINE, "Software\\Quillmere");
-    FillTargetList();
-    EXPECT_STREQ(VariableValue(HomeOld), "") << "no earlier installation, nothing to remove";
+    EXPECT_EQ(Field(), "G:\\Browsed") << "the proposal is not made again over the user's choice";
 }
 
 TEST_F(Detection, EnteringAgainReticksAndKeepsTheBrowsedFolderButNotTypedText)
@@ -161,7 +158,7 @@ TEST_F(Detection, EnteringAgainReticksAndKeepsTheBrowsedFolderButNotTypedText)
     Toggle(2);
     EXPECT_EQ(Items(), (std::vector<std::string>{" Files for Borland Delphi 6=-1", " Demo Projects Files=1",
                                                  " Ostrevane Lib Context Help Files=-1"}));
-    SetDlgItemTextA(window_, DestinationEditId, "X:\\typed");
+    SetDlgItemTextA(window_, 120, "X:\\typed");
     FillTargetList();
     EXPECT_EQ(Items(), (std::vector<std::string>{" Files for Borland Delphi 6=1", " Demo Projects Files=1",
                                                  " Ostrevane Lib Context Help Files=1"}));
@@ -174,7 +171,7 @@ TEST_F(Detection, EnteringAgainReticksAndKeepsTheBrowsedFolderButNotTypedText)
     EXPECT_EQ(Items().size(), 4u);
 }
 
-TEST_F(Detection, ReadBackTakesTicksAndTheTrimmedField)
+TEST_F(Detection, ReadBackTakesTheTicks)
 {
     SetRootDir(TargetTable[2].registryKey, "D:\\Delphi5");
     SetRootDir(TargetTable[7].registryKey, "D:\\CBuilder5");
@@ -182,34 +179,73 @@ TEST_F(Detection, ReadBackTakesTicksAndTheTrimmedField)
     Toggle(1);             // C++Builder 5 off
     Toggle(3);             // help off ...
     Toggle(3);             // ... and on again
-    // Relative destinations are taken from the current folder ("\\" from its drive's root).
-    char current[MAX_PATH];
-    GetCurrentDirectoryA(MAX_PATH, current);
-    const std::string here = current, drive = here.substr(0, 2);
-    struct Case {
-        const char* typed;
-        std::string home;  // empty: refused
-    };
-    const Case cases[] = {
-        {"E:\\Lib\\", "E:\\Lib"},        {"E:\\Lib ", "E:\\Lib"},
-        {"", ""},                         {"rel\\dir/", here + "\\rel\\dir"},
-        {"\\Ostrevane", drive + "\\Ostrevane"}, {"E:\\a\\..\\b", "E:\\b"},
-        {"\\\\host\\share\\kit", "\\\\host\\share\\kit"},
-        {"\\\\?\\E:\\kit", ""},            {"\\\\.\\COM1", ""},
-        {"E:\\", "E:"},
-    };
-    for (const Case& c : cases) {
-        SetDlgItemTextA(window_, DestinationEditId, c.typed);
-        EXPECT_EQ(ReadBackChoices(), !c.home.empty()) << c.typed;
-        EXPECT_EQ(VariableValue(HomeDir), c.home) << c.typed;
-        EXPECT_EQ(Field(), c.typed) << "the field keeps what was typed";
-    }
+    ReadBackChoices();
     EXPECT_EQ(TargetTable[2].checkState, Install);
     EXPECT_EQ(TargetTable[7].checkState, Unticked);
     EXPECT_EQ(TargetTable[10].checkState, Install);
     EXPECT_EQ(TargetTable[11].checkState, Install) << "toggled twice reads back 1";
     EXPECT_EQ(TargetTable[9].checkState, Install);
     EXPECT_EQ(TargetTable[4].checkState, NotFound);
+}
+
+// What the user gives (the field, the browser, /D=) becomes the home folder,
+// or is refused with the reason and an empty "$HOME_DIR$".
+TEST_F(Detection, TheDestinationTable)
+{
+    char current[MAX_PATH];
+    GetCurrentDirectoryA(MAX_PATH, current);
+    const std::string here = current, drive = here.substr(0, 2);
+    std::string noDrive = "";
+    for (char letter = 'Q'; letter <= 'Y' && noDrive.empty(); ++letter)
+        if (GetDriveTypeA((std::string(1, letter) + ":\\").c_str()) == DRIVE_NO_ROOT_DIR) noDrive = std::string(1, letter) + ":";
+    ASSERT_FALSE(noDrive.empty());
+    WriteFileText(here + "\\blocker", "a file where a folder would go");
+    // The longest home folder that leaves room for every file below it.
+    const std::string longest = drive + "\\" + std::string(229 - 3, 'l');
+    using R = DestinationRefusal;
+    struct Case {
+        std::string given;
+        std::string home;  // empty: refused
+        DestinationRefusal refusal;
+    };
+    const Case cases[] = {
+        {drive + "\\Kvx Lib\\", drive + "\\Kvx Lib", R::None},
+        {drive + "\\Kvx Lib  \\ / ", drive + "\\Kvx Lib", R::None},
+        {"  \"" + drive + "\\Kvx Lib\"", drive + "\\Kvx Lib", R::None},
+        {"rel\\dir/", here + "\\rel\\dir", R::None},
+        {"\\Ostrevane", drive + "\\Ostrevane", R::None},
+        {drive + "\\a\\..\\b", drive + "\\b", R::None},
+        {longest, longest, R::None},
+        {longest + "l", "", R::TooLong},
+        {"", "", R::Empty},
+        {"   ", "", R::Empty},
+        {"  \\ ", "", R::DriveRoot},
+        {drive + "\\", "", R::DriveRoot},
+        {drive + "\\\\ ", "", R::DriveRoot},
+        {drive + "\\Kvx Lib\\..", "", R::DriveRoot},
+        {"\\\\host\\share\\kit", "", R::Network},
+        {"//host/share", "", R::Network},
+        {"\\\\?\\" + drive + "\\kit", "", R::NotAFolder},
+        {"\\\\.\\COM1", "", R::NotAFolder},
+        {drive + "\\a<b", "", R::NotAFolder},
+        {drive + "\\x$home_dir$", "", R::NotAFolder},
+        {noDrive + "\\Kvx Lib", "", R::NoDrive},
+        {here + "\\blocker\\Home", "", R::Blocked},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE("[" + c.given + "]");
+        SetVariable(HomeDir, "before");
+        EXPECT_EQ(TakeDestination(c.given.c_str()), c.refusal);
+        EXPECT_EQ(VariableValue(HomeDir), c.home);
+        EXPECT_EQ(std::string(RefusalText(c.refusal)).empty(), c.refusal == R::None);
+    }
+    EXPECT_FALSE(FileExists(drive + "\\Kvx Lib")) << "nothing is written";
+    DeleteFileA((here + "\\blocker").c_str());
+
+    SetDlgItemTextA(window_, 120, "rel ");
+    EXPECT_EQ(TakeDestinationField(), R::None);
+    EXPECT_EQ(VariableValue(HomeDir), here + "\\rel");
+    EXPECT_EQ(Field(), "rel ") << "the field keeps what was typed";
     char sys[MAX_PATH];
     GetSystemDirectoryA(sys, MAX_PATH);
     EXPECT_STREQ(VariableValue(SysDir), sys);

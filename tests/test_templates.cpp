@@ -195,9 +195,10 @@ TEST(PathTrim, TrimTrailingSeparator)
     };
     const Case cases[] = {
         {"C:\\Dir\\", "C:\\Dir"},     {"C:\\Dir\\  ", "C:\\Dir"},  {"C:\\Dir\\\"", "C:\\Dir"},
-        {"C:\\Dir/ \" ", "C:\\Dir"},  {"C:\\Dir ", "C:\\Dir "},    {"C:\\", "C:"},
+        {"C:\\Dir/ \" ", "C:\\Dir"},  {"C:\\Dir ", "C:\\Dir "},    {"C:\\", "C:\\"},
         {"C:\\Dir\\\\", "C:\\Dir\\"}, {"\\", "\\"},                {"", ""},
         {" \\", " "},                 {"\\ ", "\\ "},              {"C:\\Dir", "C:\\Dir"},
+        {"C:\\ ", "C:\\ "},           {"D:/", "D:/"},
     };
     for (const Case& c : cases) {
         char path[32];
@@ -205,6 +206,51 @@ TEST(PathTrim, TrimTrailingSeparator)
         TrimTrailingSeparator(path);
         EXPECT_STREQ(path, c.expected) << '[' << c.path << ']';
     }
+}
+
+// Code page 932: the second byte of 表 (95 5C) and ソ (83 5C) is a backslash,
+// that of ア (83 41) a capital A. Each is one character, never a separator or
+// a letter.
+class DoubleByte : public ::testing::Test {
+protected:
+    void SetUp() override { SetLeadByteRanges(Japanese, sizeof Japanese); }
+    void TearDown() override { SetLeadByteRanges(nullptr, 0); }
+    static constexpr unsigned char Japanese[12] = {0x81, 0x9F, 0xE0, 0xFC};
+};
+
+TEST_F(DoubleByte, PathsAreWalkedByCharacter)
+{
+    struct Case {
+        const char* path;
+        void (*routine)(char*);
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"C:\\Work\\\x95\x5C", TrimTrailingSeparator, "C:\\Work\\\x95\x5C"},
+        {"C:\\Work\\\x95\x5C\\ ", TrimTrailingSeparator, "C:\\Work\\\x95\x5C"},
+        {"\x95\x5C", TrimTrailingSeparator, "\x95\x5C"},
+        {"C:\\\x83\x5C\x83\x74\x83\x67\\\x88\xEA\x97\x97\x95\x5C", CutToParentFolder,
+         "C:\\\x83\x5C\x83\x74\x83\x67"},
+        {"C:\\Work\\\x95\x5C", CutToParentFolder, "C:\\Work"},
+        {"C:\\\x95\x5C", CutToParentFolder, "C:"},
+        {" \"C:\\Work\\\x95\x5C \\\\\"", TrimPathEnds, "C:\\Work\\\x95\x5C"},
+        {"C:\\Work\\\x95\x5C\x95\x5C", TrimPathEnds, "C:\\Work\\\x95\x5C\x95\x5C"},
+        {"C:\\ \\/", TrimPathEnds, "C:\\"},
+    };
+    for (const Case& c : cases) {
+        char path[64];
+        std::strcpy(path, c.path);
+        c.routine(path);
+        EXPECT_STREQ(path, c.expected) << '[' << c.path << ']';
+    }
+    // Neither a trail byte nor a lead byte is a letter or a separator to search for.
+    EXPECT_EQ(FindFolded("\\", "C:\x95\x5C"), nullptr);
+    EXPECT_EQ(FindFolded("a", "\x83\x41"), nullptr);
+    EXPECT_EQ(FindFolded("\x83\x41", "x\x83\x61"), nullptr) << "ア is not 83 61";
+    const char text[] = "\x83\x41\x83\x41" "A";
+    EXPECT_EQ(FindFolded("a", text), text + 4);
+    EXPECT_EQ(AfterFolded("C:\\\x95\x5C\\x", "c:\\\x95\x5C"), std::string("\\x"));
+    EXPECT_EQ(AfterFolded("C:\\\x95\x7C", "c:\\\x95\x5C"), nullptr);
 }
 
 TEST(PathTrim, CutToParentFolder)

@@ -579,8 +579,8 @@ struct BrokenInstall {
     bool extras;            // the demo projects and help files ticked
     Breakage breakage;
     int broken;             // the row whose package is not built, or -1
-    const char* main;       // page 4's 101 and 102
-    const char* list;
+    const char* main;       // page 4's 101 and 102; null: no page 4
+    const char* list;       // or page 2's refusal
     bool installs = true;   // false: nothing at all is installed
 };
 
@@ -588,12 +588,11 @@ const BrokenInstall BrokenInstalls[] = {
     {"compiler-exits-1", {4, 8}, false, CompilerEndsWith1, 4, FinishedWithErrors, "Delphi 7: build failed"},
     {"compiler-missing", {4, 8}, false, CompilerMissing, 4, FinishedWithErrors, "Delphi 7: build tool did not start"},
     {"make-fails", {7, 8}, false, MakeFails, 7, FinishedWithErrors, "C++Builder 5: build failed"},
-    // Nothing is installed where no log can be kept.
-    {"missing-drive", {4}, true, DriveMissing, 4, FinishedNotRemovable,
-     "Destination folder not created\rUninstall log not written", false},
+    // Refused on page 2, which says why and stays: no page 4.
+    {"missing-drive", {4}, true, DriveMissing, 4, nullptr, "The destination drive does not exist.", false},
+    // Nothing is installed where no log can be kept, or into a link.
     {"log-in-the-way", {4}, false, LogInTheWay, 4, FinishedNotRemovable, "Uninstall log not written", false},
-    {"home-is-a-link", {4}, false, HomeIsALink, 4, FinishedNotRemovable,
-     "Destination folder not created\rUninstall log not written", false},
+    {"home-is-a-link", {4}, false, HomeIsALink, 4, FinishedWithErrors, "Destination folder not created", false},
 };
 
 // Page 4 says what failed; the package that was not built is not registered
@@ -646,9 +645,14 @@ TEST_F(Wizard, ABrokenInstallationSaysWhatFailed)
         const std::string pictures = BuildFolder() + "\\screenshots\\" + c.name;
         const InstallerRun run = RunInstaller(BuildFolder() + "\\install.exe", home, untick, pictures);
         ASSERT_EQ(run.failure, "") << "the wizard ends with 0 whatever failed";
-        EXPECT_EQ(run.finishTexts[0], c.main);
-        EXPECT_EQ(run.finishTexts[1], c.list);
-        EXPECT_EQ(run.finishTexts[2], "Press Finish button.");
+        if (c.main) {
+            EXPECT_EQ(run.finishTexts[0], c.main);
+            EXPECT_EQ(run.finishTexts[1], c.list);
+            EXPECT_EQ(run.finishTexts[2], "Press Finish button.");
+        } else {
+            EXPECT_EQ(run.refusal, c.list);
+            EXPECT_FALSE(run.finished);
+        }
 
         std::size_t captions = 1 + (c.extras ? 2 : 0);
         for (int row : c.rows) {
@@ -672,7 +676,7 @@ TEST_F(Wizard, ABrokenInstallationSaysWhatFailed)
                       c.installs ? ";" + home + "\\" + ide.subFolder : "<missing>");
         }
         if (c.breakage == MakeFails) EXPECT_TRUE(FileExists(home + "\\CBuilder5\\ovanlibb5.mak")) << "bpr2mak ran";
-        const bool logWritten = c.main == std::string(FinishedWithErrors);
+        const bool logWritten = c.main == FinishedWithErrors && c.installs;
         std::size_t logged = 0;
         for (const LogRecord& r : ReadUninstallLog(home + "\\uninst.kvx")) logged += r.type == 2;
         EXPECT_EQ(logged, logWritten ? captions : 0u);

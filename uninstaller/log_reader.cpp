@@ -48,13 +48,14 @@ bool PlainDrivePath(const char* path)
 {
     if (!HasDrive(path) || path[2] != '\\') return false;
     const char* name = path + 3;
-    for (const char* p = name;; ++p) {
+    const char* last = name;  // the character before p
+    for (const char* p = name;; last = p, p = NextChar(p)) {
         const char c = *p;
-        if (c == '\\' || c == 0) {
-            if (p == name || p[-1] == '.' || p[-1] == ' ') return false;
+        if (AtSeparator(p) || c == 0) {
+            if (p == name || (last + 1 == p && (*last == '.' || *last == ' '))) return false;
             if (c == 0) return true;
             name = p + 1;
-        } else if (ForbiddenInName(static_cast<unsigned char>(c))) {
+        } else if (NextChar(p) == p + 1 && ForbiddenInName(static_cast<unsigned char>(c))) {
             return false;
         }
     }
@@ -75,8 +76,13 @@ bool PlainFolder(const char* folder)
 int FoldedPrefix(const char* text, const char* prefix)
 {
     int i = 0;
-    for (; prefix[i]; ++i)
-        if (Folded(text[i]) != Folded(prefix[i])) return -1;
+    while (prefix[i]) {
+        const int size = static_cast<int>(NextChar(prefix + i) - (prefix + i));
+        if (size == 2 ? text[i] != prefix[i] || text[i + 1] != prefix[i + 1]
+                      : Folded(text[i]) != Folded(prefix[i]) || NextChar(text + i) != text + i + 1)
+            return -1;
+        i += size;
+    }
     return i;
 }
 
@@ -91,8 +97,8 @@ bool LogFolderOf(const char* logPath, char* out)
         return false;
     }
     char* lastSeparator = nullptr;
-    for (char* p = out; *p; ++p)
-        if (*p == '\\') lastSeparator = p;
+    for (char* p = out; *p; p = NextChar(p))
+        if (AtSeparator(p)) lastSeparator = p;
     if (lastSeparator) *lastSeparator = 0;
     if (!lastSeparator || !PlainFolder(out)) {
         out[0] = 0;
@@ -117,8 +123,8 @@ bool ContainedPath(const char* text, const char* folder, char* out)
         return false;
     }
     // A junction or link below the folder could lead anywhere.
-    for (char* p = out + length + 1; *p; ++p) {
-        if (*p != '\\') continue;
+    for (char* p = out + length + 1; *p; p = NextChar(p)) {
+        if (!AtSeparator(p)) continue;
         *p = 0;
         const bool linked = IsReparsePoint(out);
         *p = '\\';
@@ -132,8 +138,8 @@ bool ContainedPath(const char* text, const char* folder, char* out)
 
 bool PassesThroughLink(char* path)
 {
-    for (char* p = path + (HasDrive(path) ? 3 : 0); *p; ++p) {
-        if (*p != '\\') continue;
+    for (char* p = path + (HasDrive(path) ? 3 : 0); *p; p = NextChar(p)) {
+        if (!AtSeparator(p)) continue;
         *p = 0;
         const bool linked = IsReparsePoint(path);
         *p = '\\';
@@ -241,7 +247,7 @@ bool RemoveSearchPathEntry(char* value, const char* entry)
 {
     char* found = nullptr;
     int length = -1;
-    for (char* p = value; *p; ++p) {
+    for (char* p = value; *p; p = NextChar(p)) {
         const int matched = FoldedPrefix(p, entry);
         if (matched > 0 && (p[matched] == 0 || p[matched] == ';')) {
             found = p;
@@ -272,8 +278,8 @@ bool EnvironmentHelpFile(const char* path, const char* rootDir, char* out)
     const int length = FoldedPrefix(out, help);
     unsigned size = 0;
     bool plainName = length > 0 && out[length] == '\\';
-    for (const char* p = out + (plainName ? length + 1 : 0); plainName && *p; ++p, ++size)
-        plainName = *p != '\\';
+    for (const char* p = out + (plainName ? length + 1 : 0); plainName && *p; size += static_cast<unsigned>(NextChar(p) - p), p = NextChar(p))
+        plainName = !AtSeparator(p);
     const char* extension = plainName && size > 4 ? out + length + 1 + size - 4 : "";
     if (!SameText(extension, ".cfg") && !SameText(extension, ".ohi") && !SameText(extension, ".ohl")) {
         out[0] = 0;
@@ -305,8 +311,8 @@ bool ProductFilePath(const char* text, const char* const* folders, unsigned fold
     };
     if (HasDrive(text) && FullPathOf(text, out, PathSize) && PlainDrivePath(out)) {
         char* name = out;
-        for (char* p = out; *p; ++p)
-            if (*p == '\\') name = p;
+        for (char* p = out; *p; p = NextChar(p))
+            if (AtSeparator(p)) name = p;
         *name = 0;
         bool owned = false;
         for (unsigned i = 0; i < folderCount; ++i) owned = owned || (folders[i][0] && SameText(out, folders[i]));
@@ -321,11 +327,16 @@ bool ProductFilePath(const char* text, const char* const* folders, unsigned fold
 bool ContainedFolder(const char* text, const char* folder, char* out)
 {
     if (ContainedPath(text, folder, out)) return true;
-    if (!HasDrive(text) || !FullPathOf(text, out, PathSize) || !folder[0] || !SameText(out, folder)) {
+    if (!HasDrive(text) || !FullPathOf(text, out, PathSize) || !folder[0]) {
         out[0] = 0;
         return false;
     }
-    return true;
+    if (SameText(out, folder)) return true;
+    // A folder above it: only ever removed when empty, and never a drive's root.
+    const int length = FoldedPrefix(folder, out);
+    if (PlainDrivePath(out) && length > 0 && AtSeparator(folder + length)) return true;
+    out[0] = 0;
+    return false;
 }
 
 bool SameText(const char* a, const char* b)
@@ -338,8 +349,8 @@ bool EnvironmentKeyOf(const char* text, char* key)
 {
     if (!CopyText(key, PathSize, text)) return false;
     char* last = nullptr;
-    for (char* p = key; *p; ++p)
-        if (*p == '\\') last = p;
+    for (char* p = key; *p; p = NextChar(p))
+        if (AtSeparator(p)) last = p;
     if (!last) {
         key[0] = 0;
         return false;
@@ -352,8 +363,8 @@ void EnvironmentNameOf(const char* key, char* out)
 {
     const char* product = key;
     const char* version = key;
-    for (const char* p = key; *p; ++p)
-        if (*p == '\\') {
+    for (const char* p = key; *p; p = NextChar(p))
+        if (AtSeparator(p)) {
             product = version;
             version = p + 1;
         }

@@ -45,6 +45,16 @@ int ReadNextRecord();
 bool FullPathOf(const char* path, char* out, unsigned outSize);
 // True when the folder at path is a junction or symbolic link.
 bool IsReparsePoint(const char* path);
+// True for a lead byte of the ANSI code page: it and the byte after it are
+// one character, and that second byte may be a backslash.
+bool IsLeadByte(unsigned char c);
+
+// Paths are walked by character: the character after the one at at (not the
+// terminator).
+inline const char* NextChar(const char* at) { return at + (IsLeadByte(static_cast<unsigned char>(*at)) && at[1] ? 2 : 1); }
+inline char* NextChar(char* at) { return at + (IsLeadByte(static_cast<unsigned char>(*at)) && at[1] ? 2 : 1); }
+// True when at holds a backslash that is a character of its own.
+inline bool AtSeparator(const char* at) { return *at == '\\' && NextChar(at) == at + 1; }
 
 // The absolute folder that holds the log at logPath, without a trailing
 // backslash ("C:" for a log in a drive's root), into out (PathSize bytes).
@@ -116,14 +126,16 @@ unsigned RemoveLastText(char* content, unsigned length, const char* text);
 // uninstaller) right in one of folders, into out (PathSize bytes). False,
 // with out empty, otherwise.
 bool ProductFilePath(const char* text, const char* const* folders, unsigned folderCount, char* out);
-// The full path of folder or a folder inside it, into out; else false.
+// The full path of folder, a folder inside it, or a folder that holds it
+// below a drive's root (made by the installation on the way to it), into
+// out; else false.
 bool ContainedFolder(const char* text, const char* folder, char* out);
 
 // The nine environments' keys under HKLM and HKCU.
 constexpr unsigned EnvironmentCount = 9;
 extern const char* const EnvironmentKeys[EnvironmentCount];
 
-// Equal but for the letter case of A to Z.
+// Equal but for the letter case of A to Z (never of a double-byte character's second byte).
 bool SameText(const char* a, const char* b);
 
 // The environment's key of an HKCU key's text: the text up to its last

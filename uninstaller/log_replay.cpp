@@ -54,8 +54,8 @@ void DeleteProductFile(const char* path)
 bool IsUninstallerFile(const char* path)
 {
     const char* name = path;
-    for (const char* at = path; *at; ++at)
-        if (*at == '\\') name = at + 1;
+    for (const char* at = path; *at; at = NextChar(at))
+        if (AtSeparator(at)) name = at + 1;
     return SameText(name, "kvxpurge.exe");
 }
 
@@ -302,8 +302,8 @@ bool EmptyFolder(const char* folder) { return FolderHoldsOnly(folder, nullptr); 
 bool OnlyTheLogIn(const char* folder)
 {
     const char* name = commandPath;
-    for (const char* at = commandPath; *at; ++at)
-        if (*at == '\\') name = at + 1;
+    for (const char* at = commandPath; *at; at = NextChar(at))
+        if (AtSeparator(at)) name = at + 1;
     return FolderHoldsOnly(folder, name);
 }
 
@@ -463,6 +463,8 @@ bool FullPathOf(const char* path, char* out, unsigned outSize)
     const DWORD length = GetFullPathNameA(path, outSize, out, &name);
     return length != 0 && length < outSize;
 }
+
+bool IsLeadByte(unsigned char c) { return IsDBCSLeadByte(c) != FALSE; }
 
 bool IsReparsePoint(const char* path)
 {

@@ -57,15 +57,27 @@ const char* TakeLogFile(const char* at, char* out)
     return at;
 }
 
-// "/D=" value: the rest of the line without its trailing blanks.
-bool TakeDestination(const char* at, char* out)
+// An option's word at at: /S, /LOG= or /D=.
+bool StartsOption(const char* at)
 {
-    std::size_t length = TextLength(at);
+    const char* next = AfterName(at, "/S");
+    return (next && EndsWord(*next)) || AfterName(at, "/LOG=") || AfterName(at, "/D=");
+}
+
+// "/D=" value: the rest of the line, up to blanks that an option follows,
+// without its trailing blanks; what follows it, or null when it is empty or
+// does not fit. No folder name ends in a blank, so " /LOG=" cannot be part
+// of one.
+const char* TakeDestination(const char* at, char* out)
+{
+    const char* end = at;
+    while (*end && !(IsBlank(*end) && StartsOption(SkipBlanks(end)))) ++end;
+    std::size_t length = static_cast<std::size_t>(end - at);
     while (length && IsBlank(at[length - 1])) --length;
-    if (length == 0 || length >= PathSize) return false;
+    if (length == 0 || length >= PathSize) return nullptr;
     for (std::size_t i = 0; i < length; ++i) out[i] = at[i];
     out[length] = '\0';
-    return true;
+    return end;
 }
 
 }  // namespace
@@ -83,9 +95,9 @@ StartMode ParseCommandLine(const char* commandLine, UnattendedOptions* options)
         } else if ((next = AfterName(at, "/LOG=")) && !options->logFile[0]) {
             next = TakeLogFile(next, options->logFile);
             if (!next) return StartMode::BadCommandLine;
-        } else if ((next = AfterName(at, "/D="))) {
-            if (!TakeDestination(next, options->destination)) return StartMode::BadCommandLine;
-            break;
+        } else if ((next = AfterName(at, "/D=")) && !options->destination[0]) {
+            next = TakeDestination(next, options->destination);
+            if (!next) return StartMode::BadCommandLine;
         } else {
             return StartMode::BadCommandLine;
         }

@@ -24,6 +24,7 @@ struct UnattendedOptions {
 // the name that does not begin with '/' is ignored, as it always was: the
 // wizard runs. Options are "/S" (required), "/LOG=file" (a file name without
 // blanks, or in double quotes) and "/D=folder", which takes the rest of the
-// line, blanks included, and so comes last. Letters may be of either case. An
-// unknown, repeated, empty or overlong option is a bad command line.
+// line, blanks included, up to blanks followed by another option. Letters may
+// be of either case. An unknown, repeated, empty or overlong option is a bad
+// command line.
 StartMode ParseCommandLine(const char* commandLine, UnattendedOptions* options);

@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include "../engine/targets.h"
 #include "../engine/templates.h"
 #include "resource.h"
 #include "safe_start.h"
@@ -13,6 +14,7 @@ constexpr char ErrorCaption[] = "KVX Installation Error";
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
     StartSafely();
+    LearnCodePage();
     RunUnattendedIfAsked();
     if (!AllocateEngineBuffers()) {
         MessageBoxA(nullptr, "Fatal Error: Not enough memory.", ErrorCaption, MB_ICONERROR);

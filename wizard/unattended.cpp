@@ -8,7 +8,6 @@
 #include "../engine/running.h"
 #include "../engine/targets.h"
 #include "../engine/templates.h"
-#include "../engine/uninstall_log.h"
 #include "command_line.h"
 #include "handles.h"
 
@@ -24,15 +23,17 @@ bool AppendLine(char* report, const char* first, const char* second = "")
            AppendText(report, ReportSize, "\r\n");
 }
 
-// What was installed where, and each failure in the finish page's words.
-bool ComposeReport(const char* destination, const char* result, char* report)
+// What was installed where, and each failure in the finish page's words;
+// why, when the destination was refused.
+bool ComposeReport(const char* destination, const char* result, const char* why, bool installed, char* report)
 {
     report[0] = '\0';
     bool fits = AppendLine(report, "Destination: ", destination);
     for (int row = 0; row < TargetCount; ++row)
-        if (TargetTable[row].checkState == Install && !(TheFailures.overall & HomeFolderNotCreated))
+        if (TargetTable[row].checkState == Install && installed)
             fits = fits && AppendLine(report, "Installed: ", TargetShortNames[row]);
     fits = fits && AppendLine(report, "Result: ", result);
+    if (why[0]) fits = fits && AppendLine(report, why);
     char list[FailureListSize];
     if (!ComposeFailureList(TargetShortNames, ReportFailureLines, list, sizeof list)) return false;
     // The finish page breaks its lines with a lone carriage return.
@@ -47,25 +48,15 @@ bool ComposeReport(const char* destination, const char* result, char* report)
     return fits;
 }
 
-bool WriteReport(const char* path, const char* destination, const char* result)
+bool WriteReport(const char* path, const char* destination, const char* result, bool installed, const char* why = "")
 {
     char report[ReportSize];
-    if (!ComposeReport(destination, result, report)) return false;
+    if (!ComposeReport(destination, result, why, installed, report)) return false;
     UniqueFile file(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return false;
     const DWORD length = static_cast<DWORD>(TextLength(report));
     DWORD written = 0;
     return WriteFile(file.get(), report, length, &written, nullptr) && written == length;
-}
-
-// The destination as page 3 would take it, always a full path: a relative
-// one is taken from the folder the command was started in.
-bool ChooseDestination(const UnattendedOptions& options)
-{
-    DetectTargets();
-    ProposeDestination();
-    if (options.destination[0]) CopyText(DestinationPath, PathSize, options.destination);
-    return TakeDestination();
 }
 
 std::uint32_t ChosenEnvironments()
@@ -78,12 +69,25 @@ std::uint32_t ChosenEnvironments()
 
 unsigned InstallUnattended(const UnattendedOptions& options)
 {
+    // The report's place is fixed now: the installation's tools change the
+    // current folder.
+    char report[PathSize] = "";
+    char* name;
+    if (options.logFile[0]) {
+        const DWORD length = GetFullPathNameA(options.logFile, PathSize, report, &name);
+        if (length == 0 || length >= PathSize) return ExitBadCommandLine;
+    }
     if (!AllocateEngineBuffers()) return ExitNothingInstalled;
-    const char* report = options.logFile[0] ? options.logFile : nullptr;
     ClearFailures();
-    if (!ChooseDestination(options)) {
-        NoteOverallFailure(HomeFolderNotCreated);
-        if (report) WriteReport(report, DestinationPath, "nothing was installed");
+    // What page 2 would offer ticked, into what it would propose, or /D=.
+    DetectTargets();
+    char proposal[PathSize];
+    ProposeDestination(proposal);
+    const char* given = options.destination[0] ? options.destination : proposal;
+    const DestinationRefusal refusal = TakeDestination(given);
+    if (refusal != DestinationRefusal::None) {
+        if (report[0]) WriteReport(report, given, "nothing was installed", false, RefusalText(refusal));
+        ReleaseTargets();
         return ExitNothingInstalled;
     }
     // Nothing is written while a chosen environment runs.
@@ -93,21 +97,16 @@ unsigned InstallUnattended(const UnattendedOptions& options)
         // Its first line; the second tells a user at the screen to retry.
         for (char* c = message; *c; ++c)
             if (*c == '\n') *c = '\0';
-        if (report) WriteReport(report, DestinationPath, message);
+        if (report[0]) WriteReport(report, VariableValue(HomeDir), message, false);
         ReleaseTargets();
         return ExitEnvironmentRunning;
     }
-    if (!BeginInstallation(true) || (TheFailures.overall & HomeFolderNotCreated)) {
-        CloseLog();
-        if (report) WriteReport(report, DestinationPath, "nothing was installed");
-        return ExitNothingInstalled;
-    }
-    ScriptWorker(nullptr);
-    EndInstallation();
+    const bool nothing = ScriptWorker(nullptr) != 0;
     const bool failed = AnyFailure();
-    const bool reported =
-        !report || WriteReport(report, VariableValue(HomeDir), failed ? "finished with errors" : "completed");
+    const char* result = nothing ? "nothing was installed" : failed ? "finished with errors" : "completed";
+    const bool reported = !report[0] || WriteReport(report, VariableValue(HomeDir), result, !nothing);
     ReleaseTargets();
+    if (nothing) return ExitNothingInstalled;
     return failed || !reported ? ExitFinishedWithErrors : ExitInstalled;
 }
 

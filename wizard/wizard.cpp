@@ -7,12 +7,11 @@
 #include "../engine/failures.h"
 #include "../engine/interpreter.h"
 #include "../engine/running.h"
-#include "../engine/targets.h"
 #include "../engine/templates.h"
-#include "../engine/uninstall_log.h"
 #include "checklist.h"
 #include "layout.h"
 #include "resource.h"
+#include "selection.h"
 
 HINSTANCE ModuleHandle = nullptr;
 std::atomic<std::uint32_t> CurrentPage{0};
@@ -105,6 +104,17 @@ bool TickedEnvironmentsClosed()
     }
 }
 
+// A destination that cannot be used is refused here, on page 2, before
+// anything is written; the user can correct it.
+bool DestinationTaken()
+{
+    const DestinationRefusal refusal = TakeDestinationField();
+    if (refusal == DestinationRefusal::None) return true;
+    MessageBoxA(WizardWindow, RefusalText(refusal), "Quillmere presents ...", MB_OK | MB_ICONEXCLAMATION);
+    SetFocus(GetDlgItem(WizardWindow, IDC_DESTINATION));
+    return false;
+}
+
 void ReleaseItemList(LPITEMIDLIST list)
 {
     IMalloc* shellMalloc = nullptr;
@@ -174,7 +184,7 @@ void OnCommand(WPARAM wParam)
     switch (LOWORD(wParam)) {
     case IDC_CANCEL: ClosePath(); break;
     case IDC_NEXT:
-        if (CurrentPage == 1 && !TickedEnvironmentsClosed()) break;
+        if (CurrentPage == 1 && (!DestinationTaken() || !TickedEnvironmentsClosed())) break;
         AdvancePage();
         break;
     case IDC_PREV:
@@ -218,10 +228,7 @@ void EnterProgressPage()
 {
     SetTexts("\rNow is installations process. Please wait ...", "Progress of installation :", "Current Satus");
     EnableWindow(GetDlgItem(WizardWindow, IDC_CANCEL), FALSE);
-    if (!BeginInstallation(ReadBackChoices())) {
-        AdvancePage();
-        return;
-    }
+    ReadBackChoices();
     WorkerThread = CreateThread(nullptr, 0, ScriptWorker, nullptr, 0, &WorkerThreadId);
     if (!WorkerThread) {
         NoteOverallFailure(InstallNotRun);
@@ -234,7 +241,6 @@ void EnterFinishPage()
 {
     if (WorkerThread) CloseHandle(WorkerThread);
     WorkerThread = nullptr;
-    EndInstallation();
     if (!AnyFailure()) {
         SetTexts("\rThe installation process was\r successfully complete !",
                  "Quillmere  Welcome to www.quillmere.example", FinishPrompt);

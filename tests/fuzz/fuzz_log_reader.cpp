@@ -215,6 +215,9 @@ bool FullPathOf(const char* path, char* out, unsigned outSize)
     return true;
 }
 
+// The models here are byte-wise: a single-byte code page.
+bool IsLeadByte(unsigned char) { return false; }
+
 bool IsReparsePoint(const char* path)
 {
     const char* name = strrchr(path, '\\');
@@ -225,7 +228,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size == 0) return 0;
     rawSeam = data[0] & 1;
-    const char* logPath = LogPaths[(data[0] >> 1) % (sizeof LogPaths / sizeof *LogPaths)];
+    const char* logPath = LogPaths[(data[0] >> 1) % 8 % (sizeof LogPaths / sizeof *LogPaths)];
     ++data;
     --size;
 
@@ -317,6 +320,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             if (!expected && IsLetter(currentText[0]) && currentText[1] == ':' && folderFound) {
                 full = Seam(currentText);
                 expected = full.size() < PathSize && Lower(full) == Lower(folder);
+                // A folder above the log's, below a drive's root, with plain names.
+                bool plain = full.size() > 3 && full.size() < PathSize && IsLetter(full[0]) && full[1] == ':' &&
+                             full[2] == '\\';
+                if (plain)
+                    for (const std::string& name : Split(full.substr(3))) plain = plain && PlainName(name);
+                const std::string head = Lower(full) + "\\";
+                expected = expected || (plain && Lower(folder).compare(0, head.size(), head) == 0);
             }
             const bool contained = ContainedFolder(currentText, folder, out);
             Check(contained == expected);

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "templates.h"
 
@@ -23,11 +24,52 @@ std::string Text(FuzzedDataProvider& in, size_t max)
 
 bool Folds(unsigned char a, unsigned char b) { return (a | 0x20) == (b | 0x20); }
 
+// The lead bytes the run chose, as the platform would report them: none, or
+// the ranges of Japanese (932), Simplified Chinese (936) and Korean (949),
+// Traditional Chinese (950). The model reads them on its own.
+struct CodePage {
+    unsigned char ranges[12];
+};
+constexpr CodePage CodePages[] = {
+    {{0}},
+    {{0x81, 0x9F, 0xE0, 0xFC, 0}},
+    {{0x81, 0xFE, 0}},
+    {{0x81, 0xFE, 0}},
+};
+const CodePage* codePage = &CodePages[0];
+
+bool Lead(unsigned char c)
+{
+    for (int i = 0; codePage->ranges[i]; i += 2)
+        if (c >= codePage->ranges[i] && c <= codePage->ranges[i + 1]) return true;
+    return false;
+}
+
+// The length of the character at i: two for a lead byte with a byte after it.
+size_t CharAt(const std::string& text, size_t i) { return Lead(text[i]) && i + 1 < text.size() ? 2 : 1; }
+
+// The characters' starts, and the text's end last.
+std::vector<size_t> Starts(const std::string& text)
+{
+    std::vector<size_t> starts;
+    for (size_t i = 0; i < text.size(); i += CharAt(text, i)) starts.push_back(i);
+    starts.push_back(text.size());
+    return starts;
+}
+
 bool MatchAt(const std::string& text, size_t at, const std::string& pattern)
 {
-    if (at + pattern.size() > text.size()) return false;
-    for (size_t i = 0; i < pattern.size(); ++i)
-        if (!Folds(text[at + i], pattern[i])) return false;
+    size_t i = 0, j = 0;
+    while (j < pattern.size()) {
+        if (at + i >= text.size()) return false;
+        const size_t size = CharAt(pattern, j);
+        if (CharAt(text, at + i) != size) return false;
+        if (size == 1 ? !Folds(text[at + i], pattern[j])
+                      : text[at + i] != pattern[j] || text[at + i + 1] != pattern[j + 1])
+            return false;
+        i += size;
+        j += size;
+    }
     return true;
 }
 
@@ -40,17 +82,28 @@ std::string Replaced(const std::string& text, const std::string& pattern, const 
             out += replacement;
             i += pattern.size();
         } else {
-            out += text[i++];
+            const size_t size = CharAt(text, i);
+            out += text.substr(i, size);
+            i += size;
         }
     }
     return out;
 }
 
+bool SingleIs(const std::string& text, size_t at, const char* set)
+{
+    return at < text.size() && CharAt(text, at) == 1 && std::strchr(set, text[at]) && text[at];
+}
+
+// Backwards over the characters, never the first: blanks and quotes are
+// passed, a separator is cut unless a colon stands before it.
 std::string Trimmed(std::string path)
 {
-    for (size_t i = path.size(); i-- > 1;) {
-        if (path[i] == ' ' || path[i] == '"') continue;
-        if (path[i] == '\\' || path[i] == '/') path.resize(i);
+    const std::vector<size_t> starts = Starts(path);
+    for (size_t k = starts.size() - 1; k-- > 1;) {
+        const size_t i = starts[k];
+        if (SingleIs(path, i, " \"")) continue;
+        if (SingleIs(path, i, "\\/") && !SingleIs(path, starts[k - 1], ":")) path.resize(i);
         break;
     }
     return path;
@@ -59,11 +112,29 @@ std::string Trimmed(std::string path)
 std::string Parent(std::string path)
 {
     path = Trimmed(path);
-    for (size_t i = path.size(); i-- > 1;) {
-        if (path[i] == '\\' || path[i] == '/') return path.substr(0, i);
-        if (path[i] == ':') break;
+    const std::vector<size_t> starts = Starts(path);
+    for (size_t k = starts.size() - 1; k-- > 1;) {
+        const size_t i = starts[k];
+        if (SingleIs(path, i, "\\/")) return path.substr(0, i);
+        if (SingleIs(path, i, ":")) break;
     }
     return path;
+}
+
+std::string Ends(std::string path)
+{
+    size_t skip = 0;
+    while (skip < path.size() && path[skip] == ' ') ++skip;
+    if (skip < path.size() && path[skip] == '"') ++skip;
+    path = path.substr(skip);
+    for (;;) {
+        const std::vector<size_t> starts = Starts(path);
+        size_t k = starts.size() - 1;
+        while (k > 1 && SingleIs(path, starts[k - 1], " \"")) --k;
+        path.resize(starts[k]);
+        if (k < 2 || !SingleIs(path, starts[k - 1], "\\/") || SingleIs(path, starts[k - 2], ":")) return path;
+        path.resize(starts[k - 1]);
+    }
 }
 
 // A buffer of exactly size bytes, filled with junk. An empty one points just
@@ -87,13 +158,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     static const bool allocated = AllocateEngineBuffers();
     Check(allocated);
     FuzzedDataProvider in(data, size);
+    codePage = &CodePages[in.ConsumeIntegralInRange<size_t>(0, sizeof CodePages / sizeof *CodePages - 1)];
+    SetLeadByteRanges(codePage->ranges, sizeof codePage->ranges);
 
-    switch (in.ConsumeIntegralInRange(0, 5)) {
+    switch (in.ConsumeIntegralInRange(0, 6)) {
     case 0: {  // FindFolded
         const std::string pattern = Text(in, 64), text = Text(in, 512);
         const char* hit = FindFolded(pattern.c_str(), text.c_str());
         size_t expected = 0;
-        while (expected <= text.size() && !MatchAt(text, expected, pattern)) ++expected;
+        while (expected <= text.size() && !MatchAt(text, expected, pattern)) expected += expected < text.size() ? CharAt(text, expected) : 1;
         if (expected > text.size() || (expected == text.size() && !pattern.empty())) Check(hit == nullptr);
         else Check(hit == text.c_str() + expected);
         break;
@@ -136,6 +209,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (cut) CutToParentFolder(buffer.bytes);
         else TrimTrailingSeparator(buffer.bytes);
         Check(std::string(buffer.bytes) == (cut ? Parent(path) : Trimmed(path)));
+        break;
+    }
+    case 6: {  // TrimPathEnds, in place
+        const std::string path = Text(in, PathSize);
+        Exact buffer(path.size() + 1);
+        memcpy(buffer.bytes, path.c_str(), path.size() + 1);
+        TrimPathEnds(buffer.bytes);
+        Check(std::string(buffer.bytes) == Ends(path));
         break;
     }
     case 4: {  // CopyText

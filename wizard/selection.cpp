@@ -1,0 +1,50 @@
+#include "selection.h"
+
+#include <windows.h>
+
+#include "../engine/interpreter.h"
+#include "checklist.h"
+#include "resource.h"
+
+char DestinationPath[PathSize];
+bool destinationProposed = false;
+CheckListState* WizardCheckList = nullptr;
+
+void FillTargetList()
+{
+    CheckListReset(WizardCheckList);
+    DetectTargets();
+    for (InstallTarget* row = TargetTable; row->caption; ++row)
+        if (row->listState != NotListed) row->listIndex = CheckListAddItem(WizardCheckList, row->caption, row->checkState);
+    if (!destinationProposed) {
+        ProposeDestination(DestinationPath);
+        destinationProposed = true;
+    }
+    SetDlgItemTextA(WizardWindow, IDC_DESTINATION, DestinationPath);
+}
+
+DestinationRefusal TakeDestinationField()
+{
+    // The field takes no more than a path holds (EM_LIMITTEXT), so nothing is cut here.
+    char typed[PathSize] = "";
+    GetDlgItemTextA(WizardWindow, IDC_DESTINATION, typed, PathSize);
+    return TakeDestination(typed);
+}
+
+void ReadBackChoices()
+{
+    for (InstallTarget* row = TargetTable; row->caption; ++row)
+        if (row->listState != NotListed) row->checkState = CheckListGetItemData(WizardCheckList, row->listIndex);
+}
+
+std::uint32_t TickedEnvironments()
+{
+    std::uint32_t rows = 0;
+    for (int row = 0; TargetTable[row].caption; ++row) {
+        const InstallTarget& target = TargetTable[row];
+        if (target.registryKey && target.listState != NotListed &&
+            CheckListGetItemData(WizardCheckList, target.listIndex) == Install)
+            rows |= 1u << row;
+    }
+    return rows;
+}
