@@ -41,18 +41,6 @@ bool AppendRecord(std::uint8_t type, const char* text)
     return written != 0;
 }
 
-bool LastRecordIs(std::uint8_t type, const char* text)
-{
-    const UninstallLog& log = TheUninstallLog;
-    const std::size_t length = TextLength(text);
-    if (LogLength() < length + 2) return false;
-    const std::uint8_t* record = log.writePosition - length - 2;
-    if (record[0] != type || record[length + 1] != 0 || (record != log.recordBuffer && record[-1] != 0)) return false;
-    for (std::size_t i = 0; i < length; ++i)
-        if (record[1 + i] != static_cast<std::uint8_t>(text[i])) return false;
-    return true;
-}
-
 namespace {
 
 // The end (the NUL) of the record at at, or size when it has none.

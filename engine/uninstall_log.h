@@ -50,8 +50,6 @@ bool OpenLog(const char* path);
 // while the log is closed, is refused whole, so the log stays a sequence of
 // whole records.
 bool AppendRecord(std::uint8_t type, const char* text);
-// True when the record appended last has this type and text.
-bool LastRecordIs(std::uint8_t type, const char* text);
 // True when the log data holds a whole record of this type and text.
 bool RecordsHold(const std::uint8_t* data, std::size_t size, std::uint8_t type, const char* text);
 // True when the log data holds this record directly followed by the second.
