@@ -464,7 +464,18 @@ bool FullPathOf(const char* path, char* out, unsigned outSize)
     return length != 0 && length < outSize;
 }
 
-bool IsLeadByte(unsigned char c) { return IsDBCSLeadByte(c) != FALSE; }
+bool IsLeadByte(unsigned char c)
+{
+    // Asked for every character of every path: the code page's answers are
+    // taken once.
+    static bool taken = false;
+    static bool lead[256];
+    if (!taken) {
+        for (unsigned b = 0; b < 256; ++b) lead[b] = IsDBCSLeadByte(static_cast<BYTE>(b)) != FALSE;
+        taken = true;
+    }
+    return lead[c];
+}
 
 bool IsReparsePoint(const char* path)
 {

@@ -30,9 +30,9 @@ constexpr char FinishedWithErrors[] = "\rThe installation finished with errors."
 constexpr char FinishedNotRemovable[] =
     "\rThe installation finished with errors.\rOstrevane cannot be removed through\rWindows' list of installed software.";
 
-// The end of the process waits for the finish page's log: a close request
-// that arrives while the worker is still writing it is taken up again by the
-// worker once the file is written.
+// The worker writes the log before it moves to page 4; a close request that
+// arrives before the finish page is shown is taken up again by the worker
+// once it is.
 enum FinishStep : int { LogPending, CloseDeferred, LogWritten };
 std::atomic<int> FinishState{LogPending};
 
