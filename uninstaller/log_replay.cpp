@@ -318,8 +318,17 @@ const char* NextCreatedFolder()
     return nullptr;
 }
 
-// Removes the folders the log names, deepest first, the log's own folder only
-// when withLogFolder. False when one is left; it is counted when count.
+// A folder made on the way to the log's folder: it can go only after the
+// log, and one that holds more than the product's folder by then is the
+// user's, which is no reason to keep the log.
+bool AboveTheLog(const char* folder)
+{
+    char inside[PathSize];
+    return ContainedPath(logFolder, folder, inside);
+}
+
+// Removes the folders the log names, deepest first, the log's own folder and
+// those above it only when withLogFolder. False when one is left; it is counted when count.
 bool RemoveFolders(bool withLogFolder, bool count)
 {
     // A folder is empty only once the folders below it are gone; the pass
@@ -330,11 +339,11 @@ bool RemoveFolders(bool withLogFolder, bool count)
         bool removed = false, emptyHeld = false;
         unsigned left = 0;
         for (readPosition = logData; const char* folder = NextCreatedFolder();) {
-            if (!withLogFolder && SameText(folder, logFolder)) continue;
+            if (!withLogFolder && (SameText(folder, logFolder) || AboveTheLog(folder))) continue;
             if (RemoveDirectoryA(folder)) {
                 removed = true;
             } else if (StillThere(folder)) {
-                ++left;
+                left += AboveTheLog(folder) ? 0 : 1;
                 emptyHeld = emptyHeld || EmptyFolder(folder);
             }
         }
