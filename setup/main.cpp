@@ -2,10 +2,10 @@
 
 #include "../engine/targets.h"
 #include "../engine/templates.h"
-#include "resource.h"
+#include "../wizard/resource.h"
+#include "../wizard/wizard.h"
 #include "safe_start.h"
 #include "unattended.h"
-#include "wizard.h"
 
 namespace {
 constexpr char ErrorCaption[] = "KVX Installation Error";
