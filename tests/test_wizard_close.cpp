@@ -57,7 +57,7 @@ TEST(WizardClose, ARequestDuringTheFinishPageWaitsForTheLog)
     EXPECT_TRUE(FileExists(log));
     EXPECT_EQ(ReadFileText(log), std::string("\x01") + ProductDescription + std::string(1, '\0'));
     char button[32] = "";
-    GetDlgItemTextA(dialog, 203, button, sizeof button);
+    GetDlgItemTextA(dialog, IDC_CANCEL, button, sizeof button);
     EXPECT_STREQ(button, "Finish");
     Pump();  // the deferred request is taken up again
     EXPECT_FALSE(IsWindowVisible(dialog)) << "the close request ended the dialog once the log was written";
