@@ -35,7 +35,7 @@ TEST(WizardClose, ARequestDuringTheFinishPageWaitsForTheLog)
     InitCommonControls();
     ASSERT_TRUE(AllocateEngineBuffers());
     ModuleHandle = GetModuleHandleA(nullptr);
-    HWND dialog = CreateDialogParamA(ModuleHandle, MAKEINTRESOURCEA(1), nullptr, WizardDialogProc, 0);
+    HWND dialog = CreateDialogParamA(ModuleHandle, MAKEINTRESOURCEA(IDD_WIZARD), nullptr, WizardDialogProc, 0);
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(WizardWindow, dialog);
 
@@ -45,7 +45,7 @@ TEST(WizardClose, ARequestDuringTheFinishPageWaitsForTheLog)
     AppendRecord(ProductText, ProductDescription);
 
     // The worker has moved to page 4 and is about to write the log.
-    CurrentPage = 3;
+    CurrentPage = FinishPage;
     PostMessageA(dialog, WM_CLOSE, 0, 0);
     Pump();
     EXPECT_TRUE(IsWindow(dialog));
@@ -112,8 +112,8 @@ TEST(WizardClose, AWorkerStillRunningAfterTheCloseKeepsItsBuffers)
     HoldTool(ide, "dcc32");
     ASSERT_TRUE(AllocateEngineBuffers());
     ModuleHandle = GetModuleHandleA(nullptr);
-    CurrentPage = 0;
-    HWND dialog = CreateDialogParamA(ModuleHandle, MAKEINTRESOURCEA(1), nullptr, WizardDialogProc, 0);
+    CurrentPage = WelcomePage;
+    HWND dialog = CreateDialogParamA(ModuleHandle, MAKEINTRESOURCEA(IDD_WIZARD), nullptr, WizardDialogProc, 0);
     ASSERT_NE(dialog, nullptr);
     SendMessageA(GetDlgItem(dialog, IDC_NEXT), BM_CLICK, 0, 0);
     SetDlgItemTextA(dialog, IDC_DESTINATION, home.c_str());

@@ -14,11 +14,11 @@
 #include "selection.h"
 
 HINSTANCE ModuleHandle = nullptr;
-std::atomic<std::uint32_t> CurrentPage{0};
-HBITMAP PictureBitmap = nullptr;
+std::atomic<std::uint32_t> CurrentPage{WelcomePage};
 
 namespace {
 
+HBITMAP PictureBitmap = nullptr;
 HANDLE WorkerThread = nullptr;
 DWORD WorkerThreadId = 0;
 char PageLabel[9] = "Page 1/4";
@@ -147,17 +147,17 @@ void BrowseForDestination()
 // Cancel, Finish and the close box: asks first, except on the finish page.
 void OnCloseRequest()
 {
-    if (CurrentPage != 3 &&
+    if (CurrentPage != FinishPage &&
         MessageBoxA(WizardWindow, "Are you want terminate installation ?", "Quillmere presents ...",
                     MB_YESNO | MB_ICONQUESTION) == IDNO)
         return;
-    if (CurrentPage == 3) {
+    if (CurrentPage == FinishPage) {
         int expected = LogPending;
         if (FinishState.compare_exchange_strong(expected, CloseDeferred) || expected == CloseDeferred) return;
     }
     // While the worker runs (page 3) nothing is released: the process ends
     // under it, and it must never see a released buffer.
-    if (CurrentPage != 2) ReleaseTargets();
+    if (CurrentPage != ProgressPage) ReleaseTargets();
     EndDialog(WizardWindow, 0);
 }
 
@@ -189,7 +189,7 @@ void OnCommand(WPARAM wParam)
     switch (LOWORD(wParam)) {
     case IDC_CANCEL: OnCloseRequest(); break;
     case IDC_NEXT:
-        if (CurrentPage == 1 && (!DestinationTaken() || !TickedEnvironmentsClosed())) break;
+        if (CurrentPage == SelectionPage && (!DestinationTaken() || !TickedEnvironmentsClosed())) break;
         AdvancePage();
         break;
     case IDC_PREV:
@@ -203,9 +203,18 @@ void OnCommand(WPARAM wParam)
 
 }  // namespace
 
+bool RunWizard(HINSTANCE module)
+{
+    ModuleHandle = module;
+    // The dialog always ends with 0; anything else means it never came up.
+    const bool shown = DialogBoxParamA(module, MAKEINTRESOURCEA(IDD_WIZARD), nullptr, WizardDialogProc, 0) == 0;
+    if (PictureBitmap) DeleteObject(PictureBitmap);
+    return shown;
+}
+
 void ShowPage()
 {
-    if (CurrentPage >= PageCount) CurrentPage = 3;
+    if (CurrentPage >= PageCount) CurrentPage = FinishPage;
     const std::uint32_t page = CurrentPage;
     PageLabel[PageDigit] = static_cast<char>('1' + page);
     SetDlgItemTextA(WizardWindow, IDC_PAGE_LABEL, PageLabel);
