@@ -125,8 +125,13 @@ const Visibility PageControls[] = {
      {IDC_PROGRESS, IDC_DESTINATION, IDC_CHECKLIST, IDC_PREV, IDC_NEXT, IDC_BROWSE}},
 };
 
-void ExpectVisibility(HWND dialog, int page)
+// The checkers name their caller's line on failure.
+#define EXPECT_VISIBILITY(dialog, page) ExpectVisibility(__FILE__, __LINE__, dialog, page)
+#define EXPECT_PLACES(dialog, places) ExpectPlaces(__FILE__, __LINE__, dialog, places)
+
+void ExpectVisibility(const char* file, int line, HWND dialog, int page)
 {
+    const ::testing::ScopedTrace caller(file, line, "controls shown and hidden");
     const Visibility& v = PageControls[page - 1];
     for (int id : v.shown) EXPECT_TRUE(ItemVisible(dialog, id)) << "page " << page << " control " << id;
     for (int id : v.hidden) EXPECT_FALSE(ItemVisible(dialog, id)) << "page " << page << " control " << id;
@@ -138,8 +143,9 @@ struct Place {
 };
 
 template <std::size_t N>
-void ExpectPlaces(HWND dialog, const Place (&places)[N])
+void ExpectPlaces(const char* file, int line, HWND dialog, const Place (&places)[N])
 {
+    const ::testing::ScopedTrace caller(file, line, "control places");
     for (const Place& p : places) {
         const RECT rc = ItemRect(dialog, p.id);
         EXPECT_EQ(rc.left, p.x) << p.id;
@@ -160,7 +166,7 @@ TEST_F(Wizard, PagesTextsAndButtons)
               "This programm will install Ostrevane on your computer\r\rClick NEXT for continue SETUP program.");
     EXPECT_EQ(ItemText(dialog, IDC_THIRD_TEXT), "WARNING: Close all Delphi and CBuilder programs before !!!");
     EXPECT_EQ(ItemText(dialog, IDC_CANCEL), "Cancel");
-    ExpectVisibility(dialog, 1);
+    EXPECT_VISIBILITY(dialog, 1);
     SavePicture(dialog, "page1");
 
     EXPECT_FALSE(Click(dialog, IDC_PREV)) << "the hidden Back button cannot be pressed";
@@ -175,14 +181,14 @@ TEST_F(Wizard, PagesTextsAndButtons)
     EXPECT_EQ(ItemText(dialog, IDC_MAIN_TEXT), "Choose that you necessary:");
     EXPECT_EQ(ItemText(dialog, IDC_SECOND_TEXT), "");
     EXPECT_EQ(ItemText(dialog, IDC_THIRD_TEXT), "Choose destination path:");
-    ExpectVisibility(dialog, 2);
+    EXPECT_VISIBILITY(dialog, 2);
     // Nothing installed here: only the demo and help rows, and the drive root.
     EXPECT_EQ(ListItems(dialog), (std::vector<std::string>{" Demo Projects Files=1", " Ostrevane Lib Context Help Files=1"}));
     EXPECT_EQ(ItemText(dialog, IDC_DESTINATION), "\\Ostrevane");
 
     Click(dialog, IDC_PREV);
     ASSERT_TRUE(OnPage(dialog, 1));
-    ExpectVisibility(dialog, 1);
+    EXPECT_VISIBILITY(dialog, 1);
     EXPECT_EQ(ItemText(dialog, IDC_MAIN_TEXT), Description);
 
     // Cancel asks; No keeps the page.
@@ -240,7 +246,7 @@ TEST_F(Wizard, LayoutFollowsButtonSize)
         {IDC_THIRD_TEXT, 216, 184, column, 80},
         {IDC_PROGRESS, 216, 264, column, 16},
     };
-    ExpectPlaces(dialog, places);
+    EXPECT_PLACES(dialog, places);
     EXPECT_EQ(ZOrder(dialog), (std::vector<int>{
         IDC_PROGRESS, IDC_THIRD_TEXT, IDC_SECOND_TEXT, IDC_CANCEL, IDC_NEXT, IDC_PREV, IDC_PAGE_LABEL,
         IDC_PICTURE, IDC_DESTINATION, IDC_CHECKLIST, IDC_BROWSE, IDC_MAIN_TEXT}));
@@ -258,7 +264,7 @@ TEST_F(Wizard, LayoutFollowsButtonSize)
         {IDC_DESTINATION, 216, 186, column - 2 * e, e},
         {IDC_BROWSE, 224 + column - 2 * e, 186, e, e},
     };
-    ExpectPlaces(dialog, page2);
+    EXPECT_PLACES(dialog, page2);
     const RECT list = ItemRect(dialog, IDC_CHECKLIST);
     EXPECT_LE(list.bottom - list.top, 75) << "the list keeps a whole number of items";
     EXPECT_EQ(ZOrder(dialog), (std::vector<int>{
@@ -306,7 +312,7 @@ TEST_F(Wizard, WholeInstallThroughTheGui)
     ASSERT_TRUE(HeldToolStarted());
     EXPECT_EQ(ItemText(dialog, IDC_MAIN_TEXT), "\rNow is installations process. Please wait ...");
     EXPECT_FALSE(ItemEnabled(dialog, IDC_CANCEL));
-    ExpectVisibility(dialog, 3);
+    EXPECT_VISIBILITY(dialog, 3);
     SavePicture(dialog, "page3");
     ReleaseTool(delphi7, "dcc32");
 
@@ -316,7 +322,7 @@ TEST_F(Wizard, WholeInstallThroughTheGui)
     EXPECT_EQ(ItemText(dialog, IDC_SECOND_TEXT), "Quillmere  Welcome to www.quillmere.example");
     EXPECT_EQ(ItemText(dialog, IDC_THIRD_TEXT), "Press Finish button.");
     EXPECT_EQ(ItemText(dialog, IDC_CANCEL), "Finish");
-    ExpectVisibility(dialog, 4);
+    EXPECT_VISIBILITY(dialog, 4);
     // Delphi 7 6, C++Builder 6 13, shared files 1, help 3.
     EXPECT_EQ(SendDlgItemMessageA(dialog, IDC_PROGRESS, PBM_GETPOS, 0, 0), 23);
     SavePicture(dialog, "page4");
