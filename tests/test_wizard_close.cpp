@@ -53,7 +53,8 @@ TEST(WizardClose, ARequestDuringTheFinishPageWaitsForTheLog)
     EXPECT_FALSE(FileExists(log));
     EXPECT_NE(TemplateBuffer, nullptr) << "nothing released yet";
 
-    EnterFinishPage();  // as the worker runs it
+    EndInstallation();  // as the worker ends: the log first,
+    EnterFinishPage();  // then page 4
     EXPECT_TRUE(FileExists(log));
     EXPECT_EQ(ReadFileText(log), std::string("\x01") + ProductDescription + std::string(1, '\0'));
     char button[32] = "";
