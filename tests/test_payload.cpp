@@ -6,23 +6,16 @@
 
 #include <cstring>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "drive_kit.h"
 #include "test_files.h"
 
 namespace {
 
 using Bytes = std::vector<unsigned char>;
-
-std::string BuildFolder()
-{
-    char path[MAX_PATH];
-    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string folder(path, length);
-    folder.resize(folder.find_last_of('\\') + 1);
-    return folder + "..\\";
-}
 
 bool Begins(const Bytes& bytes, const void* prefix, size_t length)
 {
@@ -92,7 +85,7 @@ class InstallerResources : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        path_ = BuildFolder() + "install.exe";
+        path_ = BuildFolder() + "\\install.exe";
         module_ = LoadLibraryExA(path_.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     }
     static void TearDownTestSuite()
@@ -125,69 +118,64 @@ protected:
 std::string InstallerResources::path_;
 HMODULE InstallerResources::module_;
 
-// The catalogue: every payload number, with what its bytes must begin with.
+// The catalogue: every payload number with what its bytes must begin with,
+// read from the payload's manifest, which this program carries as a resource.
 enum Kind { Text, CrLfText, Program, ResFile, Help, Unit, Form, Omf };
 struct PayloadRow {
     int number;
     Kind kind;
     const char* signature;  // leading bytes of a compiled unit
 };
-constexpr PayloadRow kCatalogue[] = {
-    // number  kind       unit signature
-    {1,     Text,      nullptr},
-    {2,     Text,      nullptr},
-    {3,     Text,      nullptr},
-    {4,     ResFile,   nullptr},
-    {5,     Text,      nullptr},
-    {6,     Text,      nullptr},
-    {7,     Program,   nullptr},
-    {8,     Text,      nullptr},
-    {9,     Form,      nullptr},
-    {10,    ResFile,   nullptr},
-    {11,    Text,      nullptr},
-    {72,    ResFile,   nullptr},
-    {100,   ResFile,   nullptr},
-    {200,   CrLfText,  nullptr},
-    {201,   Help,      nullptr},
-    {202,   Text,      nullptr},
-    {203,   CrLfText,  nullptr},
-    {300,   Text,      nullptr},
-    {301,   ResFile,   nullptr},
-    {302,   Unit,      "\x41\x86\x51\x44"},
-    {400,   Text,      nullptr},
-    {401,   ResFile,   nullptr},
-    {402,   Unit,      "\xD8\xA6\x68\x47"},
-    {500,   Text,      nullptr},
-    {501,   ResFile,   nullptr},
-    {502,   Unit,      "\x8B\x14\x1F\xF2"},
-    {600,   Text,      nullptr},
-    {601,   ResFile,   nullptr},
-    {602,   Unit,      "\xDD\x00\x00\x0E"},
-    {700,   Text,      nullptr},
-    {701,   ResFile,   nullptr},
-    {702,   Unit,      "\xDF\x00\x00\x0F"},
-    {8300,  Text,      nullptr},
-    {8301,  Text,      nullptr},
-    {8302,  ResFile,   nullptr},
-    {8304,  Unit,      "\xC8\x96\x58\x47"},
-    {8305,  Text,      nullptr},
-    {8306,  Omf,       nullptr},
-    {8400,  Text,      nullptr},
-    {8401,  Text,      nullptr},
-    {8404,  Unit,      "\xD8\xA6\x68\x47"},
-    {8405,  Text,      nullptr},
-    {8406,  Omf,       nullptr},
-    {8500,  Text,      nullptr},
-    {8501,  Text,      nullptr},
-    {8504,  Unit,      "\x8B\x14\x1F\xF2"},
-    {8505,  Text,      nullptr},
-    {8506,  Omf,       nullptr},
-    {8600,  Text,      nullptr},
-    {8601,  Text,      nullptr},
-    {8604,  Unit,      "\xDD\x00\x00\x0E"},
-    {8605,  Text,      nullptr},
-    {8606,  Omf,       nullptr},
+
+struct FormatName {
+    const char* name;
+    Kind kind;
+    const char* signature;
 };
+constexpr FormatName kFormats[] = {
+    {"text", Text, nullptr},
+    {"crlf", CrLfText, nullptr},
+    {"exe", Program, nullptr},
+    {"res", ResFile, nullptr},
+    {"hlp", Help, nullptr},
+    {"dfm", Form, nullptr},
+    {"omf", Omf, nullptr},
+    {"dcu-d3", Unit, "\x41\x86\x51\x44"},
+    {"dcu-d4", Unit, "\xD8\xA6\x68\x47"},
+    {"dcu-d5", Unit, "\x8B\x14\x1F\xF2"},
+    {"dcu-d6", Unit, "\xDD\x00\x00\x0E"},
+    {"dcu-d7", Unit, "\xDF\x00\x00\x0F"},
+    {"dcu-cb3", Unit, "\xC8\x96\x58\x47"},
+};
+
+// Its rows: number, file, format, origin; '#' begins a comment line. A row
+// this test cannot read fails the test rather than dropping out of it.
+std::vector<PayloadRow> ReadManifest()
+{
+    std::vector<PayloadRow> rows;
+    HRSRC info = FindResourceA(nullptr, "PAYLOAD_MANIFEST", MAKEINTRESOURCEA(10));
+    const char* data = info ? static_cast<const char*>(LockResource(LoadResource(nullptr, info))) : nullptr;
+    if (!data) {
+        ADD_FAILURE() << "the manifest is not in this program";
+        return rows;
+    }
+    std::istringstream lines(std::string(data, SizeofResource(nullptr, info)));
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream fields(line);
+        std::string number, file, format, origin;
+        if (!(fields >> number) || number[0] == '#') continue;
+        fields >> file >> format >> origin;
+        const FormatName* known = nullptr;
+        for (const FormatName& f : kFormats)
+            if (format == f.name) known = &f;
+        if (!known || origin.empty() || number.find_first_not_of("0123456789") != std::string::npos) {
+            ADD_FAILURE() << "manifest row not understood: " << line;
+            continue;
+        }
+        rows.push_back({std::stoi(number), known->kind, known->signature});
+    }
+    return rows;
+}
 
 BOOL CALLBACK CollectName(HMODULE, LPCSTR, LPSTR name, LONG_PTR names)
 {
@@ -199,11 +187,12 @@ BOOL CALLBACK CollectName(HMODULE, LPCSTR, LPSTR name, LONG_PTR names)
 TEST_F(InstallerResources, DataResourcesAreTheCatalogueAndDvclal)
 {
     std::set<std::string> expected = {"DVCLAL"}, found;
-    for (const PayloadRow& row : kCatalogue) expected.insert("#" + std::to_string(row.number));
+    const std::vector<PayloadRow> catalogue = ReadManifest();
+    for (const PayloadRow& row : catalogue) expected.insert("#" + std::to_string(row.number));
     EnumResourceNamesA(module_, MAKEINTRESOURCEA(10), CollectName, reinterpret_cast<LONG_PTR>(&found));
     EXPECT_EQ(found, expected);
 
-    for (const PayloadRow& row : kCatalogue) EXPECT_FALSE(Payload(row.number).empty()) << "resource " << row.number;
+    for (const PayloadRow& row : catalogue) EXPECT_FALSE(Payload(row.number).empty()) << "resource " << row.number;
 
     Bytes none;
     SetLastError(0xdeadbeef);
@@ -217,7 +206,7 @@ TEST_F(InstallerResources, DataResourcesAreTheCatalogueAndDvclal)
 
 TEST_F(InstallerResources, UninstallerIsKvxpurgeByteForByte)
 {
-    const std::string file = ReadFileText(BuildFolder() + "kvxpurge.exe");
+    const std::string file = ReadFileText(BuildFolder() + "\\kvxpurge.exe");
     ASSERT_NE(file, "<missing>");
     const Bytes program(file.begin(), file.end());
     Bytes payload = Payload(7);
@@ -237,7 +226,9 @@ TEST_F(InstallerResources, LeadingBytesOfEachFormat)
 {
     const unsigned char emptyRes[32] = {0, 0, 0, 0, 0x20, 0, 0, 0, 0xFF, 0xFF, 0, 0, 0xFF, 0xFF, 0, 0};
     const unsigned char help[4] = {0x3F, 0x5F, 0x03, 0x00};
-    for (const PayloadRow& row : kCatalogue) {
+    const std::vector<PayloadRow> catalogue = ReadManifest();
+    ASSERT_FALSE(catalogue.empty());
+    for (const PayloadRow& row : catalogue) {
         Bytes bytes = Payload(row.number);
         SCOPED_TRACE("resource " + std::to_string(row.number) + ", begins " + Hex(bytes, 8));
         switch (row.kind) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "../wizard/resource.h"
 #include "drive_kit.h"
 #include "gui_driver.h"
 #include "simulated_ide.h"
@@ -69,7 +70,7 @@ protected:
     bool OnPage(HWND dialog, int page)
     {
         const std::string label = "Page " + std::to_string(page) + "/4";
-        return WaitUntil([&] { return ItemText(dialog, 107) == label; }, 30000);
+        return WaitUntil([&] { return ItemText(dialog, IDC_PAGE_LABEL) == label; }, 30000);
     }
 
     HWND Question() { return WaitForWindow(process_.Id(), QuestionCaption, 5000); }
@@ -109,17 +110,49 @@ struct Visibility {
     std::vector<int> shown, hidden;
 };
 const Visibility PageControls[] = {
-    {1, {202, 203, 300, 101, 102, 105, 107}, {106, 120, 121, 201, 119}},
-    {2, {202, 203, 300, 101, 105, 107, 201, 120, 121, 119}, {106, 102}},
-    {3, {203, 300, 101, 102, 105, 106, 107}, {202, 120, 121, 119, 201}},
-    {4, {203, 300, 101, 102, 105, 107}, {106, 120, 121, 201, 202, 119}},
+    {1,
+     {IDC_NEXT, IDC_CANCEL, IDC_PICTURE, IDC_MAIN_TEXT, IDC_SECOND_TEXT, IDC_THIRD_TEXT, IDC_PAGE_LABEL},
+     {IDC_PROGRESS, IDC_DESTINATION, IDC_CHECKLIST, IDC_PREV, IDC_BROWSE}},
+    {2,
+     {IDC_NEXT, IDC_CANCEL, IDC_PICTURE, IDC_MAIN_TEXT, IDC_THIRD_TEXT, IDC_PAGE_LABEL, IDC_PREV,
+      IDC_DESTINATION, IDC_CHECKLIST, IDC_BROWSE},
+     {IDC_PROGRESS, IDC_SECOND_TEXT}},
+    {3,
+     {IDC_CANCEL, IDC_PICTURE, IDC_MAIN_TEXT, IDC_SECOND_TEXT, IDC_THIRD_TEXT, IDC_PROGRESS, IDC_PAGE_LABEL},
+     {IDC_NEXT, IDC_DESTINATION, IDC_CHECKLIST, IDC_BROWSE, IDC_PREV}},
+    {4,
+     {IDC_CANCEL, IDC_PICTURE, IDC_MAIN_TEXT, IDC_SECOND_TEXT, IDC_THIRD_TEXT, IDC_PAGE_LABEL},
+     {IDC_PROGRESS, IDC_DESTINATION, IDC_CHECKLIST, IDC_PREV, IDC_NEXT, IDC_BROWSE}},
 };
 
-void ExpectVisibility(HWND dialog, int page)
+// The checkers name their caller's line on failure.
+#define EXPECT_VISIBILITY(dialog, page) ExpectVisibility(__FILE__, __LINE__, dialog, page)
+#define EXPECT_PLACES(dialog, places) ExpectPlaces(__FILE__, __LINE__, dialog, places)
+
+void ExpectVisibility(const char* file, int line, HWND dialog, int page)
 {
+    const ::testing::ScopedTrace caller(file, line, "controls shown and hidden");
     const Visibility& v = PageControls[page - 1];
     for (int id : v.shown) EXPECT_TRUE(ItemVisible(dialog, id)) << "page " << page << " control " << id;
     for (int id : v.hidden) EXPECT_FALSE(ItemVisible(dialog, id)) << "page " << page << " control " << id;
+}
+
+// Where a control lies in the dialog's client area.
+struct Place {
+    int id, x, y, width, height;  // width/height 0: not checked
+};
+
+template <std::size_t N>
+void ExpectPlaces(const char* file, int line, HWND dialog, const Place (&places)[N])
+{
+    const ::testing::ScopedTrace caller(file, line, "control places");
+    for (const Place& p : places) {
+        const RECT rc = ItemRect(dialog, p.id);
+        EXPECT_EQ(rc.left, p.x) << p.id;
+        EXPECT_EQ(rc.top, p.y) << p.id;
+        if (p.width) EXPECT_EQ(rc.right - rc.left, p.width) << p.id;
+        if (p.height) EXPECT_EQ(rc.bottom - rc.top, p.height) << p.id;
+    }
 }
 
 TEST_F(Wizard, PagesTextsAndButtons)
@@ -128,44 +161,44 @@ TEST_F(Wizard, PagesTextsAndButtons)
     ASSERT_TRUE(dialog);
     ASSERT_TRUE(OnPage(dialog, 1));
     EXPECT_EQ(WindowText(dialog), Caption);
-    EXPECT_EQ(ItemText(dialog, 101), Description);
-    EXPECT_EQ(ItemText(dialog, 102),
+    EXPECT_EQ(ItemText(dialog, IDC_MAIN_TEXT), Description);
+    EXPECT_EQ(ItemText(dialog, IDC_SECOND_TEXT),
               "This programm will install Ostrevane on your computer\r\rClick NEXT for continue SETUP program.");
-    EXPECT_EQ(ItemText(dialog, 105), "WARNING: Close all Delphi and CBuilder programs before !!!");
-    EXPECT_EQ(ItemText(dialog, 203), "Cancel");
-    ExpectVisibility(dialog, 1);
+    EXPECT_EQ(ItemText(dialog, IDC_THIRD_TEXT), "WARNING: Close all Delphi and CBuilder programs before !!!");
+    EXPECT_EQ(ItemText(dialog, IDC_CANCEL), "Cancel");
+    EXPECT_VISIBILITY(dialog, 1);
     SavePicture(dialog, "page1");
 
-    EXPECT_FALSE(Click(dialog, 201)) << "the hidden Back button cannot be pressed";
+    EXPECT_FALSE(Click(dialog, IDC_PREV)) << "the hidden Back button cannot be pressed";
     // Moving the focus over the buttons presses none of them.
     for (int i = 0; i < 3; ++i) PressKey(dialog, VK_TAB);
     Sleep(Scaled(300));
-    EXPECT_EQ(ItemText(dialog, 107), "Page 1/4");
+    EXPECT_EQ(ItemText(dialog, IDC_PAGE_LABEL), "Page 1/4");
 
-    ASSERT_TRUE(Click(dialog, 202));
+    ASSERT_TRUE(Click(dialog, IDC_NEXT));
     ASSERT_TRUE(OnPage(dialog, 2));
     EXPECT_EQ(WindowText(dialog), Caption);
-    EXPECT_EQ(ItemText(dialog, 101), "Choose that you necessary:");
-    EXPECT_EQ(ItemText(dialog, 102), "");
-    EXPECT_EQ(ItemText(dialog, 105), "Choose destination path:");
-    ExpectVisibility(dialog, 2);
+    EXPECT_EQ(ItemText(dialog, IDC_MAIN_TEXT), "Choose that you necessary:");
+    EXPECT_EQ(ItemText(dialog, IDC_SECOND_TEXT), "");
+    EXPECT_EQ(ItemText(dialog, IDC_THIRD_TEXT), "Choose destination path:");
+    EXPECT_VISIBILITY(dialog, 2);
     // Nothing installed here: only the demo and help rows, and the drive root.
     EXPECT_EQ(ListItems(dialog), (std::vector<std::string>{" Demo Projects Files=1", " Ostrevane Lib Context Help Files=1"}));
-    EXPECT_EQ(ItemText(dialog, 120), "\\Ostrevane");
+    EXPECT_EQ(ItemText(dialog, IDC_DESTINATION), "\\Ostrevane");
 
-    Click(dialog, 201);
+    Click(dialog, IDC_PREV);
     ASSERT_TRUE(OnPage(dialog, 1));
-    ExpectVisibility(dialog, 1);
-    EXPECT_EQ(ItemText(dialog, 101), Description);
+    EXPECT_VISIBILITY(dialog, 1);
+    EXPECT_EQ(ItemText(dialog, IDC_MAIN_TEXT), Description);
 
     // Cancel asks; No keeps the page.
-    Click(dialog, 203);
+    Click(dialog, IDC_CANCEL);
     HWND box = Question();
     ASSERT_TRUE(box);
     Answer(box, IDNO);
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box); }, 5000));
     EXPECT_TRUE(process_.Running());
-    EXPECT_EQ(ItemText(dialog, 107), "Page 1/4");
+    EXPECT_EQ(ItemText(dialog, IDC_PAGE_LABEL), "Page 1/4");
 
     // Escape does nothing; Enter is Cancel, the default button.
     PressKey(dialog, VK_ESCAPE);
@@ -174,7 +207,7 @@ TEST_F(Wizard, PagesTextsAndButtons)
     EXPECT_TRUE(process_.Running());
     PressKey(dialog, VK_RETURN);
     box = Question();
-    ASSERT_TRUE(box) << "Enter gives command 203";
+    ASSERT_TRUE(box) << "Enter gives the Cancel button's command";
     Answer(box, IDYES);
     EXPECT_EQ(process_.Wait(10000), 0);
 }
@@ -183,7 +216,7 @@ TEST_F(Wizard, CloseBoxAsksOnPageTwo)
 {
     HWND dialog = Start();
     ASSERT_TRUE(dialog);
-    Click(dialog, 202);
+    Click(dialog, IDC_NEXT);
     ASSERT_TRUE(OnPage(dialog, 2));
     CloseAndConfirm(dialog);
 }
@@ -193,7 +226,7 @@ TEST_F(Wizard, LayoutFollowsButtonSize)
     HWND dialog = Start();
     ASSERT_TRUE(dialog);
     ASSERT_TRUE(OnPage(dialog, 1));
-    const RECT button = ItemRect(dialog, 203);
+    const RECT button = ItemRect(dialog, IDC_CANCEL);
     const int w = button.right - button.left, h = button.bottom - button.top;
     RECT window{}, client{};
     GetWindowRect(dialog, &window);
@@ -202,51 +235,48 @@ TEST_F(Wizard, LayoutFollowsButtonSize)
     EXPECT_EQ(window.bottom - window.top, 2 * h + 304);
     const int W = client.right, H = client.bottom, column = W - 232, yB = H - h - 4;
 
-    struct Place {
-        int id, x, y, width, height;  // width/height 0: not checked
-    };
     const Place places[] = {
-        {300, 8, 8, 200, 300},         {107, 8, 308, 0, 0},           {201, 216, yB, w, h},
-        {202, 224 + w, yB, w, h},      {203, 232 + 2 * w, yB, w, h},  {101, 216, 8, column, 80},
-        {102, 216, 96, column, 80},    {105, 216, 184, column, 80},   {106, 216, 264, column, 16},
+        {IDC_PICTURE, 8, 8, 200, 300},
+        {IDC_PAGE_LABEL, 8, 308, 0, 0},
+        {IDC_PREV, 216, yB, w, h},
+        {IDC_NEXT, 224 + w, yB, w, h},
+        {IDC_CANCEL, 232 + 2 * w, yB, w, h},
+        {IDC_MAIN_TEXT, 216, 8, column, 80},
+        {IDC_SECOND_TEXT, 216, 96, column, 80},
+        {IDC_THIRD_TEXT, 216, 184, column, 80},
+        {IDC_PROGRESS, 216, 264, column, 16},
     };
-    for (const Place& p : places) {
-        const RECT rc = ItemRect(dialog, p.id);
-        EXPECT_EQ(rc.left, p.x) << p.id;
-        EXPECT_EQ(rc.top, p.y) << p.id;
-        if (p.width) EXPECT_EQ(rc.right - rc.left, p.width) << p.id;
-        if (p.height) EXPECT_EQ(rc.bottom - rc.top, p.height) << p.id;
-    }
-    EXPECT_EQ(ZOrder(dialog), (std::vector<int>{106, 105, 102, 203, 202, 201, 107, 300, 120, 121, 119, 101}));
-    EXPECT_EQ(TabOrder(dialog), (std::vector<int>{203, 202, 201, 120, 121, 119}));
+    EXPECT_PLACES(dialog, places);
+    EXPECT_EQ(ZOrder(dialog), (std::vector<int>{
+        IDC_PROGRESS, IDC_THIRD_TEXT, IDC_SECOND_TEXT, IDC_CANCEL, IDC_NEXT, IDC_PREV, IDC_PAGE_LABEL,
+        IDC_PICTURE, IDC_DESTINATION, IDC_CHECKLIST, IDC_BROWSE, IDC_MAIN_TEXT}));
+    EXPECT_EQ(TabOrder(dialog), (std::vector<int>{
+        IDC_CANCEL, IDC_NEXT, IDC_PREV, IDC_DESTINATION, IDC_CHECKLIST, IDC_BROWSE}));
 
-    Click(dialog, 202);
+    Click(dialog, IDC_NEXT);
     ASSERT_TRUE(OnPage(dialog, 2));
-    RECT edit = ItemRect(dialog, 120);
+    RECT edit = ItemRect(dialog, IDC_DESTINATION);
     const int e = edit.bottom - edit.top;
     const Place page2[] = {
-        {101, 216, 8, column, 75},
-        {121, 216, 83, column, 0},
-        {105, 216, 166, column, 16},
-        {120, 216, 186, column - 2 * e, e},
-        {119, 224 + column - 2 * e, 186, e, e},
+        {IDC_MAIN_TEXT, 216, 8, column, 75},
+        {IDC_CHECKLIST, 216, 83, column, 0},
+        {IDC_THIRD_TEXT, 216, 166, column, 16},
+        {IDC_DESTINATION, 216, 186, column - 2 * e, e},
+        {IDC_BROWSE, 224 + column - 2 * e, 186, e, e},
     };
-    for (const Place& p : page2) {
-        const RECT rc = ItemRect(dialog, p.id);
-        EXPECT_EQ(rc.left, p.x) << p.id;
-        EXPECT_EQ(rc.top, p.y) << p.id;
-        if (p.width) EXPECT_EQ(rc.right - rc.left, p.width) << p.id;
-        if (p.height) EXPECT_EQ(rc.bottom - rc.top, p.height) << p.id;
-    }
-    const RECT list = ItemRect(dialog, 121);
+    EXPECT_PLACES(dialog, page2);
+    const RECT list = ItemRect(dialog, IDC_CHECKLIST);
     EXPECT_LE(list.bottom - list.top, 75) << "the list keeps a whole number of items";
-    EXPECT_EQ(ZOrder(dialog), (std::vector<int>{119, 120, 105, 121, 101, 106, 102, 203, 202, 201, 107, 300}));
-    EXPECT_EQ(TabOrder(dialog), (std::vector<int>{119, 120, 121, 203, 202, 201}));
+    EXPECT_EQ(ZOrder(dialog), (std::vector<int>{
+        IDC_BROWSE, IDC_DESTINATION, IDC_THIRD_TEXT, IDC_CHECKLIST, IDC_MAIN_TEXT, IDC_PROGRESS,
+        IDC_SECOND_TEXT, IDC_CANCEL, IDC_NEXT, IDC_PREV, IDC_PAGE_LABEL, IDC_PICTURE}));
+    EXPECT_EQ(TabOrder(dialog), (std::vector<int>{
+        IDC_BROWSE, IDC_DESTINATION, IDC_CHECKLIST, IDC_CANCEL, IDC_NEXT, IDC_PREV}));
 
-    // The page-2 geometry stays: back on page 1, 105 is the short line.
-    Click(dialog, 201);
+    // The page-2 geometry stays: back on page 1, the third text is the short line.
+    Click(dialog, IDC_PREV);
     ASSERT_TRUE(OnPage(dialog, 1));
-    const RECT status = ItemRect(dialog, 105);
+    const RECT status = ItemRect(dialog, IDC_THIRD_TEXT);
     EXPECT_EQ(status.top, 166);
     EXPECT_EQ(status.bottom - status.top, 16);
     CloseAndConfirm(dialog);
@@ -259,7 +289,7 @@ TEST_F(Wizard, WholeInstallThroughTheGui)
     Hold(delphi7);
     HWND dialog = Start();
     ASSERT_TRUE(dialog);
-    Click(dialog, 202);
+    Click(dialog, IDC_NEXT);
     ASSERT_TRUE(OnPage(dialog, 2));
     EXPECT_EQ(ListItems(dialog), (std::vector<std::string>{
                                      " Files for Borland Delphi 7=1",
@@ -268,33 +298,33 @@ TEST_F(Wizard, WholeInstallThroughTheGui)
                                      " Ostrevane Lib Context Help Files=1",
                                  }));
     // Proposed beside the last environment found.
-    EXPECT_EQ(ItemText(dialog, 120), root_ + "\\Ostrevane");
+    EXPECT_EQ(ItemText(dialog, IDC_DESTINATION), root_ + "\\Ostrevane");
     SavePicture(dialog, "page2");
 
     ClickItem(dialog, 2);  // untick the demo projects
     ASSERT_TRUE(WaitUntil([&] { return ListItems(dialog)[2] == " Demo Projects Files=-1"; }, 5000));
     const std::string home = root_ + "\\Typed Home";
-    TypeText(GetDlgItem(dialog, 120), home + "\\");
-    EXPECT_EQ(ItemText(dialog, 120), home + "\\");
+    TypeText(GetDlgItem(dialog, IDC_DESTINATION), home + "\\");
+    EXPECT_EQ(ItemText(dialog, IDC_DESTINATION), home + "\\");
 
-    Click(dialog, 202);
+    Click(dialog, IDC_NEXT);
     ASSERT_TRUE(OnPage(dialog, 3));
     ASSERT_TRUE(HeldToolStarted());
-    EXPECT_EQ(ItemText(dialog, 101), "\rNow is installations process. Please wait ...");
-    EXPECT_FALSE(ItemEnabled(dialog, 203));
-    ExpectVisibility(dialog, 3);
+    EXPECT_EQ(ItemText(dialog, IDC_MAIN_TEXT), "\rNow is installations process. Please wait ...");
+    EXPECT_FALSE(ItemEnabled(dialog, IDC_CANCEL));
+    EXPECT_VISIBILITY(dialog, 3);
     SavePicture(dialog, "page3");
     ReleaseTool(delphi7, "dcc32");
 
     ASSERT_TRUE(OnPage(dialog, 4));
-    ASSERT_TRUE(WaitUntil([&] { return ItemEnabled(dialog, 203); }, 10000));
-    EXPECT_EQ(ItemText(dialog, 101), "\rThe installation process was\r successfully complete !");
-    EXPECT_EQ(ItemText(dialog, 102), "Quillmere  Welcome to www.quillmere.example");
-    EXPECT_EQ(ItemText(dialog, 105), "Press Finish button.");
-    EXPECT_EQ(ItemText(dialog, 203), "Finish");
-    ExpectVisibility(dialog, 4);
+    ASSERT_TRUE(WaitUntil([&] { return ItemEnabled(dialog, IDC_CANCEL); }, 10000));
+    EXPECT_EQ(ItemText(dialog, IDC_MAIN_TEXT), "\rThe installation process was\r successfully complete !");
+    EXPECT_EQ(ItemText(dialog, IDC_SECOND_TEXT), "Quillmere  Welcome to www.quillmere.example");
+    EXPECT_EQ(ItemText(dialog, IDC_THIRD_TEXT), "Press Finish button.");
+    EXPECT_EQ(ItemText(dialog, IDC_CANCEL), "Finish");
+    EXPECT_VISIBILITY(dialog, 4);
     // Delphi 7 6, C++Builder 6 13, shared files 1, help 3.
-    EXPECT_EQ(SendDlgItemMessageA(dialog, 106, PBM_GETPOS, 0, 0), 23);
+    EXPECT_EQ(SendDlgItemMessageA(dialog, IDC_PROGRESS, PBM_GETPOS, 0, 0), 23);
     SavePicture(dialog, "page4");
 
     // The log: product, two environments, the shared files and the help.
@@ -320,7 +350,7 @@ TEST_F(Wizard, WholeInstallThroughTheGui)
     EXPECT_EQ(ToolCalls(delphi7).size(), 1u);
     EXPECT_EQ(ToolCalls(cbuilder6).size(), 2u);
 
-    Click(dialog, 203);  // Finish: no question
+    Click(dialog, IDC_CANCEL);  // Finish: no question
     EXPECT_EQ(process_.Wait(10000), 0);
     EXPECT_EQ(FindProcessWindow(process_.Id(), QuestionCaption), nullptr);
 }
@@ -340,12 +370,12 @@ TEST_F(Wizard, RunningEnvironmentsHoldPageTwo)
     }
     HWND dialog = Start();
     ASSERT_TRUE(dialog);
-    ASSERT_TRUE(Click(dialog, 202));
+    ASSERT_TRUE(Click(dialog, IDC_NEXT));
     ASSERT_TRUE(OnPage(dialog, 2));
     ClickItem(dialog, 2);
     ASSERT_TRUE(WaitUntil([&] { return ListItems(dialog)[2] == " Files for Borland C++Builder 6=-1"; }, 5000));
     const std::string home = root_ + "\\Held";
-    TypeText(GetDlgItem(dialog, 120), home);
+    TypeText(GetDlgItem(dialog, IDC_DESTINATION), home);
 
     const std::string both = "Delphi 5 and Delphi 7 are running and must be closed first.\nClose them, then press Retry.";
     const struct {
@@ -364,15 +394,15 @@ TEST_F(Wizard, RunningEnvironmentsHoldPageTwo)
     for (const auto& step : steps) {
         SCOPED_TRACE(step.what);
         if (step.closed >= 0) running[step.closed].Close();
-        if (step.next) ASSERT_TRUE(Click(dialog, 202));
+        if (step.next) ASSERT_TRUE(Click(dialog, IDC_NEXT));
         if (step.text.empty()) break;
         HWND box = Question();
         ASSERT_TRUE(box);
         EXPECT_EQ(MessageBoxText(box), step.text);
-        EXPECT_FALSE(Click(dialog, 202)) << "the wizard waits for the answer";
+        EXPECT_FALSE(Click(dialog, IDC_NEXT)) << "the wizard waits for the answer";
         Answer(box, step.answer);
         ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box); }, 5000));
-        EXPECT_EQ(ItemText(dialog, 107), "Page 2/4");
+        EXPECT_EQ(ItemText(dialog, IDC_PAGE_LABEL), "Page 2/4");
         EXPECT_FALSE(FileExists(home));
         for (const std::string& folder : folders) EXPECT_TRUE(ToolCalls(folder).empty()) << folder;
         EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, "Software\\Quillmere\\Ostrevane", "RootDir"), "<missing>");
@@ -380,12 +410,12 @@ TEST_F(Wizard, RunningEnvironmentsHoldPageTwo)
         EXPECT_FALSE(FileExists(SystemFolder() + "\\kvxpurge.exe"));
     }
     ASSERT_TRUE(OnPage(dialog, 4));
-    ASSERT_TRUE(WaitUntil([&] { return ItemEnabled(dialog, 203); }, 10000));
-    EXPECT_EQ(ItemText(dialog, 101), "\rThe installation process was\r successfully complete !");
+    ASSERT_TRUE(WaitUntil([&] { return ItemEnabled(dialog, IDC_CANCEL); }, 10000));
+    EXPECT_EQ(ItemText(dialog, IDC_MAIN_TEXT), "\rThe installation process was\r successfully complete !");
     EXPECT_TRUE(FileExists(home + "\\Delphi7\\ovanlibd7.bpl"));
     EXPECT_TRUE(FileExists(home + "\\uninst.kvx"));
     EXPECT_TRUE(ToolCalls(folders[2]).empty()) << "C++Builder 6 was not ticked";
-    ASSERT_TRUE(Click(dialog, 203));
+    ASSERT_TRUE(Click(dialog, IDC_CANCEL));
     EXPECT_EQ(process_.Wait(10000), 0);
 }
 
@@ -401,13 +431,13 @@ TEST_F(Wizard, AnEarlierInstallationDecidesTheFolderAndTypedTextAfterBrowsingWin
 
     HWND dialog = Start();
     ASSERT_TRUE(dialog);
-    Click(dialog, 202);
+    Click(dialog, IDC_NEXT);
     ASSERT_TRUE(OnPage(dialog, 2));
-    EXPECT_EQ(ItemText(dialog, 120), earlier);
+    EXPECT_EQ(ItemText(dialog, IDC_DESTINATION), earlier);
 
     // A cancelled browse puts the last proposal back over typed text.
-    TypeText(GetDlgItem(dialog, 120), "C:\\typed");
-    Click(dialog, 119);
+    TypeText(GetDlgItem(dialog, IDC_DESTINATION), "C:\\typed");
+    Click(dialog, IDC_BROWSE);
     HWND browser = nullptr;
     ASSERT_TRUE(WaitUntil([&] {
         browser = FindOwnedWindow(process_.Id(), dialog);
@@ -416,11 +446,11 @@ TEST_F(Wizard, AnEarlierInstallationDecidesTheFolderAndTypedTextAfterBrowsingWin
     SavePicture(browser, "browse");
     ASSERT_TRUE(Click(browser, IDCANCEL));
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(browser); }, 10000));
-    ASSERT_TRUE(WaitUntil([&] { return ItemText(dialog, 120) == earlier; }, 5000)) << ItemText(dialog, 120);
+    ASSERT_TRUE(WaitUntil([&] { return ItemText(dialog, IDC_DESTINATION) == earlier; }, 5000)) << ItemText(dialog, IDC_DESTINATION);
 
     // Typed after browsing: this is the folder page 3 takes.
     const std::string typed = root_ + "\\Typed";
-    TypeText(GetDlgItem(dialog, 120), typed);
+    TypeText(GetDlgItem(dialog, IDC_DESTINATION), typed);
     ClickItem(dialog, 0);  // untick Delphi 5 ...
     ClickItem(dialog, 1);  // ... the demo projects ...
     ClickItem(dialog, 2);  // ... and the help: only the shared files remain
@@ -431,13 +461,13 @@ TEST_F(Wizard, AnEarlierInstallationDecidesTheFolderAndTypedTextAfterBrowsingWin
             if (item.find("=-1") == std::string::npos) return false;
         return true;
     }, 5000));
-    Click(dialog, 202);
+    Click(dialog, IDC_NEXT);
     ASSERT_TRUE(OnPage(dialog, 4));
     EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, "Software\\Quillmere\\Ostrevane", "RootDir"), typed);
     EXPECT_TRUE(FileExists(typed + "\\readme.txt"));
     EXPECT_FALSE(FileExists(typed + "\\Delphi5"));
-    EXPECT_EQ(SendDlgItemMessageA(dialog, 106, PBM_GETPOS, 0, 0), 1);
-    ASSERT_TRUE(WaitUntil([&] { return ItemEnabled(dialog, 203); }, 10000));
+    EXPECT_EQ(SendDlgItemMessageA(dialog, IDC_PROGRESS, PBM_GETPOS, 0, 0), 1);
+    ASSERT_TRUE(WaitUntil([&] { return ItemEnabled(dialog, IDC_CANCEL); }, 10000));
     PostMessageA(dialog, WM_CLOSE, 0, 0);  // the close box on page 4 asks nothing
     EXPECT_EQ(process_.Wait(10000), 0);
 }
@@ -484,12 +514,12 @@ TEST_F(Wizard, DllsPlantedBesideTheProgramsAreNotLoaded)
     HWND dialog = WaitForWindow(process_.Id(), Caption);
     ASSERT_TRUE(dialog);
     char className[32] = "";
-    GetClassNameA(GetDlgItem(dialog, 106), className, sizeof className);
+    GetClassNameA(GetDlgItem(dialog, IDC_PROGRESS), className, sizeof className);
     EXPECT_STREQ(className, "msctls_progress32") << "the common controls are registered";
-    Click(dialog, 202);
+    Click(dialog, IDC_NEXT);
     ASSERT_TRUE(OnPage(dialog, 2));
     EXPECT_EQ(ListItems(dialog).size(), 2u);
-    Click(dialog, 119);
+    Click(dialog, IDC_BROWSE);
     HWND browser = nullptr;
     ASSERT_TRUE(WaitUntil([&] { return (browser = FindOwnedWindow(process_.Id(), dialog)) != nullptr; }, 10000));
     ASSERT_TRUE(Click(browser, IDCANCEL));
@@ -520,10 +550,10 @@ HWND Wizard::CloseDuringInstallation(const std::string& home, HWND* dialogOut)
     HWND dialog = Start();
     *dialogOut = dialog;
     if (!dialog) return nullptr;
-    Click(dialog, 202);
+    Click(dialog, IDC_NEXT);
     if (!OnPage(dialog, 2)) return nullptr;
-    TypeText(GetDlgItem(dialog, 120), home);
-    Click(dialog, 202);
+    TypeText(GetDlgItem(dialog, IDC_DESTINATION), home);
+    Click(dialog, IDC_NEXT);
     if (!OnPage(dialog, 3) || !HeldToolStarted()) return nullptr;
     PostMessageA(dialog, WM_CLOSE, 0, 0);
     return Question();
@@ -537,7 +567,7 @@ TEST_F(Wizard, ClosingDuringTheInstallationLeavesItRemovable)
     HWND dialog = nullptr;
     HWND box = CloseDuringInstallation(home, &dialog);
     ASSERT_TRUE(box);
-    EXPECT_EQ(ItemText(dialog, 107), "Page 3/4") << "the installation went on while asking";
+    EXPECT_EQ(ItemText(dialog, IDC_PAGE_LABEL), "Page 3/4") << "the installation went on while asking";
     Answer(box, IDYES);
     EXPECT_EQ(process_.Wait(10000), 0);
     const SimulatedIde& held = SimulatedIdes[0];
@@ -559,10 +589,10 @@ TEST_F(Wizard, AnsweringNoDuringTheInstallationLetsItGoOn)
     Answer(box, IDNO);
     ReleaseTool(held_, "dcc32");
     ASSERT_TRUE(OnPage(dialog, 4));
-    ASSERT_TRUE(WaitUntil([&] { return ItemEnabled(dialog, 203); }, 10000));
+    ASSERT_TRUE(WaitUntil([&] { return ItemEnabled(dialog, IDC_CANCEL); }, 10000));
     EXPECT_TRUE(FileExists(home + "\\uninst.kvx"));
     EXPECT_TRUE(FileExists(home + "\\CBuilder6\\ovanlibb6.bpl")) << "every chosen script ran to its end";
-    Click(dialog, 203);
+    Click(dialog, IDC_CANCEL);
     EXPECT_EQ(process_.Wait(10000), 0);
 }
 
@@ -579,7 +609,7 @@ struct BrokenInstall {
     bool extras;            // the demo projects and help files ticked
     Breakage breakage;
     int broken;             // the row whose package is not built, or -1
-    const char* main;       // page 4's 101 and 102; null: no page 4
+    const char* main;       // page 4's main and second texts; null: no page 4
     const char* list;       // or page 2's refusal
     bool installs = true;   // false: nothing at all is installed
 };

@@ -35,7 +35,7 @@ TEST(WizardClose, ARequestDuringTheFinishPageWaitsForTheLog)
     InitCommonControls();
     ASSERT_TRUE(AllocateEngineBuffers());
     ModuleHandle = GetModuleHandleA(nullptr);
-    HWND dialog = CreateDialogParamA(ModuleHandle, MAKEINTRESOURCEA(1), nullptr, WizardDialogProc, 0);
+    HWND dialog = CreateDialogParamA(ModuleHandle, MAKEINTRESOURCEA(IDD_WIZARD), nullptr, WizardDialogProc, 0);
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(WizardWindow, dialog);
 
@@ -45,7 +45,7 @@ TEST(WizardClose, ARequestDuringTheFinishPageWaitsForTheLog)
     AppendRecord(ProductText, ProductDescription);
 
     // The worker has moved to page 4 and is about to write the log.
-    CurrentPage = 3;
+    CurrentPage = FinishPage;
     PostMessageA(dialog, WM_CLOSE, 0, 0);
     Pump();
     EXPECT_TRUE(IsWindow(dialog));
@@ -53,12 +53,12 @@ TEST(WizardClose, ARequestDuringTheFinishPageWaitsForTheLog)
     EXPECT_FALSE(FileExists(log));
     EXPECT_NE(TemplateBuffer, nullptr) << "nothing released yet";
 
-    EndInstallation();  // as the worker runs them
-    EnterFinishPage();
+    EndInstallation();  // as the worker ends: the log first,
+    EnterFinishPage();  // then page 4
     EXPECT_TRUE(FileExists(log));
     EXPECT_EQ(ReadFileText(log), std::string("\x01") + ProductDescription + std::string(1, '\0'));
     char button[32] = "";
-    GetDlgItemTextA(dialog, 203, button, sizeof button);
+    GetDlgItemTextA(dialog, IDC_CANCEL, button, sizeof button);
     EXPECT_STREQ(button, "Finish");
     Pump();  // the deferred request is taken up again
     EXPECT_FALSE(IsWindowVisible(dialog)) << "the close request ended the dialog once the log was written";
@@ -113,8 +113,8 @@ TEST(WizardClose, AWorkerStillRunningAfterTheCloseKeepsItsBuffers)
     HoldTool(ide, "dcc32");
     ASSERT_TRUE(AllocateEngineBuffers());
     ModuleHandle = GetModuleHandleA(nullptr);
-    CurrentPage = 0;
-    HWND dialog = CreateDialogParamA(ModuleHandle, MAKEINTRESOURCEA(1), nullptr, WizardDialogProc, 0);
+    CurrentPage = WelcomePage;
+    HWND dialog = CreateDialogParamA(ModuleHandle, MAKEINTRESOURCEA(IDD_WIZARD), nullptr, WizardDialogProc, 0);
     ASSERT_NE(dialog, nullptr);
     SendMessageA(GetDlgItem(dialog, IDC_NEXT), BM_CLICK, 0, 0);
     SetDlgItemTextA(dialog, IDC_DESTINATION, home.c_str());

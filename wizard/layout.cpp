@@ -55,16 +55,16 @@ void LayoutWizard()
 
 void LayoutSelectionPage()
 {
-    const int h101 = ClientHeight(MoveControl(IDC_MAIN_TEXT, 0, 0, ColumnWidth, 75, HWND_TOP,
+    const int mainHeight = ClientHeight(MoveControl(IDC_MAIN_TEXT, 0, 0, ColumnWidth, 75, HWND_TOP,
                                               SWP_SHOWWINDOW | SWP_NOMOVE));
-    MoveControl(IDC_CHECKLIST, 216, h101 + 8, ColumnWidth, 75, HWND_TOP, SWP_SHOWWINDOW);
-    MoveControl(IDC_THIRD_TEXT, 216, h101 + 91, ColumnWidth, 16, HWND_TOP, SWP_SHOWWINDOW);
+    MoveControl(IDC_CHECKLIST, 216, mainHeight + 8, ColumnWidth, 75, HWND_TOP, SWP_SHOWWINDOW);
+    MoveControl(IDC_THIRD_TEXT, 216, mainHeight + 91, ColumnWidth, 16, HWND_TOP, SWP_SHOWWINDOW);
 
     RECT edit{};
     GetWindowRect(GetDlgItem(WizardWindow, IDC_DESTINATION), &edit);
     const int e = edit.bottom - edit.top;
-    MoveControl(IDC_DESTINATION, 216, h101 + 111, ColumnWidth - 2 * e, e, HWND_TOP, SWP_SHOWWINDOW);
-    MoveControl(IDC_BROWSE, 224 + ColumnWidth - 2 * e, h101 + 111, e, e, HWND_TOP, SWP_SHOWWINDOW);
+    MoveControl(IDC_DESTINATION, 216, mainHeight + 111, ColumnWidth - 2 * e, e, HWND_TOP, SWP_SHOWWINDOW);
+    MoveControl(IDC_BROWSE, 224 + ColumnWidth - 2 * e, mainHeight + 111, e, e, HWND_TOP, SWP_SHOWWINDOW);
 }
 
 int SecondTextLines()
@@ -73,7 +73,7 @@ int SecondTextLines()
     RECT box{}, status{};
     GetWindowRect(text, &box);
     GetWindowRect(GetDlgItem(WizardWindow, IDC_THIRD_TEXT), &status);
-    // After page 2, 105 lies over the lowest part of 102.
+    // After page 2, the third text lies over the lowest part of the second.
     int height = box.bottom - box.top;
     if (status.top > box.top && status.top < box.bottom) height = status.top - box.top;
 

@@ -1,5 +1,5 @@
 #pragma once
-// Pixel geometry of the wizard, derived from button 203's size and the
+// Pixel geometry of the wizard, derived from the Cancel button's size and the
 // dialog's client area.
 #include <windows.h>
 
@@ -8,5 +8,5 @@ extern int ColumnWidth;
 HWND MoveControl(int id, int x, int y, int width, int height, HWND insertAfter, UINT flags);
 void LayoutWizard();
 void LayoutSelectionPage();
-// How many lines of its font text 102 shows where 105 does not cover it; at least 1.
+// How many lines of its font the second text shows where the third does not cover it; at least 1.
 int SecondTextLines();

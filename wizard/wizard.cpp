@@ -14,11 +14,11 @@
 #include "selection.h"
 
 HINSTANCE ModuleHandle = nullptr;
-std::atomic<std::uint32_t> CurrentPage{0};
-HBITMAP PictureBitmap = nullptr;
+std::atomic<std::uint32_t> CurrentPage{WelcomePage};
 
 namespace {
 
+HBITMAP PictureBitmap = nullptr;
 HANDLE WorkerThread = nullptr;
 DWORD WorkerThreadId = 0;
 char PageLabel[9] = "Page 1/4";
@@ -53,17 +53,21 @@ constexpr std::uint32_t Show(int id) { return 0xFFFF0000u | static_cast<std::uin
 constexpr std::uint32_t Hide(int id) { return static_cast<std::uint32_t>(id); }
 
 constexpr std::uint32_t WelcomeControls[] = {
-    Show(202), Show(203), Show(300), Show(101), Show(102), Show(105),
-    Show(107), Hide(106), Hide(120), Hide(121), Hide(201), Hide(119), 0};
+    Show(IDC_NEXT), Show(IDC_CANCEL), Show(IDC_PICTURE), Show(IDC_MAIN_TEXT),
+    Show(IDC_SECOND_TEXT), Show(IDC_THIRD_TEXT), Show(IDC_PAGE_LABEL), Hide(IDC_PROGRESS),
+    Hide(IDC_DESTINATION), Hide(IDC_CHECKLIST), Hide(IDC_PREV), Hide(IDC_BROWSE), 0};
 constexpr std::uint32_t SelectionControls[] = {
-    Show(202), Show(203), Show(300), Show(101), Hide(105), Show(107),
-    Show(201), Show(120), Show(121), Hide(106), Hide(102), Show(119), 0};
+    Show(IDC_NEXT), Show(IDC_CANCEL), Show(IDC_PICTURE), Show(IDC_MAIN_TEXT),
+    Hide(IDC_THIRD_TEXT), Show(IDC_PAGE_LABEL), Show(IDC_PREV), Show(IDC_DESTINATION),
+    Show(IDC_CHECKLIST), Hide(IDC_PROGRESS), Hide(IDC_SECOND_TEXT), Show(IDC_BROWSE), 0};
 constexpr std::uint32_t ProgressControls[] = {
-    Hide(202), Show(203), Show(300), Show(101), Show(102), Show(105),
-    Show(106), Show(107), Hide(120), Hide(121), Hide(119), Hide(201), 0};
+    Hide(IDC_NEXT), Show(IDC_CANCEL), Show(IDC_PICTURE), Show(IDC_MAIN_TEXT),
+    Show(IDC_SECOND_TEXT), Show(IDC_THIRD_TEXT), Show(IDC_PROGRESS), Show(IDC_PAGE_LABEL),
+    Hide(IDC_DESTINATION), Hide(IDC_CHECKLIST), Hide(IDC_BROWSE), Hide(IDC_PREV), 0};
 constexpr std::uint32_t FinishControls[] = {
-    Show(203), Show(300), Show(101), Show(102), Show(105), Show(107),
-    Hide(106), Hide(120), Hide(121), Hide(201), Hide(202), Hide(119), 0};
+    Show(IDC_CANCEL), Show(IDC_PICTURE), Show(IDC_MAIN_TEXT), Show(IDC_SECOND_TEXT),
+    Show(IDC_THIRD_TEXT), Show(IDC_PAGE_LABEL), Hide(IDC_PROGRESS), Hide(IDC_DESTINATION),
+    Hide(IDC_CHECKLIST), Hide(IDC_PREV), Hide(IDC_NEXT), Hide(IDC_BROWSE), 0};
 
 struct WizardPage {
     const std::uint32_t* controls;
@@ -140,19 +144,20 @@ void BrowseForDestination()
     SetDlgItemTextA(WizardWindow, IDC_DESTINATION, DestinationPath);
 }
 
-void ClosePath()
+// Cancel, Finish and the close box: asks first, except on the finish page.
+void OnCloseRequest()
 {
-    if (CurrentPage != 3 &&
+    if (CurrentPage != FinishPage &&
         MessageBoxA(WizardWindow, "Are you want terminate installation ?", "Quillmere presents ...",
                     MB_YESNO | MB_ICONQUESTION) == IDNO)
         return;
-    if (CurrentPage == 3) {
+    if (CurrentPage == FinishPage) {
         int expected = LogPending;
         if (FinishState.compare_exchange_strong(expected, CloseDeferred) || expected == CloseDeferred) return;
     }
     // While the worker runs (page 3) nothing is released: the process ends
     // under it, and it must never see a released buffer.
-    if (CurrentPage != 2) ReleaseTargets();
+    if (CurrentPage != ProgressPage) ReleaseTargets();
     EndDialog(WizardWindow, 0);
 }
 
@@ -182,9 +187,9 @@ void OnCommand(WPARAM wParam)
 {
     if (HIWORD(wParam) != 0) return;  // only clicks act
     switch (LOWORD(wParam)) {
-    case IDC_CANCEL: ClosePath(); break;
+    case IDC_CANCEL: OnCloseRequest(); break;
     case IDC_NEXT:
-        if (CurrentPage == 1 && (!DestinationTaken() || !TickedEnvironmentsClosed())) break;
+        if (CurrentPage == SelectionPage && (!DestinationTaken() || !TickedEnvironmentsClosed())) break;
         AdvancePage();
         break;
     case IDC_PREV:
@@ -198,9 +203,18 @@ void OnCommand(WPARAM wParam)
 
 }  // namespace
 
+bool RunWizard(HINSTANCE module)
+{
+    ModuleHandle = module;
+    // The dialog always ends with 0; anything else means it never came up.
+    const bool shown = DialogBoxParamA(module, MAKEINTRESOURCEA(IDD_WIZARD), nullptr, WizardDialogProc, 0) == 0;
+    if (PictureBitmap) DeleteObject(PictureBitmap);
+    return shown;
+}
+
 void ShowPage()
 {
-    if (CurrentPage >= PageCount) CurrentPage = 3;
+    if (CurrentPage >= PageCount) CurrentPage = FinishPage;
     const std::uint32_t page = CurrentPage;
     PageLabel[PageDigit] = static_cast<char>('1' + page);
     SetDlgItemTextA(WizardWindow, IDC_PAGE_LABEL, PageLabel);
@@ -259,7 +273,7 @@ INT_PTR CALLBACK WizardDialogProc(HWND window, UINT message, WPARAM wParam, LPAR
     switch (message) {
     case WM_INITDIALOG: return OnInitDialog(window);
     case WM_COMMAND: OnCommand(wParam); return FALSE;
-    case WM_CLOSE: ClosePath(); return FALSE;
+    case WM_CLOSE: OnCloseRequest(); return FALSE;
     default: return FALSE;
     }
 }

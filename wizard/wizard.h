@@ -5,13 +5,15 @@
 #include <atomic>
 #include <cstdint>
 
-constexpr std::uint32_t PageCount = 4;
+// The pages as CurrentPage counts them.
+enum PageIndex : std::uint32_t { WelcomePage, SelectionPage, ProgressPage, FinishPage, PageCount };
 
 extern HINSTANCE ModuleHandle;
-// 0 to 3 for pages 1 to 4. The worker moves it on once, from its own thread.
+// The worker moves it on once, from its own thread.
 extern std::atomic<std::uint32_t> CurrentPage;
-extern HBITMAP PictureBitmap;
 
+// Shows the wizard until it closes; false when its dialog never came up.
+bool RunWizard(HINSTANCE module);
 INT_PTR CALLBACK WizardDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 void ShowPage();
 

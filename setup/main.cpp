@@ -2,10 +2,9 @@
 
 #include "../engine/targets.h"
 #include "../engine/templates.h"
-#include "resource.h"
+#include "../wizard/wizard.h"
 #include "safe_start.h"
 #include "unattended.h"
-#include "wizard.h"
 
 namespace {
 constexpr char ErrorCaption[] = "KVX Installation Error";
@@ -20,10 +19,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
         MessageBoxA(nullptr, "Fatal Error: Not enough memory.", ErrorCaption, MB_ICONERROR);
         ExitProcess(0);
     }
-    ModuleHandle = GetModuleHandleA(nullptr);
-    // The dialog always ends with 0; anything else means it never came up.
-    if (DialogBoxParamA(ModuleHandle, MAKEINTRESOURCEA(IDD_WIZARD), nullptr, WizardDialogProc, 0) != 0)
+    if (!RunWizard(GetModuleHandleA(nullptr)))
         MessageBoxA(nullptr, "Fatal Error: Can't load resource.", ErrorCaption, MB_ICONERROR);
-    if (PictureBitmap) DeleteObject(PictureBitmap);
     ExitProcess(0);
 }

@@ -36,7 +36,7 @@ bool EndsWord(char c) { return c == '\0' || IsBlank(c); }
 
 // "/LOG=" value: quoted, or up to the next blank. Null on a missing quote, an
 // empty name or one that does not fit.
-const char* TakeLogFile(const char* at, char* out)
+const char* ReadLogFileOption(const char* at, char* out)
 {
     const char* end;
     const char* begin = at;
@@ -68,7 +68,7 @@ bool StartsOption(const char* at)
 // without its trailing blanks; what follows it, or null when it is empty or
 // does not fit. No folder name ends in a blank, so " /LOG=" cannot be part
 // of one.
-const char* TakeDestination(const char* at, char* out)
+const char* ReadDestinationOption(const char* at, char* out)
 {
     const char* end = at;
     while (*end && !(IsBlank(*end) && StartsOption(SkipBlanks(end)))) ++end;
@@ -93,10 +93,10 @@ StartMode ParseCommandLine(const char* commandLine, UnattendedOptions* options)
         if ((next = AfterName(at, "/S")) && EndsWord(*next) && !silent) {
             silent = true;
         } else if ((next = AfterName(at, "/LOG=")) && !options->logFile[0]) {
-            next = TakeLogFile(next, options->logFile);
+            next = ReadLogFileOption(next, options->logFile);
             if (!next) return StartMode::BadCommandLine;
         } else if ((next = AfterName(at, "/D=")) && !options->destination[0]) {
-            next = TakeDestination(next, options->destination);
+            next = ReadDestinationOption(next, options->destination);
             if (!next) return StartMode::BadCommandLine;
         } else {
             return StartMode::BadCommandLine;
