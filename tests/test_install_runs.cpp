@@ -14,7 +14,9 @@
 #include "drive_kit.h"
 #include "failures.h"
 #include "folder_security.h"
+#include "installation.h"
 #include "interpreter.h"
+#include "wizard_hooks.h"
 #include "simulated_ide.h"
 #include "templates.h"
 #include "uninstall_log.h"
@@ -81,7 +83,8 @@ protected:
         for (int row = 0; row < 9; ++row) {
             InstallTarget& t = TargetTable[row];
             if (!rows.count(row)) {
-                t.listState = t.checkState = NotFound;
+                t.listState = NotListed;
+                t.checkState = NotFound;
                 continue;
             }
             if (!t.rootFolder) {
@@ -90,7 +93,8 @@ protected:
                 t.rootFolder = static_cast<char*>(LocalAlloc(LPTR, PathSize));
                 CopyText(t.rootFolder, PathSize, folder.c_str());
             }
-            t.listState = t.checkState = Install;
+            t.listState = Listed;
+            t.checkState = Install;
         }
         TargetTable[10].checkState = demos ? Install : Unticked;
         TargetTable[11].checkState = help ? Install : Unticked;

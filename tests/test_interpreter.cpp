@@ -12,7 +12,13 @@
 
 #include "catalogue.h"
 #include "failures.h"
+#include "../wizard/resource.h"
+#include "files.h"
+#include "installation.h"
 #include "interpreter.h"
+#include "link_guard.h"
+#include "registry.h"
+#include "wizard_hooks.h"
 #include "templates.h"
 #include "test_files.h"
 #include "uninstall_log.h"
@@ -129,7 +135,7 @@ Records LogRecords()
 // A script from entries; the end entry is added.
 struct Script {
     std::vector<ScriptEntry> entries;
-    Script(std::initializer_list<ScriptEntry> list) : entries(list) { entries.push_back({nullptr, {}, {}, ScriptOp::NoOp3}); }
+    Script(std::initializer_list<ScriptEntry> list) : entries(list) { entries.push_back({nullptr, {}, {}, ScriptOp::ProgressOnly}); }
     const ScriptEntry* get() const { return entries.data(); }
 };
 
@@ -422,7 +428,7 @@ TEST_F(Interpreter, RegistryOperationsWriteTheirValues)
         {"$SYS_DIR$\\$SUB_FILE$.bpl", "Ostrevane $SUB_FILE$ package", 0, ScriptOp::RegisterPackage},
         {"$HOME_DIR$\\Help", "ostrevanetest_$SUB_FILE$.hlp", 0, ScriptOp::RegisterHelp},
         {uninstallKey.c_str(), "UninstallString", "kvxpurge.exe $HOME_DIR$\\uninst.kvx", ScriptOp::WriteMachineValue},
-        {uninstallKey.c_str(), "DisplayName", "Ostrevane ($SUB_DIR$)", ScriptOp::WriteMachineValueAlt},
+        {uninstallKey.c_str(), "DisplayName", "Ostrevane ($SUB_DIR$)", ScriptOp::WriteMachineValueSpare},
     });
     EXPECT_EQ(Value(HKEY_CURRENT_USER, environment + "\\Known Packages", Path("ovanlibd7.bpl").c_str()),
               Sz("Ostrevane $SUB_FILE$ package"))
@@ -760,7 +766,7 @@ protected:
             CreateWindowExA(0, "STATIC", "", WS_CHILD, 0, 0, 300, 20, window_, reinterpret_cast<HMENU>(id), nullptr,
                             nullptr);
         HWND bar = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD, 0, 40, 300, 20, window_,
-                                   reinterpret_cast<HMENU>(ProgressBarId), nullptr, nullptr);
+                                   reinterpret_cast<HMENU>(IDC_PROGRESS), nullptr, nullptr);
         ASSERT_NE(bar, nullptr);
         WizardWindow = window_;
     }
@@ -770,7 +776,7 @@ protected:
         DestroyWindow(window_);
         Interpreter::TearDown();
     }
-    int Position() { return static_cast<int>(SendDlgItemMessageA(window_, ProgressBarId, PBM_GETPOS, 0, 0)); }
+    int Position() { return static_cast<int>(SendDlgItemMessageA(window_, IDC_PROGRESS, PBM_GETPOS, 0, 0)); }
     std::string Text(int id)
     {
         char text[256] = {};
@@ -788,14 +794,14 @@ TEST_F(Wizard, EntriesMoveTheBarByTheirStep)
         int moved;
     };
     const Case cases[] = {
-        {{"x", 0, 3, ScriptOp::NoOp3}, 3},
-        {{"x", 0, 4, ScriptOp::NoOp4}, 4},
+        {{"x", 0, 3, ScriptOp::ProgressOnly}, 3},
+        {{"x", 0, 4, ScriptOp::ProgressOnlySpare}, 4},
         {{"x", 0, 5, static_cast<ScriptOp>(17)}, 5},
         {{"x", 0, 2, static_cast<ScriptOp>(-1)}, 2},
         {{"x", 0, 1, static_cast<ScriptOp>(1000)}, 1},
         {{"Sub", 0, 1, ScriptOp::SetSubDir}, 1},
         {{key.c_str(), "Name", "data", ScriptOp::WriteMachineValue}, 0},
-        {{key.c_str(), "Alt", "data", ScriptOp::WriteMachineValueAlt}, 0},
+        {{key.c_str(), "Alt", "data", ScriptOp::WriteMachineValueSpare}, 0},
     };
     for (const Case& c : cases) {
         const int before = Position();

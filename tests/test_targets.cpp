@@ -10,7 +10,7 @@
 
 #include "catalogue.h"
 #include "checklist.h"
-#include "interpreter.h"
+#include "wizard_hooks.h"
 #include "selection.h"
 #include "simulated_ide.h"
 #include "targets.h"

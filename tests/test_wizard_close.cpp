@@ -12,7 +12,7 @@
 #include <string>
 
 #include "catalogue.h"
-#include "interpreter.h"
+#include "wizard_hooks.h"
 #include "resource.h"
 #include "simulated_ide.h"
 #include "templates.h"
