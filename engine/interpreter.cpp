@@ -196,8 +196,6 @@ void PurgePackageEntries()
 // this folder are carried into the log, so one removal takes away what any
 // number of installations added.
 
-// False, with the log noted as not written, when the record is not in the
-
 bool PairAhead(LogRecordType type, const char* text, LogRecordType secondType, const char* secondText)
 {
     if (RecordPairAhead(type, text, secondType, secondText)) return true;
@@ -426,7 +424,6 @@ void Perform(const ScriptEntry& entry)
 
 }  // namespace
 
-// log on disk: the step it belongs to then does not run.
 bool Ahead(LogRecordType type, const char* text)
 {
     if (RecordAhead(type, text)) return true;

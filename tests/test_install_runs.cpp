@@ -16,10 +16,11 @@
 #include "folder_security.h"
 #include "installation.h"
 #include "interpreter.h"
-#include "wizard_hooks.h"
 #include "simulated_ide.h"
 #include "templates.h"
+#include "test_checks.h"
 #include "uninstall_log.h"
+#include "wizard_hooks.h"
 
 namespace {
 
@@ -133,7 +134,7 @@ TEST_F(InstallRun, DelphiSevenAloneLogsWhatUndoesEachStep)
     RunInstall();
     const std::string d = home_ + "\\Delphi7\\";
     const std::string help = folders_[4] + "\\Help\\";
-    const std::vector<std::pair<int, std::string>> expected = {
+    const std::vector<LogRecord> expected = {
         {1, ProductDescription},
         {13, home_},
         {12, win_ + "\\kvxpurge.exe"},
@@ -168,11 +169,7 @@ TEST_F(InstallRun, DelphiSevenAloneLogsWhatUndoesEachStep)
         {7, ProductKey},
     };
     EXPECT_FALSE(AnyFailure()) << "an empty wm_user.inc is by design";
-    ASSERT_EQ(log_.size(), expected.size());
-    for (std::size_t i = 0; i < expected.size(); ++i) {
-        EXPECT_EQ(log_[i].type, expected[i].first) << i;
-        EXPECT_EQ(log_[i].text, expected[i].second) << i;
-    }
+    EXPECT_LOG(log_, expected);
 }
 
 TEST_F(InstallRun, DelphiSevenLeavesItsFilesRegistryAndHelpLines)
@@ -180,11 +177,8 @@ TEST_F(InstallRun, DelphiSevenLeavesItsFilesRegistryAndHelpLines)
     Choose({4}, false, false);
     const SimulatedIde& ide = SimulatedIdes[4];
     const std::string userKey = std::string(ide.registryKey) + "\\Library";
-    HKEY key = nullptr;
-    RegCreateKeyExA(HKEY_CURRENT_USER, userKey.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr);
-    const char path[] = "$(DELPHI)\\Lib;$(DELPHI)\\Bin";
-    RegSetValueExA(key, "Search Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(path), sizeof path);
-    RegCloseKey(key);
+    ASSERT_TRUE(
+        SetRegistryValue(HKEY_CURRENT_USER, userKey, "Search Path", REG_SZ, Sz("$(DELPHI)\\Lib;$(DELPHI)\\Bin")));
     RunInstall();
 
     const std::string sub = Sub(ide);
