@@ -155,7 +155,7 @@ TEST_F(Tools, AFailingStepIsNotedForItsTarget)
     EXPECT_EQ(ValueNames(HKEY_LOCAL_MACHINE, key_ + "\\Refused"), std::vector<std::string>{});
 }
 
-// Control 102's list on the finish page, where its lines run out.
+// The finish page's list of failures (IDC_SECOND_TEXT), where its lines run out.
 TEST(FailureList, AsManyLinesAsFitThenHowManyMore)
 {
     ClearFailures();
