@@ -22,12 +22,10 @@ bool IsReparsePoint(const char* path)
 
 }  // namespace
 
-// True when path lies below the environment's folder ($DELPHI_DIR$) and a
-// folder on the way down from it, or the file itself, is a link: the
-// environment's files are changed as administrator, and a link there could
-// have been made by anyone who may change that folder. The environment's
-// folder itself is followed: RootDir is written by administrators only, and
-// environments are moved with a link in its place.
+// The environment's files are changed as administrator, and a link there
+// could have been made by anyone who may change that folder. The
+// environment's folder itself is followed: RootDir is written by
+// administrators only, and environments are moved with a link in its place.
 bool ThroughLinkInEnvironment(char* path)
 {
     // The environment's folder without its trailing separators, compared
