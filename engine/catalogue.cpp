@@ -1,5 +1,7 @@
 #include "catalogue.h"
 
+#include "../wizard/resource.h"
+
 namespace {
 
 using Op = ScriptOp;
@@ -17,7 +19,7 @@ constexpr char UninstallerFile[] = "$UNINST_DIR$\\kvxpurge.exe";
 constexpr char Uninstall[] = "\"$UNINST_DIR$\\kvxpurge.exe\" \"$HOME_DIR$\\uninst.kvx\"";
 constexpr char QuietUninstall[] = "\"$UNINST_DIR$\\kvxpurge.exe\" /S \"$HOME_DIR$\\uninst.kvx\"";
 
-#define END_OF_SCRIPT {nullptr, nullptr, 0, Op::NoOp3}
+#define END_OF_SCRIPT {nullptr, nullptr, 0, Op::ProgressOnly}
 
 // The uninstaller and what Windows' list needs to start it. Ops 14 hold
 // their value data where the others hold the step.
@@ -34,14 +36,14 @@ constexpr char QuietUninstall[] = "\"$UNINST_DIR$\\kvxpurge.exe\" /S \"$HOME_DIR
     {sub,                                                  nullptr,                          1,    Op::SetSubDir},          \
     {"$HOME_DIR$\\$SUB_DIR$",                              nullptr,                          0,    Op::CreateFolders},      \
     {pkg,                                                  nullptr,                          0,    Op::SetSubFile},         \
-    {sub,                                                  102,                              0,    Op::SetControlText},     \
-    {"Files extracting ...",                               105,                              0,    Op::SetControlText},     \
+    {sub,                                                  IDC_SECOND_TEXT,                  0,    Op::SetControlText},     \
+    {"Files extracting ...",                               IDC_THIRD_TEXT,                   0,    Op::SetControlText},     \
     {"$HOME_DIR$\\$SUB_DIR$\\$SUB_FILE$.dpk",              dpk,                              0,    Op::ExtractResource},    \
     {"$HOME_DIR$\\$SUB_DIR$\\$SUB_FILE$.res",              res,                              1,    Op::ExtractResource},    \
     {"$HOME_DIR$\\$SUB_DIR$\\wm_user.inc",                 71,                               0,    Op::ExtractResource},    \
     {"$HOME_DIR$\\$SUB_DIR$\\ostrevane.res",               72,                               1,    Op::ExtractResource},    \
     {"$HOME_DIR$\\$SUB_DIR$\\ostrevane.dcu",               dcu,                              1,    Op::ExtractResource},    \
-    {"Compiling package ...",                              105,                              0,    Op::SetControlText},     \
+    {"Compiling package ...",                              IDC_THIRD_TEXT,                   0,    Op::SetControlText},     \
     {"$HOME_DIR$\\$SUB_DIR$\\ostrevane.dcr",               100,                              0,    Op::ExtractResource},    \
     {"\"$DELPHI_DIR$\\Bin\\dcc32.exe\" \"$SUB_FILE$.dpk\"", "$HOME_DIR$\\$SUB_DIR$",          0,    Op::RunTool},            \
     {"$HOME_DIR$\\$SUB_DIR$\\$SUB_FILE$" ext,              "$SYS_DIR$\\$SUB_FILE$" ext,      1,    Op::CopyFileTo},         \
@@ -92,22 +94,22 @@ constexpr ScriptEntry Delphi7Script[] = {
 // Entries 1 to 15 of every C++Builder script; the package .res is 8302 in all four.
 //             sub-folder, package, .bpk res, .cpp res, .obj res, .dcu res, .hpp res
 #define CBUILDER_SCRIPT_HEAD(sub, pkg, bpk, cpp, obj, dcu, hpp)                                               \
-    /* templateText                                        argument  step  op */                              \
-    {sub,                                                  nullptr,  1,    Op::SetSubDir},                    \
-    {"$HOME_DIR$\\$SUB_DIR$",                              nullptr,  0,    Op::CreateFolders},                \
-    {pkg,                                                  nullptr,  1,    Op::SetSubFile},                   \
-    {sub,                                                  102,      0,    Op::SetControlText},               \
-    {"Files extracting ...",                               105,      0,    Op::SetControlText},               \
-    {"$HOME_DIR$\\$SUB_DIR$\\$SUB_FILE$.bpk",              bpk,      1,    Op::ExtractResource},              \
-    {"$HOME_DIR$\\$SUB_DIR$\\$SUB_FILE$.cpp",              cpp,      0,    Op::ExtractResource},              \
-    {"$HOME_DIR$\\$SUB_DIR$\\$SUB_FILE$.res",              8302,     1,    Op::ExtractResource},              \
-    {"$HOME_DIR$\\$SUB_DIR$\\wm_user.inc",                 71,       0,    Op::ExtractResource},              \
-    {"$HOME_DIR$\\$SUB_DIR$\\ostrevane.res",               72,       1,    Op::ExtractResource},              \
-    {"$HOME_DIR$\\$SUB_DIR$\\ostrevane.obj",               obj,      1,    Op::ExtractResource},              \
-    {"$HOME_DIR$\\$SUB_DIR$\\ostrevane.dcu",               dcu,      1,    Op::ExtractResource},              \
-    {"$HOME_DIR$\\$SUB_DIR$\\ostrevane.hpp",               hpp,      1,    Op::ExtractResource},              \
-    {"$HOME_DIR$\\$SUB_DIR$\\ostrevane.dcr",               100,      1,    Op::ExtractResource},              \
-    {"Compiling package ...",                              105,      0,    Op::SetControlText}
+    /* templateText                                        argument          step  op */                      \
+    {sub,                                                   nullptr,          1, Op::SetSubDir},              \
+    {"$HOME_DIR$\\$SUB_DIR$",                               nullptr,          0, Op::CreateFolders},          \
+    {pkg,                                                   nullptr,          1, Op::SetSubFile},             \
+    {sub,                                                   IDC_SECOND_TEXT,  0, Op::SetControlText},         \
+    {"Files extracting ...",                                IDC_THIRD_TEXT,   0, Op::SetControlText},         \
+    {"$HOME_DIR$\\$SUB_DIR$\\$SUB_FILE$.bpk",               bpk,              1, Op::ExtractResource},        \
+    {"$HOME_DIR$\\$SUB_DIR$\\$SUB_FILE$.cpp",               cpp,              0, Op::ExtractResource},        \
+    {"$HOME_DIR$\\$SUB_DIR$\\$SUB_FILE$.res",               8302,             1, Op::ExtractResource},        \
+    {"$HOME_DIR$\\$SUB_DIR$\\wm_user.inc",                  71,               0, Op::ExtractResource},        \
+    {"$HOME_DIR$\\$SUB_DIR$\\ostrevane.res",                72,               1, Op::ExtractResource},        \
+    {"$HOME_DIR$\\$SUB_DIR$\\ostrevane.obj",                obj,              1, Op::ExtractResource},        \
+    {"$HOME_DIR$\\$SUB_DIR$\\ostrevane.dcu",                dcu,              1, Op::ExtractResource},        \
+    {"$HOME_DIR$\\$SUB_DIR$\\ostrevane.hpp",                hpp,              1, Op::ExtractResource},        \
+    {"$HOME_DIR$\\$SUB_DIR$\\ostrevane.dcr",                100,              1, Op::ExtractResource},        \
+    {"Compiling package ...",                               IDC_THIRD_TEXT,   0, Op::SetControlText}          
 
 // The install entries after the build entries.
 #define CBUILDER_SCRIPT_INSTALL                                                                               \
@@ -235,7 +237,7 @@ InstallTarget TargetTable[TargetCount + 1] = {
     {" Shared Files",                       nullptr,                              nullptr,   nullptr,   NotListed, Install,   0, SharedFilesScript},
     {" Demo Projects Files",                nullptr,                              nullptr,   nullptr,   Listed,    Install,   0, DemoProjectsScript},
     {" Ostrevane Lib Context Help Files",   nullptr,                              nullptr,   nullptr,   Listed,    Install,   0, HelpFilesScript},
-    {nullptr,                               nullptr,                              nullptr,   nullptr,   0,         0,         0, nullptr},
+    {nullptr,                               nullptr,                              nullptr,   nullptr,   {},        {},        0, nullptr},
 };
 
 const char* const TargetShortNames[TargetCount] = {

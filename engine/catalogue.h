@@ -2,21 +2,15 @@
 // The built-in tables: the targets the user chooses among and their scripts.
 #include <cstdint>
 
-#include "interpreter.h"
-
-constexpr std::int32_t Listed = 1;        // listState: shown in the check list
-constexpr std::int32_t NotListed = -2;
-constexpr std::int32_t Install = 1;       // checkState: to be installed
-constexpr std::int32_t Unticked = -1;
-constexpr std::int32_t NotFound = -2;
+#include "script_format.h"
 
 struct InstallTarget {
     const char* caption;       // null closes the table; begins with a blank
     const char* registryKey;   // under HKLM (and HKCU for the scripts); null: never detected
     const char* valueName;     // "RootDir", or null
     char* rootFolder;          // PathSize bytes from detection, or null
-    std::int32_t listState;
-    std::int32_t checkState;
+    ListState listState;
+    TickState checkState;
     std::int32_t listIndex;
     const ScriptEntry* script;
 };

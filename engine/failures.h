@@ -53,9 +53,10 @@ bool BuildFailed();
 // Holds every line there can be: 16 lines of at most 45 characters.
 constexpr std::size_t FailureListSize = 1024;
 
-// Control 102's text after failures: one line per failure, the destination
-// first, then the targets in table order by their names (FailureTargetCount
-// short names), then "RootDir" and the log. With more lines than maxLines, the
-// last line shown reads "and N more". Lines are broken by a lone "\r". False,
-// with the empty text in out, when the text does not fit outSize bytes.
+// The finish page's second text (IDC_SECOND_TEXT) after failures: one line
+// per failure, the destination first, then the targets in table order by
+// their names (FailureTargetCount short names), then "RootDir" and the log.
+// With more lines than maxLines, the last line shown reads "and N more".
+// Lines are broken by a lone "\r". False, with the empty text in out, when
+// the text does not fit outSize bytes.
 bool ComposeFailureList(const char* const* names, int maxLines, char* out, std::size_t outSize);

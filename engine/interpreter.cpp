@@ -1,16 +1,14 @@
 #include "interpreter.h"
 
-#include <commctrl.h>
-
-#include "catalogue.h"
 #include "failures.h"
-#include "folder_security.h"
+#include "files.h"
 #include "handles.h"
+#include "link_guard.h"
+#include "registry.h"
 #include "templates.h"
-#include "uninstall_log.h"
+#include "wizard_hooks.h"
 
-HWND WizardWindow = nullptr;
-void (*AdvanceWizardPage)() = nullptr;
+unsigned long long InstalledBytes = 0;
 
 // A template that does not fit its buffer leaves the empty text, and an
 // operation never acts on that: an entry whose template, argument or pattern
@@ -18,21 +16,12 @@ void (*AdvanceWizardPage)() = nullptr;
 
 namespace {
 
-constexpr char HomeKey[] = "Software\\Quillmere\\Ostrevane";
-constexpr char VendorKey[] = "Software\\Quillmere";
-constexpr char HomeValue[] = "RootDir";
 constexpr char HelpKey[] = "Software\\Microsoft\\Windows\\Help";
 // The makefile bpr2mak writes beside the package it is made for.
 constexpr char BuiltMakefile[] = "$HOME_DIR$\\$SUB_DIR$\\$SUB_FILE$.mak";
 constexpr char KnownPackages[] = "$DELPHI_REG$\\Known Packages";
 constexpr char LibraryKey[] = "$DELPHI_REG$\\Library";
 constexpr char LibraryPackagePattern[] = "ovanlib.";
-constexpr DWORD ValueNameSize = 1040;
-constexpr WORD PayloadType = 10;  // RT_RCDATA
-
-// Bytes of the files the installation leaves (the payload, the built
-// packages and their copies) since the worker began.
-unsigned long long InstalledBytes = 0;
 
 const char* TextOf(const Operand& operand) { return operand.text ? operand.text : ""; }
 
@@ -97,82 +86,6 @@ void RemoveWholeEntries(char* path, const char* folder)
         at = end + 1;
     }
     *out = '\0';
-}
-
-// Reads a value as text like ReadRegistryText, and tells why it could not.
-LONG QueryRegistryText(HKEY root, const char* keyPath, const char* valueName, char* buffer,
-                       DWORD bufferSize, DWORD* count, DWORD* type = nullptr)
-{
-    *count = 0;
-    if (bufferSize == 0) return ERROR_MORE_DATA;
-    buffer[0] = '\0';
-    UniqueKey key;
-    LONG status = RegOpenKeyExA(root, keyPath, 0, KEY_QUERY_VALUE, key.put());
-    if (status != ERROR_SUCCESS) return status;
-    DWORD size = bufferSize;
-    status = RegQueryValueExA(key.get(), valueName, nullptr, type, reinterpret_cast<BYTE*>(buffer), &size);
-    if (status != ERROR_SUCCESS || size > bufferSize) {
-        buffer[0] = '\0';
-        return status != ERROR_SUCCESS ? status : ERROR_MORE_DATA;
-    }
-    // Data stored without a terminator gets one; when it fills the buffer
-    // there is no room for it, and a cut text is never handed out.
-    if (size == 0 || buffer[size - 1] != '\0') {
-        if (size == bufferSize) {
-            buffer[0] = '\0';
-            return ERROR_MORE_DATA;
-        }
-        buffer[size++] = '\0';
-    }
-    *count = size;
-    return ERROR_SUCCESS;
-}
-
-static_assert(TargetCount <= FailureTargetCount, "a failure slot for every row");
-
-// The length of the home folder when path begins with it, as a whole
-// component (then a backslash or the end follows); 0 otherwise.
-std::size_t HomePrefixLength(const char* path)
-{
-    const char* after = AfterFolded(path, VariableValue(HomeDir));
-    return after && (*after == '\\' || *after == '\0') ? static_cast<std::size_t>(after - path) : 0;
-}
-
-bool IsReparsePoint(const char* path)
-{
-    const DWORD attributes = GetFileAttributesA(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
-}
-
-// True when path lies below the environment's folder ($DELPHI_DIR$) and a
-// folder on the way down from it, or the file itself, is a link: the
-// environment's files are changed as administrator, and a link there could
-// have been made by anyone who may change that folder. The environment's
-// folder itself is followed: RootDir is written by administrators only, and
-// environments are moved with a link in its place.
-bool ThroughLinkInEnvironment(char* path)
-{
-    // The environment's folder without its trailing separators, compared
-    // character by character: a double-byte character's second byte may be
-    // a backslash, and is never folded as a letter.
-    char root[PathSize];
-    if (!CopyText(root, PathSize, VariableValue(DelphiDir))) return false;
-    char* rootEnd = root;
-    for (char* at = root; *at; at = NextChar(at))
-        if (*at != '\\') rootEnd = NextChar(at);
-    *rootEnd = '\0';
-    const char* after = root[0] ? AfterFolded(path, root) : nullptr;
-    if (!after || *after != '\\') return false;
-    while (*after == '\\') ++after;
-    for (char* at = path + (after - path);; at = NextChar(at)) {
-        const char c = *at;
-        if (c != '\\' && c != '\0') continue;
-        *at = '\0';
-        const bool linked = IsReparsePoint(path);
-        *at = c;
-        if (linked) return true;
-        if (c == '\0') return false;
-    }
 }
 
 bool IsFile(const char* path)
@@ -276,39 +189,12 @@ void PurgePackageEntries()
     DeleteValuesContaining(HKEY_CURRENT_USER, ArgumentBuffer, LibraryPackagePattern);
 }
 
-bool IsFolder(const char* path)
-{
-    const DWORD attributes = GetFileAttributesA(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool KeyExists(HKEY root, const char* keyPath)
-{
-    UniqueKey key;
-    return RegOpenKeyExA(root, keyPath, 0, KEY_QUERY_VALUE, key.put()) == ERROR_SUCCESS;
-}
-
-bool InHomeFolder(const char* path)
-{
-    const std::size_t length = HomePrefixLength(path);
-    return length != 0 && path[length] == '\\';
-}
-
 // The records of removal reach the log on disk before the step they undo
 // runs: whatever point an installation ends at, its log covers what it did.
 // They name what the step may make, so that replaying one for a step that
 // never ran finds nothing to undo. The earlier installations' records into
 // this folder are carried into the log, so one removal takes away what any
 // number of installations added.
-
-// False, with the log noted as not written, when the record is not in the
-// log on disk: the step it belongs to then does not run.
-bool Ahead(LogRecordType type, const char* text)
-{
-    if (RecordAhead(type, text)) return true;
-    NoteOverallFailure(LogNotWritten);
-    return false;
-}
 
 bool PairAhead(LogRecordType type, const char* text, LogRecordType secondType, const char* secondText)
 {
@@ -443,11 +329,18 @@ void TakeBackPendingDeletion(const char* path)
 void Perform(const ScriptEntry& entry)
 {
     const char* path = TemplateBuffer;
+    DWORD written = 0;
     switch (entry.op) {
     case ScriptOp::ExtractResource:
         if (!Ahead(InHomeFolder(path) ? InstalledFile : ProductFile, path)) break;
         TakeBackPendingDeletion(path);
-        if (ThroughLinkInHome(TemplateBuffer) || !WriteResourceToFile(path, entry.argument.number))
+        if (ThroughLinkInHome(TemplateBuffer)) {
+            NoteFailure(Failure::FileNotWritten);
+            break;
+        }
+        if (WriteResourceToFile(path, entry.argument.number, &written))
+            InstalledBytes += written;
+        else
             NoteFailure(Failure::FileNotWritten);
         break;
     case ScriptOp::CreateFolders:
@@ -514,312 +407,35 @@ void Perform(const ScriptEntry& entry)
         SetVariable(SubFile, path);
         break;
     case ScriptOp::WriteMachineValue:
-    case ScriptOp::WriteMachineValueAlt:
+    case ScriptOp::WriteMachineValueSpare:
         // The scripts write these values into the product's own uninstall
         // entry only: the removal deletes that key.
-        if (Expand(TextOf(entry.argument), ArgumentBuffer) && Expand(TextOf(entry.progressStep), DataBuffer) &&
+        if (Expand(TextOf(entry.argument), ArgumentBuffer) && Expand(TextOf(entry.stepOrValueData), DataBuffer) &&
             Ahead(MachineKeyDelete, path) && !WriteRegistryText(HKEY_LOCAL_MACHINE, path, ArgumentBuffer, DataBuffer))
             NoteFailure(Failure::RegistryNotWritten);
         break;
     case ScriptOp::PurgePackageEntries:
         PurgePackageEntries();
         break;
-    default:  // 3, 4 and unknown codes: progress and expansion only
+    default:  // ProgressOnly, its spare and unknown codes
         break;
     }
 }
 
 }  // namespace
 
-void SetWizardControlText(int id, const char* text)
+bool Ahead(LogRecordType type, const char* text)
 {
-    if (WizardWindow) SetDlgItemTextA(WizardWindow, id, text);
-}
-
-void AdvanceProgress(int amount)
-{
-    if (WizardWindow) SendDlgItemMessageA(WizardWindow, ProgressBarId, PBM_DELTAPOS, static_cast<WPARAM>(amount), 0);
-}
-
-void RegisterProductDetails()
-{
-    // Only what the shared files registered gets the details beside it.
-    if (TargetTable[SharedFilesRow].checkState != Install) return;
-    SetFailureTarget(SharedFilesRow);
-    SYSTEMTIME today;
-    GetLocalTime(&today);
-    char date[9];
-    unsigned value = today.wYear * 10000u + today.wMonth * 100u + today.wDay;
-    for (int i = 7; i >= 0; --i, value /= 10) date[i] = static_cast<char>('0' + value % 10);
-    date[8] = '\0';
-    const DWORD kilobytes = static_cast<DWORD>((InstalledBytes + 1023) / 1024);
-    if (!WriteRegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "InstallDate", date) ||
-        !WriteRegistryNumber(HKEY_LOCAL_MACHINE, UninstallKey, "EstimatedSize", kilobytes) ||
-        !WriteRegistryNumber(HKEY_LOCAL_MACHINE, UninstallKey, "NoModify", 1) ||
-        !WriteRegistryNumber(HKEY_LOCAL_MACHINE, UninstallKey, "NoRepair", 1))
-        NoteFailure(Failure::RegistryNotWritten);
-}
-
-bool BeginInstallation(bool destinationTaken)
-{
-    ClearFailures();
-    char* home = VariableTable[HomeDir].value;
-    // Nothing is installed into a destination that is no full path or that is
-    // a link: its files, the log among them, would land elsewhere.
-    if (!destinationTaken || ThroughLinkInHome(home)) {
-        NoteOverallFailure(HomeFolderNotCreated);
-        return false;
-    }
-    char createdAbove[PathSize];
-    if (!CreateFolderPath(home, createdAbove)) {
-        NoteOverallFailure(HomeFolderNotCreated);
-        return false;
-    }
-    // A log path that does not fit, or a log that is a link, leaves the log
-    // closed: no file is written.
-    if (ExpandTemplate("$HOME_DIR$\\uninst.kvx", TemplateBuffer, TemplateBufferSize) &&
-        !ThroughLinkInHome(TemplateBuffer))
-        OpenLog(TemplateBuffer);
-    // Nothing is changed that no log on disk could take back: the log comes
-    // first, with what earlier installations into this folder did; then the
-    // uninstaller and its entry in Windows' list, so that an installation
-    // ended at any later point can be removed from there.
-    AppendRecord(ProductText, ProductDescription);
-    CarryEarlierLog();
-    // The folders made above the home folder go with it, when empty: each
-    // one from the first made down to the home folder's parent.
-    const std::size_t first = TextLength(createdAbove);
-    for (char* at = home; first && *at; at = NextChar(at)) {
-        if (*at != '\\' || NextChar(at) != at + 1 || static_cast<std::size_t>(at - home) < first) continue;
-        *at = '\0';
-        RecordAhead(CreatedFolder, home);
-        *at = '\\';
-    }
-    if (IsFolder(home)) RecordAhead(CreatedFolder, home);
-    if (!SaveLog()) {
-        CloseLog();
-        NoteOverallFailure(LogNotWritten);
-        return false;
-    }
-    if (TargetTable[SharedFilesRow].checkState == Install) {
-        SetFailureTarget(SharedFilesRow);
-        RunScript(UninstallerScript);
-        SetFailureTarget(NoFailureTarget);
-    }
-    return true;
-}
-
-void EndInstallation()
-{
-    if (!WriteLog()) NoteOverallFailure(LogNotWritten);
+    if (RecordAhead(type, text)) return true;
+    NoteOverallFailure(LogNotWritten);
+    return false;
 }
 
 void RunScript(const ScriptEntry* script)
 {
     for (const ScriptEntry* entry = script; entry->templateText; ++entry) {
         NextEntries = entry + 1;
-        const bool stepHoldsData =
-            entry->op == ScriptOp::WriteMachineValue || entry->op == ScriptOp::WriteMachineValueAlt;
-        AdvanceProgress(stepHoldsData ? 0 : entry->progressStep.number);
+        AdvanceProgress(HoldsValueData(entry->op) ? 0 : entry->stepOrValueData.number);
         if (ExpandTemplate(entry->templateText, TemplateBuffer, TemplateBufferSize)) Perform(*entry);
     }
-}
-
-void RunChosenScripts()
-{
-    // The home folder is made before the scripts run; it goes last, when empty.
-    if (IsFolder(VariableValue(HomeDir))) RecordAhead(CreatedFolder, VariableValue(HomeDir));
-    InstalledBytes = 0;
-    for (const InstallTarget* target = TargetTable; target->caption; ++target) {
-        if (target->checkState != Install) continue;
-        if (target->rootFolder && target->registryKey) {
-            SetVariable(DelphiDir, target->rootFolder);
-            SetVariable(DelphiReg, target->registryKey);
-            // A folder without a short form (it is gone, or the name does not
-            // fit) stands for itself.
-            char shortFolder[PathSize + 1];
-            DWORD length = GetShortPathNameA(target->rootFolder, shortFolder, sizeof shortFolder);
-            if (length == 0 || length >= sizeof shortFolder) CopyText(shortFolder, sizeof shortFolder, target->rootFolder);
-            SetVariable(DelphiDirShort, shortFolder);
-        }
-        SetFailureTarget(static_cast<int>(target - TargetTable));
-        RecordAhead(TargetCaption, target->caption);
-        RunScript(target->script);
-    }
-    RegisterProductDetails();
-    SetFailureTarget(NoFailureTarget);
-    // The vendor's key, which others may share, goes only when it is empty then.
-    if ((KeyExists(HKEY_LOCAL_MACHINE, VendorKey) || Ahead(MachineKeyDelete, VendorKey)) &&
-        Ahead(MachineKeyDelete, HomeKey)) {
-        if (!WriteRegistryText(HKEY_LOCAL_MACHINE, HomeKey, HomeValue, VariableValue(HomeDir)))
-            NoteOverallFailure(HomeFolderNotStored);
-    } else {
-        NoteOverallFailure(HomeFolderNotStored);
-    }
-}
-
-DWORD WINAPI ScriptWorker(LPVOID)
-{
-    // Nothing is written for a home folder that could not be made, nor
-    // where no log can be kept.
-    const bool begun = BeginInstallation(true);
-    if (begun) {
-        RunChosenScripts();
-        EndInstallation();
-    }
-    if (AdvanceWizardPage) AdvanceWizardPage();
-    return begun ? 0 : 1;
-}
-
-bool ThroughLinkInHome(char* path)
-{
-    const std::size_t length = HomePrefixLength(path);
-    if (length == 0) return false;
-    for (char* at = path + length;; at = NextChar(at)) {
-        const char c = *at;
-        if ((c != '\\' || NextChar(at) != at + 1) && c != '\0') continue;
-        *at = '\0';
-        const bool linked = IsReparsePoint(path);
-        *at = c;
-        if (linked) return true;
-        if (c == '\0') return false;
-    }
-}
-
-bool WriteResourceToFile(const char* path, int resourceNumber)
-{
-    // The file comes first: a missing resource leaves it existing and empty.
-    UniqueFile file(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
-    HRSRC resource = FindResourceA(nullptr, MAKEINTRESOURCEA(resourceNumber), MAKEINTRESOURCEA(PayloadType));
-    if (!resource) return true;
-    DWORD size = SizeofResource(nullptr, resource);
-    HGLOBAL loaded = LoadResource(nullptr, resource);
-    const void* bytes = loaded ? LockResource(loaded) : nullptr;
-    if (!bytes) return false;
-    DWORD written = 0;
-    if (!WriteFile(file.get(), bytes, size, &written, nullptr) || written != size) return false;
-    InstalledBytes += size;
-    return true;
-}
-
-bool CreateFolderPath(char* path, char* firstCreated)
-{
-    char* first = nullptr;  // where the first folder made ends
-    char before = '\0';
-    for (char* at = path;; at = NextChar(at)) {
-        const char c = *at;
-        // A separator is a character of its own, never a double-byte one's second byte.
-        const bool single = !c || NextChar(at) == at + 1;
-        if (single && (c == '\\' || c == '/' || c == '\0') && before != ':') {
-            *at = '\0';
-            BOOL created = CreateProtectedFolder(path);
-            DWORD error = created ? ERROR_SUCCESS : GetLastError();
-            *at = c;
-            if (created && !first) first = at;
-            if (!created && error != ERROR_ALREADY_EXISTS) break;
-        }
-        if (c == '\0') break;
-        before = single ? c : '\0';
-    }
-    // Whatever stopped the walk, what counts is the folder being there.
-    const DWORD attributes = GetFileAttributesA(path);
-    const bool made = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-    if (firstCreated) firstCreated[0] = '\0';
-    if (first && made && firstCreated) {
-        const char kept = *first;
-        *first = '\0';
-        CopyText(firstCreated, PathSize, path);
-        *first = kept;
-    }
-    // A path that could not be made whole leaves nothing of it behind.
-    for (char* end = path + TextLength(path); first && !made && end >= first;) {
-        const char kept = *end;
-        *end = '\0';
-        RemoveDirectoryA(path);
-        *end = kept;
-        char* parent = nullptr;
-        for (char* at = path; at < end; at = NextChar(at))
-            if (NextChar(at) == at + 1 && (*at == '\\' || *at == '/')) parent = at;
-        if (!parent || parent < first) break;
-        end = parent;
-    }
-    return made;
-}
-
-DWORD ReadRegistryText(HKEY root, const char* keyPath, const char* valueName, char* buffer, DWORD bufferSize)
-{
-    DWORD count = 0;
-    QueryRegistryText(root, keyPath, valueName, buffer, bufferSize, &count);
-    return count;
-}
-
-bool WriteRegistryNumber(HKEY root, const char* keyPath, const char* valueName, DWORD number)
-{
-    UniqueKey key;
-    if (RegCreateKeyExA(root, keyPath, 0, const_cast<char*>(""), REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr,
-                        key.put(), nullptr) != ERROR_SUCCESS)
-        return false;
-    return RegSetValueExA(key.get(), valueName, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
-                          sizeof number) == ERROR_SUCCESS;
-}
-
-bool WriteRegistryText(HKEY root, const char* keyPath, const char* valueName, const char* text, DWORD type)
-{
-    UniqueKey key;
-    if (RegCreateKeyExA(root, keyPath, 0, const_cast<char*>(""), REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr,
-                        key.put(), nullptr) != ERROR_SUCCESS)
-        return false;
-    return RegSetValueExA(key.get(), valueName, 0, type, reinterpret_cast<const BYTE*>(text),
-                          static_cast<DWORD>(TextLength(text) + 1)) == ERROR_SUCCESS;
-}
-
-void DeleteValuesContaining(HKEY root, const char* keyPath, const char* text)
-{
-    if (!text[0]) return;  // the empty text is in every name
-    UniqueKey key;
-    if (RegOpenKeyExA(root, keyPath, 0, KEY_QUERY_VALUE | KEY_WRITE, key.put()) != ERROR_SUCCESS) return;
-    LocalBuffer nameBuffer(LocalAlloc(LPTR, ValueNameSize));
-    if (!nameBuffer) return;
-    char* name = static_cast<char*>(nameBuffer.get());
-    DWORD index = 0;
-    for (;;) {
-        DWORD nameSize = ValueNameSize;
-        if (RegEnumValueA(key.get(), index, name, &nameSize, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-            break;
-        // After a deletion the later values move down into this index; a
-        // value that cannot be deleted is stepped over, not tried forever.
-        if (!FindFolded(text, name) || RegDeleteValueA(key.get(), name) != ERROR_SUCCESS) ++index;
-    }
-}
-
-bool AppendTextIfAbsent(const char* path, const char* text, bool* holdsText)
-{
-    bool holds = false;
-    if (!holdsText) holdsText = &holds;
-    *holdsText = false;
-    UniqueFile file(CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                                nullptr));
-    if (!file) {
-        // Only a file that holds something and cannot be opened is a failure.
-        WIN32_FILE_ATTRIBUTE_DATA data;
-        return !GetFileAttributesExA(path, GetFileExInfoStandard, &data) ||
-               (data.nFileSizeLow == 0 && data.nFileSizeHigh == 0);
-    }
-    const DWORD size = GetFileSize(file.get(), nullptr);
-    if (size == 0) return true;  // an empty file stays empty
-    if (size == INVALID_FILE_SIZE) return false;
-    LocalBuffer contentBuffer(LocalAlloc(LPTR, size + 1));
-    if (!contentBuffer) return false;
-    char* content = static_cast<char*>(contentBuffer.get());
-    DWORD got = 0;
-    if (!ReadFile(file.get(), content, size, &got, nullptr) || got != size) return false;
-    if (FindFolded(text, content)) {
-        *holdsText = true;
-        return true;
-    }
-    const DWORD length = static_cast<DWORD>(TextLength(text));
-    DWORD written = 0;
-    *holdsText = WriteFile(file.get(), text, length, &written, nullptr) && written == length;
-    return *holdsText;
 }

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "interpreter.h"
+#include "registry.h"
 
 namespace {
 

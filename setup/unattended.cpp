@@ -4,7 +4,7 @@
 
 #include "../engine/catalogue.h"
 #include "../engine/failures.h"
-#include "../engine/interpreter.h"
+#include "../engine/installation.h"
 #include "../engine/running.h"
 #include "../engine/targets.h"
 #include "../engine/templates.h"

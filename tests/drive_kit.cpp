@@ -429,18 +429,3 @@ bool RestartWindows()
     // Started from here, so that its end can be waited for.
     return wineboot.Start(SystemFolder() + "\\wineboot.exe", "wineboot -r") && wineboot.Wait(60000) == 0;
 }
-
-std::vector<LogRecord> ReadUninstallLog(const std::string& path)
-{
-    std::vector<LogRecord> records;
-    const std::string bytes = ReadFileText(path);
-    if (bytes == "<missing>") return records;
-    std::size_t at = 0;
-    while (at < bytes.size()) {
-        std::size_t end = bytes.find('\0', at + 1);
-        if (end == std::string::npos) end = bytes.size();
-        records.push_back({static_cast<unsigned char>(bytes[at]), bytes.substr(at + 1, end - at - 1)});
-        at = end + 1;
-    }
-    return records;
-}

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "test_files.h"  // the log's records
+
 struct InstallerRun {
     std::vector<std::string> listed;  // the check list items as page 2 showed them ("caption=data")
     std::string proposed;             // the destination page 2 proposed
@@ -88,9 +90,3 @@ std::string BuildFolder();  // the build folder, two levels above the running te
 // the kit (a signed one, say) named by OSTREVANE_KIT_DIR, in full or relative
 // to the build folder.
 std::string KitFolder();
-
-struct LogRecord {
-    int type;
-    std::string text;
-};
-std::vector<LogRecord> ReadUninstallLog(const std::string& path);

@@ -85,13 +85,7 @@ std::string CreateSimulatedIde(const SimulatedIde& ide, const std::string& root)
         if (help) WriteFileText(folder + "\\Help\\" + help, std::string(":Base ") + ide.folder + ".hlp\r\n");
     WriteFileText(folder + "\\Help\\" + ide.gidFile, "index cache");
 
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, ide.registryKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) ==
-        ERROR_SUCCESS) {
-        RegSetValueExA(key, "RootDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
-                       static_cast<DWORD>(folder.size() + 1));
-        RegCloseKey(key);
-    }
+    SetRegistryValue(HKEY_LOCAL_MACHINE, ide.registryKey, "RootDir", REG_SZ, Sz(folder));
     return folder;
 }
 

@@ -20,8 +20,8 @@ int StepSum(const ScriptEntry* script)
 {
     int sum = 0;
     for (const ScriptEntry* e = script; e->templateText; ++e) {
-        if (e->op == ScriptOp::WriteMachineValue || e->op == ScriptOp::WriteMachineValueAlt) continue;
-        sum += e->progressStep.number;
+        if (e->op == ScriptOp::WriteMachineValue || e->op == ScriptOp::WriteMachineValueSpare) continue;
+        sum += e->stepOrValueData.number;
     }
     return sum;
 }
@@ -196,13 +196,13 @@ TEST_F(ExpandedCommands, UninstallEntryHoldsTheExpandedLogPath)
     EXPECT_STREQ(shared[4].argument.text, "UninstallString");
     // The uninstaller by its full path in quotes, never a name to search for.
     SetVariable(UninstDir, "C:\\windows");
-    ASSERT_TRUE(ExpandTemplate(shared[4].progressStep.text, DataBuffer, WorkBufferSize));
+    ASSERT_TRUE(ExpandTemplate(shared[4].stepOrValueData.text, DataBuffer, WorkBufferSize));
     EXPECT_STREQ(DataBuffer, "\"C:\\windows\\kvxpurge.exe\" \"C:\\Tools\\Ostrevane\\uninst.kvx\"");
     EXPECT_STREQ(shared[5].argument.text, "QuietUninstallString");
-    ASSERT_TRUE(ExpandTemplate(shared[5].progressStep.text, DataBuffer, WorkBufferSize));
+    ASSERT_TRUE(ExpandTemplate(shared[5].stepOrValueData.text, DataBuffer, WorkBufferSize));
     EXPECT_STREQ(DataBuffer, "\"C:\\windows\\kvxpurge.exe\" /S \"C:\\Tools\\Ostrevane\\uninst.kvx\"");
     EXPECT_STREQ(shared[3].argument.text, "DisplayName");
-    EXPECT_STREQ(shared[3].progressStep.text, "Quillmere Ostrevane v3.10 (trial)");
+    EXPECT_STREQ(shared[3].stepOrValueData.text, "Quillmere Ostrevane v3.10 (trial)");
 }
 
 TEST(InstallScripts, HelpLinesEndInCrLf)

@@ -80,17 +80,54 @@ void DeleteTree(HKEY root, const char* key)
     RegDeleteKeyA(root, key);
 }
 
-std::string RegistryText(HKEY root, const char* key, const char* value)
+std::string RegistryBytes(HKEY root, const std::string& key, const char* name, DWORD* type)
 {
     HKEY handle = nullptr;
-    if (RegOpenKeyExA(root, key, 0, KEY_QUERY_VALUE, &handle) != ERROR_SUCCESS) return "<missing>";
-    char data[8192];
-    DWORD size = sizeof data - 1, type = 0;
-    LONG rc = RegQueryValueExA(handle, value, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
+    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_QUERY_VALUE, &handle) != ERROR_SUCCESS) return "<missing>";
+    std::vector<char> data(70000);
+    DWORD size = static_cast<DWORD>(data.size());
+    LONG rc = RegQueryValueExA(handle, name, nullptr, type, reinterpret_cast<BYTE*>(data.data()), &size);
     RegCloseKey(handle);
     if (rc != ERROR_SUCCESS) return "<missing>";
-    data[size] = '\0';
-    return std::string(data, size && data[size - 1] == '\0' ? size - 1 : size);
+    return std::string(data.data(), size);
+}
+
+std::string RegistryText(HKEY root, const char* key, const char* value)
+{
+    std::string bytes = RegistryBytes(root, key, value);
+    if (!bytes.empty() && bytes.back() == '\0') bytes.pop_back();
+    return bytes;
+}
+
+bool SetRegistryValue(HKEY root, const std::string& key, const char* name, DWORD type, const std::string& bytes)
+{
+    HKEY handle = nullptr;
+    if (RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &handle, nullptr) != ERROR_SUCCESS)
+        return false;
+    const LONG rc = RegSetValueExA(handle, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+                                   static_cast<DWORD>(bytes.size()));
+    RegCloseKey(handle);
+    return rc == ERROR_SUCCESS;
+}
+
+std::vector<LogRecord> LogRecordsOf(const std::string& bytes)
+{
+    std::vector<LogRecord> records;
+    std::size_t at = 0;
+    while (at < bytes.size()) {
+        std::size_t end = bytes.find('\0', at + 1);
+        if (end == std::string::npos) end = bytes.size();
+        records.push_back({static_cast<unsigned char>(bytes[at]), bytes.substr(at + 1, end - at - 1)});
+        at = end + 1;
+    }
+    return records;
+}
+
+std::vector<LogRecord> ReadUninstallLog(const std::string& path)
+{
+    const std::string bytes = ReadFileText(path);
+    if (bytes == "<missing>") return {};
+    return LogRecordsOf(bytes);
 }
 
 std::vector<std::string> RegistryValues(HKEY root, const char* key)

@@ -12,11 +12,28 @@ bool FileExists(const std::string& path);
 std::string TestFolder(const char* name);  // a fresh folder under the temp folder
 void RemoveTree(const std::string& path);
 
+// A registry value's bytes as stored (a text with its terminator), and its
+// type; "<missing>" when it cannot be read.
+std::string RegistryBytes(HKEY root, const std::string& key, const char* name, DWORD* type = nullptr);
+// The same value as text: its bytes without the one terminator.
 std::string RegistryText(HKEY root, const char* key, const char* value);  // "<missing>" when absent
+// A text as a REG_SZ value stores it: with its terminator.
+inline std::string Sz(const std::string& text) { return text + '\0'; }
+// Makes the key when needed and stores bytes as they are. False when either fails.
+bool SetRegistryValue(HKEY root, const std::string& key, const char* name, DWORD type, const std::string& bytes);
 // Every value of the key as "name=REG_SZ:text" or "name=REG_DWORD:number" (other
 // types by number), sorted by name; empty when the key is missing.
 std::vector<std::string> RegistryValues(HKEY root, const char* key);
 void DeleteTree(HKEY root, const char* key);
+
+// The uninstall log's records: a type byte, then a text up to its NUL.
+struct LogRecord {
+    int type;
+    std::string text;
+};
+inline bool operator==(const LogRecord& a, const LogRecord& b) { return a.type == b.type && a.text == b.text; }
+std::vector<LogRecord> LogRecordsOf(const std::string& bytes);
+std::vector<LogRecord> ReadUninstallLog(const std::string& path);  // empty when the file is missing
 
 // Snapshots to compare as text, one line per key, value or file, sorted.
 // Every key below key with its values' names, types and data.

@@ -14,10 +14,13 @@
 #include "drive_kit.h"
 #include "failures.h"
 #include "folder_security.h"
+#include "installation.h"
 #include "interpreter.h"
 #include "simulated_ide.h"
 #include "templates.h"
+#include "test_checks.h"
 #include "uninstall_log.h"
+#include "wizard_hooks.h"
 
 namespace {
 
@@ -81,7 +84,8 @@ protected:
         for (int row = 0; row < 9; ++row) {
             InstallTarget& t = TargetTable[row];
             if (!rows.count(row)) {
-                t.listState = t.checkState = NotFound;
+                t.listState = NotListed;
+                t.checkState = NotFound;
                 continue;
             }
             if (!t.rootFolder) {
@@ -90,7 +94,8 @@ protected:
                 t.rootFolder = static_cast<char*>(LocalAlloc(LPTR, PathSize));
                 CopyText(t.rootFolder, PathSize, folder.c_str());
             }
-            t.listState = t.checkState = Install;
+            t.listState = Listed;
+            t.checkState = Install;
         }
         TargetTable[10].checkState = demos ? Install : Unticked;
         TargetTable[11].checkState = help ? Install : Unticked;
@@ -129,7 +134,7 @@ TEST_F(InstallRun, DelphiSevenAloneLogsWhatUndoesEachStep)
     RunInstall();
     const std::string d = home_ + "\\Delphi7\\";
     const std::string help = folders_[4] + "\\Help\\";
-    const std::vector<std::pair<int, std::string>> expected = {
+    const std::vector<LogRecord> expected = {
         {1, ProductDescription},
         {13, home_},
         {12, win_ + "\\kvxpurge.exe"},
@@ -164,11 +169,7 @@ TEST_F(InstallRun, DelphiSevenAloneLogsWhatUndoesEachStep)
         {7, ProductKey},
     };
     EXPECT_FALSE(AnyFailure()) << "an empty wm_user.inc is by design";
-    ASSERT_EQ(log_.size(), expected.size());
-    for (std::size_t i = 0; i < expected.size(); ++i) {
-        EXPECT_EQ(log_[i].type, expected[i].first) << i;
-        EXPECT_EQ(log_[i].text, expected[i].second) << i;
-    }
+    EXPECT_LOG(log_, expected);
 }
 
 TEST_F(InstallRun, DelphiSevenLeavesItsFilesRegistryAndHelpLines)
@@ -176,11 +177,8 @@ TEST_F(InstallRun, DelphiSevenLeavesItsFilesRegistryAndHelpLines)
     Choose({4}, false, false);
     const SimulatedIde& ide = SimulatedIdes[4];
     const std::string userKey = std::string(ide.registryKey) + "\\Library";
-    HKEY key = nullptr;
-    RegCreateKeyExA(HKEY_CURRENT_USER, userKey.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr);
-    const char path[] = "$(DELPHI)\\Lib;$(DELPHI)\\Bin";
-    RegSetValueExA(key, "Search Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(path), sizeof path);
-    RegCloseKey(key);
+    ASSERT_TRUE(
+        SetRegistryValue(HKEY_CURRENT_USER, userKey, "Search Path", REG_SZ, Sz("$(DELPHI)\\Lib;$(DELPHI)\\Bin")));
     RunInstall();
 
     const std::string sub = Sub(ide);

@@ -52,11 +52,7 @@ void PrintTo(const Choice& c, std::ostream* os) { *os << c.name; }
 
 void SetText(HKEY root, const std::string& key, const std::string& name, const std::string& text, DWORD type = REG_SZ)
 {
-    HKEY handle = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &handle, nullptr), ERROR_SUCCESS);
-    RegSetValueExA(handle, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(text.c_str()),
-                   static_cast<DWORD>(text.size() + 1));
-    RegCloseKey(handle);
+    ASSERT_TRUE(SetRegistryValue(root, key, name.c_str(), type, Sz(text)));
 }
 
 // A search path that holds %variables%, stored as such.

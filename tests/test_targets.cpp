@@ -10,22 +10,18 @@
 
 #include "catalogue.h"
 #include "checklist.h"
-#include "interpreter.h"
 #include "selection.h"
 #include "simulated_ide.h"
 #include "targets.h"
 #include "templates.h"
+#include "test_files.h"
+#include "wizard_hooks.h"
 
 namespace {
 
 void SetRootDir(const char* key, const std::string& folder)
 {
-    HKEY handle = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, KEY_WRITE, nullptr, &handle, nullptr),
-              ERROR_SUCCESS);
-    RegSetValueExA(handle, "RootDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
-                   static_cast<DWORD>(folder.size() + 1));
-    RegCloseKey(handle);
+    ASSERT_TRUE(SetRegistryValue(HKEY_LOCAL_MACHINE, key, "RootDir", REG_SZ, Sz(folder)));
 }
 
 class Detection : public ::testing::Test {

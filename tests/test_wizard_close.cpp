@@ -12,12 +12,12 @@
 #include <string>
 
 #include "catalogue.h"
-#include "interpreter.h"
 #include "resource.h"
 #include "simulated_ide.h"
 #include "templates.h"
 #include "uninstall_log.h"
 #include "wizard.h"
+#include "wizard_hooks.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "layout.h"
 
-#include "../engine/interpreter.h"
+#include "../engine/wizard_hooks.h"
 #include "resource.h"
 
 int ColumnWidth = 0;

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "../engine/interpreter.h"
+#include "../engine/wizard_hooks.h"
 #include "checklist.h"
 #include "resource.h"
 
@@ -34,7 +34,8 @@ DestinationRefusal TakeDestinationField()
 void ReadBackChoices()
 {
     for (InstallTarget* row = TargetTable; row->caption; ++row)
-        if (row->listState != NotListed) row->checkState = CheckListGetItemData(WizardCheckList, row->listIndex);
+        if (row->listState != NotListed)
+            row->checkState = static_cast<TickState>(CheckListGetItemData(WizardCheckList, row->listIndex));
 }
 
 std::uint32_t TickedEnvironments()

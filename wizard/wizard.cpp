@@ -5,9 +5,10 @@
 
 #include "../engine/catalogue.h"
 #include "../engine/failures.h"
-#include "../engine/interpreter.h"
+#include "../engine/installation.h"
 #include "../engine/running.h"
 #include "../engine/templates.h"
+#include "../engine/wizard_hooks.h"
 #include "checklist.h"
 #include "layout.h"
 #include "resource.h"

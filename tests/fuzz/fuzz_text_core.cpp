@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "catalogue.h"
 #include "templates.h"
 
 namespace {
@@ -151,6 +152,31 @@ struct Exact {
     char* bytes;
 };
 
+// Sets every placeholder from the input.
+void SetVariables(FuzzedDataProvider& in)
+{
+    for (int i = 0; i < VariableCount; ++i) {
+        const std::string value = Text(in, 300);
+        Check(SetVariable(static_cast<VariableIndex>(i), value.c_str()) == (value.size() < ValueSize));
+        Check(std::string(VariableValue(static_cast<VariableIndex>(i))) == (value.size() < ValueSize ? value : ""));
+    }
+}
+
+// ExpandTemplate against the model: the whole text or the empty one.
+void CheckExpansion(const char* templ, char* out, size_t size)
+{
+    const bool expanded = ExpandTemplate(templ, out, size);
+    std::string expected = templ;
+    bool fits = true;
+    for (const TemplateVariable* row = VariableTable; row->name && fits; ++row) {
+        expected = Replaced(expected, row->name, row->value);
+        fits = expected.size() < size && expected.size() < WorkBufferSize;
+    }
+    Check(expanded == fits);
+    if (fits) Check(expected == out && expected == ScratchBuffer);
+    else Check(size == 0 || out[0] == 0);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -161,7 +187,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     codePage = &CodePages[in.ConsumeIntegralInRange<size_t>(0, sizeof CodePages / sizeof *CodePages - 1)];
     SetLeadByteRanges(codePage->ranges, sizeof codePage->ranges);
 
-    switch (in.ConsumeIntegralInRange(0, 6)) {
+    switch (in.ConsumeIntegralInRange(0, 7)) {
     case 0: {  // FindFolded
         const std::string pattern = Text(in, 64), text = Text(in, 512);
         const char* hit = FindFolded(pattern.c_str(), text.c_str());
@@ -181,24 +207,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         break;
     }
     case 2: {  // ExpandTemplate, after setting the placeholders
-        for (int i = 0; i < VariableCount; ++i) {
-            const std::string value = Text(in, 300);
-            Check(SetVariable(static_cast<VariableIndex>(i), value.c_str()) == (value.size() < ValueSize));
-            Check(std::string(VariableValue(static_cast<VariableIndex>(i))) ==
-                  (value.size() < ValueSize ? value : ""));
-        }
+        SetVariables(in);
         const std::string templ = Text(in, 2048);
         Exact out(in.ConsumeIntegralInRange<size_t>(0, WorkBufferSize));
-        const bool expanded = ExpandTemplate(templ.c_str(), out.bytes, out.size);
-        std::string expected = templ;
-        bool fits = true;
-        for (const TemplateVariable* row = VariableTable; row->name && fits; ++row) {
-            expected = Replaced(expected, row->name, row->value);
-            fits = expected.size() < out.size && expected.size() < WorkBufferSize;
-        }
-        Check(expanded == fits);
-        if (fits) Check(expected == out.bytes && expected == ScratchBuffer);
-        else Check(out.size == 0 || out.bytes[0] == 0);
+        CheckExpansion(templ.c_str(), out.bytes, out.size);
+        break;
+    }
+    case 7: {  // A built-in script entry's texts, into the buffers the interpreter gives them
+        SetVariables(in);
+        const InstallTarget& target = TargetTable[in.ConsumeIntegralInRange(0, TargetCount - 1)];
+        size_t entries = 0;
+        while (target.script[entries].templateText) ++entries;
+        const ScriptEntry& entry = target.script[in.ConsumeIntegralInRange<size_t>(0, entries - 1)];
+        Exact templ(TemplateBufferSize), argument(WorkBufferSize), data(WorkBufferSize);
+        CheckExpansion(entry.templateText, templ.bytes, templ.size);
+        if (entry.argument.text) CheckExpansion(entry.argument.text, argument.bytes, argument.size);
+        if (HoldsValueData(entry.op)) CheckExpansion(entry.stepOrValueData.text, data.bytes, data.size);
         break;
     }
     case 3: {  // TrimTrailingSeparator and CutToParentFolder, in place

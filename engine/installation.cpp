@@ -1,0 +1,146 @@
+#include "installation.h"
+
+#include "catalogue.h"
+#include "failures.h"
+#include "files.h"
+#include "interpreter.h"
+#include "link_guard.h"
+#include "registry.h"
+#include "templates.h"
+#include "uninstall_log.h"
+#include "wizard_hooks.h"
+
+namespace {
+
+constexpr char HomeKey[] = "Software\\Quillmere\\Ostrevane";
+constexpr char VendorKey[] = "Software\\Quillmere";
+constexpr char HomeValue[] = "RootDir";
+
+bool IsFolder(const char* path)
+{
+    const DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+}  // namespace
+
+static_assert(TargetCount <= FailureTargetCount, "a failure slot for every row");
+
+void RegisterProductDetails()
+{
+    // Only what the shared files registered gets the details beside it.
+    if (TargetTable[SharedFilesRow].checkState != Install) return;
+    SetFailureTarget(SharedFilesRow);
+    SYSTEMTIME today;
+    GetLocalTime(&today);
+    char date[9];
+    unsigned value = today.wYear * 10000u + today.wMonth * 100u + today.wDay;
+    for (int i = 7; i >= 0; --i, value /= 10) date[i] = static_cast<char>('0' + value % 10);
+    date[8] = '\0';
+    const DWORD kilobytes = static_cast<DWORD>((InstalledBytes + 1023) / 1024);
+    if (!WriteRegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "InstallDate", date) ||
+        !WriteRegistryNumber(HKEY_LOCAL_MACHINE, UninstallKey, "EstimatedSize", kilobytes) ||
+        !WriteRegistryNumber(HKEY_LOCAL_MACHINE, UninstallKey, "NoModify", 1) ||
+        !WriteRegistryNumber(HKEY_LOCAL_MACHINE, UninstallKey, "NoRepair", 1))
+        NoteFailure(Failure::RegistryNotWritten);
+}
+
+bool BeginInstallation(bool destinationTaken)
+{
+    ClearFailures();
+    char* home = VariableTable[HomeDir].value;
+    // Nothing is installed into a destination that is no full path or that is
+    // a link: its files, the log among them, would land elsewhere.
+    if (!destinationTaken || ThroughLinkInHome(home)) {
+        NoteOverallFailure(HomeFolderNotCreated);
+        return false;
+    }
+    char createdAbove[PathSize];
+    if (!CreateFolderPath(home, createdAbove)) {
+        NoteOverallFailure(HomeFolderNotCreated);
+        return false;
+    }
+    // A log path that does not fit, or a log that is a link, leaves the log
+    // closed: no file is written.
+    if (ExpandTemplate("$HOME_DIR$\\uninst.kvx", TemplateBuffer, TemplateBufferSize) &&
+        !ThroughLinkInHome(TemplateBuffer))
+        OpenLog(TemplateBuffer);
+    // Nothing is changed that no log on disk could take back: the log comes
+    // first, with what earlier installations into this folder did; then the
+    // uninstaller and its entry in Windows' list, so that an installation
+    // ended at any later point can be removed from there.
+    AppendRecord(ProductText, ProductDescription);
+    CarryEarlierLog();
+    // The folders made above the home folder go with it, when empty: each
+    // one from the first made down to the home folder's parent.
+    const std::size_t first = TextLength(createdAbove);
+    for (char* at = home; first && *at; at = NextChar(at)) {
+        if (*at != '\\' || NextChar(at) != at + 1 || static_cast<std::size_t>(at - home) < first) continue;
+        *at = '\0';
+        RecordAhead(CreatedFolder, home);
+        *at = '\\';
+    }
+    if (IsFolder(home)) RecordAhead(CreatedFolder, home);
+    if (!SaveLog()) {
+        CloseLog();
+        NoteOverallFailure(LogNotWritten);
+        return false;
+    }
+    if (TargetTable[SharedFilesRow].checkState == Install) {
+        SetFailureTarget(SharedFilesRow);
+        RunScript(UninstallerScript);
+        SetFailureTarget(NoFailureTarget);
+    }
+    return true;
+}
+
+void EndInstallation()
+{
+    if (!WriteLog()) NoteOverallFailure(LogNotWritten);
+}
+
+void RunChosenScripts()
+{
+    // The home folder is made before the scripts run; it goes last, when empty.
+    if (IsFolder(VariableValue(HomeDir))) RecordAhead(CreatedFolder, VariableValue(HomeDir));
+    InstalledBytes = 0;
+    for (const InstallTarget* target = TargetTable; target->caption; ++target) {
+        if (target->checkState != Install) continue;
+        if (target->rootFolder && target->registryKey) {
+            SetVariable(DelphiDir, target->rootFolder);
+            SetVariable(DelphiReg, target->registryKey);
+            // A folder without a short form (it is gone, or the name does not
+            // fit) stands for itself.
+            char shortFolder[PathSize + 1];
+            DWORD length = GetShortPathNameA(target->rootFolder, shortFolder, sizeof shortFolder);
+            if (length == 0 || length >= sizeof shortFolder) CopyText(shortFolder, sizeof shortFolder, target->rootFolder);
+            SetVariable(DelphiDirShort, shortFolder);
+        }
+        SetFailureTarget(static_cast<int>(target - TargetTable));
+        RecordAhead(TargetCaption, target->caption);
+        RunScript(target->script);
+    }
+    RegisterProductDetails();
+    SetFailureTarget(NoFailureTarget);
+    // The vendor's key, which others may share, goes only when it is empty then.
+    if ((KeyExists(HKEY_LOCAL_MACHINE, VendorKey) || Ahead(MachineKeyDelete, VendorKey)) &&
+        Ahead(MachineKeyDelete, HomeKey)) {
+        if (!WriteRegistryText(HKEY_LOCAL_MACHINE, HomeKey, HomeValue, VariableValue(HomeDir)))
+            NoteOverallFailure(HomeFolderNotStored);
+    } else {
+        NoteOverallFailure(HomeFolderNotStored);
+    }
+}
+
+DWORD WINAPI ScriptWorker(LPVOID)
+{
+    // Nothing is written for a home folder that could not be made, nor
+    // where no log can be kept.
+    const bool begun = BeginInstallation(true);
+    if (begun) {
+        RunChosenScripts();
+        EndInstallation();
+    }
+    if (AdvanceWizardPage) AdvanceWizardPage();
+    return begun ? 0 : 1;
+}

@@ -1,0 +1,25 @@
+#pragma once
+// The installation, the same with the wizard (on its own thread, the wizard
+// showing it) and without (called directly, the run reporting it), once the
+// destination is taken (TakeDestination) and the choices are made.
+#include <windows.h>
+
+// BeginInstallation, every chosen target's script, EndInstallation, then the
+// wizard's next page. Notes what fails in the failure record (failures.h),
+// each target's steps under its row, "RootDir" under none. 1 when nothing
+// was installed (BeginInstallation failed), else 0.
+DWORD WINAPI ScriptWorker(LPVOID);
+// The ScriptWorker's middle: every chosen target's script, then "RootDir"
+// and the registry records that go last.
+void RunChosenScripts();
+// The steps around the ScriptWorker that every installation takes, with the
+// wizard or without: the failures cleared, the destination ($HOME_DIR$)
+// created, the log opened with the product's record and the folders made
+// above the destination; at the end the log file written. False, with
+// nothing written, when the destination was not taken or cannot be made.
+bool BeginInstallation(bool destinationTaken);
+void EndInstallation();
+// The product's details in Windows' list that only the end of an installation
+// knows: its date, the kilobytes of the files it leaves, and that it can
+// be neither modified nor repaired. Noted under the shared files when they fail.
+void RegisterProductDetails();

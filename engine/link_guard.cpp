@@ -1,0 +1,73 @@
+#include "link_guard.h"
+
+#include <windows.h>
+
+#include "templates.h"
+
+namespace {
+
+// The length of the home folder when path begins with it, as a whole
+// component (then a backslash or the end follows); 0 otherwise.
+std::size_t HomePrefixLength(const char* path)
+{
+    const char* after = AfterFolded(path, VariableValue(HomeDir));
+    return after && (*after == '\\' || *after == '\0') ? static_cast<std::size_t>(after - path) : 0;
+}
+
+bool IsReparsePoint(const char* path)
+{
+    const DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+}  // namespace
+
+// The environment's files are changed as administrator, and a link there
+// could have been made by anyone who may change that folder. The
+// environment's folder itself is followed: RootDir is written by
+// administrators only, and environments are moved with a link in its place.
+bool ThroughLinkInEnvironment(char* path)
+{
+    // The environment's folder without its trailing separators, compared
+    // character by character: a double-byte character's second byte may be
+    // a backslash, and is never folded as a letter.
+    char root[PathSize];
+    if (!CopyText(root, PathSize, VariableValue(DelphiDir))) return false;
+    char* rootEnd = root;
+    for (char* at = root; *at; at = NextChar(at))
+        if (*at != '\\') rootEnd = NextChar(at);
+    *rootEnd = '\0';
+    const char* after = root[0] ? AfterFolded(path, root) : nullptr;
+    if (!after || *after != '\\') return false;
+    while (*after == '\\') ++after;
+    for (char* at = path + (after - path);; at = NextChar(at)) {
+        const char c = *at;
+        if (c != '\\' && c != '\0') continue;
+        *at = '\0';
+        const bool linked = IsReparsePoint(path);
+        *at = c;
+        if (linked) return true;
+        if (c == '\0') return false;
+    }
+}
+
+bool InHomeFolder(const char* path)
+{
+    const std::size_t length = HomePrefixLength(path);
+    return length != 0 && path[length] == '\\';
+}
+
+bool ThroughLinkInHome(char* path)
+{
+    const std::size_t length = HomePrefixLength(path);
+    if (length == 0) return false;
+    for (char* at = path + length;; at = NextChar(at)) {
+        const char c = *at;
+        if ((c != '\\' || NextChar(at) != at + 1) && c != '\0') continue;
+        *at = '\0';
+        const bool linked = IsReparsePoint(path);
+        *at = c;
+        if (linked) return true;
+        if (c == '\0') return false;
+    }
+}

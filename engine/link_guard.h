@@ -1,0 +1,13 @@
+#pragma once
+// Nothing is written, built or deleted through a link where someone other
+// than the installing administrator could have put one. path must be
+// writable: it is cut at each folder on the way and left as it was.
+
+// True when path is the home folder or lies in it, and the home folder, or a
+// folder or file below it on the way to path, is a link.
+bool ThroughLinkInHome(char* path);
+// True when path lies below the environment's folder ($DELPHI_DIR$) and a
+// folder on the way down from it, or the file itself, is a link.
+bool ThroughLinkInEnvironment(char* path);
+// True when path lies below the home folder (not the folder itself).
+bool InHomeFolder(const char* path);

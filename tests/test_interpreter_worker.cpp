@@ -1,0 +1,277 @@
+// The progress bar and control texts a script drives, and the ScriptWorker
+// that runs the chosen targets' scripts.
+#include "interpreter_fixture.h"
+
+namespace {
+
+// Progress and control texts ---------------------------------------------------
+
+class Wizard : public Interpreter {
+protected:
+    void SetUp() override
+    {
+        Interpreter::SetUp();
+        InitCommonControls();
+        window_ = CreateWindowExA(0, "STATIC", "wizard", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300, nullptr, nullptr,
+                                  nullptr, nullptr);
+        ASSERT_NE(window_, nullptr);
+        for (int id : {IDC_SECOND_TEXT, IDC_THIRD_TEXT})
+            CreateWindowExA(0, "STATIC", "", WS_CHILD, 0, 0, 300, 20, window_, reinterpret_cast<HMENU>(id), nullptr,
+                            nullptr);
+        HWND bar = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD, 0, 40, 300, 20, window_,
+                                   reinterpret_cast<HMENU>(IDC_PROGRESS), nullptr, nullptr);
+        ASSERT_NE(bar, nullptr);
+        WizardWindow = window_;
+    }
+    void TearDown() override
+    {
+        WizardWindow = nullptr;
+        DestroyWindow(window_);
+        Interpreter::TearDown();
+    }
+    int Position() { return static_cast<int>(SendDlgItemMessageA(window_, IDC_PROGRESS, PBM_GETPOS, 0, 0)); }
+    std::string Text(int id)
+    {
+        char text[256] = {};
+        GetDlgItemTextA(window_, id, text, sizeof text);
+        return text;
+    }
+    HWND window_ = nullptr;
+};
+
+TEST_F(Wizard, EntriesMoveTheBarByTheirStep)
+{
+    const std::string key = key_;
+    struct Case {
+        ScriptEntry entry;
+        int moved;
+    };
+    const Case cases[] = {
+        {{"x", 0, 3, ScriptOp::ProgressOnly}, 3},
+        {{"x", 0, 4, ScriptOp::ProgressOnlySpare}, 4},
+        {{"x", 0, 5, static_cast<ScriptOp>(17)}, 5},
+        {{"x", 0, 2, static_cast<ScriptOp>(-1)}, 2},
+        {{"x", 0, 1, static_cast<ScriptOp>(1000)}, 1},
+        {{"Sub", 0, 1, ScriptOp::SetSubDir}, 1},
+        {{key.c_str(), "Name", "data", ScriptOp::WriteMachineValue}, 0},
+        {{key.c_str(), "Alt", "data", ScriptOp::WriteMachineValueSpare}, 0},
+    };
+    for (const Case& c : cases) {
+        const int before = Position();
+        RunScript(Script({c.entry}).get());
+        EXPECT_EQ(Position() - before, c.moved) << "code " << static_cast<int>(c.entry.op);
+    }
+    EXPECT_REGISTRY(HKEY_LOCAL_MACHINE, key_, "Name", Sz("data"));
+    EXPECT_REGISTRY(HKEY_LOCAL_MACHINE, key_, "Alt", Sz("data"));
+
+    // An entry that does not expand still moves the bar as it says.
+    std::string longHome(259, 'h');
+    SetVariable(HomeDir, longHome.c_str());
+    const int before = Position();
+    const std::size_t logged = LogLength();
+    RunEntries({{"$HOME_DIR$$HOME_DIR$$HOME_DIR$$HOME_DIR$$HOME_DIR$$HOME_DIR$$HOME_DIR$$HOME_DIR$$HOME_DIR$", 502, 6,
+                 ScriptOp::ExtractResource}});
+    EXPECT_EQ(Position() - before, 6);
+    EXPECT_EQ(LogLength(), logged);
+}
+
+TEST_F(Wizard, SetControlTextShowsTheExpandedText)
+{
+    SetVariable(SubDir, "Delphi7");
+    RunEntries({
+        {"$SUB_DIR$", 102, 0, ScriptOp::SetControlText},
+        {"Files extracting ...", 105, 0, ScriptOp::SetControlText},
+    });
+    EXPECT_EQ(Text(IDC_SECOND_TEXT), "Delphi7");
+    EXPECT_EQ(Text(IDC_THIRD_TEXT), "Files extracting ...");
+
+    WizardWindow = nullptr;  // headless: nothing is shown, nothing breaks
+    RunEntries({{"Compiling package ...", 105, 7, ScriptOp::SetControlText}});
+    EXPECT_EQ(Text(IDC_THIRD_TEXT), "Files extracting ...");
+    EXPECT_EQ(Position(), 0);
+}
+
+// ScriptWorker -----------------------------------------------------------------
+
+int PageAdvances = 0;
+void CountPageAdvance() { ++PageAdvances; }
+DWORD WINAPI RunScriptsThread(LPVOID)
+{
+    RunChosenScripts();
+    return 0;
+}
+
+constexpr char HomeKey[] = "Software\\Quillmere\\Ostrevane";
+
+class Worker : public Wizard {
+protected:
+    void SetUp() override
+    {
+        Wizard::SetUp();
+        for (int i = 0; i <= TargetCount; ++i) saved_[i] = TargetTable[i];
+        oldRootDir_ = RegistryBytes(HKEY_LOCAL_MACHINE, HomeKey, "RootDir");
+        PageAdvances = 0;
+        AdvanceWizardPage = CountPageAdvance;
+    }
+    void TearDown() override
+    {
+        for (int i = 0; i <= TargetCount; ++i) TargetTable[i] = saved_[i];
+        AdvanceWizardPage = nullptr;
+        if (oldRootDir_ == "<missing>") {
+            HKEY key;
+            if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, HomeKey, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+                RegDeleteValueA(key, "RootDir");
+                RegCloseKey(key);
+            }
+            RegDeleteKeyA(HKEY_LOCAL_MACHINE, HomeKey);
+            RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\Quillmere");
+        } else {
+            EXPECT_TRUE(SetRegistryValue(HKEY_LOCAL_MACHINE, HomeKey, "RootDir", REG_SZ, oldRootDir_));
+        }
+        Wizard::TearDown();
+    }
+    InstallTarget saved_[TargetCount + 1];
+    std::string oldRootDir_;
+};
+
+TEST_F(Worker, RunsTheChosenTargetsInOrderThenStoresTheHomeFolder)
+{
+    const int delphi7 = 4, builder6 = 8, shared = 9, demos = 10, help = 11;
+    ASSERT_STREQ(TargetTable[delphi7].caption, " Files for Borland Delphi 7");
+    ASSERT_STREQ(TargetTable[shared].caption, " Shared Files");
+
+    std::string root7 = Path("Borland Delphi Seven");
+    ASSERT_TRUE(CreateDirectoryA(root7.c_str(), nullptr));
+    char rootFolder7[PathSize] = {};
+    char rootFolder6[PathSize] = {};
+    CopyText(rootFolder7, sizeof rootFolder7, root7.c_str());
+    CopyText(rootFolder6, sizeof rootFolder6, Path("CBuilder6").c_str());
+    const std::string seen = key_;
+    const Script environmentScript({
+        {"Delphi7", 0, 10, ScriptOp::SetSubDir},
+        {"$SUB_DIR$", 102, 0, ScriptOp::SetControlText},
+        {"$HOME_DIR$\\$SUB_DIR$", 0, 5, ScriptOp::CreateFolders},
+        {"$HOME_DIR$\\$SUB_DIR$\\ovanlibd7.txt", 502, 5, ScriptOp::ExtractResource},
+        {seen.c_str(), "environment", "$DELPHI_DIR$|$DELPHI_REG$|$DELPHI_DIR_SHORT$", ScriptOp::WriteMachineValue},
+    });
+    const Script sharedScript({
+        {"$HOME_DIR$\\readme.txt", 502, 1, ScriptOp::ExtractResource},
+        {seen.c_str(), "shared", "$DELPHI_DIR$|$DELPHI_REG$|$DELPHI_DIR_SHORT$", ScriptOp::WriteMachineValue},
+    });
+    const Script mustNotRun({{seen.c_str(), "unticked", "ran", ScriptOp::WriteMachineValue}});
+
+    for (int i = 0; i < TargetCount; ++i) {
+        TargetTable[i].checkState = NotFound;
+        TargetTable[i].script = mustNotRun.get();
+    }
+    TargetTable[delphi7].checkState = Install;
+    TargetTable[delphi7].rootFolder = rootFolder7;
+    TargetTable[delphi7].script = environmentScript.get();
+    TargetTable[builder6].checkState = Unticked;
+    TargetTable[builder6].rootFolder = rootFolder6;
+    TargetTable[shared].checkState = Install;
+    TargetTable[shared].script = sharedScript.get();
+    TargetTable[demos].checkState = Unticked;
+    TargetTable[help].checkState = Unticked;
+
+    SetVariable(HomeDir, Path("Home").c_str());
+    ASSERT_TRUE(CreateDirectoryA(Path("Home").c_str(), nullptr));
+    AppendRecord(ProductText, ProductDescription);
+    // The vendor's key is named for removal only when this run makes it.
+    HKEY vendor = nullptr;
+    const bool vendorKeyThere =
+        RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Quillmere", 0, KEY_READ, &vendor) == ERROR_SUCCESS;
+    if (vendor) RegCloseKey(vendor);
+
+    // On a thread of its own, as in the installer: its window operations are
+    // carried out here, on the thread that owns the window.
+    HANDLE thread = CreateThread(nullptr, 0, RunScriptsThread, nullptr, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    while (MsgWaitForMultipleObjects(1, &thread, FALSE, Scaled(10000), QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    }
+    ASSERT_EQ(WaitForSingleObject(thread, 0), WAIT_OBJECT_0) << "the worker did not end";
+    CloseHandle(thread);
+
+    // The folders it made, the key it wrote to, once.
+    Records expected = {
+        {1, ProductDescription},
+        {13, Path("Home")},
+        {2, " Files for Borland Delphi 7"},
+        {13, Path("Home\\Delphi7")},
+        {3, Path("Home\\Delphi7\\ovanlibd7.txt")},
+        {7, key_},
+        {2, " Shared Files"},
+        {3, Path("Home\\readme.txt")},
+    };
+    if (!vendorKeyThere) expected.push_back({7, "Software\\Quillmere"});
+    expected.push_back({7, "Software\\Quillmere\\Ostrevane"});
+    EXPECT_LOG(InterpreterLog(), expected);
+    EXPECT_EQ(ReadFileText(Path("Home\\Delphi7\\ovanlibd7.txt")), "Ostrevane payload\r\nsecond line\r\n");
+
+    const std::string environment = RegistryBytes(HKEY_LOCAL_MACHINE, key_, "environment");
+    const std::string prefix = root7 + "|Software\\Borland\\Delphi\\7.0|";
+    ASSERT_EQ(environment.compare(0, prefix.size(), prefix), 0) << environment;
+    const std::string shortForm = environment.substr(prefix.size(), environment.size() - prefix.size() - 1);
+    EXPECT_EQ(shortForm.find(' '), std::string::npos) << shortForm;
+    char longForm[MAX_PATH] = {};
+    GetLongPathNameA(shortForm.c_str(), longForm, MAX_PATH);
+    EXPECT_STREQ(longForm, root7.c_str()) << shortForm;
+    EXPECT_EQ(RegistryBytes(HKEY_LOCAL_MACHINE, key_, "shared"), environment) << "rows without an environment keep them";
+    EXPECT_EQ(RegistryBytes(HKEY_LOCAL_MACHINE, key_, "unticked"), "<missing>");
+
+    EXPECT_REGISTRY(HKEY_LOCAL_MACHINE, HomeKey, "RootDir", Sz(Path("Home")));
+    EXPECT_EQ(Position(), 21);
+    EXPECT_EQ(Text(IDC_SECOND_TEXT), "Delphi7");
+}
+
+TEST_F(Worker, AGoneEnvironmentFolderStandsForItsOwnShortForm)
+{
+    const int delphi5 = 2;
+    for (int i = 0; i < TargetCount; ++i) TargetTable[i].checkState = Unticked;
+    char rootFolder[PathSize] = {};
+    CopyText(rootFolder, sizeof rootFolder, Path("No Such Delphi").c_str());
+    const std::string seen = key_;
+    const Script script({{seen.c_str(), "short", "$DELPHI_DIR_SHORT$", ScriptOp::WriteMachineValue}});
+    TargetTable[delphi5].checkState = Install;
+    TargetTable[delphi5].rootFolder = rootFolder;
+    TargetTable[delphi5].script = script.get();
+    SetVariable(DelphiDirShort, "C:\\PREVIO~1");
+    SetVariable(HomeDir, "C:\\Ostrevane");
+    RunChosenScripts();
+    EXPECT_REGISTRY(HKEY_LOCAL_MACHINE, key_, "short", Sz(Path("No Such Delphi")));
+    EXPECT_REGISTRY(HKEY_LOCAL_MACHINE, HomeKey, "RootDir", Sz("C:\\Ostrevane"));
+}
+
+// Each row's failures land in its own slot; a refused "RootDir" in none.
+TEST_F(Worker, NotesEachRowsFailuresAndARefusedHomeFolderValue)
+{
+    const int delphi7 = 4, shared = 9;
+    for (int i = 0; i < TargetCount; ++i) TargetTable[i].checkState = Unticked;
+    const char letter = UnmappedDrive();
+    ASSERT_NE(letter, 0);
+    const std::string missing = std::string(1, letter) + ":\\Ostrevane\\Delphi7";
+    const Script failing({{missing.c_str(), 0, 0, ScriptOp::CreateFolders}});
+    const Script fine({{"$HOME_DIR$", 0, 0, ScriptOp::CreateFolders}});
+    char rootFolder[PathSize] = {};
+    CopyText(rootFolder, sizeof rootFolder, folder_.c_str());
+    TargetTable[delphi7].checkState = Install;
+    TargetTable[delphi7].rootFolder = rootFolder;
+    TargetTable[delphi7].script = failing.get();
+    TargetTable[shared].checkState = Install;
+    TargetTable[shared].script = fine.get();
+    SetVariable(HomeDir, folder_.c_str());
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Quillmere");
+    EXPECT_TRUE(CreateVolatileKey(HKEY_LOCAL_MACHINE, "Software", "Quillmere"));
+
+    RunChosenScripts();
+    EXPECT_EQ(RegistryBytes(HKEY_LOCAL_MACHINE, HomeKey, "RootDir"), "<missing>");
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Quillmere");
+    for (int row = 0; row < FailureTargetCount; ++row)
+        EXPECT_EQ(TheFailures.first[row], row == delphi7 ? Failure::FolderNotCreated : Failure::None) << row;
+    EXPECT_EQ(TheFailures.overall, HomeFolderNotStored);
+    EXPECT_EQ(TheFailures.current, NoFailureTarget);
+}
+
+}  // namespace
