@@ -12,6 +12,7 @@
 #include <string>
 
 #include "catalogue.h"
+#include "installation.h"
 #include "resource.h"
 #include "simulated_ide.h"
 #include "templates.h"
