@@ -3,8 +3,6 @@
 // type byte (1 to 255), a text and a NUL, back to back, nothing else.
 #include <windows.h>
 
-#include "log_reader.h"
-
 extern HWND DialogWindow;
 
 // Takes the path behind the first 13 characters of the command line, shows

@@ -1,20 +1,28 @@
-// The uninstaller's record reader and its containment tests on any bytes.
-// Input: one mode byte, then the log. The mode picks the log's folder and
-// whether the path seam resolves like the platform or hands the text back
-// unresolved (so the text tests stand on their own).
+// The uninstaller's record reader, its containment tests and its command
+// line on any bytes. Input: one mode byte, then the log. The mode picks the
+// log's folder and what the path seam answers for the records' texts: the
+// text itself, a refusal, or one fixed answer (the bytes up to the first NUL
+// after the mode byte), whatever the text. No answer is a model of the
+// platform's resolution: every check holds for any answer the seam gives.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "log_reader.h"
+#include "command_line.h"
+#include "log_records.h"
+#include "ownership_rules.h"
+#include "user_texts.h"
 
 namespace {
 
 void Check(bool condition);
 
-bool rawSeam;
+enum SeamAnswer { TextItself, Refusal, FixedText };
+SeamAnswer seamAnswer;
+std::string fixedAnswer;
+bool answeringLogPath;  // the log's own path is always taken as it stands
 
 std::string Lower(std::string text)
 {
@@ -35,38 +43,15 @@ std::vector<std::string> Split(const std::string& text)
 
 bool IsLetter(char c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; }
 
-// A model of the platform's resolution: separators, the current folder
-// C:\Work, "." and "..", trailing dots and blanks. UNC and device forms pass
-// unchanged.
-std::string Resolve(std::string path)
+// The seam's answer for path, as FullPathOf gives it; false for a refusal
+// or an answer that does not fit a path buffer.
+bool Seam(const char* path, std::string& full)
 {
-    for (char& c : path)
-        if (c == '/') c = '\\';
-    if (path.compare(0, 2, "\\\\") == 0) return path;
-    std::string drive = "C:";
-    if (path.size() >= 2 && IsLetter(path[0]) && path[1] == ':') {
-        drive = path.substr(0, 2);
-        path = path.substr(2);
-        if (path.empty() || path[0] != '\\') path = "\\Work\\" + path;
-    } else if (path.empty() || path[0] != '\\') {
-        path = "\\Work\\" + path;
-    }
-    std::vector<std::string> kept;
-    for (std::string part : Split(path.substr(1))) {
-        while (!part.empty() && (part.back() == '.' || part.back() == ' ')) part.pop_back();
-        if (part.empty()) continue;
-        if (part == "..") {
-            if (!kept.empty()) kept.pop_back();
-            continue;
-        }
-        kept.push_back(part);
-    }
-    std::string out = drive + "\\";
-    for (size_t i = 0; i < kept.size(); ++i) out += (i ? "\\" : "") + kept[i];
-    return out;
+    if (answeringLogPath || seamAnswer == TextItself) full = path;
+    else if (seamAnswer == FixedText) full = fixedAnswer;
+    else return false;
+    return full.size() < PathSize;
 }
-
-std::string Seam(const char* path) { return rawSeam ? std::string(path) : Resolve(path); }
 
 bool PlainName(const std::string& name)
 {
@@ -80,8 +65,7 @@ bool PlainName(const std::string& name)
 bool ExpectedInside(const char* text, const std::string& folder, std::string& full)
 {
     if (!(IsLetter(text[0]) && text[1] == ':' && (text[2] == '\\' || text[2] == '/'))) return false;
-    full = Seam(text);
-    if (full.size() >= PathSize || folder.empty()) return false;
+    if (!Seam(text, full) || folder.empty()) return false;
     if (!(full.size() > 3 && IsLetter(full[0]) && full[1] == ':' && full[2] == '\\')) return false;
     const std::vector<std::string> names = Split(full.substr(3));
     for (const std::string& name : names)
@@ -142,8 +126,7 @@ bool HasExtension(const std::string& name, const std::vector<std::string>& exten
 bool ExpectedRightIn(const char* text, const std::string& folder, std::string& full)
 {
     if (!(IsLetter(text[0]) && text[1] == ':')) return false;
-    full = Seam(text);
-    if (full.size() >= PathSize || !(full.size() > 3 && IsLetter(full[0]) && full[1] == ':' && full[2] == '\\'))
+    if (!Seam(text, full) || !(full.size() > 3 && IsLetter(full[0]) && full[1] == ':' && full[2] == '\\'))
         return false;
     for (const std::string& name : Split(full.substr(3)))
         if (!PlainName(name)) return false;
@@ -203,21 +186,24 @@ const char* const LogPaths[] = {
     "uninst.kvx",
     "C:/Ostrevane/link/uninst.kvx",
     "C:\\Ostrevane.\\uninst.kvx",
+    "C:\\Ostrevane\\Link\\uninst.kvx",
 };
+constexpr unsigned LogPathCount = sizeof LogPaths / sizeof *LogPaths;
 
 }  // namespace
 
 bool FullPathOf(const char* path, char* out, unsigned outSize)
 {
-    const std::string full = Seam(path);
-    if (full.size() >= outSize) return false;
+    std::string full;
+    if (!Seam(path, full) || full.size() >= outSize) return false;
     memcpy(out, full.c_str(), full.size() + 1);
     return true;
 }
 
-// The models here are byte-wise: a single-byte code page.
+// The checks here walk bytes: a single-byte code page.
 bool IsLeadByte(unsigned char) { return false; }
 
+// The test's own choice of links: every folder named "link".
 bool IsReparsePoint(const char* path)
 {
     const char* name = strrchr(path, '\\');
@@ -227,18 +213,30 @@ bool IsReparsePoint(const char* path)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size == 0) return 0;
-    rawSeam = data[0] & 1;
-    const char* logPath = LogPaths[(data[0] >> 1) % 8 % (sizeof LogPaths / sizeof *LogPaths)];
+    seamAnswer = static_cast<SeamAnswer>(data[0] % 3);
+    const unsigned logPathRow = (data[0] / 3) % LogPathCount;
     ++data;
     --size;
-
-    char folder[PathSize];
-    const bool folderFound = LogFolderOf(logPath, folder);
-    Check(folderFound == (folder[0] != 0));
-    if (folderFound) {
-        const std::string full = Seam(logPath);
-        Check(full.compare(0, strlen(folder), folder) == 0 && full[strlen(folder)] == '\\');
+    fixedAnswer.clear();
+    if (seamAnswer == FixedText) {
+        const void* nul = memchr(data, 0, size);
+        const size_t length = nul ? static_cast<const uint8_t*>(nul) - data : size;
+        fixedAnswer.assign(reinterpret_cast<const char*>(data), length);
+        data += nul ? length + 1 : length;
+        size -= nul ? length + 1 : length;
     }
+
+    // The first three are plain drive paths; the others are refused: a folder
+    // with "..", a share, a relative path, forward slashes, a name ending in a
+    // dot, a link.
+    const char* const logPath = LogPaths[logPathRow];
+    char folder[PathSize];
+    answeringLogPath = true;
+    const bool folderFound = LogFolderOf(logPath, folder);
+    answeringLogPath = false;
+    Check(folderFound == (logPathRow < 3));
+    Check(folderFound == (folder[0] != 0));
+    if (folderFound) Check(strncmp(logPath, folder, strlen(folder)) == 0 && logPath[strlen(folder)] == '\\');
 
     // An exact copy, so that the sanitizer sees any read past the end.
     char* bytes = static_cast<char*>(malloc(size ? size : 1));
@@ -318,10 +316,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             std::string full;
             bool expected = ExpectedInside(currentText, folder, full);
             if (!expected && IsLetter(currentText[0]) && currentText[1] == ':' && folderFound) {
-                full = Seam(currentText);
-                expected = full.size() < PathSize && Lower(full) == Lower(folder);
+                const bool answered = Seam(currentText, full);
+                expected = answered && Lower(full) == Lower(folder);
                 // A folder above the log's, below a drive's root, with plain names.
-                bool plain = full.size() > 3 && full.size() < PathSize && IsLetter(full[0]) && full[1] == ':' &&
+                bool plain = answered && full.size() > 3 && IsLetter(full[0]) && full[1] == ':' &&
                              full[2] == '\\';
                 if (plain)
                     for (const std::string& name : Split(full.substr(3))) plain = plain && PlainName(name);
@@ -336,6 +334,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             if (LogFolderOf(currentText, other)) Check(other[0] != 0 && other[1] == ':');
         }
         if (records == 1) {
+            // The first record's text as a command line.
+            char path[PathSize + 1];
+            path[PathSize] = 'x';  // sentinel
+            const char* named = LogPathText(currentText, path);
+            Check(path[PathSize] == 'x');
+            if (named == path) Check(strlen(path) < PathSize && strstr(currentText, path) != nullptr);
+            else Check(named >= currentText && named <= nul);
+            if (QuietCommand(currentText)) Check(strstr(currentText, "/S") || strstr(currentText, "/s"));
             uint32_t count = 0;
             memcpy(&count, currentText, std::min<size_t>(4, nul - currentText));
             if (count == 0) count = 1;
