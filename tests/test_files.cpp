@@ -66,6 +66,13 @@ std::string TestFolder(const char* name)
     return folder;
 }
 
+ScopedTestFolder::ScopedTestFolder(const char* name)
+{
+    static int made = 0;
+    path_ = TestFolder((std::string(name) + " " + std::to_string(GetCurrentProcessId()) + "-" +
+                        std::to_string(made++)).c_str());
+}
+
 void DeleteTree(HKEY root, const char* key)
 {
     HKEY handle = nullptr;

@@ -11,6 +11,21 @@ bool WriteFileText(const std::string& path, const std::string& text);
 bool FileExists(const std::string& path);
 std::string TestFolder(const char* name);  // a fresh folder under the temp folder
 void RemoveTree(const std::string& path);
+// A fresh folder under the temp folder of one test's own, "name PID-N" (N
+// counts the owners this process made), removed with what is in it when the
+// owner goes.
+class ScopedTestFolder {
+public:
+    explicit ScopedTestFolder(const char* name);
+    ~ScopedTestFolder() { RemoveTree(path_); }
+    ScopedTestFolder(const ScopedTestFolder&) = delete;
+    ScopedTestFolder& operator=(const ScopedTestFolder&) = delete;
+    const std::string& Path() const { return path_; }
+    std::string operator/(const std::string& name) const { return path_ + "\\" + name; }
+
+private:
+    std::string path_;
+};
 
 std::string RegistryText(HKEY root, const char* key, const char* value);  // "<missing>" when absent
 // Every value of the key as "name=REG_SZ:text" or "name=REG_DWORD:number" (other
