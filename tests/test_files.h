@@ -39,10 +39,10 @@ std::string RegistryTree(HKEY root, const std::string& key);
 // The files and folders below folder, with each file's bytes when contents
 // is set; only the top level's names when deep is not. skip leaves out
 // names (without letter case) that end with one of its texts.
+std::string FileTree(const std::string& folder, bool contents, bool deep, const std::vector<std::string>& skip = {});
 // Every file below folder with its bytes, by full path; with withFolders each
 // folder too, as "folder".
 void AddFileBytes(const std::string& folder, std::map<std::string, std::string>& out, bool withFolders = false);
-std::string FileTree(const std::string& folder, bool contents, bool deep, const std::vector<std::string>& skip = {});
 
 // A wait of ms on this machine: longer by the factor OSTREVANE_TIMEOUT_SCALE
 // where it is slower (the test bed's virtual machine sets it).
