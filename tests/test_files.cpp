@@ -5,6 +5,7 @@
 #include <cstring>
 #include <cstdlib>
 #include <cctype>
+#include <functional>
 #include <set>
 
 std::string ReadFileText(const std::string& path)
@@ -64,6 +65,13 @@ std::string TestFolder(const char* name)
     RemoveTree(folder);
     CreateDirectoryA(folder.c_str(), nullptr);
     return folder;
+}
+
+ScopedTestFolder::ScopedTestFolder(const char* name)
+{
+    static int made = 0;
+    path_ = TestFolder((std::string(name) + " " + std::to_string(GetCurrentProcessId()) + "-" +
+                        std::to_string(made++)).c_str());
 }
 
 void DeleteTree(HKEY root, const char* key)
@@ -267,8 +275,11 @@ bool Skipped(std::string name, const std::vector<std::string>& skip)
     return false;
 }
 
-void AddFiles(const std::string& folder, const std::string& shown, bool contents, bool deep,
-              const std::vector<std::string>& skip, std::set<std::string>& lines)
+// Calls visit(path, shown, isFolder) for each file and folder below folder
+// (only the top level unless deep) but those skip leaves out; shown is the
+// path after the caller's prefix, a folder's before what it holds.
+void WalkFiles(const std::string& folder, const std::string& shown, bool deep, const std::vector<std::string>& skip,
+               const std::function<void(const std::string&, const std::string&, bool)>& visit)
 {
     WIN32_FIND_DATAA data;
     HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &data);
@@ -277,12 +288,9 @@ void AddFiles(const std::string& folder, const std::string& shown, bool contents
         const std::string name = data.cFileName;
         if (name == "." || name == ".." || Skipped(name, skip)) continue;
         const std::string path = folder + "\\" + name;
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            lines.insert(shown + name + "\\");
-            if (deep) AddFiles(path, shown + name + "\\", contents, deep, skip, lines);
-        } else {
-            lines.insert(shown + name + (contents ? " | " + Escaped(ReadFileText(path)) : ""));
-        }
+        const bool isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        visit(path, shown + name, isFolder);
+        if (isFolder && deep) WalkFiles(path, shown + name + "\\", deep, skip, visit);
     } while (FindNextFileA(find, &data));
     FindClose(find);
 }
@@ -318,25 +326,17 @@ std::string RegistryTree(HKEY root, const std::string& key)
 std::string FileTree(const std::string& folder, bool contents, bool deep, const std::vector<std::string>& skip)
 {
     std::set<std::string> lines;
-    AddFiles(folder, "", contents, deep, skip, lines);
+    WalkFiles(folder, "", deep, skip, [&](const std::string& path, const std::string& shown, bool isFolder) {
+        if (isFolder) lines.insert(shown + "\\");
+        else lines.insert(shown + (contents ? " | " + Escaped(ReadFileText(path)) : ""));
+    });
     return Joined(lines);
 }
 
 void AddFileBytes(const std::string& folder, std::map<std::string, std::string>& out, bool withFolders)
 {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return;
-    do {
-        const std::string name = found.cFileName;
-        if (name == "." || name == "..") continue;
-        const std::string path = folder + "\\" + name;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            if (withFolders) out[path + "\\"] = "folder";
-            AddFileBytes(path, out, withFolders);
-        } else {
-            out[path] = ReadFileText(path);
-        }
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
+    WalkFiles(folder, "", true, {}, [&](const std::string& path, const std::string&, bool isFolder) {
+        if (!isFolder) out[path] = ReadFileText(path);
+        else if (withFolders) out[path + "\\"] = "folder";
+    });
 }

@@ -11,6 +11,21 @@ bool WriteFileText(const std::string& path, const std::string& text);
 bool FileExists(const std::string& path);
 std::string TestFolder(const char* name);  // a fresh folder under the temp folder
 void RemoveTree(const std::string& path);
+// A fresh folder under the temp folder of one test's own, "name PID-N" (N
+// counts the owners this process made), removed with what is in it when the
+// owner goes.
+class ScopedTestFolder {
+public:
+    explicit ScopedTestFolder(const char* name);
+    ~ScopedTestFolder() { RemoveTree(path_); }
+    ScopedTestFolder(const ScopedTestFolder&) = delete;
+    ScopedTestFolder& operator=(const ScopedTestFolder&) = delete;
+    const std::string& Path() const { return path_; }
+    std::string operator/(const std::string& name) const { return path_ + "\\" + name; }
+
+private:
+    std::string path_;
+};
 
 // A registry value's bytes as stored (a text with its terminator), and its
 // type; "<missing>" when it cannot be read.
@@ -41,10 +56,10 @@ std::string RegistryTree(HKEY root, const std::string& key);
 // The files and folders below folder, with each file's bytes when contents
 // is set; only the top level's names when deep is not. skip leaves out
 // names (without letter case) that end with one of its texts.
+std::string FileTree(const std::string& folder, bool contents, bool deep, const std::vector<std::string>& skip = {});
 // Every file below folder with its bytes, by full path; with withFolders each
 // folder too, as "folder".
 void AddFileBytes(const std::string& folder, std::map<std::string, std::string>& out, bool withFolders = false);
-std::string FileTree(const std::string& folder, bool contents, bool deep, const std::vector<std::string>& skip = {});
 
 // A wait of ms on this machine: longer by the factor OSTREVANE_TIMEOUT_SCALE
 // where it is slower (the test bed's virtual machine sets it).

@@ -5,8 +5,10 @@
 #include <tlhelp32.h>
 
 #include "bounded_text.h"
-#include "log_reader.h"
+#include "log_records.h"
 #include "log_replay.h"
+#include "ownership_rules.h"
+#include "user_texts.h"
 
 namespace {
 

@@ -3,7 +3,11 @@
 #include <commctrl.h>
 
 #include "bounded_text.h"
+#include "command_line.h"
+#include "log_records.h"
+#include "ownership_rules.h"
 #include "resource.h"
+#include "user_texts.h"
 
 HWND DialogWindow;
 
@@ -438,78 +442,13 @@ constexpr RecordHandler RecordHandlerTable[] = {
     {0,                 nullptr},
 };
 
-// What follows the program's name, read as Windows reads it: a quoted name
-// ends at its closing quote, another at the first blank; the blanks after
-// it are passed over. Both forms registered by earlier kits ("kvxpurge.exe
-// <log>" and "\"kvxpurge.exe\" /S <log>") read the same way.
-const char* AfterProgramName(const char* text)
-{
-    if (*text == '"') {
-        for (++text; *text && *text != '"'; ++text) {}
-        if (*text) ++text;
-    } else {
-        while (*text && *text != ' ' && *text != '\t') ++text;
-    }
-    while (*text == ' ' || *text == '\t') ++text;
-    return text;
-}
-
-// The text after a leading "/S" (either case) and its blanks, or null when
-// there is none.
-const char* AfterQuietSwitch(const char* text)
-{
-    if (text[0] != '/' || (text[1] != 'S' && text[1] != 's') || (text[2] && text[2] != ' ' && text[2] != '\t'))
-        return nullptr;
-    for (text += 2; *text == ' ' || *text == '\t';) ++text;
-    return text;
-}
-
 }  // namespace
 
-bool FullPathOf(const char* path, char* out, unsigned outSize)
-{
-    char* name;
-    const DWORD length = GetFullPathNameA(path, outSize, out, &name);
-    return length != 0 && length < outSize;
-}
-
-bool IsLeadByte(unsigned char c)
-{
-    // Asked for every character of every path: the code page's answers are
-    // taken once.
-    static bool taken = false;
-    static bool lead[256];
-    if (!taken) {
-        for (unsigned b = 0; b < 256; ++b) lead[b] = IsDBCSLeadByte(static_cast<BYTE>(b)) != FALSE;
-        taken = true;
-    }
-    return lead[c];
-}
-
-bool IsReparsePoint(const char* path)
-{
-    const DWORD attributes = GetFileAttributesA(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-}
-
-bool QuietStart() { return AfterQuietSwitch(AfterProgramName(GetCommandLineA())) != nullptr; }
+bool QuietStart() { return QuietCommand(GetCommandLineA()); }
 
 bool LoadLog()
 {
-    const char* remainder = AfterProgramName(GetCommandLineA());
-    if (const char* quietPath = AfterQuietSwitch(remainder)) remainder = quietPath;
-    // A path in quotes ends at its closing quote; one without them is the
-    // rest of the line, blanks and all.
-    if (*remainder == '"') {
-        ++remainder;
-        unsigned length = 0;
-        while (remainder[length] && remainder[length] != '"') ++length;
-        if (length < PathSize) {
-            for (unsigned i = 0; i < length; ++i) commandPath[i] = remainder[i];
-            commandPath[length] = 0;
-            remainder = commandPath;
-        }
-    }
+    const char* remainder = LogPathText(GetCommandLineA(), commandPath);
     if (!CopyText(commandPath, PathSize, remainder)) {
         // Too long for a path: shown as tried, never cut and opened, since
         // a cut path could name another file.

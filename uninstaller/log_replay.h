@@ -1,9 +1,7 @@
 #pragma once
-// Loading and replaying the uninstall log "uninst.kvx": typed records, each a
-// type byte (1 to 255), a text and a NUL, back to back, nothing else.
+// Loading the uninstall log "uninst.kvx" named on the command line and
+// replaying its records in the dialog.
 #include <windows.h>
-
-#include "log_reader.h"
 
 extern HWND DialogWindow;
 

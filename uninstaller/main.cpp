@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "environments.h"
+#include "log_records.h"
 #include "log_replay.h"
 #include "resource.h"
 #include "safe_start.h"

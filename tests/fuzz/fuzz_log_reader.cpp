@@ -1,20 +1,37 @@
-// The uninstaller's record reader and its containment tests on any bytes.
-// Input: one mode byte, then the log. The mode picks the log's folder and
-// whether the path seam resolves like the platform or hands the text back
-// unresolved (so the text tests stand on their own).
+// The uninstaller's record reader, its containment tests and its command
+// line on any bytes. Input: one mode byte, then the log. The mode picks the
+// log's folder and what the path seam answers for the records' texts: the
+// text itself, a refusal, or one fixed answer (the bytes up to the first NUL
+// after the mode byte), whatever the text; and whether bytes of a double-byte
+// code page's lead range begin a character. No answer is a model of the
+// platform's resolution: every check holds for any answer the seam gives.
+// The checks against byte-wise expectations hold in a single-byte code page.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "log_reader.h"
+#include "command_line.h"
+#include "log_records.h"
+#include "ownership_rules.h"
+#include "user_texts.h"
 
 namespace {
 
 void Check(bool condition);
+void CheckAnswer(bool accepted, const char* text, const char* out);
 
-bool rawSeam;
+enum SeamAnswer { TextItself, Refusal, FixedText };
+SeamAnswer seamAnswer;
+std::string fixedAnswer;
+bool answeringLogPath;  // the log's own path is always taken as it stands
+bool doubleByte;        // lead bytes as in a Japanese code page
+
+void CheckByteWise(bool condition)
+{
+    if (!doubleByte) Check(condition);
+}
 
 std::string Lower(std::string text)
 {
@@ -35,38 +52,15 @@ std::vector<std::string> Split(const std::string& text)
 
 bool IsLetter(char c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; }
 
-// A model of the platform's resolution: separators, the current folder
-// C:\Work, "." and "..", trailing dots and blanks. UNC and device forms pass
-// unchanged.
-std::string Resolve(std::string path)
+// The seam's answer for path, as FullPathOf gives it; false for a refusal
+// or an answer that does not fit a path buffer.
+bool Seam(const char* path, std::string& full)
 {
-    for (char& c : path)
-        if (c == '/') c = '\\';
-    if (path.compare(0, 2, "\\\\") == 0) return path;
-    std::string drive = "C:";
-    if (path.size() >= 2 && IsLetter(path[0]) && path[1] == ':') {
-        drive = path.substr(0, 2);
-        path = path.substr(2);
-        if (path.empty() || path[0] != '\\') path = "\\Work\\" + path;
-    } else if (path.empty() || path[0] != '\\') {
-        path = "\\Work\\" + path;
-    }
-    std::vector<std::string> kept;
-    for (std::string part : Split(path.substr(1))) {
-        while (!part.empty() && (part.back() == '.' || part.back() == ' ')) part.pop_back();
-        if (part.empty()) continue;
-        if (part == "..") {
-            if (!kept.empty()) kept.pop_back();
-            continue;
-        }
-        kept.push_back(part);
-    }
-    std::string out = drive + "\\";
-    for (size_t i = 0; i < kept.size(); ++i) out += (i ? "\\" : "") + kept[i];
-    return out;
+    if (answeringLogPath || seamAnswer == TextItself) full = path;
+    else if (seamAnswer == FixedText) full = fixedAnswer;
+    else return false;
+    return full.size() < PathSize;
 }
-
-std::string Seam(const char* path) { return rawSeam ? std::string(path) : Resolve(path); }
 
 bool PlainName(const std::string& name)
 {
@@ -80,8 +74,7 @@ bool PlainName(const std::string& name)
 bool ExpectedInside(const char* text, const std::string& folder, std::string& full)
 {
     if (!(IsLetter(text[0]) && text[1] == ':' && (text[2] == '\\' || text[2] == '/'))) return false;
-    full = Seam(text);
-    if (full.size() >= PathSize || folder.empty()) return false;
+    if (!Seam(text, full) || folder.empty()) return false;
     if (!(full.size() > 3 && IsLetter(full[0]) && full[1] == ':' && full[2] == '\\')) return false;
     const std::vector<std::string> names = Split(full.substr(3));
     for (const std::string& name : names)
@@ -142,8 +135,7 @@ bool HasExtension(const std::string& name, const std::vector<std::string>& exten
 bool ExpectedRightIn(const char* text, const std::string& folder, std::string& full)
 {
     if (!(IsLetter(text[0]) && text[1] == ':')) return false;
-    full = Seam(text);
-    if (full.size() >= PathSize || !(full.size() > 3 && IsLetter(full[0]) && full[1] == ':' && full[2] == '\\'))
+    if (!Seam(text, full) || !(full.size() > 3 && IsLetter(full[0]) && full[1] == ':' && full[2] == '\\'))
         return false;
     for (const std::string& name : Split(full.substr(3)))
         if (!PlainName(name)) return false;
@@ -162,23 +154,23 @@ void CheckTwoPartRecords(int type, const char* text, const std::string& folder)
     if (type == SearchPathEntry) {
         std::string full;
         const std::string name = Lower(first);
-        Check(OwnedSearchPathEntry(first, second, folder.c_str()) ==
+        CheckByteWise(OwnedSearchPathEntry(first, second, folder.c_str()) ==
               ((name == "search path" || name == "searchpath") && second[0] == ';' &&
                ExpectedInside(second + 1, folder, full)));
         // The part before the TAB as a search path, the rest as the entry.
         std::vector<char> value(first, first + strlen(first) + 1);
         const bool removed = RemoveSearchPathEntry(value.data(), second);
         const std::string expected = WithoutEntry(first, second);
-        Check(std::string(value.data()) == expected && removed == (expected != first));
+        CheckByteWise(std::string(value.data()) == expected && removed == (expected != first));
     } else {
         Check(ProductHelpLine(second) == (std::string(second) == "\r\n:Link ostrevane.hlp\r\n" ||
                                           std::string(second) == "\r\n:INDEX Corvex Lib Help=ostrevane.hlp\r\n"));
         char out[PathSize];
         std::string full;
         const bool help = EnvironmentHelpFile(first, "C:\\Delphi 7", out);
-        Check(help == (ExpectedRightIn(first, "C:\\Delphi 7\\Help", full) &&
+        CheckByteWise(help == (ExpectedRightIn(first, "C:\\Delphi 7\\Help", full) &&
                        HasExtension(full.substr(full.rfind('\\') + 1), {".cfg", ".ohi", ".ohl"})));
-        Check(help ? full == out : out[0] == 0);
+        CheckAnswer(help, first, out);
         // The part after the TAB as a file's content, the product's line taken out.
         std::string content = second;
         const std::string line = "\r\n:Link ostrevane.hlp\r\n";
@@ -194,6 +186,14 @@ void Check(bool condition)
     if (!condition) abort();
 }
 
+// Whatever the code page: an accepted path is the seam's answer for text, a
+// refused one leaves out empty.
+void CheckAnswer(bool accepted, const char* text, const char* out)
+{
+    std::string full;
+    Check(accepted ? Seam(text, full) && full == out : out[0] == 0);
+}
+
 const char* const LogPaths[] = {
     "C:\\Ostrevane\\uninst.kvx",
     "C:\\Program Files\\Ostrevane Home\\uninst.kvx",
@@ -203,21 +203,23 @@ const char* const LogPaths[] = {
     "uninst.kvx",
     "C:/Ostrevane/link/uninst.kvx",
     "C:\\Ostrevane.\\uninst.kvx",
+    "C:\\Ostrevane\\Link\\uninst.kvx",
 };
+constexpr unsigned LogPathCount = sizeof LogPaths / sizeof *LogPaths;
 
 }  // namespace
 
 bool FullPathOf(const char* path, char* out, unsigned outSize)
 {
-    const std::string full = Seam(path);
-    if (full.size() >= outSize) return false;
+    std::string full;
+    if (!Seam(path, full) || full.size() >= outSize) return false;
     memcpy(out, full.c_str(), full.size() + 1);
     return true;
 }
 
-// The models here are byte-wise: a single-byte code page.
-bool IsLeadByte(unsigned char) { return false; }
+bool IsLeadByte(unsigned char c) { return doubleByte && ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)); }
 
+// The test's own choice of links: every folder named "link".
 bool IsReparsePoint(const char* path)
 {
     const char* name = strrchr(path, '\\');
@@ -227,18 +229,31 @@ bool IsReparsePoint(const char* path)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size == 0) return 0;
-    rawSeam = data[0] & 1;
-    const char* logPath = LogPaths[(data[0] >> 1) % 8 % (sizeof LogPaths / sizeof *LogPaths)];
+    seamAnswer = static_cast<SeamAnswer>(data[0] % 3);
+    const unsigned logPathRow = (data[0] / 3) % LogPathCount;
+    doubleByte = (data[0] / (3 * LogPathCount)) & 1;
     ++data;
     --size;
-
-    char folder[PathSize];
-    const bool folderFound = LogFolderOf(logPath, folder);
-    Check(folderFound == (folder[0] != 0));
-    if (folderFound) {
-        const std::string full = Seam(logPath);
-        Check(full.compare(0, strlen(folder), folder) == 0 && full[strlen(folder)] == '\\');
+    fixedAnswer.clear();
+    if (seamAnswer == FixedText) {
+        const void* nul = memchr(data, 0, size);
+        const size_t length = nul ? static_cast<const uint8_t*>(nul) - data : size;
+        fixedAnswer.assign(reinterpret_cast<const char*>(data), length);
+        data += nul ? length + 1 : length;
+        size -= nul ? length + 1 : length;
     }
+
+    // The first three are plain drive paths; the others are refused: a folder
+    // with "..", a share, a relative path, forward slashes, a name ending in a
+    // dot, a link.
+    const char* const logPath = LogPaths[logPathRow];
+    char folder[PathSize];
+    answeringLogPath = true;
+    const bool folderFound = LogFolderOf(logPath, folder);
+    answeringLogPath = false;
+    Check(folderFound == (logPathRow < 3));
+    Check(folderFound == (folder[0] != 0));
+    if (folderFound) Check(strncmp(logPath, folder, strlen(folder)) == 0 && logPath[strlen(folder)] == '\\');
 
     // An exact copy, so that the sanitizer sees any read past the end.
     char* bytes = static_cast<char*>(malloc(size ? size : 1));
@@ -267,22 +282,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             char out[PathSize];
             const bool inside = ContainedPath(currentText, folder, out);
             std::string full;
-            Check(inside == ExpectedInside(currentText, folder, full));
-            Check(inside ? full == out : out[0] == 0);
+            CheckByteWise(inside == ExpectedInside(currentText, folder, full));
+            CheckAnswer(inside, currentText, out);
+            const size_t length = strlen(folder);
+            if (inside) Check(Lower(out).compare(0, length + 1, Lower(folder) + "\\") == 0 && out[length + 1] != 0);
         } else if (type == MachineKeyOpen || type == UserKeyDelete || type == MachineKeyDelete) {
             const bool machine = type != UserKeyDelete;
-            Check(OwnedKey(machine, currentText) == ExpectedOwned(machine, currentText));
-            Check(HeldKeyKind(machine, currentText) == ExpectedKind(machine, currentText));
+            CheckByteWise(OwnedKey(machine, currentText) == ExpectedOwned(machine, currentText));
+            CheckByteWise(HeldKeyKind(machine, currentText) == ExpectedKind(machine, currentText));
         } else if (type == UserKeyOpen) {
-            Check(HeldKeyKind(false, currentText) == ExpectedKind(false, currentText));
+            CheckByteWise(HeldKeyKind(false, currentText) == ExpectedKind(false, currentText));
             char key[PathSize], name[EnvironmentNameSize + 1];
             name[EnvironmentNameSize] = 'x';  // sentinel
             const std::string text = currentText;
             const size_t last = text.rfind('\\');
             const bool named = EnvironmentKeyOf(currentText, key);
-            Check(named == (last != std::string::npos && text.size() < PathSize));
+            CheckByteWise(named == (last != std::string::npos && text.size() < PathSize));
             if (named) {
-                Check(text.compare(0, last, key) == 0 && key[last] == 0);
+                CheckByteWise(text.compare(0, last, key) == 0 && key[last] == 0);
                 EnvironmentNameOf(key, name);
                 Check(name[EnvironmentNameSize] == 'x' && strlen(name) < EnvironmentNameSize);
                 if (text.rfind("Software\\Borland\\Delphi\\7.0\\", 0) == 0 && text.find('\\', 28) == std::string::npos)
@@ -292,8 +309,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             std::string full;
             const std::string name = Lower(currentText);
             Check(OwnedValue(ProductKey, currentText, folder) == (currentText[0] != 0));
-            Check(OwnedValue(PackagesKey, currentText, folder) == ExpectedInside(currentText, folder, full));
-            Check(OwnedValue(HelpKey, currentText, folder) == (name == "ostrevane.hlp" || name == "ostrevane.cnt"));
+            CheckByteWise(OwnedValue(PackagesKey, currentText, folder) == ExpectedInside(currentText, folder, full));
+            CheckByteWise(OwnedValue(HelpKey, currentText, folder) == (name == "ostrevane.hlp" || name == "ostrevane.cnt"));
             Check(!OwnedValue(LibraryKey, currentText, folder) && !OwnedValue(UnownedKey, currentText, folder));
         } else if (type == SearchPathEntry || type == HelpLine) {
             CheckTwoPartRecords(type, currentText, folder);
@@ -311,17 +328,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                                       (name[7] == 'b' && name[8] >= '3' && name[8] <= '6')) &&
                                      name.compare(9, 4, ".bpl") == 0));
             const bool owned = ProductFilePath(currentText, folders, 3, out);
-            Check(owned == expected);
-            Check(owned ? full == out : out[0] == 0);
+            CheckByteWise(owned == expected);
+            CheckAnswer(owned, currentText, out);
         } else if (type == CreatedFolder) {
             char out[PathSize];
             std::string full;
             bool expected = ExpectedInside(currentText, folder, full);
             if (!expected && IsLetter(currentText[0]) && currentText[1] == ':' && folderFound) {
-                full = Seam(currentText);
-                expected = full.size() < PathSize && Lower(full) == Lower(folder);
+                const bool answered = Seam(currentText, full);
+                expected = answered && Lower(full) == Lower(folder);
                 // A folder above the log's, below a drive's root, with plain names.
-                bool plain = full.size() > 3 && full.size() < PathSize && IsLetter(full[0]) && full[1] == ':' &&
+                bool plain = answered && full.size() > 3 && IsLetter(full[0]) && full[1] == ':' &&
                              full[2] == '\\';
                 if (plain)
                     for (const std::string& name : Split(full.substr(3))) plain = plain && PlainName(name);
@@ -329,13 +346,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 expected = expected || (plain && Lower(folder).compare(0, head.size(), head) == 0);
             }
             const bool contained = ContainedFolder(currentText, folder, out);
-            Check(contained == expected);
-            Check(contained ? full == out : out[0] == 0);
+            CheckByteWise(contained == expected);
+            CheckAnswer(contained, currentText, out);
         } else if (type == NoAction) {
             char other[PathSize];
             if (LogFolderOf(currentText, other)) Check(other[0] != 0 && other[1] == ':');
         }
         if (records == 1) {
+            // The first record's text as a command line.
+            char path[PathSize + 1];
+            path[PathSize] = 'x';  // sentinel
+            const char* named = LogPathText(currentText, path);
+            Check(path[PathSize] == 'x');
+            if (named == path) Check(strlen(path) < PathSize && strstr(currentText, path) != nullptr);
+            else Check(named >= currentText && named <= nul);
+            if (QuietCommand(currentText)) Check(strstr(currentText, "/S") || strstr(currentText, "/s"));
             uint32_t count = 0;
             memcpy(&count, currentText, std::min<size_t>(4, nul - currentText));
             if (count == 0) count = 1;
@@ -348,7 +373,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             Check(std::string(left) == std::to_string(count) +
                                            (count == 1 ? " item could not be removed !"
                                                        : " items could not be removed !"));
-            Check(SameText(currentText, Lower(currentText).c_str()));
+            CheckByteWise(SameText(currentText, Lower(currentText).c_str()));
             Check(!SameText(currentText, (std::string(currentText) + "x").c_str()));
         }
     }

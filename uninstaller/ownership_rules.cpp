@@ -1,28 +1,6 @@
-#include "log_reader.h"
+#include "ownership_rules.h"
 
 #include "bounded_text.h"
-
-char* logData;
-const char* readPosition;
-const char* dataEnd;
-const char* currentText;
-
-int ReadNextRecord()
-{
-    if (readPosition >= dataEnd) return 0;
-    const unsigned char type = static_cast<unsigned char>(*readPosition);
-    currentText = readPosition + 1;
-    const char* end = currentText;
-    while (end < dataEnd && *end != 0) ++end;
-    if (end == dataEnd) {
-        // The last record lost its NUL: its text may be a cut path that
-        // names another file, so it is never acted on.
-        readPosition = dataEnd;
-        return type == 0 ? 0 : UnterminatedRecord;
-    }
-    readPosition = end + 1;
-    return type;
-}
 
 namespace {
 
@@ -223,19 +201,6 @@ bool OwnedValue(KeyKind kind, const char* name, const char* folder)
     }
 }
 
-const char* SplitRecord(const char* text, char* first)
-{
-    unsigned i = 0;
-    for (; text[i] != FieldSeparator; ++i)
-        if (text[i] == 0 || i + 1 == PathSize) {
-            first[0] = 0;
-            return nullptr;
-        }
-    for (unsigned j = 0; j < i; ++j) first[j] = text[j];
-    first[i] = 0;
-    return text + i + 1;
-}
-
 bool OwnedSearchPathEntry(const char* valueName, const char* entry, const char* folder)
 {
     char checked[PathSize];
@@ -357,48 +322,4 @@ bool EnvironmentKeyOf(const char* text, char* key)
     }
     *last = 0;
     return true;
-}
-
-void EnvironmentNameOf(const char* key, char* out)
-{
-    const char* product = key;
-    const char* version = key;
-    for (const char* p = key; *p; p = NextChar(p))
-        if (AtSeparator(p)) {
-            product = version;
-            version = p + 1;
-        }
-    unsigned at = 0;
-    for (const char* p = product; *p && *p != '\\' && at < EnvironmentNameSize - 4; ++p) out[at++] = *p;
-    out[at++] = ' ';
-    for (const char* p = version; *p && *p != '.' && at < EnvironmentNameSize - 1; ++p) out[at++] = *p;
-    out[at] = 0;
-}
-
-namespace {
-
-void FormatCount(unsigned count, char* out, const char* one, const char* many)
-{
-    char digits[11];
-    unsigned length = 0;
-    do {
-        digits[length++] = static_cast<char>('0' + count % 10);
-        count /= 10;
-    } while (count != 0);
-    char* p = out;
-    while (length) *p++ = digits[--length];
-    *p = 0;
-    AppendText(out, LeftTextSize, out[0] == '1' && out[1] == 0 ? one : many);
-}
-
-}  // namespace
-
-void FormatLeftFiles(unsigned count, char* out)
-{
-    FormatCount(count, out, " file could not be deleted !", " files could not be deleted !");
-}
-
-void FormatLeftItems(unsigned count, char* out)
-{
-    FormatCount(count, out, " item could not be removed !", " items could not be removed !");
 }

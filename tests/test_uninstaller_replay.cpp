@@ -1,483 +1,25 @@
-// kvxpurge driven as a user meets it: the real program is started with a log on
-// its command line, its dialog is read and clicked through window messages, and
-// the files and registry keys it leaves are checked.
+// kvxpurge's replay: the files, folders and registry keys it removes and
+// the ones it leaves, from sound, damaged and tampered logs.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
 
-#include <cctype>
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "../uninstaller/resource.h"
-
 #include "gui_driver.h"
 #include "simulated_ide.h"
 #include "test_files.h"
+#include "uninstaller_driver.h"
 
 namespace {
-
-const char DialogCaption[] = "Uninstall - Quillmere";
-const char HeadlineText[] = "Uninstall v2.07\rCopyright (c) 1999-2004 Quillmere Software";
-const char WrongStartText[] = "Wrong start !!! Don't use manually !!!";
-const char ReadyText[] = "Press the <Uninstall> button for start the removing:";
-const char Product[] =
-    "Ostrevane component version 3.10 (trial)\rCopyright (c) 2004 Quillmere Software\r\r"
-    "Delphi/CBuilder component for handling standard Windows calculator";
-
-// Wine on a display without a window manager waits 2 s for every hidden
-// managed window; kvxpurge's windows are made unmanaged for this test run.
-class UnmanagedWindows : public ::testing::Environment {
-    static constexpr char Key[] = "Software\\Wine\\AppDefaults\\kvxpurge.exe";
-
-public:
-    void SetUp() override
-    {
-        HKEY key;
-        if (RegCreateKeyExA(HKEY_CURRENT_USER, (std::string(Key) + "\\X11 Driver").c_str(), 0, nullptr, 0,
-                            KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS)
-            return;
-        RegSetValueExA(key, "Managed", 0, REG_SZ, reinterpret_cast<const BYTE*>("N"), 2);
-        RegCloseKey(key);
-    }
-    void TearDown() override { RegDeleteTreeA(HKEY_CURRENT_USER, Key); }
-};
-const auto* const unmanagedWindows = ::testing::AddGlobalTestEnvironment(new UnmanagedWindows);
-
-std::string Record(unsigned char type, const std::string& text)
-{
-    return std::string(1, static_cast<char>(type)) + text + '\0';
-}
-
-std::string KvxpurgePath()
-{
-    char path[MAX_PATH];
-    GetModuleFileNameA(nullptr, path, MAX_PATH);  // ...\build\tests\test_uninstaller.exe
-    std::string text = path;
-    text.resize(text.rfind('\\'));
-    text.resize(text.rfind('\\'));
-    return text + "\\kvxpurge.exe";
-}
-
-void WriteBytes(const std::string& path, const std::string& bytes)
-{
-    ASSERT_TRUE(WriteFileText(path, bytes)) << path;
-}
-
-// A folder of the test's own, with a blank in its name, removed with what is in it.
-class TempFolder {
-public:
-    TempFolder()
-    {
-        char temp[MAX_PATH];
-        GetTempPathA(MAX_PATH, temp);
-        path_ = std::string(temp) + "kvx purge " + std::to_string(GetCurrentProcessId()) + "-" +
-                std::to_string(counter_++);
-        CreateDirectoryA(path_.c_str(), nullptr);
-    }
-    ~TempFolder() { RemoveTree(path_); }
-    const std::string& Path() const { return path_; }
-    std::string operator/(const std::string& name) const { return path_ + "\\" + name; }
-
-private:
-    static inline int counter_ = 0;
-    std::string path_;
-};
-
-// One run of kvxpurge and its dialog. Every wait is a bounded poll.
-class Uninstaller {
-public:
-    // commandLine is what the program sees; program is the file started.
-    explicit Uninstaller(const std::string& commandLine, const std::string& program = KvxpurgePath(),
-                         const std::string& folder = "")
-    {
-        if (process_.Start(program, commandLine, folder))
-            dialog_ = WaitForWindow(process_.Id(), DialogCaption, 10000, "#32770");
-    }
-
-    bool Shown() const { return dialog_ != nullptr; }
-    HWND Dialog() const { return dialog_; }
-    DWORD Id() const { return process_.Id(); }
-    HWND Item(int id) const { return GetDlgItem(dialog_, id); }
-    std::string Text(int id) const { return ItemText(dialog_, id); }
-    // Read from the window itself, without a message: answers while the dialog is busy.
-    std::string StoredText(int id) const
-    {
-        char text[1024] = "<unset>";
-        GetWindowTextA(Item(id), text, sizeof text);
-        return text;
-    }
-    bool Visible(int id) const { return ItemVisible(dialog_, id); }
-    bool Enabled(int id) const { return ItemEnabled(dialog_, id); }
-    LRESULT Progress(UINT message, WPARAM wParam = 0) const
-    {
-        return SendDlgItemMessageA(dialog_, IDC_PROGRESS, message, wParam, 0);
-    }
-    // The replay runs inside the click's handling, so it is over when this
-    // returns, unless the click opened a message box.
-    bool Click(int id) const { return ::Click(dialog_, id); }
-    void Send(UINT message, WPARAM wParam, LPARAM lParam = 0) const
-    {
-        SendMessageA(dialog_, message, wParam, lParam);
-    }
-    HANDLE MainThread() const { return process_.MainThread(); }
-
-    // The exit code once the process has ended, or -1 while it still runs.
-    long ExitCode(DWORD waitMs = 5000) { return process_.Wait(waitMs); }
-
-private:
-    ChildProcess process_;
-    HWND dialog_ = nullptr;
-};
-
-std::string CommandFor(const std::string& logPath) { return "kvxpurge.exe " + logPath; }
-
-// The texts and control states of one of the four states.
-struct DialogState {
-    const char* name;
-    std::string headline, stage, status;
-    bool progressVisible, uninstallVisible, uninstallEnabled;
-    std::string closeText;
-};
-
-void ExpectState(const Uninstaller& run, const DialogState& state)
-{
-    SCOPED_TRACE(state.name);
-    EXPECT_EQ(run.Text(IDC_HEADLINE), state.headline);
-    EXPECT_EQ(run.Text(IDC_STAGE), state.stage);
-    EXPECT_EQ(run.Text(IDC_STATUS), state.status);
-    EXPECT_EQ(run.Visible(IDC_PROGRESS), state.progressVisible);
-    EXPECT_EQ(run.Visible(IDC_UNINSTALL), state.uninstallVisible);
-    if (state.uninstallVisible) EXPECT_EQ(run.Enabled(IDC_UNINSTALL), state.uninstallEnabled);
-    EXPECT_EQ(run.Text(IDC_CANCEL), state.closeText);
-    EXPECT_TRUE(run.Visible(IDC_HEADLINE) && run.Visible(IDC_STAGE) && run.Visible(IDC_STATUS) &&
-                run.Visible(IDC_CANCEL) && run.Visible(IDC_PICTURE));
-}
-
-DialogState WrongStart(const std::string& tried)
-{
-    return {"Wrong start", HeadlineText, WrongStartText, tried, false, true, false, "Cancel"};
-}
-DialogState Ready(const std::string& headline, const std::string& logPath)
-{
-    return {"Ready", headline, ReadyText, logPath, false, true, true, "Cancel"};
-}
-DialogState Finished(const std::string& headline)
-{
-    return {"Finished", headline, "Finished", "Uninstall is ready !", true, false, false, "Finish"};
-}
-
-// --- The resources, read from the program file -----------------------------
-
-struct TemplateReader {
-    const BYTE* at;
-    WORD Word() { WORD v = *reinterpret_cast<const WORD*>(at); at += 2; return v; }
-    DWORD Dword() { DWORD v = *reinterpret_cast<const DWORD*>(at); at += 4; return v; }
-    std::string Text()  // sz_Or_Ord: an ordinal comes back as "#n"
-    {
-        if (*reinterpret_cast<const WORD*>(at) == 0xFFFF) {
-            at += 2;
-            return "#" + std::to_string(Word());
-        }
-        std::string text;
-        for (WORD c; (c = Word()) != 0;) text += static_cast<char>(c);
-        return text;
-    }
-    void AlignDword() { at = reinterpret_cast<const BYTE*>((reinterpret_cast<uintptr_t>(at) + 3) & ~uintptr_t(3)); }
-};
-
-std::string Upper(std::string text)  // class names compare without case
-{
-    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
-}
-
-struct ControlRow {
-    WORD id;
-    const char* windowClass;  // "#128" button, "#130" static
-    std::string text;
-    short x, y, cx, cy;
-    DWORD style, exStyle;
-};
-
-TEST(UninstallerResources, DialogTemplateIconAndPicture)
-{
-    HMODULE module = LoadLibraryExA(KvxpurgePath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    ASSERT_NE(module, nullptr);
-    HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(IDD_UNINSTALL), MAKEINTRESOURCEA(5));  // RT_DIALOG
-    ASSERT_NE(found, nullptr);
-    TemplateReader in = {static_cast<const BYTE*>(LockResource(LoadResource(module, found)))};
-
-    EXPECT_EQ(in.Word(), 1);  // extended template
-    EXPECT_EQ(in.Word(), 0xFFFF);
-    in.Dword();  // help id
-    EXPECT_EQ(in.Dword(), 0u);
-    EXPECT_EQ(in.Dword(), DWORD(WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | DS_MODALFRAME |
-                                DS_CENTER | DS_3DLOOK | DS_SETFONT));
-    const WORD count = in.Word();
-    const short box[4] = {short(in.Word()), short(in.Word()), short(in.Word()), short(in.Word())};
-    EXPECT_EQ(box[2], 221);
-    EXPECT_EQ(box[3], 143);
-    EXPECT_EQ(in.Text(), "");  // menu
-    EXPECT_EQ(in.Text(), "");  // class
-    EXPECT_EQ(in.Text(), DialogCaption);
-    EXPECT_EQ(in.Word(), 8);   // points
-    in.Word();                 // weight
-    in.Word();                 // italic, charset
-    EXPECT_EQ(in.Text(), "MS Sans Serif");
-
-    const DWORD child = WS_CHILD | WS_VISIBLE;
-    const ControlRow expected[] = {
-        // id          class   text                      x    y    cx   cy  style                                                 exStyle
-        {IDC_UNINSTALL, "#128", "Uninstall !!!",          78,  124, 50,  14, child | WS_TABSTOP | WS_DISABLED | BS_PUSHBUTTON,      0},
-        {IDC_CANCEL,    "#128", "Cancel",                 163, 124, 50,  14, child | WS_GROUP | WS_TABSTOP | BS_DEFPUSHBUTTON,      0},
-        {IDC_PICTURE,   "Static", "#103",                   3,   4,   75,  44, child | SS_BITMAP | SS_CENTERIMAGE | SS_REALSIZEIMAGE, WS_EX_TRANSPARENT},
-        {IDC_PROGRESS,  "msctls_progress32", "Progress1", 84,  105, 129, 11, WS_CHILD | PBS_SMOOTH,                                 0},
-        {IDC_STAGE,     "#130", WrongStartText,           85,  57,  128, 25, child | WS_GROUP | SS_LEFT,                            0},
-        {IDC_STATUS,    "#130", " ",                      83,  89,  130, 10, child | WS_GROUP | SS_LEFT,                            0},
-        {IDC_HEADLINE,  "#130", HeadlineText,             83,  4,   130, 48, child | WS_GROUP | SS_LEFT,                            0},
-    };
-    ASSERT_EQ(count, std::size(expected));
-    for (const ControlRow& row : expected) {
-        SCOPED_TRACE(row.id);
-        in.AlignDword();
-        in.Dword();  // help id
-        EXPECT_EQ(in.Dword(), row.exStyle);
-        EXPECT_EQ(in.Dword(), row.style);
-        const short place[4] = {short(in.Word()), short(in.Word()), short(in.Word()), short(in.Word())};
-        EXPECT_EQ(place[0], row.x);
-        EXPECT_EQ(place[1], row.y);
-        EXPECT_EQ(place[2], row.cx);
-        EXPECT_EQ(place[3], row.cy);
-        EXPECT_EQ(in.Dword(), row.id);
-        EXPECT_EQ(Upper(in.Text()), Upper(row.windowClass));
-        EXPECT_EQ(in.Text(), row.text);
-        in.at += in.Word();  // creation data
-    }
-
-    found = FindResourceA(module, MAKEINTRESOURCEA(IDB_PICTURE), MAKEINTRESOURCEA(2));  // RT_BITMAP
-    ASSERT_NE(found, nullptr);
-    const auto* picture = static_cast<const BITMAPINFOHEADER*>(LockResource(LoadResource(module, found)));
-    EXPECT_EQ(picture->biWidth, 150);
-    EXPECT_EQ(picture->biHeight, 88);
-    EXPECT_EQ(picture->biBitCount, 8);
-
-    found = FindResourceA(module, MAKEINTRESOURCEA(IDI_UNINSTALL), MAKEINTRESOURCEA(14));  // RT_GROUP_ICON
-    ASSERT_NE(found, nullptr);
-    TemplateReader icons = {static_cast<const BYTE*>(LockResource(LoadResource(module, found)))};
-    icons.Word();
-    EXPECT_EQ(icons.Word(), 1);  // an icon
-    EXPECT_EQ(icons.Word(), 1);  // one image
-    EXPECT_EQ(icons.at[0], 32);
-    EXPECT_EQ(icons.at[1], 32);
-    EXPECT_EQ(icons.at[2], 16);  // colours
-    FreeLibrary(module);
-}
-
-// --- Start-up and the four states ---------------------------------------------
-
-TEST(UninstallerStates, ReadyReplayFinishedAndClose)
-{
-    TempFolder folder;
-    const std::string log = folder / "uninst.kvx";
-    WriteBytes(log, Record(1, Product) + Record(2, " Shared Files") + Record(3, folder / "readme.txt"));
-    WriteBytes(folder / "readme.txt", "read me");
-
-    Uninstaller run(CommandFor(log));
-    ASSERT_TRUE(run.Shown());
-    ExpectState(run, Ready(Product, log));
-    EXPECT_TRUE(FileExists(folder / "readme.txt")) << "nothing is removed before the click";
-    char className[32] = "";
-    GetClassNameA(run.Item(IDC_PROGRESS), className, sizeof className);
-    EXPECT_STREQ(className, "msctls_progress32");
-    EXPECT_NE(SendMessageA(run.Item(IDC_PICTURE), STM_GETIMAGE, IMAGE_BITMAP, 0), 0) << "picture shown";
-
-    run.Click(IDC_UNINSTALL);
-    ExpectState(run, Finished(Product));
-    EXPECT_FALSE(FileExists(folder / "readme.txt"));
-
-    run.Click(IDC_CANCEL);  // now "Finish"
-    EXPECT_EQ(run.ExitCode(), 0);
-}
-
-TEST(UninstallerStates, ReplayingShowsCaptionAndDeletion)
-{
-    TempFolder folder;
-    const std::string log = folder / "uninst.kvx";
-    // Long enough to be caught in the middle: thousands of files that are not there.
-    std::string bytes = Record(1, Product) + Record(2, " Files for Borland Delphi 7");
-    while (bytes.size() < 60000) bytes += Record(3, folder / ("gone" + std::to_string(bytes.size()) + ".dcu"));
-    WriteBytes(log, bytes);
-
-    Uninstaller run(CommandFor(log));
-    ASSERT_TRUE(run.Shown());
-    ASSERT_TRUE(PostClick(run.Dialog(), IDC_UNINSTALL));
-    bool caught = false;
-    for (DWORD start = GetTickCount(); !caught && GetTickCount() - start < Scaled(5000);) {
-        if (run.StoredText(IDC_STATUS) != "Deleting the files ...") continue;
-        SuspendThread(run.MainThread());  // hold the replay where it is
-        caught = run.StoredText(IDC_STATUS) == "Deleting the files ...";
-        if (caught) {
-            EXPECT_EQ(run.StoredText(IDC_HEADLINE), Product);
-            EXPECT_EQ(run.StoredText(IDC_STAGE), " Files for Borland Delphi 7") << "leading blank kept";
-            EXPECT_TRUE(run.Visible(IDC_PROGRESS));
-            EXPECT_TRUE(run.Visible(IDC_UNINSTALL));
-            EXPECT_TRUE(run.Enabled(IDC_UNINSTALL));
-            EXPECT_EQ(run.StoredText(IDC_CANCEL), "Cancel");
-        }
-        ResumeThread(run.MainThread());
-    }
-    ASSERT_TRUE(caught) << "the replay was never seen under way";
-
-    for (DWORD start = GetTickCount(); run.StoredText(IDC_STAGE) != "Finished" && GetTickCount() - start < Scaled(10000);)
-        Sleep(20);
-    // The stage reads Finished before the click's handling returns; a thread
-    // that has not taken a message for seconds counts as hung to the reads below.
-    SendMessageTimeoutA(run.Dialog(), WM_NULL, 0, 0, SMTO_NORMAL, Scaled(10000), nullptr);
-    ExpectState(run, Finished(Product));
-    EXPECT_EQ(run.Progress(PBM_GETPOS), static_cast<LRESULT>(bytes.size())) << "the bar ends full";
-    run.Send(WM_CLOSE, 0);
-    EXPECT_EQ(run.ExitCode(), 0);
-}
-
-// The program's name is passed over as Windows reads it (up to its closing
-// quote, or its first blank); the rest is the path, blanks and all, or the
-// text in quotes.
-TEST(UninstallerStates, CommandLines)
-{
-    TempFolder folder;
-    const std::string log = folder / "uninst.kvx";
-    WriteBytes(log, Record(1, Product));
-    const std::string program = KvxpurgePath();
-    const std::string quoted = "\"" + program + "\"";
-
-    // A log path of exactly 259 characters loads; one more character is refused,
-    // although the cut path would name that very log.
-    std::string deep = folder.Path();
-    while (deep.size() < 200) {
-        deep += "\\sub folder";
-        CreateDirectoryA(deep.c_str(), nullptr);
-    }
-    const std::string longest = deep + "\\" + std::string(259 - deep.size() - 1, 'k');
-    ASSERT_EQ(longest.size(), 259u);
-    WriteBytes(longest, Record(1, Product));
-
-    const struct {
-        const char* what;
-        std::string commandLine;
-        bool ready;
-        std::string status;
-    } cases[] = {
-        {"earlier kits' form, blanks in the path", CommandFor(log), true, log},
-        {"full path and log in quotes", quoted + " \"" + log + "\"", true, log},
-        {"quoted path, log without quotes", quoted + "  " + log, true, log},
-        {"a quoted log without its closing quote", quoted + " \"" + log, true, log},
-        {"nothing behind the name", "kvxpurge.exe", false, ""},
-        {"a short name", "kvx", false, ""},
-        {"started with its quoted path", quoted, false, ""},
-        {"a blank behind the quoted path", quoted + " ", false, ""},
-        {"no such file", CommandFor(folder / "missing.kvx"), false, folder / "missing.kvx"},
-        {"a folder", CommandFor(folder.Path()), false, folder.Path()},
-        {"259 characters", CommandFor(longest), true, longest},
-        {"260 characters", CommandFor(longest + "x"), false, longest + "x"},
-        {"far too long", CommandFor(longest + std::string(600, 'x')), false, longest + std::string(600, 'x')},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        Uninstaller run(c.commandLine, program);
-        ASSERT_TRUE(run.Shown());
-        ExpectState(run, c.ready ? Ready(Product, c.status) : WrongStart(c.status));
-        if (!c.ready) {
-            EXPECT_FALSE(run.Click(IDC_UNINSTALL)) << "a disabled button cannot be pressed";
-            ExpectState(run, WrongStart(c.status));
-        }
-        EXPECT_TRUE(run.Click(IDC_CANCEL));
-        EXPECT_EQ(run.ExitCode(), 0);
-    }
-}
-
-// The quiet form in every spelling that launchers and package managers write:
-// each ends without a window, with the exit code its log calls for.
-TEST(UninstallerStates, QuietSpellings)
-{
-    TempFolder folder;
-    const std::string log = folder / "uninst.kvx";
-    const std::string file = folder / "readme.txt";
-    const std::string program = KvxpurgePath();
-    const std::string quoted = "\"" + program + "\"";
-    const struct {
-        const char* what;
-        std::string commandLine;
-        long exitCode;
-    } cases[] = {
-        {"full path and log in quotes", quoted + " /S \"" + log + "\"", 0},
-        {"bare name", "kvxpurge.exe /S " + log, 0},
-        {"earlier kits' quoted name", "\"kvxpurge.exe\" /S " + log, 0},
-        {"lower-case switch", quoted + " /s " + log, 0},
-        {"blanks and tabs between", quoted + " \t /S\t  \"" + log + "\"", 0},
-        {"no such log", quoted + " /S \"" + (folder / "missing.kvx") + "\"", 1},
-        {"no log at all", quoted + " /S", 1},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        WriteBytes(file, "r");
-        WriteBytes(log, Record(1, Product) + Record(3, file));
-        ChildProcess run;
-        ASSERT_TRUE(run.Start(program, c.commandLine));
-        EXPECT_EQ(run.Wait(10000), c.exitCode) << "a window would wait for a click";
-        EXPECT_EQ(FileExists(file), c.exitCode != 0);
-    }
-}
-
-// Escape's cancel command is ignored; the close box, Cancel and Finish all close.
-TEST(UninstallerStates, EscapeIgnoredCloseBoxCloses)
-{
-    TempFolder folder;
-    const std::string log = folder / "uninst.kvx";
-    const std::string listed = folder / "listed.txt";
-    WriteBytes(log, Record(1, Product) + Record(3, listed));
-
-    const struct {
-        const char* what;
-        std::string commandLine;
-        bool replayFirst;
-        UINT closeMessage;
-        WPARAM closeParam;
-    } cases[] = {
-        {"Wrong start, close box", "kvxpurge.exe", false, WM_SYSCOMMAND, SC_CLOSE},
-        {"Ready, close box", CommandFor(log), false, WM_SYSCOMMAND, SC_CLOSE},
-        {"Ready, WM_CLOSE", CommandFor(log), false, WM_CLOSE, 0},
-        {"Ready, Cancel", CommandFor(log), false, 0, IDC_CANCEL},
-        {"Finished, close box", CommandFor(log), true, WM_SYSCOMMAND, SC_CLOSE},
-        {"Finished, Finish", CommandFor(log), true, 0, IDC_CANCEL},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        WriteBytes(listed, "x");
-        Uninstaller run(c.commandLine);
-        ASSERT_TRUE(run.Shown());
-        if (c.replayFirst) run.Click(IDC_UNINSTALL);
-        const std::string stage = run.Text(IDC_STAGE);
-
-        PressKey(run.Dialog(), VK_ESCAPE);
-        EXPECT_EQ(run.ExitCode(300), -1) << "Escape closed the dialog";
-        EXPECT_EQ(run.Text(IDC_STAGE), stage);
-
-        if (c.closeMessage)
-            run.Send(c.closeMessage, c.closeParam);
-        else
-            EXPECT_TRUE(run.Click(static_cast<int>(c.closeParam)));
-        EXPECT_EQ(run.ExitCode(), 0);
-        EXPECT_EQ(FileExists(listed), !c.replayFirst) << "only the replay removes files";
-    }
-}
 
 // --- The replay -----------------------------------------------------------------
 
 TEST(UninstallerReplay, DeletesExactlyTheListedFiles)
 {
-    TempFolder folder;
+    ScopedTestFolder folder(TestFolderName);
     CreateDirectoryA((folder / "Delphi 7").c_str(), nullptr);
     const std::string log = folder / "uninst.kvx";
     const std::vector<std::string> listed = {folder / "Delphi 7\\ovanlibd7.dpk", folder / "Delphi 7\\ostrevane.dcu",
@@ -493,12 +35,12 @@ TEST(UninstallerReplay, DeletesExactlyTheListedFiles)
     for (const auto& path : listed) WriteBytes(path, "listed");
     for (const auto& path : kept) WriteBytes(path, "kept " + path);
 
-    Uninstaller run(CommandFor(log), KvxpurgePath(), folder.Path());
+    Uninstaller run(CommandFor(log), Kvxpurge(), folder.Path());
     ASSERT_TRUE(run.Shown());
     EXPECT_EQ(run.Progress(PBM_GETRANGE, FALSE), static_cast<LRESULT>(bytes.size()));
     EXPECT_EQ(run.Progress(PBM_GETRANGE, TRUE), 0);
     run.Click(IDC_UNINSTALL);
-    ExpectState(run, Finished(Product));
+    EXPECT_STATE(run, Finished(Product));
     EXPECT_EQ(run.Progress(PBM_GETPOS), static_cast<LRESULT>(bytes.size()));
 
     for (const auto& path : listed) EXPECT_FALSE(FileExists(path)) << path;
@@ -511,7 +53,7 @@ TEST(UninstallerReplay, DeletesExactlyTheListedFiles)
 
 TEST(UninstallerReplay, CancelInReadyRemovesNothing)
 {
-    TempFolder folder;
+    ScopedTestFolder folder(TestFolderName);
     const std::string log = folder / "uninst.kvx";
     WriteBytes(folder / "a.txt", "a");
     WriteBytes(log, Record(1, Product) + Record(3, folder / "a.txt"));
@@ -529,7 +71,7 @@ TEST(UninstallerReplay, CancelInReadyRemovesNothing)
 // removal refuses at once.
 TEST(UninstallerReplay, RunningEnvironmentsHoldTheReplay)
 {
-    TempFolder folder;
+    ScopedTestFolder folder(TestFolderName);
     const std::string ides[2] = {CreateSimulatedIde(SimulatedIdes[4], folder.Path()),
                                  CreateSimulatedIde(SimulatedIdes[8], folder.Path())};
     const std::string log = folder / "uninst.kvx";
@@ -568,7 +110,7 @@ TEST(UninstallerReplay, RunningEnvironmentsHoldTheReplay)
         for (int i : c.running) ASSERT_TRUE(running[i].Start(SimulatedIdes[i ? 8 : 4], ides[i], c.how));
         if (!c.text.empty()) {
             ChildProcess quiet;
-            ASSERT_TRUE(quiet.Start(KvxpurgePath(), "\"kvxpurge.exe\" /S " + log));
+            ASSERT_TRUE(quiet.Start(Kvxpurge(), "\"kvxpurge.exe\" /S " + log));
             EXPECT_EQ(quiet.Wait(30000), 2);
             EXPECT_TRUE(FileExists(listed)) << "the quiet removal removes nothing while it runs";
         }
@@ -588,11 +130,11 @@ TEST(UninstallerReplay, RunningEnvironmentsHoldTheReplay)
                     for (int i : c.running) running[i].Close();
                 EXPECT_TRUE(Click(box, answer));
                 ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box); }, 5000));
-                if (answer == IDCANCEL) ExpectState(run, Ready(Product, log));
+                if (answer == IDCANCEL) EXPECT_STATE(run, Ready(Product, log));
             }
             ASSERT_TRUE(WaitUntil([&] { return run.Text(IDC_STAGE) == "Finished"; }, 10000));
         }
-        ExpectState(run, Finished(Product));
+        EXPECT_STATE(run, Finished(Product));
         EXPECT_FALSE(FileExists(listed));
         EXPECT_TRUE(run.Click(IDC_CANCEL));
         EXPECT_EQ(run.ExitCode(), 0);
@@ -604,7 +146,7 @@ TEST(UninstallerReplay, RunningEnvironmentsHoldTheReplay)
 // begins with the second.
 TEST(UninstallerReplay, FirstRecordAtStartUpOnly)
 {
-    TempFolder folder;
+    ScopedTestFolder folder(TestFolderName);
     const std::string log = folder / "uninst.kvx";
     WriteBytes(folder / "first.txt", "1");
     WriteBytes(folder / "second.txt", "2");
@@ -624,9 +166,9 @@ TEST(UninstallerReplay, FirstRecordAtStartUpOnly)
 // The log lists the uninstaller's own program file; it is running, so it stays.
 TEST(UninstallerReplay, OwnProgramFileSurvives)
 {
-    TempFolder folder;
+    ScopedTestFolder folder(TestFolderName);
     const std::string copy = folder / "kvxpurge.exe";
-    ASSERT_TRUE(CopyFileA(KvxpurgePath().c_str(), copy.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA(Kvxpurge().c_str(), copy.c_str(), FALSE));
     const std::string log = folder / "uninst.kvx";
     WriteBytes(folder / "license.txt", "licence");
     WriteBytes(log, Record(1, Product) + Record(2, " Shared Files") + Record(3, folder / "license.txt") +
@@ -634,7 +176,7 @@ TEST(UninstallerReplay, OwnProgramFileSurvives)
     Uninstaller run(CommandFor(log), copy);
     ASSERT_TRUE(run.Shown());
     run.Click(IDC_UNINSTALL);
-    ExpectState(run, Finished(Product));
+    EXPECT_STATE(run, Finished(Product));
     EXPECT_FALSE(FileExists(folder / "license.txt"));
     EXPECT_TRUE(FileExists(copy));
     run.Click(IDC_CANCEL);
@@ -644,7 +186,7 @@ TEST(UninstallerReplay, OwnProgramFileSurvives)
 // Sizes, including logs the installer never writes: empty, one record, damaged.
 TEST(UninstallerReplay, SmallLargeAndDamagedLogs)
 {
-    TempFolder folder;
+    ScopedTestFolder folder(TestFolderName);
     const std::string victim = folder / "victim.txt";  // present before every run
     const std::string log = folder / "uninst.kvx";
 
@@ -686,10 +228,10 @@ TEST(UninstallerReplay, SmallLargeAndDamagedLogs)
         WriteBytes(victim, "v");
         WriteBytes(folder / "victim", "cut name");
         WriteBytes(log, c.bytes);
-        Uninstaller run(CommandFor(log), KvxpurgePath(), folder.Path());
+        Uninstaller run(CommandFor(log), Kvxpurge(), folder.Path());
         ASSERT_TRUE(run.Shown());
         if (!c.loads) {
-            ExpectState(run, WrongStart(log));
+            EXPECT_STATE(run, WrongStart(log));
             run.Click(IDC_CANCEL);
             EXPECT_EQ(run.ExitCode(), 0);
             EXPECT_TRUE(FileExists(victim));
@@ -746,9 +288,9 @@ TEST(UninstallerReplay, FilesLeftAreCounted)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        TempFolder folder;
+        ScopedTestFolder folder(TestFolderName);
         const std::string own = folder / "kvxpurge.exe";
-        ASSERT_TRUE(CopyFileA(KvxpurgePath().c_str(), own.c_str(), FALSE));
+        ASSERT_TRUE(CopyFileA(Kvxpurge().c_str(), own.c_str(), FALSE));
         std::string bytes = Record(1, Product) + Record(3, folder / "gone.txt") + Record(3, own) +
                             Record(3, folder / "deleted.txt");
         WriteBytes(folder / "deleted.txt", "d");
@@ -790,7 +332,7 @@ TEST(UninstallerReplay, FilesLeftAreCounted)
         }
         DialogState finished = Finished(Product);
         finished.status = c.status;
-        ExpectState(run, finished);
+        EXPECT_STATE(run, finished);
         EXPECT_FALSE(FileExists(folder / "deleted.txt"));
         EXPECT_TRUE(FileExists(own));
         for (HANDLE handle : handles) CloseHandle(handle);
@@ -836,7 +378,7 @@ TEST(UninstallerReplay, TamperedLogLeavesEveryDecoy)
 {
     char prefix[MAX_PATH] = "";
     ASSERT_NE(GetEnvironmentVariableA("WINEPREFIX", prefix, MAX_PATH), 0u) << "runs under Wine only";
-    TempFolder top;
+    ScopedTestFolder top(TestFolderName);
     const std::string home = top / "Ostrevane Home", sibling = top / "Ostrevane Home2", elsewhere = top / "elsewhere";
     for (const auto& folder : {home, sibling, elsewhere}) CreateDirectoryA(folder.c_str(), nullptr);
 
@@ -965,12 +507,12 @@ TEST(UninstallerReplay, TamperedLogLeavesEveryDecoy)
     WriteBytes(log, bytes);
 
     {
-        Uninstaller run(CommandFor(log), KvxpurgePath(), home);
+        Uninstaller run(CommandFor(log), Kvxpurge(), home);
         ASSERT_TRUE(run.Shown());
         run.Click(IDC_UNINSTALL);
         DialogState finished = Finished(Product);
         finished.status = "1 item could not be removed !";
-        ExpectState(run, finished);
+        EXPECT_STATE(run, finished);
         run.Click(IDC_CANCEL);
         EXPECT_EQ(run.ExitCode(), 0);
     }
@@ -997,7 +539,7 @@ TEST(UninstallerReplay, TamperedLogLeavesEveryDecoy)
 // The file behind the link survives either way.
 TEST(UninstallerReplay, NothingGoesThroughALinkAtOrAboveTheLogsFolder)
 {
-    TempFolder top;
+    ScopedTestFolder top(TestFolderName);
     const std::string elsewhere = top / "elsewhere";
     CreateDirectoryA(elsewhere.c_str(), nullptr);
     const struct {
@@ -1117,7 +659,7 @@ TEST_F(RegistryFixture, RecordsFourToSevenNameTheirKeyOrValue)
           {HKEY_LOCAL_MACHINE, "Software", nullptr, true}}},
         {"8 does nothing", Record(8, leaf), {{HKEY_LOCAL_MACHINE, leaf, nullptr, true}}},
     };
-    TempFolder folder;
+    ScopedTestFolder folder(TestFolderName);
     const std::string log = folder / "uninst.kvx";
     {
         SCOPED_TRACE("4 as the first record, carried out at start-up");

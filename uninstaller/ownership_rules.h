@@ -1,60 +1,8 @@
 #pragma once
-// The uninstall log's records and the tests that keep the replay inside what
-// this product installed. Plain byte work without <windows.h>: it also builds
-// natively, where the fuzz targets run it.
-
-enum LogRecordType : unsigned char {
-    ProductText = 1,       // product description -> headline
-    TargetCaption = 2,     // caption of an installed target -> stage line
-    InstalledFile = 3,     // full path of a file -> deleted
-    MachineKeyOpen = 4,    // key under HKLM -> opened and held
-    KeyValueDelete = 5,    // value name in the held key -> deleted, key closed
-    UserKeyDelete = 6,     // key under HKCU -> deleted
-    MachineKeyDelete = 7,  // key under HKLM -> deleted
-    NoAction = 8,
-    UserKeyOpen = 9,       // key under HKCU -> opened and held
-    SearchPathEntry = 10,  // value name, TAB, ";entry" -> that entry leaves the held key's value
-    HelpLine = 11,         // help file, TAB, text -> that text leaves the file
-    ProductFile = 12,      // product file outside the log's folder -> deleted
-    CreatedFolder = 13,    // folder -> removed at the end when empty
-};
-
-constexpr char FieldSeparator = '\t';
-
-// What ReadNextRecord yields for a last record that lost its NUL: no entry of
-// the handler table holds it, so the record is passed over.
-constexpr int UnterminatedRecord = 0x100;
-
-// The largest log the installer writes; the progress range is 16 bits too.
-constexpr unsigned MaxLogSize = 0xFFFF;
-constexpr unsigned PathSize = 260;
-
-extern char* logData;             // the whole log; null when none is held
-extern const char* readPosition;  // start of the next record
-extern const char* dataEnd;       // logData + file size
-extern const char* currentText;   // text of the record read last, inside logData
-
-// The type of the next record (0: no further record), with currentText set.
-// Never reads at or past dataEnd; a record yielded with a type of 1 to 255
-// has its NUL before dataEnd.
-int ReadNextRecord();
-
-// Platform seams, defined by the Win32 side (and by the fuzz targets).
-// The absolute form of path, as the platform resolves it, into out; false
-// when it fails or does not fit.
-bool FullPathOf(const char* path, char* out, unsigned outSize);
-// True when the folder at path is a junction or symbolic link.
-bool IsReparsePoint(const char* path);
-// True for a lead byte of the ANSI code page: it and the byte after it are
-// one character, and that second byte may be a backslash.
-bool IsLeadByte(unsigned char c);
-
-// Paths are walked by character: the character after the one at at (not the
-// terminator).
-inline const char* NextChar(const char* at) { return at + (IsLeadByte(static_cast<unsigned char>(*at)) && at[1] ? 2 : 1); }
-inline char* NextChar(char* at) { return at + (IsLeadByte(static_cast<unsigned char>(*at)) && at[1] ? 2 : 1); }
-// True when at holds a backslash that is a character of its own.
-inline bool AtSeparator(const char* at) { return *at == '\\' && NextChar(at) == at + 1; }
+// The tests that keep the replay inside what this product installed: which
+// paths lie inside the log's folder, which keys and values are the
+// product's. Plain byte work without <windows.h>, over the platform seam.
+#include "platform_seam.h"
 
 // The absolute folder that holds the log at logPath, without a trailing
 // backslash ("C:" for a log in a drive's root), into out (PathSize bytes).
@@ -102,10 +50,6 @@ bool OwnedSearchPathValue(const char* name);
 // True when a KeyValueDelete may delete the value name of a key of kind.
 bool OwnedValue(KeyKind kind, const char* name, const char* folder);
 
-// Splits a two-part record at its TAB: the first part into first (PathSize
-// bytes), the second returned. Null when there is no TAB or the first part
-// does not fit.
-const char* SplitRecord(const char* text, char* first);
 // True for a search-path value name and an entry (";folder") whose folder
 // lies inside folder.
 bool OwnedSearchPathEntry(const char* valueName, const char* entry, const char* folder);
@@ -142,17 +86,3 @@ bool SameText(const char* a, const char* b);
 // backslash, into key (PathSize bytes); false, with nothing named, for a text
 // without one or too long for a path.
 bool EnvironmentKeyOf(const char* text, char* key);
-
-// The environment's name for its key, "Software\Borland\Delphi\7.0" ->
-// "Delphi 7": the last two components, the second up to its dot, each cut to
-// fit out (EnvironmentNameSize bytes).
-constexpr unsigned EnvironmentNameSize = 24;
-void EnvironmentNameOf(const char* key, char* out);
-
-// "1 file could not be deleted !" or "N files could not be deleted !" into
-// out (LeftTextSize bytes), for count > 0.
-constexpr unsigned LeftTextSize = 48;
-void FormatLeftFiles(unsigned count, char* out);
-// "1 item could not be removed !" or "N items ...", for count > 0: what is
-// left when it is not only files.
-void FormatLeftItems(unsigned count, char* out);

@@ -1,0 +1,322 @@
+// kvxpurge's dialog: its resources as the program file holds them, its
+// start-up from every command line, and its four states.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cctype>
+#include <cstdint>
+#include <string>
+
+#include "gui_driver.h"
+#include "test_files.h"
+#include "uninstaller_driver.h"
+
+namespace {
+
+// --- The resources, read from the program file -----------------------------
+
+struct TemplateReader {
+    const BYTE* at;
+    WORD Word() { WORD v = *reinterpret_cast<const WORD*>(at); at += 2; return v; }
+    DWORD Dword() { DWORD v = *reinterpret_cast<const DWORD*>(at); at += 4; return v; }
+    std::string Text()  // sz_Or_Ord: an ordinal comes back as "#n"
+    {
+        if (*reinterpret_cast<const WORD*>(at) == 0xFFFF) {
+            at += 2;
+            return "#" + std::to_string(Word());
+        }
+        std::string text;
+        for (WORD c; (c = Word()) != 0;) text += static_cast<char>(c);
+        return text;
+    }
+    void AlignDword() { at = reinterpret_cast<const BYTE*>((reinterpret_cast<uintptr_t>(at) + 3) & ~uintptr_t(3)); }
+};
+
+std::string Upper(std::string text)  // class names compare without case
+{
+    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+struct ControlRow {
+    WORD id;
+    const char* windowClass;  // "#128" button, "#130" static
+    std::string text;
+    short x, y, cx, cy;
+    DWORD style, exStyle;
+};
+
+TEST(UninstallerResources, DialogTemplateIconAndPicture)
+{
+    HMODULE module = LoadLibraryExA(Kvxpurge().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(module, nullptr);
+    HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(IDD_UNINSTALL), MAKEINTRESOURCEA(5));  // RT_DIALOG
+    ASSERT_NE(found, nullptr);
+    TemplateReader in = {static_cast<const BYTE*>(LockResource(LoadResource(module, found)))};
+
+    EXPECT_EQ(in.Word(), 1);  // extended template
+    EXPECT_EQ(in.Word(), 0xFFFF);
+    in.Dword();  // help id
+    EXPECT_EQ(in.Dword(), 0u);
+    EXPECT_EQ(in.Dword(), DWORD(WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | DS_MODALFRAME |
+                                DS_CENTER | DS_3DLOOK | DS_SETFONT));
+    const WORD count = in.Word();
+    const short box[4] = {short(in.Word()), short(in.Word()), short(in.Word()), short(in.Word())};
+    EXPECT_EQ(box[2], 221);
+    EXPECT_EQ(box[3], 143);
+    EXPECT_EQ(in.Text(), "");  // menu
+    EXPECT_EQ(in.Text(), "");  // class
+    EXPECT_EQ(in.Text(), DialogCaption);
+    EXPECT_EQ(in.Word(), 8);   // points
+    in.Word();                 // weight
+    in.Word();                 // italic, charset
+    EXPECT_EQ(in.Text(), "MS Sans Serif");
+
+    const DWORD child = WS_CHILD | WS_VISIBLE;
+    const ControlRow expected[] = {
+        // id          class   text                      x    y    cx   cy  style                                                 exStyle
+        {IDC_UNINSTALL, "#128", "Uninstall !!!",          78,  124, 50,  14, child | WS_TABSTOP | WS_DISABLED | BS_PUSHBUTTON,      0},
+        {IDC_CANCEL,    "#128", "Cancel",                 163, 124, 50,  14, child | WS_GROUP | WS_TABSTOP | BS_DEFPUSHBUTTON,      0},
+        {IDC_PICTURE,   "Static", "#103",                   3,   4,   75,  44, child | SS_BITMAP | SS_CENTERIMAGE | SS_REALSIZEIMAGE, WS_EX_TRANSPARENT},
+        {IDC_PROGRESS,  "msctls_progress32", "Progress1", 84,  105, 129, 11, WS_CHILD | PBS_SMOOTH,                                 0},
+        {IDC_STAGE,     "#130", WrongStartText,           85,  57,  128, 25, child | WS_GROUP | SS_LEFT,                            0},
+        {IDC_STATUS,    "#130", " ",                      83,  89,  130, 10, child | WS_GROUP | SS_LEFT,                            0},
+        {IDC_HEADLINE,  "#130", HeadlineText,             83,  4,   130, 48, child | WS_GROUP | SS_LEFT,                            0},
+    };
+    ASSERT_EQ(count, std::size(expected));
+    for (const ControlRow& row : expected) {
+        SCOPED_TRACE(row.id);
+        in.AlignDword();
+        in.Dword();  // help id
+        EXPECT_EQ(in.Dword(), row.exStyle);
+        EXPECT_EQ(in.Dword(), row.style);
+        const short place[4] = {short(in.Word()), short(in.Word()), short(in.Word()), short(in.Word())};
+        EXPECT_EQ(place[0], row.x);
+        EXPECT_EQ(place[1], row.y);
+        EXPECT_EQ(place[2], row.cx);
+        EXPECT_EQ(place[3], row.cy);
+        EXPECT_EQ(in.Dword(), row.id);
+        EXPECT_EQ(Upper(in.Text()), Upper(row.windowClass));
+        EXPECT_EQ(in.Text(), row.text);
+        in.at += in.Word();  // creation data
+    }
+
+    found = FindResourceA(module, MAKEINTRESOURCEA(IDB_PICTURE), MAKEINTRESOURCEA(2));  // RT_BITMAP
+    ASSERT_NE(found, nullptr);
+    const auto* picture = static_cast<const BITMAPINFOHEADER*>(LockResource(LoadResource(module, found)));
+    EXPECT_EQ(picture->biWidth, 150);
+    EXPECT_EQ(picture->biHeight, 88);
+    EXPECT_EQ(picture->biBitCount, 8);
+
+    found = FindResourceA(module, MAKEINTRESOURCEA(IDI_UNINSTALL), MAKEINTRESOURCEA(14));  // RT_GROUP_ICON
+    ASSERT_NE(found, nullptr);
+    TemplateReader icons = {static_cast<const BYTE*>(LockResource(LoadResource(module, found)))};
+    icons.Word();
+    EXPECT_EQ(icons.Word(), 1);  // an icon
+    EXPECT_EQ(icons.Word(), 1);  // one image
+    EXPECT_EQ(icons.at[0], 32);
+    EXPECT_EQ(icons.at[1], 32);
+    EXPECT_EQ(icons.at[2], 16);  // colours
+    FreeLibrary(module);
+}
+
+// --- Start-up and the four states ---------------------------------------------
+
+TEST(UninstallerStates, ReadyReplayFinishedAndClose)
+{
+    ScopedTestFolder folder(TestFolderName);
+    const std::string log = folder / "uninst.kvx";
+    WriteBytes(log, Record(1, Product) + Record(2, " Shared Files") + Record(3, folder / "readme.txt"));
+    WriteBytes(folder / "readme.txt", "read me");
+
+    Uninstaller run(CommandFor(log));
+    ASSERT_TRUE(run.Shown());
+    EXPECT_STATE(run, Ready(Product, log));
+    EXPECT_TRUE(FileExists(folder / "readme.txt")) << "nothing is removed before the click";
+    char className[32] = "";
+    GetClassNameA(run.Item(IDC_PROGRESS), className, sizeof className);
+    EXPECT_STREQ(className, "msctls_progress32");
+    EXPECT_NE(SendMessageA(run.Item(IDC_PICTURE), STM_GETIMAGE, IMAGE_BITMAP, 0), 0) << "picture shown";
+
+    run.Click(IDC_UNINSTALL);
+    EXPECT_STATE(run, Finished(Product));
+    EXPECT_FALSE(FileExists(folder / "readme.txt"));
+
+    run.Click(IDC_CANCEL);  // now "Finish"
+    EXPECT_EQ(run.ExitCode(), 0);
+}
+
+TEST(UninstallerStates, ReplayingShowsCaptionAndDeletion)
+{
+    ScopedTestFolder folder(TestFolderName);
+    const std::string log = folder / "uninst.kvx";
+    // Long enough to be caught in the middle: thousands of files that are not there.
+    std::string bytes = Record(1, Product) + Record(2, " Files for Borland Delphi 7");
+    while (bytes.size() < 60000) bytes += Record(3, folder / ("gone" + std::to_string(bytes.size()) + ".dcu"));
+    WriteBytes(log, bytes);
+
+    Uninstaller run(CommandFor(log));
+    ASSERT_TRUE(run.Shown());
+    ASSERT_TRUE(PostClick(run.Dialog(), IDC_UNINSTALL));
+    bool caught = false;
+    for (DWORD start = GetTickCount(); !caught && GetTickCount() - start < Scaled(5000);) {
+        if (run.StoredText(IDC_STATUS) != "Deleting the files ...") continue;
+        SuspendThread(run.MainThread());  // hold the replay where it is
+        caught = run.StoredText(IDC_STATUS) == "Deleting the files ...";
+        if (caught) {
+            EXPECT_EQ(run.StoredText(IDC_HEADLINE), Product);
+            EXPECT_EQ(run.StoredText(IDC_STAGE), " Files for Borland Delphi 7") << "leading blank kept";
+            EXPECT_TRUE(run.Visible(IDC_PROGRESS));
+            EXPECT_TRUE(run.Visible(IDC_UNINSTALL));
+            EXPECT_TRUE(run.Enabled(IDC_UNINSTALL));
+            EXPECT_EQ(run.StoredText(IDC_CANCEL), "Cancel");
+        }
+        ResumeThread(run.MainThread());
+    }
+    ASSERT_TRUE(caught) << "the replay was never seen under way";
+
+    for (DWORD start = GetTickCount(); run.StoredText(IDC_STAGE) != "Finished" && GetTickCount() - start < Scaled(10000);)
+        Sleep(20);
+    // The stage reads Finished before the click's handling returns; a thread
+    // that has not taken a message for seconds counts as hung to the reads below.
+    SendMessageTimeoutA(run.Dialog(), WM_NULL, 0, 0, SMTO_NORMAL, Scaled(10000), nullptr);
+    EXPECT_STATE(run, Finished(Product));
+    EXPECT_EQ(run.Progress(PBM_GETPOS), static_cast<LRESULT>(bytes.size())) << "the bar ends full";
+    run.Send(WM_CLOSE, 0);
+    EXPECT_EQ(run.ExitCode(), 0);
+}
+
+// The program's name is passed over as Windows reads it (up to its closing
+// quote, or its first blank); the rest is the path, blanks and all, or the
+// text in quotes.
+TEST(UninstallerStates, CommandLines)
+{
+    ScopedTestFolder folder(TestFolderName);
+    const std::string log = folder / "uninst.kvx";
+    WriteBytes(log, Record(1, Product));
+    const std::string program = Kvxpurge();
+    const std::string quoted = "\"" + program + "\"";
+
+    // A log path of exactly 259 characters loads; one more character is refused,
+    // although the cut path would name that very log.
+    std::string deep = folder.Path();
+    while (deep.size() < 200) {
+        deep += "\\sub folder";
+        CreateDirectoryA(deep.c_str(), nullptr);
+    }
+    const std::string longest = deep + "\\" + std::string(259 - deep.size() - 1, 'k');
+    ASSERT_EQ(longest.size(), 259u);
+    WriteBytes(longest, Record(1, Product));
+
+    const struct {
+        const char* what;
+        std::string commandLine;
+        bool ready;
+        std::string status;
+    } cases[] = {
+        {"earlier kits' form, blanks in the path", CommandFor(log), true, log},
+        {"full path and log in quotes", quoted + " \"" + log + "\"", true, log},
+        {"quoted path, log without quotes", quoted + "  " + log, true, log},
+        {"a quoted log without its closing quote", quoted + " \"" + log, true, log},
+        {"nothing behind the name", "kvxpurge.exe", false, ""},
+        {"a short name", "kvx", false, ""},
+        {"started with its quoted path", quoted, false, ""},
+        {"a blank behind the quoted path", quoted + " ", false, ""},
+        {"no such file", CommandFor(folder / "missing.kvx"), false, folder / "missing.kvx"},
+        {"a folder", CommandFor(folder.Path()), false, folder.Path()},
+        {"259 characters", CommandFor(longest), true, longest},
+        {"260 characters", CommandFor(longest + "x"), false, longest + "x"},
+        {"far too long", CommandFor(longest + std::string(600, 'x')), false, longest + std::string(600, 'x')},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Uninstaller run(c.commandLine, program);
+        ASSERT_TRUE(run.Shown());
+        EXPECT_STATE(run, c.ready ? Ready(Product, c.status) : WrongStart(c.status));
+        if (!c.ready) {
+            EXPECT_FALSE(run.Click(IDC_UNINSTALL)) << "a disabled button cannot be pressed";
+            EXPECT_STATE(run, WrongStart(c.status));
+        }
+        EXPECT_TRUE(run.Click(IDC_CANCEL));
+        EXPECT_EQ(run.ExitCode(), 0);
+    }
+}
+
+// The quiet form in every spelling that launchers and package managers write:
+// each ends without a window, with the exit code its log calls for.
+TEST(UninstallerStates, QuietSpellings)
+{
+    ScopedTestFolder folder(TestFolderName);
+    const std::string log = folder / "uninst.kvx";
+    const std::string file = folder / "readme.txt";
+    const std::string program = Kvxpurge();
+    const std::string quoted = "\"" + program + "\"";
+    const struct {
+        const char* what;
+        std::string commandLine;
+        long exitCode;
+    } cases[] = {
+        {"full path and log in quotes", quoted + " /S \"" + log + "\"", 0},
+        {"bare name", "kvxpurge.exe /S " + log, 0},
+        {"earlier kits' quoted name", "\"kvxpurge.exe\" /S " + log, 0},
+        {"lower-case switch", quoted + " /s " + log, 0},
+        {"blanks and tabs between", quoted + " \t /S\t  \"" + log + "\"", 0},
+        {"no such log", quoted + " /S \"" + (folder / "missing.kvx") + "\"", 1},
+        {"no log at all", quoted + " /S", 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteBytes(file, "r");
+        WriteBytes(log, Record(1, Product) + Record(3, file));
+        ChildProcess run;
+        ASSERT_TRUE(run.Start(program, c.commandLine));
+        EXPECT_EQ(run.Wait(10000), c.exitCode) << "a window would wait for a click";
+        EXPECT_EQ(FileExists(file), c.exitCode != 0);
+    }
+}
+
+// Escape's cancel command is ignored; the close box, Cancel and Finish all close.
+TEST(UninstallerStates, EscapeIgnoredCloseBoxCloses)
+{
+    ScopedTestFolder folder(TestFolderName);
+    const std::string log = folder / "uninst.kvx";
+    const std::string listed = folder / "listed.txt";
+    WriteBytes(log, Record(1, Product) + Record(3, listed));
+
+    const struct {
+        const char* what;
+        std::string commandLine;
+        bool replayFirst;
+        UINT closeMessage;
+        WPARAM closeParam;
+    } cases[] = {
+        {"Wrong start, close box", "kvxpurge.exe", false, WM_SYSCOMMAND, SC_CLOSE},
+        {"Ready, close box", CommandFor(log), false, WM_SYSCOMMAND, SC_CLOSE},
+        {"Ready, WM_CLOSE", CommandFor(log), false, WM_CLOSE, 0},
+        {"Ready, Cancel", CommandFor(log), false, 0, IDC_CANCEL},
+        {"Finished, close box", CommandFor(log), true, WM_SYSCOMMAND, SC_CLOSE},
+        {"Finished, Finish", CommandFor(log), true, 0, IDC_CANCEL},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteBytes(listed, "x");
+        Uninstaller run(c.commandLine);
+        ASSERT_TRUE(run.Shown());
+        if (c.replayFirst) run.Click(IDC_UNINSTALL);
+        const std::string stage = run.Text(IDC_STAGE);
+
+        PressKey(run.Dialog(), VK_ESCAPE);
+        EXPECT_EQ(run.ExitCode(300), -1) << "Escape closed the dialog";
+        EXPECT_EQ(run.Text(IDC_STAGE), stage);
+
+        if (c.closeMessage)
+            run.Send(c.closeMessage, c.closeParam);
+        else
+            EXPECT_TRUE(run.Click(static_cast<int>(c.closeParam)));
+        EXPECT_EQ(run.ExitCode(), 0);
+        EXPECT_EQ(FileExists(listed), !c.replayFirst) << "only the replay removes files";
+    }
+}
+
+}  // namespace
