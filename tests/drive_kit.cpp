@@ -7,13 +7,14 @@
 
 #include <functional>
 
+#include "../wizard/resource.h"
 #include "gui_driver.h"
 #include "simulated_ide.h"
 
 std::vector<std::string> ListItems(HWND dialog)
 {
     std::vector<std::string> items;
-    HWND list = GetDlgItem(dialog, 121);
+    HWND list = GetDlgItem(dialog, IDC_CHECKLIST);
     const int count = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
     for (int i = 0; i < count; ++i) {
         // Across processes the wide message carries the text intact.
@@ -28,7 +29,7 @@ std::vector<std::string> ListItems(HWND dialog)
 
 void ClickListItem(HWND dialog, int index)
 {
-    HWND list = GetDlgItem(dialog, 121);
+    HWND list = GetDlgItem(dialog, IDC_CHECKLIST);
     const int height = static_cast<int>(SendMessageA(list, LB_GETITEMHEIGHT, 0, 0));
     const LPARAM at = MAKELPARAM(40, index * height + height / 2);
     PostMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
@@ -104,12 +105,11 @@ long RunInLocale(const std::wstring& program, const std::wstring& arguments, con
 namespace {
 
 constexpr char WizardCaption[] = "Ostrevane Installation";
-constexpr char UninstallerCaption[] = "Uninstall - Quillmere";
 
 bool OnPage(HWND dialog, int page, DWORD ms)
 {
     const std::string label = "Page " + std::to_string(page) + "/4";
-    return WaitUntil([&] { return ItemText(dialog, 107) == label; }, ms);
+    return WaitUntil([&] { return ItemText(dialog, IDC_PAGE_LABEL) == label; }, ms);
 }
 
 // An installation that has little to do can be over before the test looks:
@@ -117,10 +117,12 @@ bool OnPage(HWND dialog, int page, DWORD ms)
 bool PastPage(HWND dialog, int page, DWORD ms)
 {
     return WaitUntil([&] {
-        const std::string label = ItemText(dialog, 107);
+        const std::string label = ItemText(dialog, IDC_PAGE_LABEL);
         return label.size() == 8 && label.compare(0, 5, "Page ") == 0 && label[5] - '0' >= page;
     }, ms);
 }
+
+}  // namespace
 
 void Picture(HWND window, const std::string& folder, const char* name)
 {
@@ -129,8 +131,6 @@ void Picture(HWND window, const std::string& folder, const char* name)
     CreateDirectoryA(folder.c_str(), nullptr);
     SaveWindowPicture(window, folder + "\\" + name + ".bmp");
 }
-
-}  // namespace
 
 std::string BuildFolder()
 {
@@ -204,28 +204,28 @@ InstallerRun DriveInstaller(const std::string& installExe, const std::function<v
         return run;
     }
     Picture(dialog, pictureFolder, "page1");
-    Click(dialog, 202);
+    Click(dialog, IDC_NEXT);
     if (!OnPage(dialog, 2, 10000)) {
         run.failure = "page 2 did not come";
         return run;
     }
     run.listed = ListItems(dialog);
-    run.proposed = ItemText(dialog, 120);
+    run.proposed = ItemText(dialog, IDC_DESTINATION);
     for (std::size_t i = 0; i < run.listed.size(); ++i) {
         const std::string caption = run.listed[i].substr(0, run.listed[i].rfind('='));
         if (!untick.count(caption)) continue;
         ClickListItem(dialog, static_cast<int>(i));
         WaitUntil([&] { return ListItems(dialog)[i] == caption + "=-1"; }, 5000);
     }
-    type(GetDlgItem(dialog, 120));
+    type(GetDlgItem(dialog, IDC_DESTINATION));
     Picture(dialog, pictureFolder, "page2");
-    Click(dialog, 202);
+    Click(dialog, IDC_NEXT);
     // A refused destination: page 2 says why and stays; the user then gives up.
     if (HWND box = FindOwnedWindow(process.Id(), dialog)) {
         run.refusal = MessageBoxText(box);
         Click(box, IDOK);
         if (!OnPage(dialog, 2, 5000)) run.failure = "page 2 did not stay";
-        PostClick(dialog, 203);
+        PostClick(dialog, IDC_CANCEL);
         HWND question = WaitForWindow(process.Id(), "Quillmere presents ...", 10000);
         if (question) Click(question, IDYES);
         run.exitCode = process.Wait(20000);
@@ -235,18 +235,18 @@ InstallerRun DriveInstaller(const std::string& installExe, const std::function<v
         run.failure = "page 3 did not come";
         return run;
     }
-    if (ItemText(dialog, 107) == "Page 3/4") Picture(dialog, pictureFolder, "page3");
-    if (!OnPage(dialog, 4, 120000) || !WaitUntil([&] { return ItemEnabled(dialog, 203); }, 20000)) {
+    if (ItemText(dialog, IDC_PAGE_LABEL) == "Page 3/4") Picture(dialog, pictureFolder, "page3");
+    if (!OnPage(dialog, 4, 120000) || !WaitUntil([&] { return ItemEnabled(dialog, IDC_CANCEL); }, 20000)) {
         run.failure = "page 4 did not come";
         return run;
     }
     run.finished = true;
-    run.finishTexts[0] = ItemText(dialog, 101);
-    run.finishTexts[1] = ItemText(dialog, 102);
-    run.finishTexts[2] = ItemText(dialog, 105);
-    run.progress = static_cast<int>(SendDlgItemMessageA(dialog, 106, PBM_GETPOS, 0, 0));
+    run.finishTexts[0] = ItemText(dialog, IDC_MAIN_TEXT);
+    run.finishTexts[1] = ItemText(dialog, IDC_SECOND_TEXT);
+    run.finishTexts[2] = ItemText(dialog, IDC_THIRD_TEXT);
+    run.progress = static_cast<int>(SendDlgItemMessageA(dialog, IDC_PROGRESS, PBM_GETPOS, 0, 0));
     Picture(dialog, pictureFolder, "page4");
-    Click(dialog, 203);
+    Click(dialog, IDC_CANCEL);
     run.exitCode = process.Wait(20000);
     if (run.exitCode != 0) run.failure = "install.exe did not end with 0";
     return run;
@@ -316,111 +316,6 @@ bool OnWow64()
 {
     BOOL wow64 = FALSE;
     return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
-}
-
-namespace {
-
-// Starts a Wine program as a 64-bit process: through the 64-bit loader,
-// since Wine starts a 32-bit caller's system-folder programs from the
-// 32-bit view. Its end cannot be waited for from here.
-bool StartNative(ChildProcess& process, const std::string& program, const std::string& arguments)
-{
-    return process.Start("Z:\\usr\\lib\\wine\\wine64", "wine64 " + program + " " + arguments);
-}
-
-// A program started by its bare name is searched for in the current folder
-// too: the launcher gets one where no uninstaller is, as Windows' list has.
-class NeutralFolder {
-public:
-    NeutralFolder()
-    {
-        GetCurrentDirectoryA(MAX_PATH, saved_);
-        char temp[MAX_PATH];
-        GetTempPathA(MAX_PATH, temp);
-        SetCurrentDirectoryA(temp);
-    }
-    ~NeutralFolder() { SetCurrentDirectoryA(saved_); }
-
-private:
-    char saved_[MAX_PATH] = "";
-};
-
-}  // namespace
-
-UninstallerRun RemoveProduct(const std::string& entryName, const std::string& pictureFolder, const std::string& locale)
-{
-    UninstallerRun run;
-    ChildProcess launcher;
-    bool started;
-    const NeutralFolder folder;
-    if (!locale.empty()) {
-        const std::wstring key = Wide("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + entryName);
-        wchar_t command[1024] = L"";
-        DWORD size = sizeof command - sizeof(wchar_t);
-        RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"UninstallString", RRF_RT_REG_SZ, nullptr, command, &size);
-        // Wine names the program by its quoted full path, and the uninstaller
-        // skips 13 characters: a copy at C:\kvx.exe has a name that long.
-        CopyFileA(((OnWow64() ? WindowsFolder() : SystemFolder()) + "\\kvxpurge.exe").c_str(), "C:\\kvx.exe", FALSE);
-        const std::wstring registered = command;
-        const std::wstring setting = Wide(locale);
-        std::wstring line = L"env LANG=" + setting + L" LC_ALL=" + setting + L" /usr/lib/wine/wine C:\\kvx.exe " +
-                            registered.substr(registered.find(L' ') + 1);
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION info{};
-        run.launcher = "UninstallString in " + locale;
-        started = CreateProcessW(L"Z:\\usr\\bin\\env", &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                                 &info) != FALSE;
-        if (started) {
-            CloseHandle(info.hThread);
-            CloseHandle(info.hProcess);
-        }
-    } else if (OnWow64()) {
-        run.launcher = "64-bit uninstaller --remove";
-        started = StartNative(launcher, "uninstaller", "--remove " + entryName);
-    } else {
-        const std::string key = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + entryName;
-        run.launcher = "UninstallString";
-        started = launcher.Start("", RegistryText(HKEY_LOCAL_MACHINE, key.c_str(), "UninstallString"));
-    }
-    if (!started) {
-        run.failure = "the uninstaller did not start";
-        return run;
-    }
-    HWND dialog = WaitForWindow(0, UninstallerCaption, 20000);
-    if (!dialog) {
-        run.failure = "no uninstaller window";
-        return run;
-    }
-    DWORD pid = 0;
-    GetWindowThreadProcessId(dialog, &pid);
-    HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid);
-    WaitUntil([&] { return ItemEnabled(dialog, 202); }, 5000);
-    run.headline = ItemText(dialog, 101);
-    run.stage = ItemText(dialog, 102);
-    Picture(dialog, pictureFolder, "uninstall-ready");
-    if (!Click(dialog, 202)) {
-        run.failure = "Uninstall could not be pressed: " + ItemText(dialog, 103);
-        PostMessageA(dialog, WM_CLOSE, 0, 0);
-        CloseHandle(process);
-        return run;
-    }
-    if (!WaitUntil([&] { return ItemText(dialog, 102) == "Finished"; }, 60000)) {
-        run.failure = "the replay did not finish";
-        CloseHandle(process);
-        return run;
-    }
-    run.finishedStage = ItemText(dialog, 102);
-    run.finishedStatus = ItemText(dialog, 103);
-    Picture(dialog, pictureFolder, "uninstall-finished");
-    Click(dialog, 203);
-    DWORD code = 1;
-    if (process && WaitForSingleObject(process, Scaled(20000)) == WAIT_OBJECT_0) GetExitCodeProcess(process, &code);
-    if (process) CloseHandle(process);
-    run.exitCode = static_cast<long>(code);
-    if (!locale.empty()) DeleteFileA("C:\\kvx.exe");
-    if (run.exitCode != 0) run.failure = "the uninstaller did not end with 0";
-    return run;
 }
 
 bool RestartWindows()

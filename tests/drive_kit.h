@@ -51,6 +51,10 @@ struct UninstallerRun {
     std::string failure;
 };
 
+// A picture of window saved as folder\name.bmp once it has painted; nothing
+// when folder is empty.
+void Picture(HWND window, const std::string& folder, const char* name);
+
 // Removes the product whose uninstall entry is entryName as Windows' list of
 // installed software does: on 64-bit Windows that list is a 64-bit program,
 // played by Wine's 64-bit "uninstaller --remove"; on 32-bit Windows the

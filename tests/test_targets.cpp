@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "../wizard/resource.h"
 #include "catalogue.h"
 #include "checklist.h"
 #include "selection.h"
@@ -38,9 +39,9 @@ protected:
         window_ = CreateWindowExA(0, "STATIC", "wizard", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300, nullptr,
                                   nullptr, nullptr, nullptr);
         list_ = CreateWindowExA(0, "LISTBOX", "", WS_CHILD | WS_VISIBLE | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS | LBS_NOTIFY,
-                                10, 10, 300, 100, window_, reinterpret_cast<HMENU>(121), nullptr, nullptr);
+                                10, 10, 300, 100, window_, reinterpret_cast<HMENU>(IDC_CHECKLIST), nullptr, nullptr);
         CreateWindowExA(0, "EDIT", "", WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL, 10, 120, 300, 20, window_,
-                        reinterpret_cast<HMENU>(120), nullptr, nullptr);
+                        reinterpret_cast<HMENU>(IDC_DESTINATION), nullptr, nullptr);
         WizardWindow = window_;
         WizardCheckList = CheckListAttach(list_);
         ASSERT_NE(WizardCheckList, nullptr);
@@ -76,7 +77,7 @@ protected:
     std::string Field()
     {
         char text[512] = "";
-        GetDlgItemTextA(window_, 120, text, sizeof text);
+        GetDlgItemTextA(window_, IDC_DESTINATION, text, sizeof text);
         return text;
     }
 
@@ -154,7 +155,7 @@ TEST_F(Detection, EnteringAgainReticksAndKeepsTheBrowsedFolderButNotTypedText)
     Toggle(2);
     EXPECT_EQ(Items(), (std::vector<std::string>{" Files for Borland Delphi 6=-1", " Demo Projects Files=1",
                                                  " Ostrevane Lib Context Help Files=-1"}));
-    SetDlgItemTextA(window_, 120, "X:\\typed");
+    SetDlgItemTextA(window_, IDC_DESTINATION, "X:\\typed");
     FillTargetList();
     EXPECT_EQ(Items(), (std::vector<std::string>{" Files for Borland Delphi 6=1", " Demo Projects Files=1",
                                                  " Ostrevane Lib Context Help Files=1"}));
@@ -238,7 +239,7 @@ TEST_F(Detection, TheDestinationTable)
     EXPECT_FALSE(FileExists(drive + "\\Kvx Lib")) << "nothing is written";
     DeleteFileA((here + "\\blocker").c_str());
 
-    SetDlgItemTextA(window_, 120, "rel ");
+    SetDlgItemTextA(window_, IDC_DESTINATION, "rel ");
     EXPECT_EQ(TakeDestinationField(), R::None);
     EXPECT_EQ(VariableValue(HomeDir), here + "\\rel");
     EXPECT_EQ(Field(), "rel ") << "the field keeps what was typed";

@@ -419,12 +419,7 @@ TEST(UninstallerReplay, TamperedLogLeavesEveryDecoy)
             DeleteTree(HKEY_CURRENT_USER, "Software\\Borland");
         }
     } environmentCleanup;
-    HKEY rootKey;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Borland\\Delphi\\7.0", 0, nullptr, 0, KEY_ALL_ACCESS,
-                              nullptr, &rootKey, nullptr), ERROR_SUCCESS);
-    RegSetValueExA(rootKey, "RootDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(environment.c_str()),
-                   static_cast<DWORD>(environment.size() + 1));
-    RegCloseKey(rootKey);
+    ASSERT_TRUE(SetRegistryValue(HKEY_LOCAL_MACHINE, "Software\\Borland\\Delphi\\7.0", "RootDir", REG_SZ, Sz(environment)));
     char system[MAX_PATH];
     GetSystemDirectoryA(system, MAX_PATH);
     const std::string link = "\r\n:Link ostrevane.hlp\r\n";
@@ -483,12 +478,7 @@ TEST(UninstallerReplay, TamperedLogLeavesEveryDecoy)
         {"13: a folder outside", Record(13, elsewhere + "\\empty"), elsewhere + "\\empty\\"},
     };
     auto makeKey = [](const Case& c) {
-        HKEY handle;
-        ASSERT_EQ(RegCreateKeyExA(c.root, c.key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle, nullptr),
-                  ERROR_SUCCESS);
-        RegSetValueExA(handle, c.value.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(c.data.c_str()),
-                       static_cast<DWORD>(c.data.size() + 1));
-        RegCloseKey(handle);
+        ASSERT_TRUE(SetRegistryValue(c.root, c.key, c.value.c_str(), REG_SZ, Sz(c.data)));
     };
     // The log names its folder as made by the installation: the folders'
     // turn comes, and the folder stays with the decoys in it.
@@ -595,11 +585,7 @@ struct RegistryFixture : ::testing::Test {
     }
     static void SetValue(HKEY root, const std::string& key, const char* name)
     {
-        HKEY handle;
-        ASSERT_EQ(RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle, nullptr),
-                  ERROR_SUCCESS);
-        RegSetValueExA(handle, name, 0, REG_SZ, reinterpret_cast<const BYTE*>("v"), 2);
-        RegCloseKey(handle);
+        ASSERT_TRUE(SetRegistryValue(root, key, name, REG_SZ, Sz("v")));
     }
     static bool HasKey(HKEY root, const std::string& key)
     {

@@ -423,11 +423,7 @@ TEST_F(Wizard, AnEarlierInstallationDecidesTheFolderAndTypedTextAfterBrowsingWin
 {
     CreateSimulatedIde(SimulatedIdes[2], root_);
     const std::string earlier = root_ + "\\Earlier";
-    HKEY key = nullptr;
-    RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Quillmere\\Ostrevane", 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr);
-    RegSetValueExA(key, "RootDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(earlier.c_str()),
-                   static_cast<DWORD>(earlier.size() + 1));
-    RegCloseKey(key);
+    ASSERT_TRUE(SetRegistryValue(HKEY_LOCAL_MACHINE, "Software\\Quillmere\\Ostrevane", "RootDir", REG_SZ, Sz(earlier)));
 
     HWND dialog = Start();
     ASSERT_TRUE(dialog);
@@ -496,12 +492,8 @@ TEST_F(Wizard, DllsPlantedBesideTheProgramsAreNotLoaded)
         Overrides()
         {
             for (const char* program : programs) {
-                HKEY key = nullptr;
-                RegCreateKeyExA(HKEY_CURRENT_USER, (Key(program) + "\\DllOverrides").c_str(), 0, nullptr, 0,
-                                KEY_SET_VALUE, nullptr, &key, nullptr);
                 for (const char* dll : {"comctl32", "uxtheme"})
-                    RegSetValueExA(key, dll, 0, REG_SZ, reinterpret_cast<const BYTE*>("native,builtin"), 15);
-                RegCloseKey(key);
+                    SetRegistryValue(HKEY_CURRENT_USER, Key(program) + "\\DllOverrides", dll, REG_SZ, Sz("native,builtin"));
             }
         }
         ~Overrides()
@@ -641,10 +633,7 @@ TEST_F(Wizard, ABrokenInstallationSaysWhatFailed)
             folders[row] = CreateSimulatedIde(ide, ides);
             const std::string packages = std::string(ide.registryKey) + "\\Known Packages";
             const std::string earlier = std::string("C:\\Earlier\\") + ide.subFolder + "\\" + ide.package + ide.packageExt;
-            HKEY key = nullptr;
-            RegCreateKeyExA(HKEY_CURRENT_USER, packages.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr);
-            RegSetValueExA(key, earlier.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(Caption7), sizeof Caption7);
-            RegCloseKey(key);
+            SetRegistryValue(HKEY_CURRENT_USER, packages, earlier.c_str(), REG_SZ, Sz(Caption7));
         }
         std::string home = root_ + "\\" + c.name;
         const std::string bin = c.broken >= 0 ? folders[c.broken] + "\\Bin\\" : "";

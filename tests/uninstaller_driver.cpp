@@ -16,12 +16,7 @@ class UnmanagedWindows : public ::testing::Environment {
 public:
     void SetUp() override
     {
-        HKEY key;
-        if (RegCreateKeyExA(HKEY_CURRENT_USER, (std::string(Key) + "\\X11 Driver").c_str(), 0, nullptr, 0,
-                            KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS)
-            return;
-        RegSetValueExA(key, "Managed", 0, REG_SZ, reinterpret_cast<const BYTE*>("N"), 2);
-        RegCloseKey(key);
+        SetRegistryValue(HKEY_CURRENT_USER, std::string(Key) + "\\X11 Driver", "Managed", REG_SZ, Sz("N"));
     }
     void TearDown() override { RegDeleteTreeA(HKEY_CURRENT_USER, Key); }
 };

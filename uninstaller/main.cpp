@@ -11,7 +11,7 @@
 
 namespace {
 
-void ClosePath()
+void CloseDialog()
 {
     ReleaseLog();
     EndDialog(DialogWindow, 0);
@@ -37,7 +37,7 @@ void OnCommand(WPARAM wParam)
 {
     if (HIWORD(wParam) != 0) return;
     switch (LOWORD(wParam)) {
-    case IDC_CANCEL: ClosePath(); break;
+    case IDC_CANCEL: CloseDialog(); break;
     case IDC_UNINSTALL:
         if (EnvironmentsClosed()) ReplayLog();
         break;
@@ -49,7 +49,7 @@ INT_PTR CALLBACK UninstallDialogProc(HWND dialog, UINT message, WPARAM wParam, L
     switch (message) {
     case WM_INITDIALOG: return OnInitDialog(dialog);
     case WM_COMMAND: OnCommand(wParam); return FALSE;
-    case WM_CLOSE: ClosePath(); return FALSE;
+    case WM_CLOSE: CloseDialog(); return FALSE;
     }
     return FALSE;
 }

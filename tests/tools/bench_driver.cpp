@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "../../wizard/resource.h"
 #include "../drive_kit.h"
 #include "../gui_driver.h"
 #include "../simulated_ide.h"
@@ -194,17 +195,17 @@ double WizardPhase(const std::string& home)
     if (!process.Start(KitFolder() + "\\install.exe", "install.exe")) return -1;
     HWND dialog = WaitForWindow(process.Id(), "Ostrevane Installation", 20000);
     if (!dialog) return -1;
-    Click(dialog, 202);
-    if (!WaitUntil([&] { return ItemText(dialog, 107) == "Page 2/4"; }, 10000)) return -1;
-    TypeText(GetDlgItem(dialog, 120), home);
+    Click(dialog, IDC_NEXT);
+    if (!WaitUntil([&] { return ItemText(dialog, IDC_PAGE_LABEL) == "Page 2/4"; }, 10000)) return -1;
+    TypeText(GetDlgItem(dialog, IDC_DESTINATION), home);
     const double start = Now();
-    Click(dialog, 202);
-    while (ItemText(dialog, 107) != "Page 4/4" || !ItemEnabled(dialog, 203)) {
+    Click(dialog, IDC_NEXT);
+    while (ItemText(dialog, IDC_PAGE_LABEL) != "Page 4/4" || !ItemEnabled(dialog, IDC_CANCEL)) {
         if (Now() - start > 120000) return -1;
         Sleep(1);
     }
     const double took = Now() - start;
-    Click(dialog, 203);
+    Click(dialog, IDC_CANCEL);
     process.Wait(20000);
     return took;
 }
