@@ -1,6 +1,6 @@
 #include "catalogue.h"
 
-#include "../wizard/resource.h"
+#include "wizard_ids.h"
 
 namespace {
 

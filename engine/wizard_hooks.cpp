@@ -2,7 +2,7 @@
 
 #include <commctrl.h>
 
-#include "../wizard/resource.h"
+#include "wizard_ids.h"
 
 HWND WizardWindow = nullptr;
 void (*AdvanceWizardPage)() = nullptr;

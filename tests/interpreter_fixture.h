@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "../wizard/resource.h"
+#include "../engine/wizard_ids.h"
 #include "catalogue.h"
 #include "failures.h"
 #include "files.h"

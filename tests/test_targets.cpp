@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "../wizard/resource.h"
+#include "../engine/wizard_ids.h"
 #include "catalogue.h"
 #include "checklist.h"
 #include "selection.h"

@@ -13,7 +13,7 @@
 
 #include "catalogue.h"
 #include "installation.h"
-#include "resource.h"
+#include "../engine/wizard_ids.h"
 #include "simulated_ide.h"
 #include "templates.h"
 #include "uninstall_log.h"

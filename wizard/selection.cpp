@@ -4,7 +4,7 @@
 
 #include "../engine/wizard_hooks.h"
 #include "checklist.h"
-#include "resource.h"
+#include "../engine/wizard_ids.h"
 
 char DestinationPath[PathSize];
 bool destinationProposed = false;

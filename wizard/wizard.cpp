@@ -11,7 +11,7 @@
 #include "../engine/wizard_hooks.h"
 #include "checklist.h"
 #include "layout.h"
-#include "resource.h"
+#include "../engine/wizard_ids.h"
 #include "selection.h"
 
 HINSTANCE ModuleHandle = nullptr;

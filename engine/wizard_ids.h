@@ -1,5 +1,8 @@
 #pragma once
-// Resource and control ids of the installer's wizard.
+// Resource and control ids of install.exe, read by its resource scripts, its
+// wizard and the scripts that address the wizard's controls; here, with the
+// scripts, so that the engine includes nothing of the wizard (plain #defines:
+// windres knows no C++).
 
 #define IDD_WIZARD 1
 #define IDB_PICTURE 1
