@@ -134,11 +134,8 @@ void Picture(HWND window, const std::string& folder, const char* name)
 
 std::string BuildFolder()
 {
-    char self[MAX_PATH];
-    GetModuleFileNameA(nullptr, self, MAX_PATH);
-    std::string path = self;
-    path = path.substr(0, path.rfind('\\'));
-    return path.substr(0, path.rfind('\\'));
+    const std::string tests = ProgramFolder();
+    return tests.substr(0, tests.rfind('\\'));
 }
 
 std::string KitFolder()

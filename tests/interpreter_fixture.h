@@ -27,29 +27,6 @@
 
 using Records = std::vector<LogRecord>;
 
-inline std::string TempRoot()
-{
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    std::string root = temp;
-    if (!root.empty() && root.back() == '\\') root.pop_back();
-    return root;
-}
-
-inline std::string OwnFolder()
-{
-    char module[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, module, MAX_PATH);
-    std::string path = module;
-    return path.substr(0, path.find_last_of('\\'));
-}
-
-inline bool IsFolder(const std::string& path)
-{
-    DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 // Checked where it is called.
 #define WRITE_ALL(path, bytes) EXPECT_TRUE(WriteFileText(path, bytes)) << (path)
 
@@ -119,9 +96,8 @@ protected:
         ASSERT_TRUE(AllocateEngineBuffers());
         const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
         name_ = std::string(info->test_suite_name()) + "_" + info->name();
-        folder_ = TempRoot() + "\\ostrevane_" + name_;
-        RemoveTree(folder_);
-        ASSERT_TRUE(CreateDirectoryA(folder_.c_str(), nullptr)) << folder_;
+        folder_ = TestFolder(("ostrevane_" + name_).c_str());
+        ASSERT_TRUE(FolderExists(folder_)) << folder_;
         key_ = std::string(TestKey) + "\\" + name_;
         RegDeleteTreeA(HKEY_CURRENT_USER, key_.c_str());
         RegDeleteTreeA(HKEY_LOCAL_MACHINE, key_.c_str());
@@ -135,7 +111,7 @@ protected:
         CloseLog();
         ReleaseEngineBuffers();
         WizardWindow = nullptr;
-        SetCurrentDirectoryA(TempRoot().c_str());
+        SetCurrentDirectoryA(folder_.substr(0, folder_.rfind('\\')).c_str());
         RemoveTree(folder_);
         RegDeleteTreeA(HKEY_CURRENT_USER, key_.c_str());
         RegDeleteTreeA(HKEY_LOCAL_MACHINE, key_.c_str());

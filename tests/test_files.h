@@ -9,6 +9,9 @@
 std::string ReadFileText(const std::string& path);  // "<missing>" when it cannot be opened
 bool WriteFileText(const std::string& path, const std::string& text);
 bool FileExists(const std::string& path);
+bool FolderExists(const std::string& path);
+bool FolderExists(const std::wstring& path);  // a name outside this program's code page
+std::string ProgramFolder();  // the folder of the running test program
 std::string TestFolder(const char* name);  // a fresh folder under the temp folder
 void RemoveTree(const std::string& path);
 // A fresh folder under the temp folder of one test's own, "name PID-N" (N

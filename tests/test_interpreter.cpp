@@ -56,7 +56,7 @@ TEST_F(Interpreter, EntryThatDoesNotExpandDoesNothing)
     // ok.txt lies outside the home folder: a product file, as the uninstaller is.
     SCOPED_TRACE("no record for the entry that did not expand");
     EXPECT_LOG(InterpreterLog(), (Records{{12, ok}}));
-    EXPECT_FALSE(IsFolder(longHome));
+    EXPECT_FALSE(FolderExists(longHome));
     EXPECT_EQ(ValueNames(HKEY_LOCAL_MACHINE, key_), std::vector<std::string>{});
     EXPECT_EQ(ReadFileText(ok), "Ostrevane payload\r\nsecond line\r\n");
 }
@@ -72,10 +72,10 @@ TEST_F(Interpreter, CreateFolderPathCreatesTheMissingPartOfTheChain)
         {"$HOME_DIR$\\A\\B\\C", 0, 0, ScriptOp::CreateFolders},
         {"$HOME_DIR$/S1/S2\\", 0, 0, ScriptOp::CreateFolders},  // slashes, trailing separator
     });
-    EXPECT_TRUE(IsFolder(Path("A\\B")));
-    EXPECT_TRUE(IsFolder(Path("A\\B\\C")));
+    EXPECT_TRUE(FolderExists(Path("A\\B")));
+    EXPECT_TRUE(FolderExists(Path("A\\B\\C")));
     EXPECT_EQ(ReadFileText(Path("A\\keep.txt")), "kept");
-    EXPECT_TRUE(IsFolder(Path("S1\\S2")));
+    EXPECT_TRUE(FolderExists(Path("S1\\S2")));
 
     char path[] = "\\ostrevane_leading_separator";
     EXPECT_FALSE(CreateFolderPath(path));
@@ -92,7 +92,7 @@ TEST_F(Interpreter, CreateFolderPathStopsAtTheFirstFailure)
     SetLastError(0xdeadbeef);
     EXPECT_FALSE(CreateFolderPath(path.data()));
     EXPECT_EQ(std::string(path.data()), missingDrive);
-    EXPECT_FALSE(IsFolder(missingDrive));
+    EXPECT_FALSE(FolderExists(missingDrive));
 
     // A file in the way: the chain stops there and nothing beyond is made.
     WRITE_ALL(Path("file"), "x");
@@ -101,7 +101,7 @@ TEST_F(Interpreter, CreateFolderPathStopsAtTheFirstFailure)
     blockedPath.push_back('\0');
     EXPECT_FALSE(CreateFolderPath(blockedPath.data()));
     EXPECT_EQ(ReadFileText(Path("file")), "x");
-    EXPECT_FALSE(IsFolder(Path("file\\sub")));
+    EXPECT_FALSE(FolderExists(Path("file\\sub")));
 
     // A name that cannot be made ends the walk, even where a later prefix
     // would name a folder that could be.
@@ -109,7 +109,7 @@ TEST_F(Interpreter, CreateFolderPathStopsAtTheFirstFailure)
     std::vector<char> invalidPath(invalid.begin(), invalid.end());
     invalidPath.push_back('\0');
     CreateFolderPath(invalidPath.data());
-    EXPECT_FALSE(IsFolder(Path("after")));
+    EXPECT_FALSE(FolderExists(Path("after")));
 }
 
 // CopyFileTo, RemoveFile, SetSubDir, SetSubFile --------------------------------

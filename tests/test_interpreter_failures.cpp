@@ -14,7 +14,7 @@ protected:
         ASSERT_TRUE(CreateDirectoryA(bin_.c_str(), nullptr));
         ASSERT_TRUE(CreateDirectoryA(Path("Home").c_str(), nullptr));
         ASSERT_TRUE(CreateDirectoryA(work_.c_str(), nullptr));
-        const std::string standin = OwnFolder() + "\\standin.exe";
+        const std::string standin = ProgramFolder() + "\\standin.exe";
         for (const char* tool : {"dcc32.exe", "make.exe", "bpr2mak.exe"})
             ASSERT_TRUE(CopyFileA(standin.c_str(), (bin_ + "\\" + tool).c_str(), FALSE)) << standin;
         SetVariable(DelphiDir, Path("Delphi 7").c_str());

@@ -618,12 +618,6 @@ TEST_F(Unattended, NothingChangesThroughALinkInTheEnvironmentsHelp)
     RemoveTree(decoy);
 }
 
-bool FolderExists(const std::wstring& path)
-{
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 // The destination as users name it, on Windows of their language, typed into
 // page 2's field and given to /S: where it installs (a folder made above it
 // included), or its refusal with nothing written; the removal then leaves
