@@ -6,8 +6,8 @@
 // kits ("kvxpurge.exe <log>" and "\"kvxpurge.exe\" /S <log>") read the same
 // way. Plain byte work.
 
-// The quiet form "\"kvxpurge.exe\" /S <log path>" (a quoted name, so that no
-// path, which never begins with a quote, is taken for it).
+// The quiet form: "/S" after the program's name, however a launcher spelled
+// that name ("\"C:\...\kvxpurge.exe\" /S <log>", "kvxpurge.exe /s <log>").
 bool QuietCommand(const char* commandLine);
 // The log path the command line names: a path in quotes ends at its closing
 // quote and, when shorter than PathSize, is copied into path (PathSize
