@@ -1,7 +1,9 @@
 #pragma once
 // The installer's command line. Without options the wizard runs, as it always
-// has; "/S [/LOG=file] [/D=folder]" installs without a window. Plain byte work:
-// this file and command_line.cpp must not need <windows.h>.
+// has; "/S [/LOG=file] [/D=folder]" installs without a window. Read as the
+// Unicode text Windows keeps, so that any name a launcher passes arrives
+// whole. Plain character work: this file and command_line.cpp must not need
+// <windows.h>.
 #include "../engine/templates.h"
 
 enum class StartMode { Wizard, Unattended, BadCommandLine };
@@ -13,18 +15,20 @@ enum UnattendedExit : unsigned {
     ExitEnvironmentRunning = 2,  // a chosen environment runs; nothing installed
     ExitFinishedWithErrors = 3,  // installed, but some step failed (the report says which)
     ExitNothingInstalled = 4,    // the destination folder could not be made
+    ExitReportNotWritten = 5,    // installed, nothing failed, but /LOG='s report could not be written safely
 };
 
 struct UnattendedOptions {
-    char destination[PathSize];  // empty: the folder page 2 would propose
-    char logFile[PathSize];      // empty: no report
+    wchar_t destination[PathSize];  // empty: the folder page 2 would propose
+    wchar_t logFile[PathSize];      // empty: no report
 };
 
 // The command line as the process got it, program name first. Anything after
-// the name that does not begin with '/' is ignored, as it always was: the
-// wizard runs. Options are "/S" (required), "/LOG=file" (a file name without
-// blanks, or in double quotes) and "/D=folder", which takes the rest of the
-// line, blanks included, up to blanks followed by another option. Letters may
-// be of either case. An unknown, repeated, empty or overlong option is a bad
-// command line.
-StartMode ParseCommandLine(const char* commandLine, UnattendedOptions* options);
+// the name that does not begin with '/' (or '"/') is ignored, as it always
+// was: the wizard runs. Options are "/S" (required), "/LOG=file" (a file name
+// without blanks, or in double quotes) and "/D=folder", which takes the rest
+// of the line, blanks included, up to blanks followed by another option. An
+// option quoted whole ("/D=C:\a b") is one word, taken as CommandLineToArgvW
+// takes it. Letters may be of either case. An unknown, repeated, empty or
+// overlong option is a bad command line.
+StartMode ParseCommandLine(const wchar_t* commandLine, UnattendedOptions* options);
