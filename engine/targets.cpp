@@ -23,6 +23,15 @@ constexpr RefusalRow RefusalTexts[] = {
     {DestinationRefusal::Network, "Ostrevane cannot be installed on a network path."},
     {DestinationRefusal::NoDrive, "The destination drive does not exist."},
     {DestinationRefusal::Blocked, "A file is in the way of the destination folder."},
+    {DestinationRefusal::NotInCodePage,
+     "The destination folder's name has characters that this Windows' code page cannot write, which Delphi and "
+     "C++Builder need. Please choose another folder."},
+};
+
+// Names Windows gives to devices in every folder, whatever follows a dot.
+constexpr const char* DeviceNames[] = {
+    "CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$", "COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7",
+    "COM8", "COM9", "LPT1", "LPT2", "LPT3", "LPT4", "LPT5", "LPT6", "LPT7", "LPT8", "LPT9",
 };
 
 void ReleaseRootFolder(InstallTarget* target)
@@ -37,10 +46,38 @@ bool IsDriveLetter(char c)
     return letter >= 'a' && letter <= 'z';
 }
 
-// Characters no folder name holds, a colon other than the drive's, and the
-// name of a placeholder, which the scripts would expand inside the folder.
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+// A name, up to its first dot, without the blanks before that dot: "COM1 .txt" too.
+bool NamesDevice(const char* name, const char* end)
+{
+    const char* stem = name;
+    while (stem != end && *stem != '.') ++stem;
+    while (stem != name && stem[-1] == ' ') --stem;
+    for (const char* device : DeviceNames) {
+        const char* after = AfterFolded(name, device);
+        if (after == stem) return true;
+    }
+    return false;
+}
+
+bool NamesDeviceAnywhere(const char* path)
+{
+    const char* name = path;
+    for (const char* at = path;; at = NextChar(at)) {
+        if (*at && !(IsSeparator(*at) && NextChar(at) == at + 1)) continue;
+        if (NamesDevice(name, at)) return true;
+        if (!*at) return false;
+        name = at + 1;
+    }
+}
+
+// Characters no folder name holds, a colon other than the drive's, a
+// device's name, and the name of a placeholder, which the scripts would
+// expand inside the folder.
 bool HoldsNoFolderName(const char* path)
 {
+    if (NamesDeviceAnywhere(path)) return true;
     for (const char* at = path; *at; at = NextChar(at)) {
         if (NextChar(at) != at + 1) continue;
         const unsigned char c = static_cast<unsigned char>(*at);
@@ -108,6 +145,29 @@ DestinationRefusal CheckDestination(const char* given, char* full)
     return CheckFullPath(full);
 }
 
+// The home folder, empty when refused, and the system folders.
+DestinationRefusal TakeCheckedDestination(DestinationRefusal refusal, const char* full)
+{
+    SetVariable(HomeDir, refusal == DestinationRefusal::None ? full : "");
+
+    char* sysDir = VariableTable[SysDir].value;
+    UINT sysLength = GetSystemDirectoryA(sysDir, PathSize);
+    if (sysLength == 0 || sysLength >= PathSize) sysDir[0] = '\0';
+
+    // Windows' list of installed software starts "kvxpurge.exe" by its bare
+    // name. On 64-bit Windows that list is a 64-bit program, which does not
+    // look in the 32-bit system folder we see; the Windows folder is searched
+    // by 32- and 64-bit programs alike and is not redirected.
+    char* uninstDir = VariableTable[UninstDir].value;
+    if (RunsUnderWow64()) {
+        sysLength = GetSystemWindowsDirectoryA(uninstDir, PathSize);
+        if (sysLength == 0 || sysLength >= PathSize) uninstDir[0] = '\0';
+    } else {
+        CopyText(uninstDir, PathSize, sysDir);
+    }
+    return refusal;
+}
+
 }  // namespace
 
 void DetectTarget(InstallTarget* target)
@@ -153,28 +213,25 @@ void ProposeDestination(char* out)
     if (!AppendText(out, PathSize, ProposedFolder)) CopyText(out, PathSize, ProposedFolder);
 }
 
+DestinationRefusal TakeDestination(const wchar_t* given)
+{
+    char spelled[PathSize] = "";
+    BOOL lookalike = FALSE;
+    // UTF-8 spells every character, and takes no question about it.
+    const int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, given, -1, spelled, PathSize, nullptr,
+                                           GetACP() == CP_UTF8 ? nullptr : &lookalike);
+    if (length > 0 && lookalike) return TakeCheckedDestination(DestinationRefusal::NotInCodePage, "");
+    if (length == 0) {
+        const bool tooLong = GetLastError() == ERROR_INSUFFICIENT_BUFFER;
+        return TakeCheckedDestination(tooLong ? DestinationRefusal::TooLong : DestinationRefusal::NotInCodePage, "");
+    }
+    return TakeDestination(spelled);
+}
+
 DestinationRefusal TakeDestination(const char* given)
 {
     char full[PathSize] = "";
-    const DestinationRefusal refusal = CheckDestination(given, full);
-    SetVariable(HomeDir, refusal == DestinationRefusal::None ? full : "");
-
-    char* sysDir = VariableTable[SysDir].value;
-    UINT sysLength = GetSystemDirectoryA(sysDir, PathSize);
-    if (sysLength == 0 || sysLength >= PathSize) sysDir[0] = '\0';
-
-    // Windows' list of installed software starts "kvxpurge.exe" by its bare
-    // name. On 64-bit Windows that list is a 64-bit program, which does not
-    // look in the 32-bit system folder we see; the Windows folder is searched
-    // by 32- and 64-bit programs alike and is not redirected.
-    char* uninstDir = VariableTable[UninstDir].value;
-    if (RunsUnderWow64()) {
-        sysLength = GetSystemWindowsDirectoryA(uninstDir, PathSize);
-        if (sysLength == 0 || sysLength >= PathSize) uninstDir[0] = '\0';
-    } else {
-        CopyText(uninstDir, PathSize, sysDir);
-    }
-    return refusal;
+    return TakeCheckedDestination(CheckDestination(given, full), full);
 }
 
 const char* RefusalText(DestinationRefusal refusal)

@@ -23,6 +23,7 @@ enum class DestinationRefusal {
     Network,     // a share, or a drive that leads to one
     NoDrive,
     Blocked,     // a file where a folder of the path would go
+    NotInCodePage,  // a character the ANSI code page cannot spell
 };
 
 // The one way from what the user gave (the destination field, the folder
@@ -31,6 +32,10 @@ enum class DestinationRefusal {
 // empty. Nothing is written to disk. Also sets $SYS_DIR$ and $UNINST_DIR$
 // (the system folder; the Windows folder on 64-bit Windows).
 DestinationRefusal TakeDestination(const char* given);
+// The same for a Unicode text (the command line, the field): refused when the
+// ANSI code page, in which the environments' tools and registry take it,
+// cannot spell every character as it is (no lookalike).
+DestinationRefusal TakeDestination(const wchar_t* given);
 // The text that tells the user why; the empty text for None.
 const char* RefusalText(DestinationRefusal refusal);
 // True for a 32-bit process on 64-bit Windows.

@@ -26,8 +26,10 @@ void FillTargetList()
 DestinationRefusal TakeDestinationField()
 {
     // The field takes no more than a path holds (EM_LIMITTEXT), so nothing is cut here.
-    char typed[PathSize] = "";
-    GetDlgItemTextA(WizardWindow, IDC_DESTINATION, typed, PathSize);
+    // Read as Unicode: a name the code page cannot spell is refused as such,
+    // not taken as its lookalike.
+    wchar_t typed[PathSize] = L"";
+    GetDlgItemTextW(WizardWindow, IDC_DESTINATION, typed, PathSize);
     return TakeDestination(typed);
 }
 

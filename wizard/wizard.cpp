@@ -179,6 +179,11 @@ BOOL OnInitDialog(HWND window)
     // The folder read back on page 3 is never longer than a path can be, so
     // it is never cut on the way into the engine.
     SendDlgItemMessageA(window, IDC_DESTINATION, EM_LIMITTEXT, PathSize - 1, 0);
+    // Its own procedure set again through the Unicode call makes the field a
+    // Unicode window: what is typed reaches it unconverted, so that a name the
+    // code page cannot spell is seen as such, not as question marks.
+    HWND field = GetDlgItem(window, IDC_DESTINATION);
+    SetWindowLongPtrW(field, GWLP_WNDPROC, GetWindowLongPtrW(field, GWLP_WNDPROC));
     LayoutWizard();
     ShowPage();
     return TRUE;
