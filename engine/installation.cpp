@@ -132,13 +132,15 @@ void RunChosenScripts()
     }
 }
 
-DWORD WINAPI ScriptWorker(LPVOID)
+DWORD WINAPI ScriptWorker(LPVOID laterFile)
 {
     // Nothing is written for a home folder that could not be made, nor
     // where no log can be kept.
     const bool begun = BeginInstallation(true);
     if (begun) {
         RunChosenScripts();
+        if (laterFile && !RecordAhead(InstalledFile, static_cast<const char*>(laterFile)))
+            NoteOverallFailure(LogNotWritten);
         EndInstallation();
     }
     if (AdvanceWizardPage) AdvanceWizardPage();

@@ -7,7 +7,10 @@
 // BeginInstallation, every chosen target's script, EndInstallation, then the
 // wizard's next page. Notes what fails in the failure record (failures.h),
 // each target's steps under its row, "RootDir" under none. 1 when nothing
-// was installed (BeginInstallation failed), else 0.
+// was installed (BeginInstallation failed), else 0. laterFile, when not null,
+// is the full path of a file in the home folder that the caller writes after
+// the scripts (the unattended run's report): logged, so that the removal
+// takes it too.
 DWORD WINAPI ScriptWorker(LPVOID);
 // The ScriptWorker's middle: every chosen target's script, then "RootDir"
 // and the registry records that go last.

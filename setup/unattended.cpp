@@ -13,6 +13,13 @@
 
 namespace {
 
+bool AfterPrefix(const wchar_t* text, const wchar_t* prefix)
+{
+    while (*prefix)
+        if (*text++ != *prefix++) return false;
+    return true;
+}
+
 constexpr std::size_t ReportSize = 4096;
 // Every failure there can be, never "and N more".
 constexpr int ReportFailureLines = FailureTargetCount + 4;
@@ -48,15 +55,97 @@ bool ComposeReport(const char* destination, const char* result, const char* why,
     return fits;
 }
 
-bool WriteReport(const char* path, const char* destination, const char* result, bool installed, const char* why = "")
+constexpr std::size_t FinalPathSize = PathSize + 8;  // with "\\?\UNC\"
+
+bool IsReparsePoint(const wchar_t* path)
+{
+    const DWORD attributes = GetFileAttributesW(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// A folder on the way to the full path that is a link or a junction.
+bool FolderOnTheWayLinked(const wchar_t* path)
+{
+    wchar_t prefix[PathSize];
+    for (std::size_t i = 0; path[i] && i + 1 < PathSize; ++i) {
+        prefix[i] = path[i];
+        prefix[i + 1] = L'\0';
+        if (path[i] == L'\\' && i > 2 && IsReparsePoint(prefix)) return true;
+    }
+    return false;
+}
+
+bool SamePath(const wchar_t* one, const wchar_t* other)
+{
+    return CompareStringOrdinal(one, -1, other, -1, TRUE) == CSTR_EQUAL;
+}
+
+// What the handle is, by the file system's own account: no link, no other
+// name, and at the long form of expected, which is not the uninstall log.
+bool HandleIsTheReport(HANDLE file, const wchar_t* expected)
+{
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(file, &info) || info.nNumberOfLinks != 1 ||
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)))
+        return false;
+    wchar_t longForm[FinalPathSize], final[FinalPathSize];
+    DWORD length = GetLongPathNameW(expected, longForm, FinalPathSize);
+    if (length == 0 || length >= FinalPathSize) return false;
+    length = GetFinalPathNameByHandleW(file, final, FinalPathSize, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (length == 0 || length >= FinalPathSize) return false;
+    const wchar_t* seen = final;
+    if (AfterPrefix(seen, L"\\\\?\\UNC\\")) {
+        seen += 6;
+        final[6] = L'\\';
+    } else if (AfterPrefix(seen, L"\\\\?\\")) {
+        seen += 4;
+    }
+    if (!SamePath(seen, longForm)) return false;
+    wchar_t log[FinalPathSize] = L"";
+    if (ExpandTemplate("$HOME_DIR$\\uninst.kvx", TemplateBuffer, TemplateBufferSize) &&
+        MultiByteToWideChar(CP_ACP, 0, TemplateBuffer, -1, log, PathSize) &&
+        GetLongPathNameW(log, log, FinalPathSize) && SamePath(seen, log))
+        return false;
+    return true;
+}
+
+// Not followed through a link on its way, nor written into one, nor into a
+// file with other names (a hard link): the report is an administrator's
+// write to a place that someone else may have named. A file made for it and
+// then found elsewhere than expected is taken back.
+bool WriteReport(const wchar_t* path, const char* destination, const char* result, bool installed, const char* why = "")
 {
     char report[ReportSize];
-    if (!ComposeReport(destination, result, why, installed, report)) return false;
-    UniqueFile file(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!ComposeReport(destination, result, why, installed, report) || FolderOnTheWayLinked(path)) return false;
+    UniqueFile file(CreateFileW(path, GENERIC_WRITE | DELETE, 0, nullptr, OPEN_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!file) return false;
+    const bool made = GetLastError() != ERROR_ALREADY_EXISTS;
+    if (!HandleIsTheReport(file.get(), path)) {
+        FILE_DISPOSITION_INFO gone = {TRUE};
+        if (made) SetFileInformationByHandle(file.get(), FileDispositionInfo, &gone, sizeof gone);
+        return false;
+    }
     const DWORD length = static_cast<DWORD>(TextLength(report));
     DWORD written = 0;
-    return WriteFile(file.get(), report, length, &written, nullptr) && written == length;
+    return WriteFile(file.get(), report, length, &written, nullptr) && written == length && SetEndOfFile(file.get());
+}
+
+// The report's full path in the code page when it lies in the home folder,
+// so that the log can name it; "" when it lies elsewhere. False when it lies
+// there under a name the log cannot hold.
+bool ReportInHome(const wchar_t* report, char* inHome)
+{
+    inHome[0] = '\0';
+    wchar_t home[PathSize];
+    const int length = MultiByteToWideChar(CP_ACP, 0, VariableValue(HomeDir), -1, home, PathSize);
+    if (length <= 1 || lstrlenW(report) < length ||
+        CompareStringOrdinal(report, length - 1, home, length - 1, TRUE) != CSTR_EQUAL || report[length - 1] != L'\\')
+        return true;
+    BOOL lookalike = FALSE;
+    return WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, report, -1, inHome, PathSize, nullptr,
+                               GetACP() == CP_UTF8 ? nullptr : &lookalike) > 0 &&
+           !lookalike;
 }
 
 std::uint32_t ChosenEnvironments()
@@ -71,10 +160,10 @@ unsigned InstallUnattended(const UnattendedOptions& options)
 {
     // The report's place is fixed now: the installation's tools change the
     // current folder.
-    char report[PathSize] = "";
-    char* name;
+    wchar_t report[PathSize] = L"";
+    wchar_t* name;
     if (options.logFile[0]) {
-        const DWORD length = GetFullPathNameA(options.logFile, PathSize, report, &name);
+        const DWORD length = GetFullPathNameW(options.logFile, PathSize, report, &name);
         if (length == 0 || length >= PathSize) return ExitBadCommandLine;
     }
     if (!AllocateEngineBuffers()) return ExitNothingInstalled;
@@ -83,8 +172,17 @@ unsigned InstallUnattended(const UnattendedOptions& options)
     DetectTargets();
     char proposal[PathSize];
     ProposeDestination(proposal);
-    const char* given = options.destination[0] ? options.destination : proposal;
-    const DestinationRefusal refusal = TakeDestination(given);
+    char given[PathSize];
+    CopyText(given, PathSize, proposal);
+    DestinationRefusal refusal;
+    if (options.destination[0]) {
+        // As the report can show it; the refusal says why when that is a lookalike.
+        WideCharToMultiByte(CP_ACP, 0, options.destination, -1, given, PathSize, nullptr, nullptr);
+        given[PathSize - 1] = '\0';
+        refusal = TakeDestination(options.destination);
+    } else {
+        refusal = TakeDestination(proposal);
+    }
     if (refusal != DestinationRefusal::None) {
         if (report[0]) WriteReport(report, given, "nothing was installed", false, RefusalText(refusal));
         ReleaseTargets();
@@ -101,13 +199,16 @@ unsigned InstallUnattended(const UnattendedOptions& options)
         ReleaseTargets();
         return ExitEnvironmentRunning;
     }
-    const bool nothing = ScriptWorker(nullptr) != 0;
+    char reportInHome[PathSize];
+    const bool reportable = ReportInHome(report, reportInHome);
+    const bool nothing = ScriptWorker(reportInHome[0] ? reportInHome : nullptr) != 0;
     const bool failed = AnyFailure();
     const char* result = nothing ? "nothing was installed" : failed ? "finished with errors" : "completed";
-    const bool reported = !report[0] || WriteReport(report, VariableValue(HomeDir), result, !nothing);
+    const bool reported = !report[0] || (reportable && WriteReport(report, VariableValue(HomeDir), result, !nothing));
     ReleaseTargets();
     if (nothing) return ExitNothingInstalled;
-    return failed || !reported ? ExitFinishedWithErrors : ExitInstalled;
+    // Installed whole: the missing report does not make it a failure, nor a success without a word.
+    return failed ? ExitFinishedWithErrors : reported ? ExitInstalled : ExitReportNotWritten;
 }
 
 }  // namespace
@@ -115,7 +216,7 @@ unsigned InstallUnattended(const UnattendedOptions& options)
 void RunUnattendedIfAsked()
 {
     UnattendedOptions options;
-    switch (ParseCommandLine(GetCommandLineA(), &options)) {
+    switch (ParseCommandLine(GetCommandLineW(), &options)) {
     case StartMode::Wizard: return;
     case StartMode::Unattended: ExitProcess(InstallUnattended(options));
     case StartMode::BadCommandLine: ExitProcess(ExitBadCommandLine);

@@ -115,6 +115,8 @@ check_winget_rejects() {
     fi
   done <<'ROWS'
 installer|s/\(InstallerSha256: '\)./\1/|InstallerSha256
+installer|s/\(InstallerSha256: '\)/\10/|InstallerSha256
+installer|s/^- 5$/- 0/|InstallerSuccessCodes
 installer|s/^  Silent:/  Quiet:/|'Quiet' was unexpected
 installer|s/^PackageVersion: '\(.*\)'/PackageVersion: \1/|PackageVersion
 installer|s/packageInUseByApplication/applicationRunning/|ReturnResponse
