@@ -10,8 +10,15 @@
 
 std::string ReadFileText(const std::string& path)
 {
+    wchar_t wide[MAX_PATH * 2] = L"";
+    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH * 2);
+    return ReadFileText(std::wstring(wide));
+}
+
+std::string ReadFileText(const std::wstring& path)
+{
     std::string text;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                               0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return "<missing>";
     DWORD size = GetFileSize(file, nullptr);

@@ -7,6 +7,7 @@
 #include <vector>
 
 std::string ReadFileText(const std::string& path);  // "<missing>" when it cannot be opened
+std::string ReadFileText(const std::wstring& path);  // a name outside this program's code page
 bool WriteFileText(const std::string& path, const std::string& text);
 bool FileExists(const std::string& path);
 bool FolderExists(const std::string& path);

@@ -331,6 +331,17 @@ std::string ReturnResponse(const std::string& manifest, long code)
     }
 }
 
+// True when the manifest lists code among the installer's success codes.
+bool SuccessCode(const std::string& manifest, long code)
+{
+    const std::size_t list = manifest.find("\nInstallerSuccessCodes:\n");
+    if (list == std::string::npos) return false;
+    for (std::size_t at = manifest.find('\n', list + 1) + 1; manifest.compare(at, 2, "- ") == 0;
+         at = manifest.find('\n', at) + 1)
+        if (std::stol(manifest.substr(at + 2)) == code) return true;
+    return false;
+}
+
 // install.exe's arguments as winget puts them together from the manifest's
 // switches: the experience's, then the log's and the location's, with the
 // paths in place of their tokens.
@@ -438,7 +449,7 @@ TEST_F(Unattended, ExitCodesAndReports)
 {
     struct Case {
         const char* name;
-        std::string arguments;
+        std::wstring arguments;  // as a launcher passes them, through CreateProcessW
         bool failingCompiler;
         long exitCode;
         std::string report;  // after the Installed lines; empty: none written
@@ -446,31 +457,57 @@ TEST_F(Unattended, ExitCodesAndReports)
         bool running = false;  // Delphi 7 runs, as ide says
         IdeRun ide = {};
         RootForm root = RootForm::AsMade;
+        std::wstring reportAt = L"";  // empty: report.txt in root_
+        bool removedAfter = false;     // then removed quietly, leaving nothing
     };
     const std::string manifest = WingetInstallerManifest();
     ASSERT_NE(manifest, "") << "no winget manifest in " << KitFolder();
     const std::string blocked = root_ + "\\blocker\\Home";
     const std::string log = " /LOG=" + root_ + "\\report.txt";
     const std::string refused = "Result: Delphi 7 is running and must be closed first.\r\n";
+    // A folder link on the report's way to a file it must not reach.
+    const std::string kept = root_ + "\\kept\\report.txt", keptText = "an administrator's file";
+    const std::wstring linked = L" /LOG=" + Wide(root_) + L"\\linked\\report.txt";
+    // Profiles whose names code page 1252 cannot spell; "Lodz" is the lookalike.
+    const std::wstring lodz = L"C:\\Users\\\u0141\u00f3d\u017a", tokyo = L"C:\\Users\\\u6771\u4eac";
+    const std::wstring profileLog = L"\\AppData\\Local\\Temp\\WinGet\\Ostrevane.log";
+    const auto W = [](const std::string& text) { return Wide(text); };
+    const auto removeProfiles = [&] {
+        for (const std::wstring& profile : {lodz, tokyo, std::wstring(L"C:\\Users\\Lodz")}) {
+            DeleteFileW((profile + profileLog).c_str());
+            for (std::wstring folder = profile + profileLog; folder.size() > profile.size();) {
+                folder.erase(folder.rfind(L'\\'));
+                RemoveDirectoryW(folder.c_str());
+            }
+        }
+    };
     const Case cases[] = {
-        {"Delphi 7 running", "/S" + log + " /D=" + home_, false, 2, refused, "packageInUseByApplication", true},
-        {"running, RootDir in capitals", "/S" + log + " /D=" + home_, false, 2, refused, "packageInUseByApplication", true, {}, RootForm::UpperCase},
-        {"its program in another folder of it", "/S" + log + " /D=" + home_, false, 0, "Result: completed\r\n", "", true,
+        {"Delphi 7 running", W("/S" + log + " /D=" + home_), false, 2, refused, "packageInUseByApplication", true},
+        {"running, RootDir in capitals", W("/S" + log + " /D=" + home_), false, 2, refused, "packageInUseByApplication", true, {}, RootForm::UpperCase},
+        {"its program in another folder of it", W("/S" + log + " /D=" + home_), false, 0, "Result: completed\r\n", "", true,
          {"Lib"}},
-        {"running without a window", "/S" + log + " /D=" + home_, false, 2, refused, "packageInUseByApplication", true, {"Bin", false}},
-        {"short RootDir, started by the long path", "/S" + log + " /D=" + home_, false, 2, refused, "packageInUseByApplication", true, {},
+        {"running without a window", W("/S" + log + " /D=" + home_), false, 2, refused, "packageInUseByApplication", true, {"Bin", false}},
+        {"short RootDir, started by the long path", W("/S" + log + " /D=" + home_), false, 2, refused, "packageInUseByApplication", true, {},
          RootForm::Short},
-        {"long RootDir, started by the short path", "/S" + log + " /D=" + home_, false, 2, refused, "packageInUseByApplication", true,
+        {"long RootDir, started by the short path", W("/S" + log + " /D=" + home_), false, 2, refused, "packageInUseByApplication", true,
          {"Bin", true, true}},
-        {"unknown option", "/S /X /D=" + home_, false, 1, "", "invalidParameter"},
-        {"options without /S", log.substr(1) + " /D=" + home_, false, 1, "", "invalidParameter"},
-        {"option repeated", "/S /S" + log, false, 1, "", "invalidParameter"},
-        {"failing compiler", WingetArguments(manifest, "Silent", root_ + "\\report.txt", home_), true, 3,
+        {"unknown option", W("/S /X /D=" + home_), false, 1, "", "invalidParameter"},
+        {"options without /S", W(log.substr(1) + " /D=" + home_), false, 1, "", "invalidParameter"},
+        {"option repeated", W("/S /S" + log), false, 1, "", "invalidParameter"},
+        {"failing compiler", W(WingetArguments(manifest, "Silent", root_ + "\\report.txt", home_)), true, 3,
          "Result: finished with errors\r\nDelphi 7: build failed\r\n", ""},
-        {"destination not made", WingetArguments(manifest, "Silent", root_ + "\\report.txt", blocked), false, 4,
+        {"destination not made", W(WingetArguments(manifest, "Silent", root_ + "\\report.txt", blocked)), false, 4,
          "Destination: " + blocked + "\r\nResult: nothing was installed\r\nA file is in the way of the destination folder.\r\n",
          "invalidParameter"},
-        {"destination before the report", "/S /D=" + home_ + log, false, 0, "Result: completed\r\n", ""},
+        {"destination before the report", W("/S /D=" + home_ + log), false, 0, "Result: completed\r\n", ""},
+        {"report through a linked folder", L"/S /D=" + W(home_) + linked, false, 5, "", "success"},
+        {"report through a linked folder, destination refused", L"/S /D=" + W(blocked) + linked, false, 4, "", "invalidParameter"},
+        {"report in a profile named in Polish", L"\"/S\" \"/LOG=" + lodz + profileLog + L"\" \"/D=" + W(home_) + L"\"", false, 0,
+         "Result: completed\r\n", "", false, {}, RootForm::AsMade, lodz + profileLog},
+        {"report in a profile named in Japanese", L"/S /LOG=\"" + tokyo + profileLog + L"\" /D=" + W(home_), false, 0,
+         "Result: completed\r\n", "", false, {}, RootForm::AsMade, tokyo + profileLog},
+        {"report inside the destination", L"/S /LOG=" + W(home_) + L"\\install.log /D=" + W(home_), false, 0,
+         "Result: completed\r\n", "", false, {}, RootForm::AsMade, W(home_) + L"\\install.log", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -483,17 +520,34 @@ TEST_F(Unattended, ExitCodesAndReports)
         SetRootDir(SimulatedIdes[4], rootDir);
         RunningIde ide;
         if (c.running) ASSERT_TRUE(ide.Start(SimulatedIdes[4], folders_[4], c.ide));
-        EXPECT_EQ(Install(c.arguments), c.exitCode);
-        EXPECT_EQ(ReturnResponse(manifest, c.exitCode), c.winget);
+        CreateDirectoryA((root_ + "\\kept").c_str(), nullptr);
+        WriteFileText(kept, keptText);
+        ASSERT_TRUE(MakeLink(root_ + "\\kept", root_ + "\\linked"));
+        for (const std::wstring& profile : {lodz, tokyo, std::wstring(L"C:\\Users\\Lodz")})
+            for (const wchar_t* below : {L"", L"\\AppData", L"\\AppData\\Local", L"\\AppData\\Local\\Temp",
+                                         L"\\AppData\\Local\\Temp\\WinGet"})
+                CreateDirectoryW((profile + below).c_str(), nullptr);
+        EXPECT_EQ(RunUnattended(KitFolder() + "\\install.exe", c.arguments, "", ""), c.exitCode);
+        if (std::string(c.winget) == "success") EXPECT_TRUE(SuccessCode(manifest, c.exitCode));
+        else EXPECT_EQ(ReturnResponse(manifest, c.exitCode), c.winget);
         ide.Close();
-        const std::string report = ReadFileText(root_ + "\\report.txt");
+        EXPECT_EQ(ReadFileText(kept), keptText) << "written through the link";
+        EXPECT_TRUE(RemoveLink(root_ + "\\linked"));
+        EXPECT_EQ(FileTree("C:\\Users\\Lodz", false, true), "AppData\\\nAppData\\Local\\\nAppData\\Local\\Temp\\\n"
+                  "AppData\\Local\\Temp\\WinGet\\\n") << "written to the lookalike";
+        const std::string report = ReadFileText(c.reportAt.empty() ? Wide(root_ + "\\report.txt") : c.reportAt);
+        removeProfiles();
         if (c.report.empty()) EXPECT_EQ(report, "<missing>");
         else EXPECT_EQ(report.substr(report.size() - std::min(report.size(), c.report.size())), c.report) << report;
-        const bool installed = c.exitCode == 0 || c.exitCode == 3;
+        const bool installed = c.exitCode == 0 || c.exitCode == 3 || c.exitCode == 5;
         EXPECT_EQ(FileExists(home_ + "\\uninst.kvx"), installed);
         EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "DisplayName") != "<missing>", installed);
         EXPECT_EQ(ToolCalls(folders_[4]).empty(), !installed);
+        if (!c.removedAfter) continue;
+        EXPECT_EQ(RunQuietCommand(RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "QuietUninstallString")), 0);
+        EXPECT_FALSE(FolderExists(home_)) << "the report stayed";
     }
+    removeProfiles();
 }
 
 // An installation ended as Task Manager ends it, at each kind of step: its
@@ -650,6 +704,9 @@ TEST_F(Unattended, DestinationTable)
         {"DriveRoot", root.substr(0, 3), "", CP_ACP, L"", L"", "Please choose a folder, not the root of a drive.", true},
         {"NetworkPath", L"\\\\kvxtest\\share\\Ostrevane", "", CP_ACP, L"", L"",
          "Ostrevane cannot be installed on a network path.", true},
+        // Not in code page 1252, the prefix's: refused, never installed into "Lodz".
+        {"OutsideTheCodePage", L"\u0141\u00f3d\u017a", "", CP_ACP, L"", L"",
+         "The destination folder's name has characters that this Windows' code page cannot write", true},
     };
     const std::string report = root_ + "\\report.txt";
     for (const Row& row : rows)

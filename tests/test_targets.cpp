@@ -225,6 +225,13 @@ TEST_F(Detection, TheDestinationTable)
         {"\\\\?\\" + drive + "\\kit", "", R::NotAFolder},
         {"\\\\.\\COM1", "", R::NotAFolder},
         {drive + "\\a<b", "", R::NotAFolder},
+        {drive + "\\a?b", "", R::NotAFolder},
+        // Devices, whatever follows a dot: not "a network path".
+        {drive + "\\x\\CON", "", R::NotAFolder},
+        {"NUL.txt", "", R::NotAFolder},
+        {drive + "\\COM1 .txt\\Kvx", "", R::NotAFolder},
+        {drive + "\\lpt9\\", "", R::NotAFolder},
+        {drive + "\\CONSOLE\\COM10", drive + "\\CONSOLE\\COM10", R::None},
         {drive + "\\x$home_dir$", "", R::NotAFolder},
         {noDrive + "\\Kvx Lib", "", R::NoDrive},
         {here + "\\blocker\\Home", "", R::Blocked},
@@ -246,6 +253,15 @@ TEST_F(Detection, TheDestinationTable)
     char sys[MAX_PATH];
     GetSystemDirectoryA(sys, MAX_PATH);
     EXPECT_STREQ(VariableValue(SysDir), sys);
+
+    // A name the code page cannot spell is refused as such, never taken as its lookalike.
+    if (GetACP() != 1252) GTEST_SKIP() << "the names below are chosen for code page 1252";
+    const std::wstring wideDrive(drive.begin(), drive.end());
+    SetVariable(HomeDir, "before");
+    EXPECT_EQ(TakeDestination((wideDrive + L"\\\u0141\u00f3d\u017a").c_str()), R::NotInCodePage);
+    EXPECT_EQ(VariableValue(HomeDir), std::string());
+    EXPECT_EQ(TakeDestination((wideDrive + L"\\Kvx \u00c5").c_str()), R::None);
+    EXPECT_EQ(VariableValue(HomeDir), drive + "\\Kvx \xc5");
 }
 
 TEST_F(Detection, UntickingEverythingLeavesTheSharedFilesOnly)
