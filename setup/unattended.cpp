@@ -143,9 +143,14 @@ bool ReportInHome(const wchar_t* report, char* inHome)
         CompareStringOrdinal(report, length - 1, home, length - 1, TRUE) != CSTR_EQUAL || report[length - 1] != L'\\')
         return true;
     BOOL lookalike = FALSE;
-    return WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, report, -1, inHome, PathSize, nullptr,
-                               GetACP() == CP_UTF8 ? nullptr : &lookalike) > 0 &&
-           !lookalike;
+    const bool spelled = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, report, -1, inHome, PathSize, nullptr,
+                                             GetACP() == CP_UTF8 ? nullptr : &lookalike) > 0 &&
+                         !lookalike;
+    // Never in place of the uninstall log.
+    const bool log = spelled && ExpandTemplate("$HOME_DIR$\\uninst.kvx", TemplateBuffer, TemplateBufferSize) &&
+                     AfterFolded(inHome, TemplateBuffer) && !*AfterFolded(inHome, TemplateBuffer);
+    if (!spelled || log) inHome[0] = '\0';
+    return spelled && !log;
 }
 
 std::uint32_t ChosenEnvironments()
