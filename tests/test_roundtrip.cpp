@@ -706,7 +706,8 @@ TEST_F(Unattended, DestinationTable)
          "Ostrevane cannot be installed on a network path.", true},
         // Not in code page 1252, the prefix's: refused, never installed into "Lodz".
         {"OutsideTheCodePage", L"\u0141\u00f3d\u017a", "", CP_ACP, L"", L"",
-         "The destination folder's name has characters that this Windows' code page cannot write", true},
+         "The destination folder's name has characters that this Windows' code page cannot write, which Delphi and "
+         "C++Builder need. Please choose another folder.", true},
     };
     const std::string report = root_ + "\\report.txt";
     for (const Row& row : rows)
