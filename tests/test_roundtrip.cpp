@@ -506,7 +506,7 @@ TEST_F(Unattended, ExitCodesAndReports)
          "Result: completed\r\n", "", false, {}, RootForm::AsMade, lodz + profileLog},
         {"report in a profile named in Japanese", L"/S /LOG=\"" + tokyo + profileLog + L"\" /D=" + W(home_), false, 0,
          "Result: completed\r\n", "", false, {}, RootForm::AsMade, tokyo + profileLog},
-        {"report inside the destination", L"/S /LOG=" + W(home_) + L"\\install.log /D=" + W(home_), false, 0,
+        {"report inside the destination", L"/S /LOG=\"" + W(home_) + L"\\install.log\" /D=" + W(home_), false, 0,
          "Result: completed\r\n", "", false, {}, RootForm::AsMade, W(home_) + L"\\install.log", true},
     };
     for (const Case& c : cases) {
