@@ -515,7 +515,8 @@ bool FinalPathOf(HANDLE file)
 bool PlaceLog()
 {
     FileIdentity real, named;
-    if (!LogFolderOf(logPath, logFolder) || !IdentityOf(logFolder, &real)) return false;
+    if (!LogFolderOf(logPath, logFolder)) return false;
+    if (!IdentityOf(logFolder, &real)) return true;
     char folder[PathSize];
     for (readPosition = logData; const int type = ReadNextRecord();) {
         if (type != CreatedFolder || !DrivePath(currentText) || !IdentityOf(currentText, &named) ||
