@@ -444,8 +444,9 @@ void FinishRemoval()
         if (ownFolder && !leftBefore) ++othersLeft;  // the log's folder, which keeps the log
         return;
     }
+    // Listed before the hold: a folder search shares no deletion on Wine.
     HANDLE folder = nullptr, log = nullptr;
-    if (ownFolder && (!(folder = HeldForDeletion(logFolder)) || !OnlyTheLogIn(logFolder) ||
+    if (ownFolder && (!OnlyTheLogIn(logFolder) || !(folder = HeldForDeletion(logFolder)) ||
                       PassesThroughLink(logPath) || !(log = HeldForDeletion(logPath)))) {
         Release(log);
         Release(folder);
