@@ -611,6 +611,52 @@ TEST_F(Unattended, ReinstalledBeforeARestart)
     for (const auto& [what, text] : before) EXPECT_EQ(after.at(what), text) << what;
 }
 
+// The user moved the product's search-path entry to the front in the IDE's
+// dialog: the removal takes it from there and leaves the rest as it was.
+TEST_F(Unattended, SearchPathEntryMovedToTheFront)
+{
+    Prepare({4});
+    const char library[] = "Software\\Borland\\Delphi\\7.0\\Library";
+    ASSERT_TRUE(SetRegistryValue(HKEY_CURRENT_USER, library, "Search Path", REG_SZ, Sz("$(DELPHI)\\Lib")));
+    ASSERT_EQ(Install("/S /D=" + home_), 0);
+    const std::string own = home_ + "\\Delphi7", path = RegistryText(HKEY_CURRENT_USER, library, "Search Path");
+    const std::size_t at = path.find(";" + own);
+    ASSERT_NE(at, std::string::npos) << path;
+    const std::string others = path.substr(0, at) + path.substr(at + own.size() + 1);
+    ASSERT_TRUE(SetRegistryValue(HKEY_CURRENT_USER, library, "Search Path", REG_SZ, Sz(own + ";" + others)));
+    EXPECT_EQ(RunQuietCommand(RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "QuietUninstallString")), 0);
+    EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, library, "Search Path"), others);
+    EXPECT_FALSE(FileExists(home_));
+}
+
+// The quiet removal ended while it waits for a home folder that a process
+// sits in: the log, the entry and the uninstaller stay, and once that
+// process is gone the same command finishes.
+TEST_F(Unattended, KilledWhileWaitingForAHeldFolder)
+{
+    Prepare({4});
+    ASSERT_EQ(Install("/S /D=" + home_), 0);
+    const std::string quiet = RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "QuietUninstallString");
+    const std::string purge = (OnWow64() ? WindowsFolder() : SystemFolder()) + "\\kvxpurge.exe";
+    const std::string log = home_ + "\\uninst.kvx";
+    ChildProcess holder;  // a program whose current folder is the home folder
+    ASSERT_TRUE(holder.Start(KitFolder() + "\\kvxpurge.exe", "kvxpurge.exe", home_));
+    ChildProcess removal;
+    ASSERT_TRUE(removal.Start(purge, quiet));
+    // Everything else is gone: the removal has come to the home folder.
+    ASSERT_TRUE(WaitUntil([&] { return !FileExists(home_ + "\\readme.txt") && !FileExists(home_ + "\\Delphi7"); },
+                          60000));
+    Sleep(300);
+    removal.Terminate();
+    EXPECT_TRUE(FileExists(log)) << "the log goes last";
+    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "QuietUninstallString"), quiet);
+    EXPECT_TRUE(FileExists(purge));
+    holder.Terminate();
+    EXPECT_EQ(RunQuietCommand(quiet), 0);
+    EXPECT_FALSE(FileExists(home_));
+    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "DisplayName"), "<missing>");
+}
+
 // Neither program changes a file through a link in an environment's Help
 // folder (the folder, or one file of it): the step is reported as failed,
 // and once the link is gone the same command completes.

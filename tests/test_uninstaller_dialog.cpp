@@ -6,6 +6,7 @@
 
 #include <cctype>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 #include "gui_driver.h"
@@ -227,6 +228,8 @@ TEST(UninstallerStates, CommandLines)
         {"a folder", CommandFor(folder.Path()), false, folder.Path()},
         {"259 characters", CommandFor(longest), true, longest},
         {"260 characters", CommandFor(longest + "x"), false, longest + "x"},
+        {"259 characters in quotes", quoted + " \"" + longest + "\"", true, longest},
+        {"260 characters in quotes", quoted + " \"" + longest + "x\"", false, longest + "x\""},
         {"far too long", CommandFor(longest + std::string(600, 'x')), false, longest + std::string(600, 'x')},
     };
     for (const auto& c : cases) {
@@ -243,37 +246,108 @@ TEST(UninstallerStates, CommandLines)
     }
 }
 
-// The quiet form in every spelling that launchers and package managers write:
-// each ends without a window, with the exit code its log calls for.
+// The quiet form in every spelling that launchers and package managers write,
+// and the log named in any way that reaches its file: each ends without a
+// window, with the exit code its log calls for, and no copy of the log is
+// left anywhere.
 TEST(UninstallerStates, QuietSpellings)
 {
     ScopedTestFolder folder(TestFolderName);
-    const std::string log = folder / "uninst.kvx";
-    const std::string file = folder / "readme.txt";
+    // Both letter cases of a letter outside A to Z, when the code page has them.
+    const bool twoCases = GetACP() == 1252;
+    const std::string name = twoCases ? "\xDC" "ber Home" : "Uber Home";
+    const std::string home = folder / name, log = home + "\\uninst.kvx";
+    const std::string file = home + "\\readme.txt";
     const std::string program = Kvxpurge();
     const std::string quoted = "\"" + program + "\"";
+    std::string slashed = log, lower = log;
+    for (char& c : slashed) c = c == '\\' ? '/' : c;
+    if (twoCases) lower[lower.find('\xDC')] = '\xFC';
     const struct {
         const char* what;
         std::string commandLine;
         long exitCode;
+        std::string currentFolder = "";
     } cases[] = {
         {"full path and log in quotes", quoted + " /S \"" + log + "\"", 0},
         {"bare name", "kvxpurge.exe /S " + log, 0},
+        {"bare name, then a tab", "kvxpurge.exe\t/S " + log, 0},
         {"earlier kits' quoted name", "\"kvxpurge.exe\" /S " + log, 0},
         {"lower-case switch", quoted + " /s " + log, 0},
         {"blanks and tabs between", quoted + " \t /S\t  \"" + log + "\"", 0},
+        {"the log by its 8.3 name", quoted + " /S \"<short>\"", 0},
+        {"\\\\?\\ before the log", quoted + " /S \"\\\\?\\" + log + "\"", 0},
+        {"another letter case outside A to Z", quoted + " /S \"" + lower + "\"", twoCases ? 0 : -2},
+        {"relative to the current folder", quoted + " /S \"" + name + "\\uninst.kvx\"", 0, folder.Path()},
+        {"forward slashes", quoted + " /S \"" + slashed + "\"", 0},
+        {"unquoted, a blank behind", quoted + " /S " + log + " ", 0},
         {"no such log", quoted + " /S \"" + (folder / "missing.kvx") + "\"", 1},
         {"no log at all", quoted + " /S", 1},
     };
+    const std::string copies[] = {WindowsFolder() + "\\uninst.kvx", SystemFolder() + "\\uninst.kvx",
+                                  folder / "uninst.kvx"};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
+        if (c.exitCode == -2) {
+            std::printf("%s: the code page has no second letter case; case passed over\n", c.what);
+            continue;
+        }
+        CreateDirectoryA(home.c_str(), nullptr);
         WriteBytes(file, "r");
-        WriteBytes(log, Record(1, Product) + Record(3, file));
+        WriteBytes(log, Record(1, Product) + Record(13, home) + Record(3, file));
+        std::string commandLine = c.commandLine;
+        if (const std::size_t at = commandLine.find("<short>"); at != std::string::npos) {
+            char shortForm[MAX_PATH] = "";
+            GetShortPathNameA(log.c_str(), shortForm, MAX_PATH);
+            ASSERT_STRNE(shortForm, log.c_str());
+            commandLine.replace(at, 7, shortForm);
+        }
         ChildProcess run;
-        ASSERT_TRUE(run.Start(program, c.commandLine));
+        ASSERT_TRUE(run.Start(program, commandLine, c.currentFolder));
         EXPECT_EQ(run.Wait(10000), c.exitCode) << "a window would wait for a click";
         EXPECT_EQ(FileExists(file), c.exitCode != 0);
+        EXPECT_EQ(FileExists(home), c.exitCode != 0) << "the folder goes with the log";
+        for (const auto& copy : copies) EXPECT_FALSE(FileExists(copy)) << copy;
     }
+}
+
+// In a double-byte code page, the log's folder name ends in a character of
+// the last lead byte whose second byte is a backslash: the quiet removal
+// takes the folder whole.
+TEST(UninstallerStates, LastLeadByteBeforeABackslash)
+{
+    ScopedTestFolder folder(TestFolderName);
+    const struct {
+        UINT codePage;
+        const char* locale;
+        char bytes[3];
+    } lastLeads[] = {{950, "zh_TW.UTF-8", "\xFE\x5C"}, {936, "zh_CN.UTF-8", "\xFE\x5C"},
+                     {932, "ja_JP.UTF-8", "\xFC\x5C"}, {949, "ko_KR.UTF-8", "\xFE\x5C"}};
+    bool shown = false;
+    for (const auto& lead : lastLeads) {
+        wchar_t character[4] = L"";
+        if (shown || MultiByteToWideChar(lead.codePage, MB_ERR_INVALID_CHARS, lead.bytes, 2, character, 4) != 1)
+            continue;
+        SCOPED_TRACE(lead.locale);
+        shown = true;
+        const std::wstring wideHome = Wide(folder / "Lead ") + character[0];
+        char ansi[MAX_PATH] = "";
+        WideCharToMultiByte(lead.codePage, 0, wideHome.c_str(), -1, ansi, MAX_PATH, nullptr, nullptr);
+        const std::string dbcsHome = ansi;
+        ASSERT_EQ(dbcsHome.substr(dbcsHome.size() - 2), lead.bytes);
+        ASSERT_TRUE(CreateDirectoryW(wideHome.c_str(), nullptr));
+        const std::wstring wideFile = wideHome + L"\\readme.txt", wideLog = wideHome + L"\\uninst.kvx";
+        const std::string bytes = Record(1, Product) + Record(13, dbcsHome) + Record(3, dbcsHome + "\\readme.txt");
+        for (const auto& [path, content] : {std::make_pair(wideFile, std::string("r")), std::make_pair(wideLog, bytes)}) {
+            HANDLE out = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+            DWORD written = 0;
+            ASSERT_TRUE(out != INVALID_HANDLE_VALUE && WriteFile(out, content.data(), DWORD(content.size()), &written, nullptr));
+            CloseHandle(out);
+        }
+        EXPECT_EQ(RunUnattended(Kvxpurge(), L"/S \"" + wideLog + L"\"", "", lead.locale), 0);
+        EXPECT_FALSE(FolderExists(wideHome)) << "the folder goes with the log";
+    }
+    if (!shown) GTEST_SKIP() << "no double-byte code page here has a last lead byte with a backslash after it";
 }
 
 // Escape's cancel command is ignored; the close box, Cancel and Finish all close.

@@ -200,6 +200,8 @@ TEST(UninstallerReplay, SmallLargeAndDamagedLogs)
     for (char& c : random) c = static_cast<char>((seed = seed * 1664525u + 1013904223u) >> 24);
     std::string noZero = random;
     for (char& c : noZero) c = c ? c : 'z';
+    const char* const Ready = "Uninstall is ready !";
+    const char* const Damaged = "1 item could not be removed !";  // what follows the zero, kept to be looked at
 
     const struct {
         const char* what;
@@ -207,21 +209,23 @@ TEST(UninstallerReplay, SmallLargeAndDamagedLogs)
         bool loads;
         std::string headline;
         bool victimRemoved;
+        const char* status;  // after the replay; null: not looked at
     } cases[] = {
-        {"empty file", "", true, HeadlineText, false},
-        {"product only", Record(1, Product), true, Product, false},
-        {"65535 bytes", full, true, Product, true},
-        {"65536 bytes", full + "x", false, HeadlineText, false},
-        {"one type byte", "\x03", true, HeadlineText, false},
-        {"product without its NUL", "\x01" + std::string(Product), true, HeadlineText, false},
-        {"last path without its NUL", Record(1, Product) + "\x03" + victim, true, Product, false},
+        {"empty file", "", true, HeadlineText, false, Ready},
+        {"product only", Record(1, Product), true, Product, false, Ready},
+        {"65535 bytes", full, true, Product, true, Ready},
+        {"65536 bytes", full + "x", false, HeadlineText, false, nullptr},
+        {"one type byte", "\x03", true, HeadlineText, false, Ready},
+        {"product without its NUL", "\x01" + std::string(Product), true, HeadlineText, false, Ready},
+        {"last path without its NUL", Record(1, Product) + "\x03" + victim, true, Product, false, Ready},
         {"last path cut to another name", Record(1, Product) + "\x03" + victim.substr(0, victim.size() - 4), true,
-         Product, false},
-        {"zero type byte ends the log", Record(1, Product) + Record(0, "x") + Record(3, victim), true, Product, false},
+         Product, false, Ready},
+        {"zero type byte ends the log", Record(1, Product) + Record(0, "x") + Record(3, victim), true, Product, false,
+         Damaged},
         {"zero type byte after a file", Record(1, Product) + Record(3, victim) + std::string(3, '\0'), true,
-         Product, true},
-        {"random bytes", random, true, "", false},
-        {"random bytes, no zero", noZero, true, HeadlineText, false},
+         Product, true, Ready},
+        {"random bytes", random, true, "", false, nullptr},
+        {"random bytes, no zero", noZero, true, HeadlineText, false, Ready},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -242,6 +246,7 @@ TEST(UninstallerReplay, SmallLargeAndDamagedLogs)
         EXPECT_TRUE(run.Enabled(IDC_UNINSTALL));
         run.Click(IDC_UNINSTALL);
         EXPECT_EQ(run.Text(IDC_STAGE), "Finished");
+        if (c.status) EXPECT_EQ(run.Text(IDC_STATUS), c.status);
         EXPECT_FALSE(run.Visible(IDC_UNINSTALL));
         EXPECT_EQ(FileExists(victim), !c.victimRemoved);
         EXPECT_EQ(ReadFileText(folder / "victim"), "cut name");
@@ -372,8 +377,8 @@ std::string Slashed(std::string path)
 
 // Each record names a decoy, a file or a registry key or value outside what
 // the log's folder and the product own; every decoy survives the replay,
-// while the file inside the folder goes and the finish line shows nothing
-// left.
+// while the file inside the folder goes. A file record refused while what it
+// names on a drive is there counts as left: the log stays to be looked at.
 TEST(UninstallerReplay, TamperedLogLeavesEveryDecoy)
 {
     char prefix[MAX_PATH] = "";
@@ -501,7 +506,8 @@ TEST(UninstallerReplay, TamperedLogLeavesEveryDecoy)
         ASSERT_TRUE(run.Shown());
         run.Click(IDC_UNINSTALL);
         DialogState finished = Finished(Product);
-        finished.status = "1 item could not be removed !";
+        // The drive paths among the file records, from "absolute path" to "through a link".
+        finished.status = "9 files could not be deleted !";
         EXPECT_STATE(run, finished);
         run.Click(IDC_CANCEL);
         EXPECT_EQ(run.ExitCode(), 0);
@@ -526,7 +532,9 @@ TEST(UninstallerReplay, TamperedLogLeavesEveryDecoy)
 
 // The log's folder, or a folder above it, is a link: when the dialog opens,
 // or only after the log was read (between the two the folder was swapped).
-// The file behind the link survives either way.
+// The file behind the link survives either way, and the removal never says
+// it is done: a log that cannot be placed is not replayed (quietly: exit
+// 1), and a listed file reached through a link counts as left.
 TEST(UninstallerReplay, NothingGoesThroughALinkAtOrAboveTheLogsFolder)
 {
     ScopedTestFolder top(TestFolderName);
@@ -545,26 +553,37 @@ TEST(UninstallerReplay, NothingGoesThroughALinkAtOrAboveTheLogsFolder)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         // The listed file is home's own, or elsewhere's when reached through the link.
-        const std::string home = top / "Home", log = Record(1, Product) + Record(3, c.logFolder + "\\readme.txt");
+        const std::string home = top / "Home", logPath = c.logFolder + "\\uninst.kvx";
+        const std::string log = Record(1, Product) + Record(13, c.logFolder) + Record(3, c.logFolder + "\\readme.txt");
         CreateDirectoryA(home.c_str(), nullptr);
         for (const std::string& folder : {home, elsewhere}) {
             WriteBytes(folder + "\\readme.txt", "kept");
             WriteBytes(folder + "\\uninst.kvx", log);
         }
         if (!c.swappedAfterLoading) ASSERT_TRUE(MakeLink(c.target, c.link));
-        Uninstaller run(CommandFor(c.logFolder + "\\uninst.kvx"));
-        ASSERT_TRUE(run.Shown());
-        if (c.swappedAfterLoading) {
-            ASSERT_TRUE(MoveFileA(home.c_str(), (top / "Moved").c_str()));
-            ASSERT_TRUE(MakeLink(c.target, c.link));
+        {
+            Uninstaller run(CommandFor(logPath));
+            ASSERT_TRUE(run.Shown());
+            if (c.swappedAfterLoading) {
+                ASSERT_TRUE(MoveFileA(home.c_str(), (top / "Moved").c_str()));
+                ASSERT_TRUE(MakeLink(c.target, c.link));
+            } else {
+                EXPECT_STATE(run, WrongStart(logPath));
+            }
+            ASSERT_EQ(ReadFileText(c.logFolder + "\\readme.txt"), "kept") << "the listed path leads somewhere";
+            run.Click(IDC_UNINSTALL);
+            if (c.swappedAfterLoading) EXPECT_EQ(run.Text(IDC_STATUS), "1 file could not be deleted !");
+            run.Click(IDC_CANCEL);
+            EXPECT_EQ(run.ExitCode(), 0);
         }
-        ASSERT_EQ(ReadFileText(c.logFolder + "\\readme.txt"), "kept") << "the listed path leads somewhere";
-        run.Click(IDC_UNINSTALL);
-        EXPECT_EQ(run.Text(IDC_STAGE), "Finished");
-        run.Click(IDC_CANCEL);
-        EXPECT_EQ(run.ExitCode(), 0);
+        if (!c.swappedAfterLoading) {
+            ChildProcess quiet;
+            ASSERT_TRUE(quiet.Start(Kvxpurge(), "kvxpurge.exe /S " + logPath));
+            EXPECT_EQ(quiet.Wait(10000), 1) << "a log it cannot place";
+        }
         EXPECT_EQ(ReadFileText(elsewhere + "\\readme.txt"), "kept");
         EXPECT_EQ(ReadFileText(c.swappedAfterLoading ? top / "Moved\\readme.txt" : home + "\\readme.txt"), "kept");
+        EXPECT_EQ(ReadFileText(logPath), log) << "the log stays";
         ASSERT_TRUE(RemoveLink(c.link));
         RemoveTree(top / "Moved");
     }

@@ -52,25 +52,6 @@ bool ProgramFileOf(DWORD pid, char* path)
     return told;
 }
 
-// A file whatever its path's spelling: its volume and its index there; all
-// zero when it cannot be opened.
-struct FileIdentity {
-    DWORD volume, high, low;
-};
-
-bool IdentityOf(const char* path, FileIdentity* identity)
-{
-    HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    BY_HANDLE_FILE_INFORMATION information;
-    const bool known = file != INVALID_HANDLE_VALUE && GetFileInformationByHandle(file, &information);
-    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-    identity->volume = known ? information.dwVolumeSerialNumber : 0;
-    identity->high = known ? information.nFileIndexHigh : 0;
-    identity->low = known ? information.nFileIndexLow : 0;
-    return known;
-}
-
 unsigned Length(const char* text) { return static_cast<unsigned>(lstrlenA(text)); }
 
 // An environment the check looks for: its main program's file.
@@ -87,9 +68,7 @@ struct Environment {
 bool SameProgram(const char* path, const FileIdentity& identity, bool known, const Environment& environment)
 {
     if (!environment.program[0]) return false;
-    if (known && environment.known)
-        return identity.volume == environment.identity.volume && identity.high == environment.identity.high &&
-               identity.low == environment.identity.low;
+    if (known && environment.known) return SameIdentity(identity, environment.identity);
     return lstrcmpiA(path, environment.program) == 0;
 }
 

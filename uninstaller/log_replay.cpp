@@ -13,8 +13,9 @@ HWND DialogWindow;
 
 namespace {
 
-char commandPath[PathSize];
-char logFolder[PathSize];  // what the log may delete in; empty: nothing
+char commandPath[PathSize];  // the log as the command line names it
+char logPath[PathSize];      // the log's one full path, as its file system names it
+char logFolder[PathSize];    // what the log may delete in, as its records name it
 char checkedPath[PathSize];
 char recordField[PathSize];  // the first part of a two-part record
 unsigned filesLeft;        // listed files that are still there after their record
@@ -44,6 +45,13 @@ bool IsOwnProgramFile(const char* path)
 
 bool StillThere(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
 
+// "X:\..." or "X:/...": a path that asks no server.
+bool DrivePath(const char* text)
+{
+    const char letter = static_cast<char>(*text | 0x20);
+    return letter >= 'a' && letter <= 'z' && text[1] == ':' && (text[2] == '\\' || text[2] == '/');
+}
+
 // A file already gone is no file left; the running program's own file is
 // deleted at the next restart.
 void DeleteProductFile(const char* path)
@@ -63,26 +71,10 @@ bool IsUninstallerFile(const char* path)
     return SameText(name, "kvxpurge.exe");
 }
 
-bool finishing;  // the records kept for the end are carried out now
-
-// A record outside the log's folder is passed over like a file already gone.
-void DeleteInstalledFile()
-{
-    SetText(IDC_STATUS, "Deleting the files ...");
-    if (!ContainedPath(currentText, logFolder, checkedPath)) return;
-    // Again at the last moment: a folder may have become a link since.
-    if (PassesThroughLink(checkedPath)) return;
-    // A file that was already gone is no file left.
-    if (!DeleteFileA(checkedPath) && GetFileAttributesA(checkedPath) != INVALID_FILE_ATTRIBUTES &&
-        !IsOwnProgramFile(checkedPath))
-        ++filesLeft;
-}
-
 // The packages in the system folder (either view) and the uninstaller in
-// its folder, under the product's own names only.
-void DeleteProductFileAction()
+// its folder, under the product's own names only, into checkedPath.
+bool OwnProductFile(const char* text)
 {
-    SetText(IDC_STATUS, "Deleting the files ...");
     char folders[3][PathSize] = {};
     GetSystemDirectoryA(folders[0], PathSize);
     GetSystemWindowsDirectoryA(folders[1], PathSize);
@@ -91,8 +83,39 @@ void DeleteProductFileAction()
         GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetSystemWow64DirectoryA")));
     if (wow64Folder) wow64Folder(folders[2], PathSize);
     const char* const list[] = {folders[0], folders[1], folders[2]};
-    if (ProductFilePath(currentText, list, 3, checkedPath) && IsUninstallerFile(checkedPath) == finishing)
-        DeleteProductFile(checkedPath);
+    return ProductFilePath(text, list, 3, checkedPath);
+}
+
+bool finishing;  // the records kept for the end are carried out now
+
+// A record the fence refuses is never taken for a file already gone: what
+// it names on a drive and is still there counts as left, so the log stays
+// to be looked at. Other forms (a server's share, a device) are not even
+// asked after. The product's own files in the system folders are the
+// business of their own records (earlier kits logged them as these).
+void CountRefused()
+{
+    if (DrivePath(currentText) && StillThere(currentText) && !OwnProductFile(currentText)) ++filesLeft;
+}
+
+void DeleteInstalledFile()
+{
+    SetText(IDC_STATUS, "Deleting the files ...");
+    // Again at the last moment: a folder may have become a link since.
+    if (!ContainedPath(currentText, logFolder, checkedPath) || PassesThroughLink(checkedPath)) {
+        CountRefused();
+        return;
+    }
+    // A file that was already gone is no file left.
+    if (!DeleteFileA(checkedPath) && GetFileAttributesA(checkedPath) != INVALID_FILE_ATTRIBUTES &&
+        !IsOwnProgramFile(checkedPath))
+        ++filesLeft;
+}
+
+void DeleteProductFileAction()
+{
+    SetText(IDC_STATUS, "Deleting the files ...");
+    if (OwnProductFile(currentText) && IsUninstallerFile(checkedPath) == finishing) DeleteProductFile(checkedPath);
 }
 
 // The registry records name their key or value by their own text, and act
@@ -305,8 +328,8 @@ bool EmptyFolder(const char* folder) { return FolderHoldsOnly(folder, nullptr); 
 
 bool OnlyTheLogIn(const char* folder)
 {
-    const char* name = commandPath;
-    for (const char* at = commandPath; *at; at = NextChar(at))
+    const char* name = logPath;
+    for (const char* at = logPath; *at; at = NextChar(at))
         if (AtSeparator(at)) name = at + 1;
     return FolderHoldsOnly(folder, name);
 }
@@ -364,7 +387,7 @@ bool RemoveFolders(bool withLogFolder, bool count)
 // after all keeps the means to finish the removal.
 void RestoreLog()
 {
-    HANDLE file = CreateFileA(commandPath, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileA(logPath, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return;
     DWORD written;
     WriteFile(file, logData, static_cast<DWORD>(dataEnd - logData), &written, nullptr);
@@ -379,11 +402,31 @@ void ReplayFinalRecords(int last)
         if (type == last) DispatchRecord(type);
 }
 
+// The file or folder at path opened for deletion, once no other process
+// holds it (a process's current folder does) and from then on by no one
+// else; null when it will not be let go.
+HANDLE HeldForDeletion(const char* path)
+{
+    for (unsigned waits = 0;; Sleep(FolderWait)) {
+        HANDLE held = CreateFileA(path, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        if (held != INVALID_HANDLE_VALUE) return held;
+        if (GetLastError() != ERROR_SHARING_VIOLATION || waits++ == FolderWaits) return nullptr;
+    }
+}
+
+void Release(HANDLE held)
+{
+    if (held) CloseHandle(held);
+}
+
 // After every other record: the keys and folders the installation made;
-// then, when nothing at all is left, the log (when the log names its own
-// folder as made by the installation) with its folder, the entry in
-// Windows' list and the uninstaller. With anything left all three stay, so
-// that the same command can finish the removal.
+// then, when nothing at all is left, the entry in Windows' list, the
+// uninstaller and last the log (when the log names its own folder as made
+// by the installation) with its folder. The log goes only once its folder
+// is known to go, so that a removal ended at any moment can be run again.
+// With anything left all three stay, so that the same command can finish
+// the removal.
 void FinishRemoval()
 {
     RemoveMadeKeys();
@@ -401,22 +444,29 @@ void FinishRemoval()
         if (ownFolder && !leftBefore) ++othersLeft;  // the log's folder, which keeps the log
         return;
     }
-    if (ownFolder) {
-        if (!OnlyTheLogIn(logFolder) || PassesThroughLink(commandPath) ||
-            (!DeleteFileA(commandPath) && StillThere(commandPath))) {
-            ++othersLeft;
-            return;
-        }
-        if (!RemoveFolders(true, false)) {
-            RestoreLog();
-            ++othersLeft;
-            return;
-        }
+    // Listed before the hold: a folder search shares no deletion on Wine.
+    HANDLE folder = nullptr, log = nullptr;
+    if (ownFolder && (!OnlyTheLogIn(logFolder) || !(folder = HeldForDeletion(logFolder)) ||
+                      PassesThroughLink(logPath) || !(log = HeldForDeletion(logPath)))) {
+        Release(log);
+        Release(folder);
+        ++othersLeft;
+        return;
     }
     // The entry first: an uninstaller without an entry is harmless, while an
     // entry without its uninstaller starts nothing.
     ReplayFinalRecords(MachineKeyDelete);
     if (othersLeft == 0) ReplayFinalRecords(ProductFile);
+    const bool logGoes = ownFolder && othersLeft == 0;
+    const bool logGone = logGoes && DeleteFileA(logPath);
+    Release(log);
+    // Held by this process alone, the folder goes as the hold ends.
+    const bool folderGone = logGone && RemoveDirectoryA(logFolder);
+    Release(folder);
+    if (logGoes && !(folderGone && RemoveFolders(true, false))) {
+        if (logGone) RestoreLog();
+        ++othersLeft;
+    }
 }
 
 struct RecordHandler {
@@ -442,6 +492,45 @@ constexpr RecordHandler RecordHandlerTable[] = {
     {0,                 nullptr},
 };
 
+// The opened log's path as its file system names it (long names, its own
+// letter case, no "\\?\"), into logPath; false for a server's share or a
+// path too long. Windows before Vista keep the full path as given.
+bool FinalPathOf(HANDLE file)
+{
+    using FinalPathFunction = DWORD(WINAPI*)(HANDLE, LPSTR, DWORD, DWORD);
+    const auto finalPath = reinterpret_cast<FinalPathFunction>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetFinalPathNameByHandleA")));
+    if (!finalPath) return true;
+    char path[PathSize + 8];
+    const DWORD length = finalPath(file, path, sizeof path, 0);
+    if (length == 0 || length >= sizeof path) return false;
+    const char* at = path;
+    if (at[0] == '\\' && at[1] == '\\' && at[2] == '?' && at[3] == '\\') at += 4;
+    return at[1] == ':' && CopyText(logPath, PathSize, at);
+}
+
+// The log's folder, named as its records name it: the folder they record as
+// made that is the very folder holding the log, whatever the spelling of
+// either; without one, the log's own. False when it cannot be placed: a
+// link in or above it, or no plain drive folder.
+bool PlaceLog()
+{
+    FileIdentity real, named;
+    if (!LogFolderOf(logPath, logFolder)) return false;
+    if (!IdentityOf(logFolder, &real)) return true;
+    char folder[PathSize];
+    for (readPosition = logData; const int type = ReadNextRecord();) {
+        if (type != CreatedFolder || !DrivePath(currentText) || !IdentityOf(currentText, &named) ||
+            !SameIdentity(real, named))
+            continue;
+        if (!PlacedFolder(currentText, folder)) return false;
+        CopyText(logFolder, PathSize, folder);
+        break;
+    }
+    readPosition = logData;
+    return true;
+}
+
 }  // namespace
 
 bool QuietStart() { return QuietCommand(GetCommandLineA()); }
@@ -457,8 +546,10 @@ bool LoadLog()
     }
     SetText(IDC_STATUS, commandPath);
 
-    HANDLE file = CreateFileA(commandPath, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    // Made full once, against the folder the launcher started us in; later
+    // uses go through the opened file's own path.
+    if (!FullPathOf(commandPath, logPath, PathSize)) return false;
+    HANDLE file = CreateFileA(logPath, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     DWORD sizeHigh = 0;
     const DWORD size = GetFileSize(file, &sizeHigh);
@@ -478,8 +569,10 @@ bool LoadLog()
         if (logData) {
             readPosition = logData;
             dataEnd = logData + size;
-            LogFolderOf(commandPath, logFolder);
         }
+        // A log that cannot be placed is not replayed: with every record
+        // refused, the removal would let go of the way back.
+        if (logData && !(FinalPathOf(file) && PlaceLog())) ReleaseLog();
     }
     CloseHandle(file);
     return logData != nullptr;

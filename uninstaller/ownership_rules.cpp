@@ -85,6 +85,16 @@ bool LogFolderOf(const char* logPath, char* out)
     return true;
 }
 
+bool PlacedFolder(const char* text, char* out)
+{
+    if (!HasDrive(text) || !FullPathOf(text, out, PathSize) || !PlainFolder(out) || PassesThroughLink(out) ||
+        IsReparsePoint(out)) {
+        out[0] = 0;
+        return false;
+    }
+    return true;
+}
+
 bool ContainedPath(const char* text, const char* folder, char* out)
 {
     out[0] = 0;
@@ -217,6 +227,14 @@ bool RemoveSearchPathEntry(char* value, const char* entry)
         if (matched > 0 && (p[matched] == 0 || p[matched] == ';')) {
             found = p;
             length = matched;
+        }
+    }
+    // Moved to the front in the IDE's dialog, it has no separator before it.
+    if (!found && entry[0] == ';' && entry[1]) {
+        const int matched = FoldedPrefix(value, entry + 1);
+        if (matched > 0 && (value[matched] == 0 || value[matched] == ';')) {
+            found = value;
+            length = matched + (value[matched] == ';' ? 1 : 0);
         }
     }
     if (!found) return false;

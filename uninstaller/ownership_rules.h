@@ -10,6 +10,11 @@
 // above it, is a reparse point: nothing is then inside it.
 bool LogFolderOf(const char* logPath, char* out);
 
+// The absolute form of a folder's text (a drive path) into out (PathSize
+// bytes), when it is a plain drive folder and neither it nor a folder above
+// it is a reparse point. False, with out empty, otherwise.
+bool PlacedFolder(const char* text, char* out);
+
 // The path to delete for an InstalledFile record's text, into out (PathSize
 // bytes): its absolute form, when that lies inside folder (as LogFolderOf
 // gives it) on whole components, without letter case, as a plain drive path
@@ -54,7 +59,8 @@ bool OwnedValue(KeyKind kind, const char* name, const char* folder);
 // lies inside folder.
 bool OwnedSearchPathEntry(const char* valueName, const char* entry, const char* folder);
 // Removes the last whole occurrence of entry (";folder", letter case aside)
-// from the search path in value; the rest stays byte for byte. False when
+// from the search path in value, or else the folder standing first in value
+// with the separator after it; the rest stays byte for byte. False when
 // there is none.
 bool RemoveSearchPathEntry(char* value, const char* entry);
 // True when text is one of the lines the product adds to a help file.

@@ -20,3 +20,15 @@ inline const char* NextChar(const char* at) { return at + (IsLeadByte(static_cas
 inline char* NextChar(char* at) { return at + (IsLeadByte(static_cast<unsigned char>(*at)) && at[1] ? 2 : 1); }
 // True when at holds a backslash that is a character of its own.
 inline bool AtSeparator(const char* at) { return *at == '\\' && NextChar(at) == at + 1; }
+
+// A file or folder whatever its path's spelling: its volume and its index
+// there. Win32 side only: the byte rules never ask for it.
+struct FileIdentity {
+    unsigned long volume, high, low;
+};
+// False, with all zero, when path cannot be opened.
+bool IdentityOf(const char* path, FileIdentity* identity);
+inline bool SameIdentity(const FileIdentity& a, const FileIdentity& b)
+{
+    return a.volume == b.volume && a.high == b.high && a.low == b.low;
+}

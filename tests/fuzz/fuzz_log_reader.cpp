@@ -121,6 +121,11 @@ std::string WithoutEntry(const std::string& value, const std::string& entry)
         const size_t end = at + wanted.size();
         if (end == value.size() || value[end] == ';') return value.substr(0, at) + value.substr(end);
     }
+    // The entry standing first, without its separator: it goes with the one after it.
+    const std::string first = wanted.size() > 1 && wanted[0] == ';' ? wanted.substr(1) : "";
+    const size_t end = first.size();
+    if (!first.empty() && lower.compare(0, end, first) == 0 && (end == value.size() || value[end] == ';'))
+        return value.substr(end == value.size() ? end : end + 1);
     return value;
 }
 
