@@ -23,6 +23,7 @@ enum class DestinationRefusal {
     Network,     // a share, or a drive that leads to one
     NoDrive,
     Blocked,     // a file where a folder of the path would go
+    Unguarded,   // an existing folder that holds something and that others than administrators may change
 };
 
 // The one way from what the user gave (the destination field, the folder
