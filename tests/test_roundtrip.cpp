@@ -558,8 +558,9 @@ TEST_F(Unattended, ReinstalledBeforeARestart)
 }
 
 // Neither program changes a file through a link in an environment's Help
-// folder (the folder, or one file of it): the step is reported as failed,
-// and once the link is gone the same command completes.
+// folder (the folder, or one file of it), nor a help file that has another
+// name elsewhere: the step is reported as failed, and once the link is gone
+// the same command completes.
 TEST_F(Unattended, NothingChangesThroughALinkInTheEnvironmentsHelp)
 {
     const std::string decoy = root_ + "\\decoy";
@@ -568,10 +569,13 @@ TEST_F(Unattended, NothingChangesThroughALinkInTheEnvironmentsHelp)
     const struct {
         const char* what;
         const char* linked;  // below the environment's folder
+        bool hard = false;   // a second name of the decoy's file, not a link
     } cases[] = {
         {"the Help folder a link", "Help"},
         {"a help file a link", "Help\\d7.ohl"},
+        {"a help file a hard link", "Help\\d7.ohl", true},
     };
+    std::string unshown;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         Prepare({4});
@@ -585,11 +589,12 @@ TEST_F(Unattended, NothingChangesThroughALinkInTheEnvironmentsHelp)
             for (const char* name : {"d7.ohi", "d7.ohl", "d7.gid"})
                 CopyFileA((help + "\\" + name).c_str(), (decoy + "\\" + name).c_str(), FALSE);
             const std::string target = std::string(c.linked) == "Help" ? decoy : decoy + "\\d7.ohl";
-            return MoveFileA(link.c_str(), kept.c_str()) && MakeLink(target, link);
+            if (!MoveFileA(link.c_str(), kept.c_str())) return false;
+            return c.hard ? CreateHardLinkA(link.c_str(), target.c_str(), nullptr) != FALSE : MakeLink(target, link);
         };
         if (!linkIn(true)) {
             // Wine shows a link to a file as a reparse point in some versions only.
-            std::printf("%s: Wine does not show the link as a reparse point; case passed over\n", c.what);
+            unshown += std::string(c.what) + ": Wine does not show the link as a reparse point. ";
             RemoveLink(link);
             MoveFileA(kept.c_str(), link.c_str());
             continue;
@@ -616,6 +621,7 @@ TEST_F(Unattended, NothingChangesThroughALinkInTheEnvironmentsHelp)
         EXPECT_FALSE(FileExists(home_));
     }
     RemoveTree(decoy);
+    if (!unshown.empty()) GTEST_SKIP() << unshown;
 }
 
 // The destination as users name it, on Windows of their language, typed into
