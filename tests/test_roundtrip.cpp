@@ -462,6 +462,8 @@ TEST_F(Unattended, ExitCodesAndReports)
          RootForm::Short},
         {"long RootDir, started by the short path", "/S" + log + " /D=" + home_, false, 2, refused, "packageInUseByApplication", true,
          {"Bin", true, true}},
+        {"its program file gone, RootDir in capitals", "/S" + log + " /D=" + home_, false, 2, refused,
+         "packageInUseByApplication", true, {"Bin", false, false, true}, RootForm::UpperCase},
         {"unknown option", "/S /X /D=" + home_, false, 1, "", "invalidParameter"},
         {"options without /S", log.substr(1) + " /D=" + home_, false, 1, "", "invalidParameter"},
         {"option repeated", "/S /S" + log, false, 1, "", "invalidParameter"},
