@@ -34,10 +34,10 @@ bool TrustedInstaller(PSID sid)
     return true;
 }
 
-bool Trusted(PSID sid, PSID runner)
+bool Trusted(PSID sid, PSID runnerOwner, PSID runnerAccount)
 {
     if (!IsValidSid(sid)) return false;
-    if (runner && EqualSid(sid, runner)) return true;
+    if ((runnerOwner && EqualSid(sid, runnerOwner)) || (runnerAccount && EqualSid(sid, runnerAccount))) return true;
     for (WELL_KNOWN_SID_TYPE type : TrustedSids)
         if (IsWellKnownSid(sid, type)) return true;
     return TrustedInstaller(sid);
@@ -45,13 +45,13 @@ bool Trusted(PSID sid, PSID runner)
 
 }  // namespace
 
-bool OnlyAdministratorsChange(PSECURITY_DESCRIPTOR descriptor, PSID runner)
+bool OnlyAdministratorsChange(PSECURITY_DESCRIPTOR descriptor, PSID runnerOwner, PSID runnerAccount)
 {
     PSID owner = nullptr;
     BOOL defaulted = FALSE, present = FALSE;
     ACL* acl = nullptr;
     if (!descriptor || !IsValidSecurityDescriptor(descriptor) ||
-        !GetSecurityDescriptorOwner(descriptor, &owner, &defaulted) || !owner || !Trusted(owner, runner) ||
+        !GetSecurityDescriptorOwner(descriptor, &owner, &defaulted) || !owner || !Trusted(owner, runnerOwner, runnerAccount) ||
         !GetSecurityDescriptorDacl(descriptor, &present, &acl, &defaulted) || !present || !acl)
         return false;  // no access list lets everyone in
     for (DWORD i = 0; i < acl->AceCount; ++i) {
@@ -68,7 +68,8 @@ bool OnlyAdministratorsChange(PSECURITY_DESCRIPTOR descriptor, PSID runner)
         default: return false;
         }
         const auto* allowed = reinterpret_cast<ACCESS_ALLOWED_ACE*>(header);
-        if ((allowed->Mask & ChangeRights) && !Trusted(const_cast<DWORD*>(&allowed->SidStart), runner)) return false;
+        if ((allowed->Mask & ChangeRights) && !Trusted(const_cast<DWORD*>(&allowed->SidStart), runnerOwner, runnerAccount))
+            return false;
     }
     return true;
 }
@@ -80,16 +81,21 @@ bool FolderOnlyAdministratorsChange(const char* path)
     union {
         TOKEN_OWNER owner;
         BYTE bytes[sizeof(TOKEN_OWNER) + SECURITY_MAX_SID_SIZE];
-    } runner;
+    } owner;
+    union {
+        TOKEN_USER account;
+        BYTE bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+    } account;
     DWORD size = 0;
-    const bool told = GetTokenInformation(token, TokenOwner, &runner, sizeof runner, &size);
+    const bool told = GetTokenInformation(token, TokenOwner, &owner, sizeof owner, &size) &&
+                      GetTokenInformation(token, TokenUser, &account, sizeof account, &size);
     CloseHandle(token);
     if (!told) return false;
     // A folder's descriptor with a long access list is some hundred bytes.
     DWORD descriptorBytes[1024];
     return GetFileSecurityA(path, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, descriptorBytes,
                             sizeof descriptorBytes, &size) &&
-           OnlyAdministratorsChange(descriptorBytes, runner.owner.Owner);
+           OnlyAdministratorsChange(descriptorBytes, owner.owner.Owner, account.account.User.Sid);
 }
 
 bool RemakeProtectedFolder(const char* path)

@@ -23,9 +23,10 @@ BOOL CreateProtectedFolder(const char* path);
 // descriptor guards: its owner, and every entry that grants a change (its
 // own or one passed to what is made inside), belong to Administrators,
 // SYSTEM, TrustedInstaller, the creator of an object inside (which is then
-// the installer), or runner, the installing token's default owner. A
-// missing or empty-handed descriptor is not safe.
-bool OnlyAdministratorsChange(PSECURITY_DESCRIPTOR descriptor, PSID runner);
+// the installer), or the installing token's default owner or account (an
+// administrator's, which may be null). A missing descriptor, or one without
+// access list, is not safe.
+bool OnlyAdministratorsChange(PSECURITY_DESCRIPTOR descriptor, PSID runnerOwner, PSID runnerAccount = nullptr);
 // The same, read for the folder at path against the running token; false
 // when either cannot be read.
 bool FolderOnlyAdministratorsChange(const char* path);
