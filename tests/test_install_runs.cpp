@@ -343,7 +343,7 @@ TEST(FolderSecurity, OnlyAdministratorsChangeWhatIsInside)
     const struct {
         const char* what;
         std::string sddl;
-        bool runnerOwns;  // the user is the installing token's owner, as under Wine
+        bool runnerOwns;  // the user is the installing one, as under Wine
         bool safe;
     } cases[] = {
         {"made by the installation", "O:BAD:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)", false, true},
@@ -377,7 +377,9 @@ TEST(FolderSecurity, OnlyAdministratorsChangeWhatIsInside)
         ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(c.sddl.c_str(), SDDL_REVISION_1, &descriptor,
                                                                          nullptr))
             << c.what;
+        // The user as the token's default owner, and as its account.
         EXPECT_EQ(OnlyAdministratorsChange(descriptor, c.runnerOwns ? runner : stranger), c.safe) << c.what;
+        EXPECT_EQ(OnlyAdministratorsChange(descriptor, stranger, c.runnerOwns ? runner : nullptr), c.safe) << c.what;
         LocalFree(descriptor);
     }
     LocalFree(runner);
