@@ -30,6 +30,14 @@ void EnvironmentRoot(char* root)
     *rootEnd = '\0';
 }
 
+// True when the last character of text is a backslash of its own.
+bool EndsInSeparator(const char* text)
+{
+    const char* last = text;
+    for (const char* at = text; *at; at = NextChar(at)) last = at;
+    return *last == '\\' && NextChar(last) == last + 1;
+}
+
 // Where path must end up: the environment's folder as the system reaches it
 // (an environment moved away behind a link at its RootDir is followed), and
 // the rest as named; outside it, path as the system would make it full.
@@ -40,10 +48,12 @@ bool ExpectedFinalPath(FinalPathFunction finalPath, const char* path, char* out)
     const char* after = root[0] ? AfterFolded(path, root) : nullptr;
     if (after && *after == '\\') {
         while (*after == '\\') ++after;
+        // A drive's root keeps its separator: "C:" alone is that drive's current folder.
+        if (root[0] && root[1] == ':' && !root[2]) AppendText(root, PathSize, "\\");
         UniqueFile folder(CreateFileA(root, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-        return folder && FinalPathOf(finalPath, folder.get(), out) && AppendText(out, FinalPathSize, "\\") &&
-               AppendText(out, FinalPathSize, after);
+        if (!folder || !FinalPathOf(finalPath, folder.get(), out)) return false;
+        return (EndsInSeparator(out) || AppendText(out, FinalPathSize, "\\")) && AppendText(out, FinalPathSize, after);
     }
     char* name;
     const DWORD length = GetFullPathNameA(path, PathSize, out + 4, &name);
