@@ -244,10 +244,11 @@ bool LinkedAtHandle(HANDLE file, const char* path)
     if (root == INVALID_HANDLE_VALUE) return true;
     DWORD length = finalPath(root, expected, FinalPathSize, 0);
     CloseHandle(root);
+    if (length == 0 || length >= FinalPathSize) return true;
     // A drive's root ends in its separator already.
     const char* last = expected;
     for (const char* at = expected; *at; at = NextChar(at)) last = at;
-    if (length == 0 || length >= FinalPathSize || !AppendText(expected, FinalPathSize, "\\Help\\" + AtSeparator(last)) ||
+    if (!AppendText(expected, FinalPathSize, AtSeparator(last) ? "Help\\" : "\\Help\\") ||
         !AppendText(expected, FinalPathSize, name))
         return true;
     length = finalPath(file, actual, FinalPathSize, 0);
