@@ -585,7 +585,9 @@ TEST_F(Unattended, NothingChangesThroughALinkInTheEnvironmentsHelp)
         const std::string kept = root_ + "\\kept";  // what the link stands in for
         // Puts the link in place of what it stands in for, or back.
         const auto linkIn = [&](bool linked) {
-            if (!linked) return RemoveLink(link) && MoveFileA(kept.c_str(), link.c_str());
+            if (!linked)
+                return (c.hard ? DeleteFileA(link.c_str()) != FALSE : RemoveLink(link)) &&
+                       MoveFileA(kept.c_str(), link.c_str());
             RemoveTree(decoy);
             CreateDirectoryA(decoy.c_str(), nullptr);
             for (const char* name : {"d7.ohi", "d7.ohl", "d7.gid"})
