@@ -13,5 +13,11 @@ bool WriteResourceToFile(const char* path, int resourceNumber, DWORD* written = 
 // given (PathSize bytes), gets the first folder it made, or the empty text.
 bool CreateFolderPath(char* path, char* firstCreated = nullptr);
 // True also for a missing or empty file, which stays as it is. holdsText,
-// when given, tells whether the file holds the text afterwards.
+// when given, tells whether the file holds the text afterwards. The file is
+// replaced whole, and a link there, or a file with another name too, is left
+// as it is (false).
 bool AppendTextIfAbsent(const char* path, const char* text, bool* holdsText = nullptr);
+// Deletes the file at path when it is there. False, with nothing deleted,
+// when it is a link or has another name too; a file that cannot be deleted
+// is not examined.
+bool DeleteUnlinkedFile(const char* path);

@@ -3,6 +3,7 @@
 #include "catalogue.h"
 #include "failures.h"
 #include "files.h"
+#include "folder_security.h"
 #include "interpreter.h"
 #include "link_guard.h"
 #include "registry.h"
@@ -52,6 +53,13 @@ bool BeginInstallation(bool destinationTaken)
     // Nothing is installed into a destination that is no full path or that is
     // a link: its files, the log among them, would land elsewhere.
     if (!destinationTaken || ThroughLinkInHome(home)) {
+        NoteOverallFailure(HomeFolderNotCreated);
+        return false;
+    }
+    // An existing folder that others may change is taken only empty, made
+    // afresh with the access list of a folder the installation makes; one
+    // that has been given something since it was taken is not used.
+    if (IsFolder(home) && !FolderOnlyAdministratorsChange(home) && !RemakeProtectedFolder(home)) {
         NoteOverallFailure(HomeFolderNotCreated);
         return false;
     }

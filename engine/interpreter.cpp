@@ -393,9 +393,8 @@ void Perform(const ScriptEntry& entry)
         break;
     case ScriptOp::RemoveFile:
         // The help index cache; a link in its way leaves the index stale.
-        if (ThroughLinkInEnvironment(TemplateBuffer)) NoteFailure(Failure::HelpIndexNotUpdated);
-        // Not examined: a file that is not there is fine.
-        else if (!ThroughLinkInHome(TemplateBuffer)) DeleteFileA(path);
+        if (ThroughLinkInEnvironment(TemplateBuffer) || (!ThroughLinkInHome(TemplateBuffer) && !DeleteUnlinkedFile(path)))
+            NoteFailure(Failure::HelpIndexNotUpdated);
         break;
     case ScriptOp::SetSubDir:
         SetVariable(SubDir, path);

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "folder_security.h"
 #include "registry.h"
 
 namespace {
@@ -26,6 +27,8 @@ constexpr RefusalRow RefusalTexts[] = {
     {DestinationRefusal::NotInCodePage,
      "The destination folder's name has characters that this Windows' code page cannot write, which Delphi and "
      "C++Builder need. Please choose another folder."},
+    {DestinationRefusal::Unguarded,
+     "Users without administrator rights can change what is in the destination folder. Please choose another folder, or an empty one."},
 };
 
 // Names Windows gives to devices in every folder, whatever follows a dot.
@@ -105,6 +108,23 @@ bool FileInTheWay(const char* full)
     }
 }
 
+// True when there is no folder at full, or one that holds nothing.
+bool IsEmptyFolderOrNone(const char* full)
+{
+    char pattern[PathSize];
+    if (!CopyText(pattern, PathSize, full) || !AppendText(pattern, PathSize, "\\*")) return false;
+    WIN32_FIND_DATAA found;
+    const HANDLE search = FindFirstFileA(pattern, &found);
+    if (search == INVALID_HANDLE_VALUE) return GetFileAttributesA(full) == INVALID_FILE_ATTRIBUTES;
+    bool empty = true;
+    do {
+        const char* name = found.cFileName;
+        empty = name[0] == '.' && (!name[1] || (name[1] == '.' && !name[2]));
+    } while (empty && FindNextFileA(search, &found));
+    FindClose(search);
+    return empty;
+}
+
 DestinationRefusal CheckFullPath(const char* full)
 {
     if (full[0] == '\\' && full[1] == '\\') return DestinationRefusal::Network;
@@ -119,7 +139,12 @@ DestinationRefusal CheckFullPath(const char* full)
     case DRIVE_UNKNOWN: return DestinationRefusal::NoDrive;
     default: break;
     }
-    return FileInTheWay(full) ? DestinationRefusal::Blocked : DestinationRefusal::None;
+    if (FileInTheWay(full)) return DestinationRefusal::Blocked;
+    // Administrators' tools run in the destination and its files are copied
+    // into the system folder: what others may change there is not taken. An
+    // empty folder is made afresh as the installation's own (BeginInstallation).
+    return !IsEmptyFolderOrNone(full) && !FolderOnlyAdministratorsChange(full) ? DestinationRefusal::Unguarded
+                                                                               : DestinationRefusal::None;
 }
 
 DestinationRefusal CheckDestination(const char* given, char* full)

@@ -24,6 +24,7 @@ enum class DestinationRefusal {
     NoDrive,
     Blocked,     // a file where a folder of the path would go
     NotInCodePage,  // a character the ANSI code page cannot spell
+    Unguarded,   // an existing folder that holds something and that others than administrators may change
 };
 
 // The one way from what the user gave (the destination field, the folder

@@ -35,8 +35,12 @@ bool RunningIde::Start(const SimulatedIde& ide, const std::string& ideFolder, co
     if (!how.window) {
         started_ = program + ".started";
         DeleteFileA(started_.c_str());
-        return process_.Start(program, "\"" + program + "\" /hidden") &&
-               WaitUntil([&] { return FileExists(started_); }, 10000);
+        if (!process_.Start(program, "\"" + program + "\" /hidden") ||
+            !WaitUntil([&] { return FileExists(started_); }, 10000))
+            return false;
+        // Unix removes what Windows keeps while it runs.
+        return !how.fileGone || (RunUnix("rm", "-f " + Quoted(UnixPath(program))) &&
+                                 WaitUntil([&] { return !FileExists(program); }, 5000));
     }
     if (!process_.Start(program, "\"" + program + "\"")) return false;
     window_ = WaitForWindow(process_.Id(), "", 10000, "TAppBuilder");

@@ -43,6 +43,7 @@ struct IdeRun {
     const char* folder = "Bin";  // where it lies below the environment's folder
     bool window = true;          // false: no window at all
     bool shortPath = false;      // started by the short (8.3) form of its path
+    bool fileGone = false;       // its program file deleted once it runs, so that none can open it
 };
 
 // The environment running: the stand-in main program copied as the

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <sddl.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <map>
@@ -17,6 +19,7 @@
 #include "installation.h"
 #include "interpreter.h"
 #include "simulated_ide.h"
+#include "targets.h"
 #include "templates.h"
 #include "test_checks.h"
 #include "uninstall_log.h"
@@ -329,6 +332,86 @@ TEST(FolderSecurity, AdministratorsAndSystemChangeUsersReadAndRun)
     // Allowed entries (type 0), inherited by files and folders (flags 3).
     EXPECT_EQ(entries, (std::vector<std::string>{"0 BUILTIN\\Administrators 1f01ff 3",
                                                  "0 NT AUTHORITY\\SYSTEM 1f01ff 3", "0 BUILTIN\\Users 1200a9 3"}));
+}
+
+// Whether a folder's security lets only administrators change what is in it,
+// decided on descriptors as Windows gives them.
+TEST(FolderSecurity, OnlyAdministratorsChangeWhatIsInside)
+{
+    const std::string user = "S-1-5-21-1-2-3-1000";
+    const std::string installer = "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
+    const struct {
+        const char* what;
+        std::string sddl;
+        bool runnerOwns;  // the user is the installing one, as under Wine
+        bool safe;
+    } cases[] = {
+        {"made by the installation", "O:BAD:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)", false, true},
+        {"below Program Files", "O:" + installer + "D:PAI(A;;FA;;;" + installer + ")(A;CIIO;GA;;;" + installer +
+             ")(A;;0x1301bf;;;SY)(A;OICIIO;GA;;;SY)(A;;0x1301bf;;;BA)(A;OICIIO;GA;;;BA)(A;;0x1200a9;;;BU)"
+             "(A;OICIIO;GXGR;;;BU)(A;OICIIO;GA;;;CO)",
+         false, true},
+        {"made at a drive's root by an earlier kit", "O:BAD:AI(A;OICIID;FA;;;BA)(A;OICIID;FA;;;SY)(A;OICIID;0x1200a9;;;BU)"
+             "(A;OICIID;0x1301bf;;;AU)", false, false},
+        {"owned by the installing user", "O:" + user + "D:(A;OICI;FA;;;" + user + ")(A;;FR;;;WD)", true, true},
+        {"owned by a user who does not install", "O:" + user + "D:(A;OICI;FA;;;BA)", false, false},
+        {"no owner", "D:(A;OICI;FA;;;BA)", false, false},
+        {"no access list: everyone in", "O:BA", false, false},
+        {"everyone adds files", "O:BAD:(A;;FA;;;BA)(A;;0x2;;;WD)", false, false},
+        {"users add folders", "O:BAD:(A;;FA;;;BA)(A;;0x4;;;BU)", false, false},
+        {"users delete what is inside", "O:BAD:(A;;FA;;;BA)(A;;0x40;;;BU)", false, false},
+        {"users delete it", "O:BAD:(A;;FA;;;BA)(A;;SD;;;BU)", false, false},
+        {"users change its access list", "O:BAD:(A;;FA;;;BA)(A;;WD;;;BU)", false, false},
+        {"users take it", "O:BAD:(A;;FA;;;BA)(A;;WO;;;BU)", false, false},
+        {"users write files made inside", "O:BAD:(A;;FA;;;BA)(A;OICIIO;GW;;;BU)", false, false},
+        {"users may do anything inside", "O:BAD:(A;;FA;;;BA)(A;OICIIO;GA;;;BU)", false, false},
+        {"users denied, not allowed", "O:BAD:(D;;FA;;;BU)(A;;FA;;;BA)", false, true},
+        {"users read and run", "O:SYD:(A;;FA;;;SY)(A;OICI;FRFX;;;BU)", false, true},
+    };
+    PSID runner = nullptr;
+    ASSERT_TRUE(ConvertStringSidToSidA(user.c_str(), &runner));
+    PSID stranger = nullptr;
+    ASSERT_TRUE(ConvertStringSidToSidA("S-1-5-21-1-2-3-1001", &stranger));
+    for (const auto& c : cases) {
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(c.sddl.c_str(), SDDL_REVISION_1, &descriptor,
+                                                                         nullptr))
+            << c.what;
+        // The user as the token's default owner, and as its account.
+        EXPECT_EQ(OnlyAdministratorsChange(descriptor, c.runnerOwns ? runner : stranger), c.safe) << c.what;
+        EXPECT_EQ(OnlyAdministratorsChange(descriptor, stranger, c.runnerOwns ? runner : nullptr), c.safe) << c.what;
+        LocalFree(descriptor);
+    }
+    LocalFree(runner);
+    LocalFree(stranger);
+}
+
+// An existing destination that others may change is taken only empty, and
+// then made afresh as a folder of the installation's own; one that holds
+// something is refused before anything is written.
+TEST_F(InstallRun, AnExistingFolderOthersMayChangeIsTakenOnlyEmpty)
+{
+    home_ = root_ + "\\Open Home";  // the earlier tests' home folder may not have gone
+    ASSERT_TRUE(CreateDirectoryA(home_.c_str(), nullptr));
+    EXPECT_TRUE(FolderOnlyAdministratorsChange(home_.c_str())) << "a folder as Wine makes it is the user's own";
+    // As a user without administrator rights may leave a folder made first.
+    PSECURITY_DESCRIPTOR open = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA("D:(A;OICI;FA;;;WD)", SDDL_REVISION_1, &open,
+                                                                     nullptr));
+    const BOOL set = SetFileSecurityA(home_.c_str(), DACL_SECURITY_INFORMATION, open);
+    LocalFree(open);
+    if (!set || FolderOnlyAdministratorsChange(home_.c_str()))
+        GTEST_SKIP() << "Wine kept no access list on this file system";
+    WriteFileText(home_ + "\\Delphi7.mak", "planted");
+    EXPECT_EQ(TakeDestination(home_.c_str()), DestinationRefusal::Unguarded);
+    EXPECT_STREQ(VariableValue(HomeDir), "");
+    ASSERT_TRUE(DeleteFileA((home_ + "\\Delphi7.mak").c_str()));
+    ASSERT_EQ(TakeDestination(home_.c_str()), DestinationRefusal::None);
+    Choose({4}, false, false);
+    RunInstall();
+    EXPECT_EQ(TheFailures.overall, 0);
+    EXPECT_TRUE(FolderOnlyAdministratorsChange(home_.c_str()));
+    EXPECT_TRUE(FileExists(Sub(SimulatedIdes[4]) + "\\ovanlibd7.bpl"));
 }
 
 // A sub-folder that already is a link takes nothing: no file is written, no

@@ -156,16 +156,31 @@ TEST_F(Interpreter, AppendOnceAddsTheTextOnlyWhenAbsent)
         {"no_newline.cfg", "last line", "\r\n:Link x.hlp", "last line\r\n:Link x.hlp"},
         {"missing.cfg", nullptr, ":Link ostrevane.hlp\r\n", nullptr},
     };
+    // The file's index on its volume: a file replaced whole is another file.
+    const auto indexOf = [](const std::string& file) {
+        HANDLE handle = CreateFileA(file.c_str(), 0, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        BY_HANDLE_FILE_INFORMATION information = {};
+        GetFileInformationByHandle(handle, &information);
+        CloseHandle(handle);
+        return (static_cast<unsigned long long>(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
+    };
     for (const Case& c : cases) {
         const std::string file = Path(c.file);
         if (c.before) WRITE_ALL(file, c.before);
+        // What a crash between writing and swapping leaves beside it.
+        WRITE_ALL(file + ".ostrevane~", "half");
+        const unsigned long long before = indexOf(file);
         const Script script({{file.c_str(), c.text, 0, ScriptOp::AppendOnce}});
         RunScript(script.get());
         RunScript(script.get());
-        if (c.after)
+        const bool changed = c.after && std::string(c.after) != c.before;
+        if (c.after) {
             EXPECT_EQ(ReadFileText(file), c.after) << c.file;
-        else
+            EXPECT_EQ(indexOf(file) != before, changed) << c.file << ": replaced whole, or left as it was";
+        } else {
             EXPECT_FALSE(FileExists(file)) << c.file;
+        }
+        if (changed) EXPECT_FALSE(FileExists(file + ".ostrevane~")) << c.file;
     }
 }
 

@@ -88,10 +88,12 @@ TEST(UninstallerReplay, RunningEnvironmentsHoldTheReplay)
         std::string text;          // empty: no question
         IdeRun how = {};
         bool shortRoot = false;    // Delphi 7's RootDir in its 8.3 form
+        bool upperRoot = false;    // Delphi 7's RootDir in capitals
     } cases[] = {
         {"without a window", delphi7, {0}, delphi7Runs, {"Bin", false}},
         {"short RootDir, started by the long path", delphi7, {0}, delphi7Runs, {}, true},
         {"long RootDir, started by the short path", delphi7, {0}, delphi7Runs, {"Bin", true, true}},
+        {"its program file gone, RootDir in capitals", delphi7, {0}, delphi7Runs, {"Bin", false, false, true}, false, true},
         {"its program in another folder of it", delphi7, {0}, "", {"Lib"}},
         {"named and running", delphi7, {0}, "Delphi 7 is running and must be closed first.\nClose it, then press Retry."},
         {"another one running", delphi7, {1}, ""},
@@ -105,7 +107,9 @@ TEST(UninstallerReplay, RunningEnvironmentsHoldTheReplay)
         SCOPED_TRACE(c.what);
         WriteBytes(listed, "x");
         WriteBytes(log, Record(1, Product) + c.records + Record(3, listed));
-        SetRootDir(SimulatedIdes[4], c.shortRoot ? ShortPath(ides[0]) : ides[0]);
+        std::string rootDir = c.shortRoot ? ShortPath(ides[0]) : ides[0];
+        if (c.upperRoot) CharUpperA(&rootDir[0]);
+        SetRootDir(SimulatedIdes[4], rootDir);
         RunningIde running[2];
         for (int i : c.running) ASSERT_TRUE(running[i].Start(SimulatedIdes[i ? 8 : 4], ides[i], c.how));
         if (!c.text.empty()) {

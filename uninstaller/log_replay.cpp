@@ -206,6 +206,8 @@ void SearchPathEntryAction()
     CloseHeldKey();
 }
 
+char helpRoot[PathSize];  // the RootDir of the environment whose help file is checkedPath
+
 // The help file of an environment installed on this machine, as its own key
 // names it.
 bool FindHelpFile(const char* path)
@@ -219,7 +221,7 @@ bool FindHelpFile(const char* path)
                           ERROR_SUCCESS;
         RegCloseKey(key);
         root[read ? size : 0] = 0;
-        if (read && EnvironmentHelpFile(path, root, checkedPath)) return true;
+        if (read && EnvironmentHelpFile(path, root, checkedPath)) return CopyText(helpRoot, PathSize, root);
     }
     return false;
 }
@@ -239,8 +241,67 @@ bool HelpFileThroughLink()
     return linked || IsReparsePoint(checkedPath);
 }
 
+using FinalPathFunction = DWORD(WINAPI*)(HANDLE, LPSTR, DWORD, DWORD);
+constexpr DWORD FinalPathSize = PathSize + 8;  // "\\?\UNC\" and a path
+
+// True unless the file open at file is the plain file named path in the
+// Help folder of the environment at helpRoot: not a link, no other name,
+// and reached through no link swapped in below helpRoot since it was checked.
+bool LinkedAtHandle(HANDLE file, const char* path)
+{
+    BY_HANDLE_FILE_INFORMATION information;
+    if (!GetFileInformationByHandle(file, &information) ||
+        (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || information.nNumberOfLinks != 1)
+        return true;
+    // Windows before Vista cannot tell; there the checks by name stand alone.
+    const auto finalPath = reinterpret_cast<FinalPathFunction>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetFinalPathNameByHandleA")));
+    if (!finalPath) return false;
+    const char* name = path;
+    for (const char* at = path; *at; at = NextChar(at))
+        if (AtSeparator(at)) name = at + 1;
+    char expected[FinalPathSize], actual[FinalPathSize];
+    // The environment's own folder is followed, as the installer follows it.
+    HANDLE root = CreateFileA(helpRoot, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (root == INVALID_HANDLE_VALUE) return true;
+    DWORD length = finalPath(root, expected, FinalPathSize, 0);
+    CloseHandle(root);
+    if (length == 0 || length >= FinalPathSize) return true;
+    // A drive's root ends in its separator already.
+    const char* last = expected;
+    for (const char* at = expected; *at; at = NextChar(at)) last = at;
+    if (!AppendText(expected, FinalPathSize, AtSeparator(last) ? "Help\\" : "\\Help\\") ||
+        !AppendText(expected, FinalPathSize, name))
+        return true;
+    length = finalPath(file, actual, FinalPathSize, 0);
+    return length == 0 || length >= FinalPathSize || !SameText(actual, expected);
+}
+
+// The help file, rewritten, replaces the one open at original (closed
+// here) by name, from a new file beside it: a crash leaves the old file or
+// the new one, never a part.
+bool ReplaceHelpFile(HANDLE original, const char* content, DWORD length)
+{
+    char fresh[PathSize];
+    const bool named = CopyText(fresh, PathSize, checkedPath) && AppendText(fresh, PathSize, ".ostrevane~");
+    // One a crash left goes; a link of that name goes itself, not what it names.
+    if (named) DeleteFileA(fresh);
+    HANDLE file = named ? CreateFileA(fresh, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr)
+                        : INVALID_HANDLE_VALUE;
+    DWORD written = 0;
+    const bool made = file != INVALID_HANDLE_VALUE && !LinkedAtHandle(file, fresh) &&
+                      WriteFile(file, content, length, &written, nullptr) && written == length && FlushFileBuffers(file);
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    CloseHandle(original);
+    if (made && MoveFileExA(fresh, checkedPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+    if (file != INVALID_HANDLE_VALUE) DeleteFileA(fresh);
+    return false;
+}
+
 // The product's own line leaves the file once, when it is there; the rest
-// of the file stays byte for byte. Nothing is changed through a link.
+// of the file stays byte for byte. Nothing is changed through a link, nor in
+// a file that has another name too.
 void HelpLineAction()
 {
     SetText(IDC_STATUS, "Washes the registry ...");
@@ -250,8 +311,9 @@ void HelpLineAction()
         ++othersLeft;
         return;
     }
+    // The link itself is opened, never what it names, and told by its handle.
     HANDLE file = CreateFileA(checkedPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         if (StillThere(checkedPath)) ++othersLeft;
         return;
@@ -259,17 +321,17 @@ void HelpLineAction()
     const DWORD size = GetFileSize(file, nullptr);
     char* content = size < 0x1000000 ? static_cast<char*>(LocalAlloc(LPTR, size + 1)) : nullptr;
     DWORD got = 0;
-    bool left = !content || !ReadFile(file, content, size, &got, nullptr) || got != size;
-    if (!left) {
-        const DWORD length = RemoveLastText(content, size, line);
-        DWORD written = 0;
-        if (length != size)
-            left = SetFilePointer(file, 0, nullptr, FILE_BEGIN) != 0 ||
-                   !WriteFile(file, content, length, &written, nullptr) || written != length || !SetEndOfFile(file);
+    bool left = LinkedAtHandle(file, checkedPath) || !content || !ReadFile(file, content, size, &got, nullptr) ||
+                got != size;
+    DWORD length = size;
+    if (!left) length = RemoveLastText(content, size, line);
+    if (!left && length != size) {
+        left = !ReplaceHelpFile(file, content, length);
+    } else {
+        CloseHandle(file);
     }
     if (left) ++othersLeft;
     if (content) LocalFree(content);
-    CloseHandle(file);
 }
 
 void DeleteKeyUnder(HKEY root)
