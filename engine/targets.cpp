@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "handles.h"
 #include "registry.h"
 
 namespace {
@@ -23,6 +24,8 @@ constexpr RefusalRow RefusalTexts[] = {
     {DestinationRefusal::Network, "Ostrevane cannot be installed on a network path."},
     {DestinationRefusal::NoDrive, "The destination drive does not exist."},
     {DestinationRefusal::Blocked, "A file is in the way of the destination folder."},
+    {DestinationRefusal::LinkAbove, "A link or junction is on the way to the destination folder."},
+    {DestinationRefusal::InstalledElsewhere, "Ostrevane is installed in another folder. Please remove it first."},
 };
 
 void ReleaseRootFolder(InstallTarget* target)
@@ -68,6 +71,49 @@ bool FileInTheWay(const char* full)
     }
 }
 
+// A folder above the destination that leads elsewhere: the removal takes
+// nothing through it, so nothing may be installed through it either.
+bool LinkAboveFolder(const char* full)
+{
+    char path[PathSize];
+    if (!CopyText(path, PathSize, full)) return false;
+    for (char* at = path + 3; *at; at = NextChar(at)) {
+        if (*at != '\\' || NextChar(at) != at + 1) continue;
+        *at = '\0';
+        const DWORD attributes = GetFileAttributesA(path);
+        *at = '\\';
+        if (attributes == INVALID_FILE_ATTRIBUTES) return false;  // made by the installation
+        if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return true;
+    }
+    return false;
+}
+
+// The volume and file index of a folder, which every spelling of it shares.
+bool FolderIdentity(const char* path, BY_HANDLE_FILE_INFORMATION* info)
+{
+    UniqueFile folder(CreateFileA(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return folder && GetFileInformationByHandle(folder.get(), info);
+}
+
+// One installation at a time: a second folder would leave the first one's
+// files without an entry to remove them. The recorded home folder counts
+// while it still holds its log.
+bool InstalledElsewhere(const char* full)
+{
+    char earlier[PathSize];
+    if (ReadRegistryText(HKEY_LOCAL_MACHINE, ProductKey, "RootDir", earlier, PathSize) == 0 || !earlier[0])
+        return false;
+    char log[PathSize];
+    if (!CopyText(log, PathSize, earlier) || !AppendText(log, PathSize, "\\uninst.kvx")) return false;
+    const DWORD attributes = GetFileAttributesA(log);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+    BY_HANDLE_FILE_INFORMATION was, given;
+    if (!FolderIdentity(earlier, &was)) return false;
+    return !FolderIdentity(full, &given) || was.dwVolumeSerialNumber != given.dwVolumeSerialNumber ||
+           was.nFileIndexHigh != given.nFileIndexHigh || was.nFileIndexLow != given.nFileIndexLow;
+}
+
 DestinationRefusal CheckFullPath(const char* full)
 {
     if (full[0] == '\\' && full[1] == '\\') return DestinationRefusal::Network;
@@ -82,7 +128,9 @@ DestinationRefusal CheckFullPath(const char* full)
     case DRIVE_UNKNOWN: return DestinationRefusal::NoDrive;
     default: break;
     }
-    return FileInTheWay(full) ? DestinationRefusal::Blocked : DestinationRefusal::None;
+    if (FileInTheWay(full)) return DestinationRefusal::Blocked;
+    if (LinkAboveFolder(full)) return DestinationRefusal::LinkAbove;
+    return InstalledElsewhere(full) ? DestinationRefusal::InstalledElsewhere : DestinationRefusal::None;
 }
 
 DestinationRefusal CheckDestination(const char* given, char* full)

@@ -23,6 +23,8 @@ enum class DestinationRefusal {
     Network,     // a share, or a drive that leads to one
     NoDrive,
     Blocked,     // a file where a folder of the path would go
+    LinkAbove,   // a folder above it is a link, a junction or a mounted volume
+    InstalledElsewhere,  // the recorded home folder in another folder still holds its log
 };
 
 // The one way from what the user gave (the destination field, the folder
