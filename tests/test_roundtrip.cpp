@@ -604,6 +604,7 @@ TEST_F(Unattended, ReinstalledBeforeARestart)
         EXPECT_NE(PendingDeletions().find(queuedText), std::string::npos) << "the other deletions stay as they were";
         ASSERT_TRUE(RestartWindows());
         if (!queued.empty()) EXPECT_FALSE(FileExists(queued[0])) << "carried out at the restart";
+        EXPECT_TRUE(FileExists((OnWow64() ? WindowsFolder() : SystemFolder()) + "\\kvxpurge.exe")) << "kept by the restart";
         EXPECT_EQ(RunQuietCommand(RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "QuietUninstallString")), 0);
         ASSERT_TRUE(RestartWindows());
         const std::map<std::string, std::string> after = Snapshot(root_);
