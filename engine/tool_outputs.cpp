@@ -7,7 +7,8 @@
 namespace {
 
 constexpr std::size_t NameCapacity = 16384;
-// Timestamps may be a clock tick behind the moment they stand for.
+// FAT keeps write times to 2 s, and any file system may stamp a clock tick
+// behind the moment it stands for.
 constexpr ULONGLONG ClockSlack = 2 * 10000000ull;  // 2 s in 100 ns units
 
 std::uint32_t HashOf(const char* text)
@@ -31,7 +32,10 @@ template <typename Visit>
 void Walk(char* path, Visit&& visit)
 {
     const std::size_t length = TextLength(path);
-    if (!AppendText(path, PathSize, "\\*")) return;
+    if (!AppendText(path, PathSize, "\\*")) {
+        path[length] = '\0';
+        return;
+    }
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA(path, &found);
     path[length] = '\0';
