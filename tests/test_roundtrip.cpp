@@ -315,8 +315,14 @@ void QueueDeletions(const std::vector<std::string>& files)
     }
     for (const std::string& file : files) list += L"\\??\\" + Wide(file) + std::wstring(2, L'\0');
     list += L'\0';
-    ASSERT_TRUE(SetRegistryValue(HKEY_LOCAL_MACHINE, SessionManager, "PendingFileRenameOperations", REG_MULTI_SZ,
-                                 std::string(reinterpret_cast<const char*>(list.data()), list.size() * sizeof(wchar_t))));
+    // Written as Unicode: the ANSI call would widen every byte.
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, SessionManager, 0, KEY_SET_VALUE, &key), ERROR_SUCCESS);
+    const LONG written = RegSetValueExW(key, L"PendingFileRenameOperations", 0, REG_MULTI_SZ,
+                                        reinterpret_cast<const BYTE*>(list.data()),
+                                        static_cast<DWORD>(list.size() * sizeof(wchar_t)));
+    RegCloseKey(key);
+    ASSERT_EQ(written, ERROR_SUCCESS);
 }
 
 // The installer file of the winget manifest the build wrote beside the
@@ -577,8 +583,8 @@ TEST_F(Unattended, ReinstalledBeforeARestart)
         const char* what;
         int othersQueued;  // after the removal; the first is a file that is there
     } cases[] = {
-        {"nothing else pending", 0},
         {"another program's deletion pending", 1},
+        {"nothing else pending", 0},
         {"a pending list over 64 KiB", 300},
     };
     for (const auto& c : cases) {
@@ -601,7 +607,8 @@ TEST_F(Unattended, ReinstalledBeforeARestart)
 
         ASSERT_EQ(Install("/S /D=" + home_), 0);
         EXPECT_EQ(PendingDeletions().find("kvxpurge"), std::string::npos) << PendingDeletions().substr(0, 300);
-        EXPECT_NE(PendingDeletions().find(queuedText), std::string::npos) << "the other deletions stay as they were";
+        EXPECT_NE(PendingDeletions().find(queuedText), std::string::npos)
+            << "the other deletions stay as they were: " << PendingDeletions().substr(0, 300);
         ASSERT_TRUE(RestartWindows());
         if (!queued.empty()) EXPECT_FALSE(FileExists(queued[0])) << "carried out at the restart";
         EXPECT_TRUE(FileExists((OnWow64() ? WindowsFolder() : SystemFolder()) + "\\kvxpurge.exe")) << "kept by the restart";
@@ -789,7 +796,7 @@ TEST_F(Unattended, DestinationTable)
             if (row.home.empty()) {
                 EXPECT_EQ(exitCode, 4);
                 EXPECT_EQ(refusal, row.refusal);
-                EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "DisplayName"), "<missing>");
+                if (row.earlier.empty()) EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "DisplayName"), "<missing>");
                 const std::map<std::string, std::string> after = Snapshot(root_);
                 for (const auto& [what, text] : before) EXPECT_EQ(after.at(what), text) << what << ": nothing written";
                 if (!row.link.empty()) EXPECT_TRUE(RemoveLink(root_ + "\\" + row.link));
