@@ -19,9 +19,10 @@ constexpr const char* FailureWords[] = {
     "search path not extended",
     "registry not written",
     "help index not updated",
+    "file set to go at restart",
 };
 static_assert(sizeof FailureWords / sizeof FailureWords[0] ==
-                  static_cast<std::size_t>(Failure::HelpIndexNotUpdated) + 1,
+                  static_cast<std::size_t>(Failure::DeletionStillPending) + 1,
               "one text per failure");
 
 constexpr char HomeFolderLine[] = "Destination folder not created";

@@ -18,6 +18,7 @@ enum class Failure : std::uint8_t {
     SearchPathNotExtended,  // ExtendSearchPath
     RegistryNotWritten,     // RegisterHelp, WriteMachineValue
     HelpIndexNotUpdated,    // AppendOnce on an existing, non-empty file
+    DeletionStillPending,   // ExtractResource, CopyFileTo: the restart's list of deletions not cleaned
 };
 
 // Failures outside the targets, one bit each.

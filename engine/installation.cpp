@@ -78,7 +78,13 @@ bool BeginInstallation(bool destinationTaken)
     // uninstaller and its entry in Windows' list, so that an installation
     // ended at any later point can be removed from there.
     AppendRecord(ProductText, ProductDescription);
-    CarryEarlierLog();
+    // An earlier log that cannot be carried whole stays as it is, and so
+    // does everything else: a shorter log could never remove what it named.
+    if (!CarryEarlierLog()) {
+        CloseLog();
+        NoteOverallFailure(LogNotWritten);
+        return false;
+    }
     // The folders made above the home folder go with it, when empty: each
     // one from the first made down to the home folder's parent.
     const std::size_t first = TextLength(createdAbove);

@@ -6,6 +6,7 @@
 #include "link_guard.h"
 #include "registry.h"
 #include "templates.h"
+#include "tool_outputs.h"
 #include "wizard_hooks.h"
 
 unsigned long long InstalledBytes = 0;
@@ -275,34 +276,93 @@ bool ToolOutputsAhead()
     return true;
 }
 
+// A file or folder that appeared in the product's folders while a tool ran
+// is the product's: it goes with it. One the log has no room for is taken
+// away again, since no removal could find it. The log itself is no output.
+void RecordToolOutput(const char* path, bool isFolder)
+{
+    const char* log = TheUninstallLog.logPath;
+    const char* after = log ? AfterFolded(path, log) : nullptr;
+    if (after && (!*after || !lstrcmpiA(after, ".new"))) return;
+    const LogRecordType type = isFolder ? CreatedFolder : InstalledFile;
+    if (RecordsHold(TheUninstallLog.recordBuffer, LogLength(), type, path)) return;
+    if (Ahead(type, path)) {
+        if (!isFolder) CountLeftFile(path);
+    } else if (isFolder) {
+        RemoveDirectoryA(path);  // not examined: what it holds came first and went
+    } else {
+        DeleteFileA(path);
+    }
+}
+
+// Runs the tool, then records what it left in the home folder before the
+// next step: a removal takes every by-product, whatever the tool made.
+void RunToolRecordingOutputs(const Operand& workingFolder)
+{
+    FolderContents before;
+    NoteFolderContents(VariableValue(HomeDir), &before);
+    RunTool(TextOf(workingFolder));
+    VisitNewEntries(VariableValue(HomeDir), before, RecordToolOutput);
+    ReleaseFolderContents(&before);
+}
+
 constexpr char SessionManagerKey[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
 constexpr wchar_t PendingValue[] = L"PendingFileRenameOperations";
-constexpr DWORD PendingSize = 65536;
+// The list grows between the size query and the read when another program
+// adds to it; a few tries catch up with it.
+constexpr int PendingReadTries = 4;
+
+// The pending list, whole, into list (freed by its owner) with its size in
+// bytes; an empty list when there is none. False when it cannot be read.
+bool ReadPendingList(HKEY key, LocalBuffer* list, DWORD* size, DWORD* type)
+{
+    for (int tries = 0; tries < PendingReadTries; ++tries) {
+        *size = 0;
+        LONG status = RegQueryValueExW(key, PendingValue, nullptr, type, nullptr, size);
+        if (status == ERROR_FILE_NOT_FOUND) {
+            *size = 0;
+            return true;
+        }
+        if (status != ERROR_SUCCESS) return false;
+        // Two terminators more than asked for: a list without its own still ends.
+        list->reset(LocalAlloc(LPTR, *size + 2 * sizeof(wchar_t)));
+        if (!*list) return false;
+        status = RegQueryValueExW(key, PendingValue, nullptr, type, static_cast<BYTE*>(list->get()), size);
+        if (status == ERROR_SUCCESS) return true;
+        if (status == ERROR_FILE_NOT_FOUND) {
+            *size = 0;
+            return true;
+        }
+        if (status != ERROR_MORE_DATA) return false;
+    }
+    return false;
+}
 
 // A deletion of path that an earlier removal left for the next restart is
 // taken back: the restart would otherwise delete the file written now. The
 // system keeps such deletions as pairs of names, the file and an empty one,
-// in a list it carries out at start-up; the pairs naming path are dropped.
-void TakeBackPendingDeletion(const char* path)
+// in a list it carries out at start-up; the pairs naming path are dropped and
+// everything else stays as it was. False when such a deletion may still be
+// queued: the list could not be read or written.
+bool TakeBackPendingDeletion(const char* path)
 {
     UniqueKey key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SessionManagerKey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, key.put()) !=
-        ERROR_SUCCESS)
-        return;
+    const LONG opened = RegOpenKeyExA(HKEY_LOCAL_MACHINE, SessionManagerKey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE,
+                                      key.put());
+    if (opened != ERROR_SUCCESS) return opened == ERROR_FILE_NOT_FOUND;
     wchar_t file[PathSize];
-    if (!MultiByteToWideChar(CP_ACP, 0, path, -1, file, PathSize)) return;
-    LocalBuffer listBuffer(LocalAlloc(LPTR, PendingSize + 2 * sizeof(wchar_t)));
-    if (!listBuffer) return;
+    if (!MultiByteToWideChar(CP_ACP, 0, path, -1, file, PathSize)) return false;
+    LocalBuffer listBuffer;
+    DWORD size = 0, type = 0;
+    if (!ReadPendingList(key.get(), &listBuffer, &size, &type)) return false;
+    // A list of another type is none the system carries out.
+    if (size == 0 || type != REG_MULTI_SZ) return true;
     auto* list = static_cast<wchar_t*>(listBuffer.get());
-    DWORD type = 0, size = PendingSize;
-    if (RegQueryValueExW(key.get(), PendingValue, nullptr, &type, reinterpret_cast<BYTE*>(list), &size) !=
-            ERROR_SUCCESS ||
-        type != REG_MULTI_SZ)
-        return;
     const wchar_t* const end = list + size / sizeof(wchar_t);
     wchar_t* to = list;
     bool dropped = false;
-    for (const wchar_t* from = list; from < end && *from;) {
+    const wchar_t* from = list;
+    while (from < end && *from) {
         const wchar_t* target = from + lstrlenW(from) + 1;
         if (target >= end) break;
         const wchar_t* next = target + lstrlenW(target) + 1;
@@ -315,14 +375,16 @@ void TakeBackPendingDeletion(const char* path)
         }
         from = next;
     }
-    if (!dropped) return;
-    *to++ = 0;
-    // Not examined: a list that cannot be changed leaves the file to the restart.
-    if (to - list == 1)
-        RegDeleteValueW(key.get(), PendingValue);
-    else
-        RegSetValueExW(key.get(), PendingValue, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(list),
-                       static_cast<DWORD>((to - list) * sizeof(wchar_t)));
+    if (!dropped) return true;
+    // What follows the last pair (the list's end, or what is not understood) as it was.
+    for (const wchar_t* at = from; at < end; ++at) *to++ = *at;
+    bool empty = true;
+    for (const wchar_t* at = list; at < to && empty; ++at) empty = *at == 0;
+    const LONG status = empty ? RegDeleteValueW(key.get(), PendingValue)
+                              : RegSetValueExW(key.get(), PendingValue, 0, REG_MULTI_SZ,
+                                               reinterpret_cast<const BYTE*>(list),
+                                               static_cast<DWORD>((to - list) * sizeof(wchar_t)));
+    return status == ERROR_SUCCESS;
 }
 
 // Runs one entry whose template is expanded in TemplateBuffer.
@@ -333,7 +395,7 @@ void Perform(const ScriptEntry& entry)
     switch (entry.op) {
     case ScriptOp::ExtractResource:
         if (!Ahead(InHomeFolder(path) ? InstalledFile : ProductFile, path)) break;
-        TakeBackPendingDeletion(path);
+        if (!TakeBackPendingDeletion(path)) NoteFailure(Failure::DeletionStillPending);
         if (ThroughLinkInHome(TemplateBuffer)) {
             NoteFailure(Failure::FileNotWritten);
             break;
@@ -355,14 +417,14 @@ void Perform(const ScriptEntry& entry)
         if (!Expand(TextOf(entry.argument), ArgumentBuffer) || !Ahead(InstalledFile, path) ||
             !Ahead(ProductFile, ArgumentBuffer))
             break;
-        TakeBackPendingDeletion(ArgumentBuffer);
+        if (!TakeBackPendingDeletion(ArgumentBuffer)) NoteFailure(Failure::DeletionStillPending);
         if (PackageBuilt(TemplateBuffer) && !CopyFileA(path, ArgumentBuffer, FALSE)) NoteFailure(Failure::PackageNotCopied);
         CountLeftFile(path);
         if (Expand(BuiltMakefile, PatternBuffer)) CountLeftFile(PatternBuffer);
         CountLeftFile(ArgumentBuffer);
         break;
     case ScriptOp::RunTool:
-        if (ToolOutputsAhead()) RunTool(TextOf(entry.argument));
+        if (ToolOutputsAhead()) RunToolRecordingOutputs(entry.argument);
         break;
     case ScriptOp::RegisterPackage:
         if (!Expand(KnownPackages, ArgumentBuffer)) break;

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "folder_security.h"
+#include "handles.h"
 #include "registry.h"
 
 namespace {
@@ -29,6 +30,8 @@ constexpr RefusalRow RefusalTexts[] = {
      "C++Builder need. Please choose another folder."},
     {DestinationRefusal::Unguarded,
      "Users without administrator rights can change what is in the destination folder. Please choose another folder, or an empty one."},
+    {DestinationRefusal::LinkAbove, "A link or junction is on the way to the destination folder."},
+    {DestinationRefusal::InstalledElsewhere, "Ostrevane is installed in another folder. Please remove it first."},
 };
 
 // Names Windows gives to devices in every folder, whatever follows a dot.
@@ -125,6 +128,49 @@ bool IsEmptyFolderOrNone(const char* full)
     return empty;
 }
 
+// A folder above the destination that leads elsewhere: the removal takes
+// nothing through it, so nothing may be installed through it either.
+bool LinkAboveFolder(const char* full)
+{
+    char path[PathSize];
+    if (!CopyText(path, PathSize, full)) return false;
+    for (char* at = path + 3; *at; at = NextChar(at)) {
+        if (*at != '\\' || NextChar(at) != at + 1) continue;
+        *at = '\0';
+        const DWORD attributes = GetFileAttributesA(path);
+        *at = '\\';
+        if (attributes == INVALID_FILE_ATTRIBUTES) return false;  // made by the installation
+        if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return true;
+    }
+    return false;
+}
+
+// The volume and file index of a folder, which every spelling of it shares.
+bool FolderIdentity(const char* path, BY_HANDLE_FILE_INFORMATION* info)
+{
+    UniqueFile folder(CreateFileA(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return folder && GetFileInformationByHandle(folder.get(), info);
+}
+
+// One installation at a time: a second folder would leave the first one's
+// files without an entry to remove them. The recorded home folder counts
+// while it still holds its log.
+bool InstalledElsewhere(const char* full)
+{
+    char earlier[PathSize];
+    if (ReadRegistryText(HKEY_LOCAL_MACHINE, ProductKey, "RootDir", earlier, PathSize) == 0 || !earlier[0])
+        return false;
+    char log[PathSize];
+    if (!CopyText(log, PathSize, earlier) || !AppendText(log, PathSize, "\\uninst.kvx")) return false;
+    const DWORD attributes = GetFileAttributesA(log);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+    BY_HANDLE_FILE_INFORMATION was, given;
+    if (!FolderIdentity(earlier, &was)) return false;
+    return !FolderIdentity(full, &given) || was.dwVolumeSerialNumber != given.dwVolumeSerialNumber ||
+           was.nFileIndexHigh != given.nFileIndexHigh || was.nFileIndexLow != given.nFileIndexLow;
+}
+
 DestinationRefusal CheckFullPath(const char* full)
 {
     if (full[0] == '\\' && full[1] == '\\') return DestinationRefusal::Network;
@@ -140,6 +186,8 @@ DestinationRefusal CheckFullPath(const char* full)
     default: break;
     }
     if (FileInTheWay(full)) return DestinationRefusal::Blocked;
+    if (LinkAboveFolder(full)) return DestinationRefusal::LinkAbove;
+    if (InstalledElsewhere(full)) return DestinationRefusal::InstalledElsewhere;
     // Administrators' tools run in the destination and its files are copied
     // into the system folder: what others may change there is not taken. An
     // empty folder is made afresh as the installation's own (BeginInstallation).

@@ -25,6 +25,8 @@ enum class DestinationRefusal {
     Blocked,     // a file where a folder of the path would go
     NotInCodePage,  // a character the ANSI code page cannot spell
     Unguarded,   // an existing folder that holds something and that others than administrators may change
+    LinkAbove,   // a folder above it is a link, a junction or a mounted volume
+    InstalledElsewhere,  // the recorded home folder in another folder still holds its log
 };
 
 // The one way from what the user gave (the destination field, the folder

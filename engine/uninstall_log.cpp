@@ -97,6 +97,14 @@ std::size_t WholeRecordsLength(const std::uint8_t* data, std::size_t size)
     return at;
 }
 
+bool HoldsDamage(const std::uint8_t* data, std::size_t size)
+{
+    std::size_t at = WholeRecordsLength(data, size);
+    if (at == size || data[at] != 0) return false;  // whole, or a last record cut short
+    while (at < size && data[at] == 0) ++at;
+    return at < size;
+}
+
 bool AppendRecords(const std::uint8_t* data, std::size_t size)
 {
     size = WholeRecordsLength(data, size);

@@ -59,6 +59,9 @@ bool RecordsHoldPair(const std::uint8_t* data, std::size_t size, std::uint8_t ty
 // flush that lost its last bytes) leaves readable. It stops at a zero type
 // byte and before a last record without its NUL.
 std::size_t WholeRecordsLength(const std::uint8_t* data, std::size_t size);
+// True when something other than zero bytes follows a zero type byte: damage
+// that no cut or lost write leaves, which the removal stops at and counts.
+bool HoldsDamage(const std::uint8_t* data, std::size_t size);
 // Appends the whole records of data but its ProductText records; false when
 // not all of them fit.
 bool AppendRecords(const std::uint8_t* data, std::size_t size);
@@ -66,7 +69,9 @@ bool AppendRecords(const std::uint8_t* data, std::size_t size);
 std::size_t LogLength();
 // The earlier installation's log at the kept path, its whole records but its
 // product record appended: nothing it lists is lost by a new installation.
-void CarryEarlierLog();
+// False when there is one that cannot be carried whole (unreadable, damaged,
+// or too large for what is collected already): it must then stay as it is.
+bool CarryEarlierLog();
 // Writes the records so far to a new file beside the kept path, flushed, and
 // puts it in the old one's place: the old log is replaced only by a whole new
 // one. Then keeps the file open, so that RecordAhead adds to it. True when

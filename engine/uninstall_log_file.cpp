@@ -33,19 +33,26 @@ bool WriteLastRecord(std::size_t length)
 
 }  // namespace
 
-void CarryEarlierLog()
+bool CarryEarlierLog()
 {
     const UninstallLog& log = TheUninstallLog;
-    if (!log.logPath) return;
+    if (!log.logPath) return true;
     UniqueFile file(CreateFileA(log.logPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return;
+    if (!file) {
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+    }
+    // Replaced by fewer records, a removal could never take back what the
+    // missing ones name: a log that is not carried whole stays untouched.
     const DWORD size = GetFileSize(file.get(), nullptr);
-    if (size == INVALID_FILE_SIZE || size > RecordBufferSize) return;
-    auto* data = static_cast<std::uint8_t*>(AllocZeroed(size + 1));
+    if (size == INVALID_FILE_SIZE || size > RecordBufferSize) return false;
+    LocalBuffer dataBuffer(LocalAlloc(LPTR, size + 1));
+    if (!dataBuffer) return false;
+    auto* data = static_cast<std::uint8_t*>(dataBuffer.get());
     DWORD got = 0;
-    if (data && ReadFile(file.get(), data, size, &got, nullptr)) AppendRecords(data, got);
-    FreeZeroed(data);
+    return ReadFile(file.get(), data, size, &got, nullptr) && got == size && !HoldsDamage(data, got) &&
+           AppendRecords(data, got);
 }
 
 bool SaveLog()

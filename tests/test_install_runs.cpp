@@ -105,7 +105,7 @@ protected:
     }
 
     // What entering page 3 and the worker do, up to the written log.
-    void RunInstall(const std::string& homeOld = "")
+    void RunInstall(const std::string& homeOld = "", bool logWhole = true)
     {
         SetVariable(HomeDir, home_.c_str());
         SetVariable(SysDir, sys_.c_str());
@@ -117,7 +117,7 @@ protected:
         ScriptWorker(nullptr);
         AdvanceWizardPage = nullptr;
         EXPECT_EQ(pagesAdvanced, 1);
-        EXPECT_EQ(TheFailures.overall & LogNotWritten, 0);
+        EXPECT_EQ((TheFailures.overall & LogNotWritten) == 0, logWhole);
         log_ = ReadUninstallLog(home_ + "\\uninst.kvx");
     }
 
@@ -151,6 +151,7 @@ TEST_F(InstallRun, DelphiSevenAloneLogsWhatUndoesEachStep)
         {3, d + "ostrevane.dcu"},
         {3, d + "ostrevane.dcr"},
         {3, d + "ovanlibd7.bpl"},
+        {3, d + "ovanlibd7.dcp"},  // what the compiler left beside the package, after it ran
         {12, sys_ + "\\ovanlibd7.bpl"},
         {6, "Software\\Borland\\Delphi\\7.0\\Known Packages"},
         {6, "Software\\Borland\\Delphi\\7.0"},
@@ -247,13 +248,14 @@ TEST_F(InstallRun, EveryRowAtOnce)
     if (help) RegCloseKey(help);
     RunInstall();
     EXPECT_FALSE(AnyFailure());
-    // By type: 80 payload files, 9 packages and 2 makefiles; 9 package
+    // By type: 80 payload files, 9 packages and 2 makefiles, 5 compiled
+    // packages and 4 times the linker's 4 by-products; 9 package
     // copies and the uninstaller; 18 help lines; 14 folders; for each
     // environment its user's key with the two below it and the search path,
     // and the three keys above them; the help key when this run made it.
     std::map<int, int> counts;
     for (const LogRecord& r : log_) ++counts[r.type];
-    const std::map<int, int> expected = {{1, 1},  {2, 12}, {3, 91},  {4, 2},   {5, 20},  {6, 30}, {7, helpKeyThere ? 3 : 4},
+    const std::map<int, int> expected = {{1, 1},  {2, 12}, {3, 112},  {4, 2},   {5, 20},  {6, 30}, {7, helpKeyThere ? 3 : 4},
                                          {9, 27}, {10, 9}, {11, 18}, {12, 10}, {13, 14}};
     EXPECT_EQ(counts, expected);
 
@@ -485,6 +487,59 @@ TEST_F(InstallRun, ReinstallingKeepsOneSearchPathEntryAndOnePackage)
         // The help lines are added once.
         const std::string ohl = ReadFileText(folders_[row] + "\\Help\\" + ide.helpFiles[1]);
         EXPECT_EQ(ohl.find(":Link ostrevane.hlp"), ohl.rfind(":Link ostrevane.hlp"));
+    }
+}
+
+// An earlier log that leaves room for only part of the records: where they
+// stop fitting, the steps stop changing anything, so every file and folder
+// left is named in the log on disk. Stopped at the package's record, the
+// compiler never runs; at its by-product's, that is taken away again.
+TEST_F(InstallRun, RecordsThatStopFittingStopTheirSteps)
+{
+    Choose({4}, false, false);
+    RunInstall();
+    const std::string fresh = ReadFileText(home_ + "\\uninst.kvx");
+    const std::string d = home_ + "\\Delphi7\\";
+    DeleteFileA((folders_[4] + "\\Bin\\calls.log").c_str());
+    for (const LogRecord& last : {LogRecord{3, d + "ovanlibd7.bpl"}, LogRecord{3, d + "ovanlibd7.dcp"},
+                                  LogRecord{12, sys_ + "\\ovanlibd7.bpl"}, LogRecord{10, "Search Path\t;" + d.substr(0, d.size() - 1)}}) {
+        SCOPED_TRACE(last.text);
+        const std::size_t at = fresh.find(static_cast<char>(last.type) + last.text + '\0');
+        ASSERT_NE(at, std::string::npos);
+        // Filler records after the product's, so that this record is the first that does not fit.
+        std::size_t filler = 65535 - (at + last.text.size() + 2) + 1;
+        std::string earlier = std::string("\x01old\0", 5);
+        while (filler) {
+            std::size_t size = std::min<std::size_t>(filler, 1000);
+            if (filler - size != 0 && filler - size < 3) size -= 3;  // no record is shorter than 3 bytes here
+            earlier += '\x03' + std::string(size - 2, 'x') + '\0';
+            filler -= size;
+        }
+        SetCurrentDirectoryA(root_.c_str());  // the compiler's folder goes
+        // The keys as the fresh run found them, so that it records the same again.
+        DeleteTree(HKEY_CURRENT_USER, "Software\\Borland");
+        ClearProductKeys();
+        RemoveTree(home_);
+        RemoveTree(sys_);
+        CreateDirectoryA(home_.c_str(), nullptr);
+        CreateDirectoryA(sys_.c_str(), nullptr);
+        ASSERT_TRUE(WriteFileText(home_ + "\\uninst.kvx", earlier));
+        RunInstall("", false);
+        EXPECT_EQ(TheFailures.overall & LogNotWritten, LogNotWritten);
+        std::map<std::string, std::string> left;
+        AddFileBytes(home_, left, true);
+        AddFileBytes(sys_, left, true);
+        left.erase(home_ + "\\uninst.kvx");
+        for (const auto& entry : left) {
+            const std::string& path = entry.first;
+            const bool folder = path.back() == '\\';
+            const LogRecord named = {folder ? 13 : path.rfind(sys_, 0) == 0 ? 12 : 3,
+                                     folder ? path.substr(0, path.size() - 1) : path};
+            EXPECT_NE(std::find(log_.begin(), log_.end(), named), log_.end()) << path << " is named nowhere";
+        }
+        EXPECT_EQ(std::find(log_.begin(), log_.end(), last), log_.end()) << "the record did not fit";
+        EXPECT_EQ(ToolCalls(folders_[4]).size(), last.text == d + "ovanlibd7.bpl" ? 0u : 1u);
+        DeleteFileA((folders_[4] + "\\Bin\\calls.log").c_str());
     }
 }
 

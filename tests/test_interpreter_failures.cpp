@@ -60,6 +60,19 @@ TEST_F(Tools, StandInsBuildLikeTheEnvironmentsTools)
     EXPECT_EQ(ReadFileText(work_ + "\\ovanlibc6.mak"), "bpr2mak built ovanlibc6.mak from ovanlibc6.bpk\r\n");
     EXPECT_EQ(ReadFileText(work_ + "\\ovanlibc6.bpl"), "make built ovanlibc6.bpl from ovanlibc6.mak\r\n");
     EXPECT_EQ(ReadFileText(Path("Home\\ovanlibc4.bpl")), "make built ovanlibc4.bpl from ovanlibc4.bpk\r\n");
+    // Beside the package what the real tools write there too.
+    const struct {
+        std::string path;
+        const char* text;
+    } byProducts[] = {
+        {work_ + "\\ovanlibd3.dcp", "dcc32 built ovanlibd3.dcp from ovanlibd3.dpk\r\n"},
+        {work_ + "\\ovanlibc6.bpi", "make built ovanlibc6.bpi from ovanlibc6.mak\r\n"},
+        {work_ + "\\ovanlibc6.lib", "make built ovanlibc6.lib from ovanlibc6.mak\r\n"},
+        {work_ + "\\ovanlibc6.obj", "make built ovanlibc6.obj from ovanlibc6.mak\r\n"},
+        {work_ + "\\ovanlibc6.tds", "make built ovanlibc6.tds from ovanlibc6.mak\r\n"},
+        {Path("Home\\ovanlibc4.tds"), "make built ovanlibc4.tds from ovanlibc4.bpk\r\n"},
+    };
+    for (const auto& file : byProducts) EXPECT_EQ(ReadFileText(file.path), file.text) << file.path;
     const std::string expected =
         "dcc32|\"" + bin_ + "\\dcc32.exe\" \"ovanlibd3.dpk\"|" + work_ + "\r\n" +
         "bpr2mak|\"" + bin_ + "\\bpr2mak.exe\" -oovanlibc6.mak ovanlibc6.bpk|" + work_ + "\r\n" +

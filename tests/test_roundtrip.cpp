@@ -272,22 +272,57 @@ std::map<std::string, std::string> Footprint(const std::string& home, const std:
     return out;
 }
 
+constexpr char SessionManager[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+
+// The list of file operations left for the next restart, whole.
+std::wstring PendingList()
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SessionManager, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return L"";
+    DWORD size = 0;
+    std::wstring list;
+    if (RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS) {
+        list.resize(size / sizeof(wchar_t));
+        if (RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr,
+                             reinterpret_cast<BYTE*>(&list[0]), &size) != ERROR_SUCCESS)
+            list.clear();
+    }
+    RegCloseKey(key);
+    return list;
+}
+
 // The deletions left for the next restart, as text.
 std::string PendingDeletions()
 {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0, KEY_QUERY_VALUE,
-                      &key) != ERROR_SUCCESS)
-        return "";
-    std::wstring list(32768, L'\0');
-    DWORD size = static_cast<DWORD>(list.size() * sizeof(wchar_t));
-    const bool read = RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr,
-                                       reinterpret_cast<BYTE*>(&list[0]), &size) == ERROR_SUCCESS;
-    RegCloseKey(key);
     std::string text;
-    for (std::size_t i = 0; read && i < size / sizeof(wchar_t); ++i)
-        text += list[i] ? static_cast<char>(list[i] < 128 ? std::tolower(list[i]) : '?') : '|';
+    for (wchar_t c : PendingList()) text += c ? static_cast<char>(c < 128 ? std::tolower(c) : '?') : '|';
     return text;
+}
+
+// Deletions of these files queued for the next restart, as other programs
+// queue them, after those queued already.
+void QueueDeletions(const std::vector<std::string>& files)
+{
+    if (files.empty()) return;
+    // The pairs queued already, each a name and a target (empty for a deletion).
+    const std::wstring queued = PendingList();
+    std::wstring list;
+    for (std::size_t at = 0; at < queued.size() && queued[at];) {
+        const std::size_t name = queued.find(L'\0', at), target = queued.find(L'\0', name + 1);
+        if (name == std::wstring::npos || target == std::wstring::npos) break;
+        list.append(queued, at, target + 1 - at);
+        at = target + 1;
+    }
+    for (const std::string& file : files) list += L"\\??\\" + Wide(file) + std::wstring(2, L'\0');
+    list += L'\0';
+    // Written as Unicode: the ANSI call would widen every byte.
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, SessionManager, 0, KEY_SET_VALUE, &key), ERROR_SUCCESS);
+    const LONG written = RegSetValueExW(key, L"PendingFileRenameOperations", 0, REG_MULTI_SZ,
+                                        reinterpret_cast<const BYTE*>(list.data()),
+                                        static_cast<DWORD>(list.size() * sizeof(wchar_t)));
+    RegCloseKey(key);
+    ASSERT_EQ(written, ERROR_SUCCESS);
 }
 
 // The installer file of the winget manifest the build wrote beside the
@@ -602,22 +637,89 @@ TEST_F(Unattended, EndedAtAnyStepIsRemovable)
 
 // An update: installed, removed, installed again before the restart that
 // the removal left the uninstaller's deletion to. The restart keeps the new
-// uninstaller, whose removal then leaves nothing.
+// uninstaller, whose removal then leaves nothing; what other programs left
+// to the same restart stays queued, however long the list.
 TEST_F(Unattended, ReinstalledBeforeARestart)
 {
-    Prepare({4});
-    const std::map<std::string, std::string> before = Snapshot(root_);
-    ASSERT_EQ(Install("/S /D=" + home_), 0);
-    const std::string quiet = RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "QuietUninstallString");
-    ASSERT_EQ(RunQuietCommand(quiet), 0);
-    ASSERT_NE(PendingDeletions().find("kvxpurge"), std::string::npos);
-    ASSERT_EQ(Install("/S /D=" + home_), 0);
-    EXPECT_EQ(PendingDeletions().find("kvxpurge"), std::string::npos) << PendingDeletions();
-    ASSERT_TRUE(RestartWindows());
-    EXPECT_EQ(RunQuietCommand(RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "QuietUninstallString")), 0);
-    ASSERT_TRUE(RestartWindows());
-    const std::map<std::string, std::string> after = Snapshot(root_);
-    for (const auto& [what, text] : before) EXPECT_EQ(after.at(what), text) << what;
+    const ScopedTestFolder others("ostrevane-pending");
+    const struct {
+        const char* what;
+        int othersQueued;  // after the removal; the first is a file that is there
+    } cases[] = {
+        {"another program's deletion pending", 1},
+        {"nothing else pending", 0},
+        {"a pending list over 64 KiB", 300},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Prepare({4});
+        const std::map<std::string, std::string> before = Snapshot(root_);
+        ASSERT_EQ(Install("/S /D=" + home_), 0);
+        const std::string quiet = RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "QuietUninstallString");
+        ASSERT_EQ(RunQuietCommand(quiet), 0);
+        ASSERT_NE(PendingDeletions().find("kvxpurge"), std::string::npos);
+        std::vector<std::string> queued;
+        for (int i = 0; i < c.othersQueued; ++i)
+            queued.push_back(others.Path() + "\\" + std::to_string(i) + std::string(180, 'q') + ".tmp");
+        if (!queued.empty()) ASSERT_TRUE(WriteFileText(queued[0], "another program's"));
+        QueueDeletions(queued);
+        std::string queuedText;
+        for (const std::string& file : queued) queuedText += "\\??\\" + file + "||";
+        std::transform(queuedText.begin(), queuedText.end(), queuedText.begin(), [](char ch) { return std::tolower(ch); });
+        if (c.othersQueued > 200) ASSERT_GT(PendingList().size() * sizeof(wchar_t), 65536u);
+
+        ASSERT_EQ(Install("/S /D=" + home_), 0);
+        EXPECT_EQ(PendingDeletions().find("kvxpurge"), std::string::npos) << PendingDeletions().substr(0, 300);
+        EXPECT_NE(PendingDeletions().find(queuedText), std::string::npos)
+            << "the other deletions stay as they were: " << PendingDeletions().substr(0, 300);
+        ASSERT_TRUE(RestartWindows());
+        if (!queued.empty()) EXPECT_FALSE(FileExists(queued[0])) << "carried out at the restart";
+        EXPECT_TRUE(FileExists((OnWow64() ? WindowsFolder() : SystemFolder()) + "\\kvxpurge.exe")) << "kept by the restart";
+        EXPECT_EQ(RunQuietCommand(RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "QuietUninstallString")), 0);
+        ASSERT_TRUE(RestartWindows());
+        const std::map<std::string, std::string> after = Snapshot(root_);
+        for (const auto& [what, text] : before) EXPECT_EQ(after.at(what), text) << what;
+    }
+}
+
+// An earlier log that cannot be carried whole into a new one, or a new one
+// that cannot take its place, is never replaced: nothing is installed, the
+// report says why, and the log stays byte for byte.
+TEST_F(Unattended, AnEarlierLogIsNeverReplacedByLess)
+{
+    const struct {
+        const char* what;
+        bool damaged;     // data after a zero type byte
+        bool newInTheWay; // a folder where the new log is made
+    } cases[] = {
+        {"a reinstall over a damaged log", true, false},
+        {"a folder named uninst.kvx.new in the way", false, true},
+    };
+    const std::string report = root_ + "\\report.txt";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Prepare({4, 8});
+        ASSERT_EQ(Install("/S /D=" + home_), 0);
+        const std::string log = home_ + "\\uninst.kvx";
+        std::string earlier = ReadFileText(log);
+        if (c.damaged) {
+            // The C++Builder 6 records after the damage, as an earlier installation left them.
+            const std::size_t at = earlier.find("\x02 Files for Borland C++Builder 6");
+            ASSERT_NE(at, std::string::npos);
+            earlier.insert(at, 1, '\0');
+            ASSERT_TRUE(WriteFileText(log, earlier));
+        }
+        if (c.newInTheWay) ASSERT_TRUE(CreateDirectoryA((log + ".new").c_str(), nullptr));
+        const std::map<std::string, std::string> before = Snapshot(root_);
+        EXPECT_EQ(Install("/S /LOG=" + report + " /D=" + home_), 4);
+        const std::string said = ReadFileText(report);
+        DeleteFileA(report.c_str());
+        EXPECT_NE(said.find("Result: nothing was installed\r\nUninstall log not written\r\n"), std::string::npos) << said;
+        EXPECT_EQ(ReadFileText(log), earlier) << "byte for byte";
+        const std::map<std::string, std::string> after = Snapshot(root_);
+        for (const auto& [what, text] : before) EXPECT_EQ(after.at(what), text) << what << ": nothing changed";
+        RemoveDirectoryA((log + ".new").c_str());
+    }
 }
 
 // The user moved the product's search-path entry to the front in the IDE's
@@ -759,6 +861,8 @@ TEST_F(Unattended, DestinationTable)
         std::wstring madeAbove;  // a folder the installation makes above the home folder
         const char* refusal;
         bool wizardToo;
+        std::wstring earlier = L"";  // below root_: installed into first, with /S
+        std::string link = "";       // below root_: a link to another folder there
     };
     const std::wstring root = Wide(root_);
     // The longest home folder with room for every file below it, and one more.
@@ -780,6 +884,14 @@ TEST_F(Unattended, DestinationTable)
         {"OutsideTheCodePage", L"\u0141\u00f3d\u017a", "", CP_ACP, L"", L"",
          "The destination folder's name has characters that this Windows' code page cannot write, which Delphi and "
          "C++Builder need. Please choose another folder.", true},
+        // The removal takes nothing through a link, so nothing goes through one.
+        {"LinkAbove", root + L"\\Linked\\Home", "", CP_ACP, L"", L"",
+         "A link or junction is on the way to the destination folder.", true, L"", "Linked"},
+        // The first installation is kept whole, with its entry.
+        {"SecondFolder", root + L"\\Second", "", CP_ACP, L"", L"",
+         "Ostrevane is installed in another folder. Please remove it first.", true, L"First Home"},
+        // The same folder, another spelling: installed there again.
+        {"SameFolderOtherCase", L"FIRST HOME", "", CP_ACP, L"First Home", L"", "", false, L"First Home"},
     };
     const std::string report = root_ + "\\report.txt";
     for (const Row& row : rows)
@@ -788,8 +900,14 @@ TEST_F(Unattended, DestinationTable)
             SCOPED_TRACE(std::string(row.name) + (wizard ? " in the wizard" : " with /S"));
             Prepare({4});
             PrepareUserState(SimulatedIdes[4], folders_[4], "", false, false, REG_SZ);
-            const std::map<std::string, std::string> before = Snapshot(root_);
+            const std::map<std::string, std::string> clean = Snapshot(root_);
             const std::string exe = KitFolder() + "\\install.exe";
+            if (!row.earlier.empty()) ASSERT_EQ(RunUnattended(exe, L"/S /D=" + root + L"\\" + row.earlier, root_, ""), 0);
+            if (!row.link.empty()) {
+                CreateDirectoryA((root_ + "\\Target").c_str(), nullptr);
+                ASSERT_TRUE(MakeLink(root_ + "\\Target", root_ + "\\" + row.link));
+            }
+            const std::map<std::string, std::string> before = Snapshot(root_);
             long exitCode;
             std::string refusal, said;
             if (wizard) {
@@ -808,9 +926,10 @@ TEST_F(Unattended, DestinationTable)
             if (row.home.empty()) {
                 EXPECT_EQ(exitCode, 4);
                 EXPECT_EQ(refusal, row.refusal);
-                EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "DisplayName"), "<missing>");
+                if (row.earlier.empty()) EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "DisplayName"), "<missing>");
                 const std::map<std::string, std::string> after = Snapshot(root_);
                 for (const auto& [what, text] : before) EXPECT_EQ(after.at(what), text) << what << ": nothing written";
+                if (!row.link.empty()) EXPECT_TRUE(RemoveLink(root_ + "\\" + row.link));
                 continue;
             }
             ASSERT_EQ(exitCode, 0) << said;
@@ -819,15 +938,19 @@ TEST_F(Unattended, DestinationTable)
             char ansiHome[MAX_PATH * 2] = "";
             WideCharToMultiByte(row.codePage, 0, home.c_str(), -1, ansiHome, sizeof ansiHome, nullptr, nullptr);
             const std::vector<std::string> calls = ToolCalls(folders_[4]);
-            ASSERT_EQ(calls.size(), 1u);
-            EXPECT_EQ(calls[0].substr(calls[0].rfind('|') + 1), std::string(ansiHome) + "\\Delphi7");
+            ASSERT_EQ(calls.size(), row.earlier.empty() ? 1u : 2u);
+            // Where it was installed before, the folder is the one given, in its own spelling.
+            if (!row.earlier.empty())
+                WideCharToMultiByte(row.codePage, 0, (root + L"\\" + row.given).c_str(), -1, ansiHome, sizeof ansiHome,
+                                    nullptr, nullptr);
+            EXPECT_EQ(calls.back().substr(calls.back().rfind('|') + 1), std::string(ansiHome) + "\\Delphi7");
             // Removed in the same code page, as the user's Windows removes it.
             EXPECT_EQ(RemoveProduct("Ostrevane", "", row.locale).failure, "");
             ASSERT_TRUE(RestartWindows());
             EXPECT_FALSE(FolderExists(home));
             if (!row.madeAbove.empty()) EXPECT_FALSE(FolderExists(root + L"\\" + row.madeAbove)) << "made above the home folder";
             const std::map<std::string, std::string> after = Snapshot(root_);
-            for (const auto& [what, text] : before) EXPECT_EQ(after.at(what), text) << what;
+            for (const auto& [what, text] : clean) EXPECT_EQ(after.at(what), text) << what;
         }
 }
 

@@ -109,6 +109,39 @@ TEST_F(LogFile, EarlierRecordsCarriedAndEachRecordOnDiskAtOnce)
     EXPECT_EQ(ReadFileText(path_), expected);
 }
 
+// A new log never holds less than the earlier one: one that cannot be carried
+// whole is refused, while what a cut or a lost write leaves is carried.
+TEST_F(LogFile, AnEarlierLogIsCarriedWholeOrRefused)
+{
+    std::string tooLarge;
+    while (tooLarge.size() <= 65535) tooLarge += '\x03' + std::string(998, 'x') + '\0';
+    // 65531 bytes of records after its product's: one more than the new log has left.
+    std::string oneTooMany = std::string("\x01p\0", 3) + tooLarge.substr(0, 65000);
+    oneTooMany += '\x03' + std::string(529, 'y') + '\0';
+    const struct {
+        const char* what;
+        std::string bytes;  // "<none>": no earlier log
+        bool carried;
+    } cases[] = {
+        {"none", "<none>", true},
+        {"data after a zero type byte", std::string("\x01p\0\x03" "a\0\0\x03" "b\0", 10), false},
+        {"zero bytes a lost write left", std::string("\x01p\0\x03" "a\0\0\0\0", 9), true},
+        {"cut inside its last record", std::string("\x01p\0\x03" "a\0\x03" "b", 8), true},
+        {"larger than a log can be", tooLarge, false},
+        {"one byte more than there is room for", oneTooMany, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        DeleteFileA(path_.c_str());
+        if (c.bytes != "<none>") ASSERT_TRUE(WriteFileText(path_, c.bytes));
+        ASSERT_TRUE(OpenLog(path_.c_str()));
+        ASSERT_TRUE(AppendRecord(ProductText, "new"));
+        EXPECT_EQ(CarryEarlierLog(), c.carried);
+        CloseLog();
+        EXPECT_EQ(ReadFileText(path_), c.bytes == "<none>" ? "<missing>" : c.bytes) << "left as it was";
+    }
+}
+
 TEST_F(LogFile, ARecordThatWouldNotFitIsRefusedWhole)
 {
     ASSERT_TRUE(OpenLog(path_.c_str()));

@@ -593,7 +593,10 @@ constexpr char FinishedNotRemovable[] =
     "\rThe installation finished with errors.\rOstrevane cannot be removed through\rWindows' list of installed software.";
 constexpr char Caption7[] = "Ostrevane v3.10 (trial) VCL";
 
-enum Breakage { CompilerEndsWith1, CompilerMissing, MakeFails, DriveMissing, LogInTheWay, HomeIsALink };
+enum Breakage { CompilerEndsWith1, CompilerMissing, MakeFails, DriveMissing, LogInTheWay, HomeIsALink, LogDamaged };
+
+// An earlier log with data after a zero type byte.
+const std::string DamagedLog("\x01old\0\x03" "C:\\old.txt\0\0\x03" "C:\\after.txt\0", 32);
 
 struct BrokenInstall {
     const char* name;
@@ -615,6 +618,8 @@ const BrokenInstall BrokenInstalls[] = {
     // Nothing is installed where no log can be kept, or into a link.
     {"log-in-the-way", {4}, false, LogInTheWay, 4, FinishedNotRemovable, "Uninstall log not written", false},
     {"home-is-a-link", {4}, false, HomeIsALink, 4, FinishedWithErrors, "Destination folder not created", false},
+    // Nor where the earlier log would lose its records after the damage.
+    {"log-damaged", {4}, false, LogDamaged, 4, FinishedNotRemovable, "Uninstall log not written", false},
 };
 
 // Page 4 says what failed; the package that was not built is not registered
@@ -658,6 +663,10 @@ TEST_F(Wizard, ABrokenInstallationSaysWhatFailed)
             CreateDirectoryA((home + "\\uninst.kvx").c_str(), nullptr);
             break;
         case HomeIsALink: ASSERT_TRUE(MakeLink(ides, home)); break;
+        case LogDamaged:
+            CreateDirectoryA(home.c_str(), nullptr);
+            ASSERT_TRUE(WriteFileText(home + "\\uninst.kvx", DamagedLog));
+            break;
         }
         std::set<std::string> untick;
         if (!c.extras) untick = {" Demo Projects Files", " Ostrevane Lib Context Help Files"};
@@ -704,6 +713,7 @@ TEST_F(Wizard, ABrokenInstallationSaysWhatFailed)
                   c.installs ? "\"" + sys + "\\kvxpurge.exe\" \"" + home + "\\uninst.kvx\"" : "<missing>");
         EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, "Software\\Quillmere\\Ostrevane", "RootDir"),
                   c.installs ? home : "<missing>");
+        if (c.breakage == LogDamaged) EXPECT_EQ(ReadFileText(home + "\\uninst.kvx"), DamagedLog) << "byte for byte";
         if (c.breakage == HomeIsALink) {
             EXPECT_FALSE(FileExists(ides + "\\readme.txt")) << "nothing is written through the link";
             EXPECT_FALSE(FileExists(ides + "\\license.txt"));

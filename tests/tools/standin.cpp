@@ -3,8 +3,12 @@
 // it behaves by its own file name:
 //   dcc32 "X.dpk"        writes X.bpl in the current folder (X.dpl when the
 //                        file standin.cfg beside the tool has a line ext=.dpl)
+//                        and the compiled package X.dcp beside it
 //   make /fX.bpk, /fX.mak  writes X.bpl (quotes around or after the name are
-//                        dropped: one real command line ends in a stray quote)
+//                        dropped: one real command line ends in a stray quote),
+//                        and beside it, as the linker does for a package
+//                        project without output folders, X.bpi, X.lib, the
+//                        object X.obj and the debug symbols X.tds
 //   bpr2mak -oX.mak X.bpk  writes X.mak
 // Any other name only records the call. A line fail=<tool name> in
 // standin.cfg makes that tool build nothing and end with exit code 1, as a
@@ -159,6 +163,7 @@ int main()
 
     const bool fails = ConfigHasLine(config, "fail=" + tool);
     std::string output, source;
+    std::vector<std::string> byProducts;  // beside output
     if (fails) {
         // builds nothing
     } else if (tool == "dcc32") {
@@ -166,6 +171,7 @@ int main()
             if (EndsWith(arg, ".dpk")) {
                 const std::string ext = ConfigHasLine(config, "ext=.dpl") ? ".dpl" : ".bpl";
                 output = BaseOf(arg, ".dpk") + ext;
+                byProducts = {BaseOf(arg, ".dpk") + ".dcp"};
                 source = arg;
                 break;
             }
@@ -174,7 +180,9 @@ int main()
             if (arg.size() < 3 || (arg[0] != '/' && arg[0] != '-') || (arg[1] != 'f' && arg[1] != 'F')) continue;
             const std::string file = arg.substr(2);
             if (EndsWith(file, ".bpk") || EndsWith(file, ".mak")) {
-                output = BaseOf(file, ".mak") + ".bpl";
+                const std::string base = BaseOf(file, ".mak");
+                output = base + ".bpl";
+                byProducts = {base + ".bpi", base + ".lib", base + ".obj", base + ".tds"};
                 source = file;
                 break;
             }
@@ -187,6 +195,8 @@ int main()
     }
     if (!output.empty())
         WriteFileText(std::string(current) + "\\" + output, tool + " built " + output + " from " + source + "\r\n", false);
+    for (const std::string& file : byProducts)
+        WriteFileText(std::string(current) + "\\" + file, tool + " built " + file + " from " + source + "\r\n", false);
 
     WriteFileText(folder + "calls.log", tool + "|" + commandLine + "|" + current + "\r\n", true);
     if (ConfigHasLine(config, "end=" + tool)) EndCaller();
