@@ -189,9 +189,18 @@ TEST_F(Detection, ReadBackTakesTheTicks)
 // or is refused with the reason and an empty "$HOME_DIR$".
 TEST_F(Detection, TheDestinationTable)
 {
-    char current[MAX_PATH];
-    GetCurrentDirectoryA(MAX_PATH, current);
-    const std::string here = current, drive = here.substr(0, 2);
+    // Relative names are taken from the current folder, which must have no
+    // link above it: the test program's own folder may lie below a mount.
+    char saved[MAX_PATH];
+    GetCurrentDirectoryA(MAX_PATH, saved);
+    const std::string here = "C:\\kvx-relative", drive = "C:";
+    CreateDirectoryA(here.c_str(), nullptr);
+    ASSERT_TRUE(SetCurrentDirectoryA(here.c_str()));
+    struct Restore {
+        const char* folder;
+        const char* made;
+        ~Restore() { SetCurrentDirectoryA(folder), RemoveDirectoryA(made); }
+    } restore{saved, here.c_str()};
     std::string noDrive = "";
     for (char letter = 'Q'; letter <= 'Y' && noDrive.empty(); ++letter)
         if (GetDriveTypeA((std::string(1, letter) + ":\\").c_str()) == DRIVE_NO_ROOT_DIR) noDrive = std::string(1, letter) + ":";
