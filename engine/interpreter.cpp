@@ -262,16 +262,45 @@ void CountLeftFile(const char* path)
 // The entries of the running script after the one performed.
 const ScriptEntry* NextEntries = nullptr;
 
+// What the environments' tools write beside the package they build: dcc32
+// the compiled package, make the import files, the object and the symbols.
+// Named before the tool starts, so that a tool outliving an ended
+// installation leaves nothing the log does not name; anything else it
+// writes is recorded once it has ended.
+constexpr const char* CompilerOutputs[] = {".dcp", nullptr};
+constexpr const char* MakeOutputs[] = {".bpi", ".lib", ".obj", ".tds", nullptr};
+
+// The package in PatternBuffer with each of extensions in place of its own.
+bool OutputsBesideAhead(const char* const* extensions)
+{
+    char path[PathSize];
+    char* dot = nullptr;
+    if (!CopyText(path, PathSize, PatternBuffer)) return false;
+    for (char* at = path; *at; at = NextChar(at))
+        if (*at == '.') dot = at;
+        else if (*at == '\\') dot = nullptr;
+    if (!dot) return true;
+    for (; *extensions; ++extensions) {
+        *dot = '\0';
+        if (!AppendText(path, PathSize, *extensions) || !Ahead(InstalledFile, path)) return false;
+    }
+    return true;
+}
+
 // What the tool in TemplateBuffer and the later ones of its script build: the
-// packages that the copy entries take, and a makefile the command line names.
+// packages that the copy entries take with what the tool writes beside them,
+// and a makefile the command line names.
 bool ToolOutputsAhead()
 {
     if (FindFolded(".mak", TemplateBuffer) && Expand(BuiltMakefile, PatternBuffer) &&
         !Ahead(InstalledFile, PatternBuffer))
         return false;
+    const char* const* beside = FindFolded("\\dcc32.exe\"", TemplateBuffer)  ? CompilerOutputs
+                                : FindFolded("\\make.exe\"", TemplateBuffer) ? MakeOutputs
+                                                                              : nullptr;
     for (const ScriptEntry* entry = NextEntries; entry && entry->templateText; ++entry)
         if (entry->op == ScriptOp::CopyFileTo && Expand(entry->templateText, PatternBuffer) &&
-            !Ahead(InstalledFile, PatternBuffer))
+            (!Ahead(InstalledFile, PatternBuffer) || (beside && !OutputsBesideAhead(beside))))
             return false;
     return true;
 }

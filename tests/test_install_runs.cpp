@@ -492,8 +492,8 @@ TEST_F(InstallRun, ReinstallingKeepsOneSearchPathEntryAndOnePackage)
 
 // An earlier log that leaves room for only part of the records: where they
 // stop fitting, the steps stop changing anything, so every file and folder
-// left is named in the log on disk. Stopped at the package's record, the
-// compiler never runs; at its by-product's, that is taken away again.
+// left is named in the log on disk. Stopped at the package's record or at
+// the by-product the compiler is known to write, the compiler never runs.
 TEST_F(InstallRun, RecordsThatStopFittingStopTheirSteps)
 {
     Choose({4}, false, false);
@@ -538,7 +538,7 @@ TEST_F(InstallRun, RecordsThatStopFittingStopTheirSteps)
             EXPECT_NE(std::find(log_.begin(), log_.end(), named), log_.end()) << path << " is named nowhere";
         }
         EXPECT_EQ(std::find(log_.begin(), log_.end(), last), log_.end()) << "the record did not fit";
-        EXPECT_EQ(ToolCalls(folders_[4]).size(), last.text == d + "ovanlibd7.bpl" ? 0u : 1u);
+        EXPECT_EQ(ToolCalls(folders_[4]).size(), last.text.rfind(d, 0) == 0 ? 0u : 1u);
         DeleteFileA((folders_[4] + "\\Bin\\calls.log").c_str());
     }
 }
