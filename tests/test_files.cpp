@@ -137,11 +137,14 @@ std::string RegistryText(HKEY root, const char* key, const char* value)
 bool SetRegistryValue(HKEY root, const std::string& key, const char* name, DWORD type, const std::string& bytes)
 {
     HKEY handle = nullptr;
-    if (RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &handle, nullptr) != ERROR_SUCCESS)
-        return false;
-    const LONG rc = RegSetValueExA(handle, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
-                                   static_cast<DWORD>(bytes.size()));
-    RegCloseKey(handle);
+    // The error is left for the caller to show.
+    LONG rc = RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &handle, nullptr);
+    if (rc == ERROR_SUCCESS) {
+        rc = RegSetValueExA(handle, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+                            static_cast<DWORD>(bytes.size()));
+        RegCloseKey(handle);
+    }
+    SetLastError(static_cast<DWORD>(rc));
     return rc == ERROR_SUCCESS;
 }
 

@@ -52,7 +52,7 @@ void PrintTo(const Choice& c, std::ostream* os) { *os << c.name; }
 
 void SetText(HKEY root, const std::string& key, const std::string& name, const std::string& text, DWORD type = REG_SZ)
 {
-    ASSERT_TRUE(SetRegistryValue(root, key, name.c_str(), type, Sz(text)));
+    ASSERT_TRUE(SetRegistryValue(root, key, name.c_str(), type, Sz(text))) << key << ": error " << GetLastError();
 }
 
 // A search path that holds %variables%, stored as such.
