@@ -213,13 +213,12 @@ bool RunUnix(const std::string& tool, const std::string& arguments)
     PROCESS_INFORMATION process = {};
     std::string line = tool + " " + arguments;
     // Started in a folder that exists: the caller's current one may be gone.
-    if (!CreateProcessA(("Z:\\bin\\" + tool).c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, "Z:\\",
-                        &startup, &process))
-        return false;
-    WaitForSingleObject(process.hProcess, Scaled(10000));
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return true;
+    // Wine starts a Unix program without a Windows process: it fills in no
+    // handles, and what the structure then holds is whatever its stack held.
+    // Waiting on or closing those would hit another object of this process
+    // (once, the key behind HKEY_CURRENT_USER), so they are left alone.
+    return CreateProcessA(("Z:\\bin\\" + tool).c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, "Z:\\",
+                          &startup, &process) != FALSE;
 }
 
 std::string UnixPath(const std::string& path)
