@@ -7,6 +7,8 @@
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
+#include <set>
+#include <vector>
 #include <string>
 
 #include "gui_driver.h"
@@ -109,6 +111,18 @@ TEST(UninstallerResources, DialogTemplateIconAndPicture)
     EXPECT_EQ(picture->biWidth, 150);
     EXPECT_EQ(picture->biHeight, 88);
     EXPECT_EQ(picture->biBitCount, 8);
+    // Stored run-length encoded; loaded as the dialog loads it, every colour
+    // of the picture comes back.
+    HBITMAP shown = static_cast<HBITMAP>(LoadImageA(module, MAKEINTRESOURCEA(IDB_PICTURE), IMAGE_BITMAP, 0, 0, 0));
+    ASSERT_NE(shown, nullptr);
+    BITMAPINFO wanted = {};
+    wanted.bmiHeader = {sizeof(BITMAPINFOHEADER), 150, 88, 1, 32, BI_RGB};
+    std::vector<DWORD> pixels(150 * 88);
+    HDC screen = GetDC(nullptr);
+    EXPECT_EQ(GetDIBits(screen, shown, 0, 88, pixels.data(), &wanted, DIB_RGB_COLORS), 88);
+    ReleaseDC(nullptr, screen);
+    DeleteObject(shown);
+    EXPECT_EQ(std::set<DWORD>(pixels.begin(), pixels.end()).size(), 234u);
 
     found = FindResourceA(module, MAKEINTRESOURCEA(IDI_UNINSTALL), MAKEINTRESOURCEA(14));  // RT_GROUP_ICON
     ASSERT_NE(found, nullptr);
