@@ -1,6 +1,6 @@
 #include "catalogue.h"
 
-#include "wizard_ids.h"
+#include "progress_sink.h"
 
 namespace {
 
@@ -36,14 +36,14 @@ constexpr char QuietUninstall[] = "\"$UNINST_DIR$\\kvxpurge.exe\" /S \"$HOME_DIR
     {sub,                                                  nullptr,                          1,    Op::SetSubDir},          \
     {"$HOME_DIR$\\$SUB_DIR$",                              nullptr,                          0,    Op::CreateFolders},      \
     {pkg,                                                  nullptr,                          0,    Op::SetSubFile},         \
-    {sub,                                                  IDC_SECOND_TEXT,                  0,    Op::SetControlText},     \
-    {"Files extracting ...",                               IDC_THIRD_TEXT,                   0,    Op::SetControlText},     \
+    {sub,                                                  StageLine,                        0,    Op::SetControlText},     \
+    {"Files extracting ...",                               StatusLine,                       0,    Op::SetControlText},     \
     {"$HOME_DIR$\\$SUB_DIR$\\$SUB_FILE$.dpk",              dpk,                              0,    Op::ExtractResource},    \
     {"$HOME_DIR$\\$SUB_DIR$\\$SUB_FILE$.res",              res,                              1,    Op::ExtractResource},    \
     {"$HOME_DIR$\\$SUB_DIR$\\wm_user.inc",                 71,                               0,    Op::ExtractResource},    \
     {"$HOME_DIR$\\$SUB_DIR$\\ostrevane.res",               72,                               1,    Op::ExtractResource},    \
     {"$HOME_DIR$\\$SUB_DIR$\\ostrevane.dcu",               dcu,                              1,    Op::ExtractResource},    \
-    {"Compiling package ...",                              IDC_THIRD_TEXT,                   0,    Op::SetControlText},     \
+    {"Compiling package ...",                              StatusLine,                       0,    Op::SetControlText},     \
     {"$HOME_DIR$\\$SUB_DIR$\\ostrevane.dcr",               100,                              0,    Op::ExtractResource},    \
     {"\"$DELPHI_DIR$\\Bin\\dcc32.exe\" \"$SUB_FILE$.dpk\"", "$HOME_DIR$\\$SUB_DIR$",          0,    Op::RunTool},            \
     {"$HOME_DIR$\\$SUB_DIR$\\$SUB_FILE$" ext,              "$SYS_DIR$\\$SUB_FILE$" ext,      1,    Op::CopyFileTo},         \
@@ -98,8 +98,8 @@ constexpr ScriptEntry Delphi7Script[] = {
     {sub,                                                   nullptr,          1, Op::SetSubDir},              \
     {"$HOME_DIR$\\$SUB_DIR$",                               nullptr,          0, Op::CreateFolders},          \
     {pkg,                                                   nullptr,          1, Op::SetSubFile},             \
-    {sub,                                                   IDC_SECOND_TEXT,  0, Op::SetControlText},         \
-    {"Files extracting ...",                                IDC_THIRD_TEXT,   0, Op::SetControlText},         \
+    {sub,                                                   StageLine,        0, Op::SetControlText},         \
+    {"Files extracting ...",                                StatusLine,       0, Op::SetControlText},         \
     {"$HOME_DIR$\\$SUB_DIR$\\$SUB_FILE$.bpk",               bpk,              1, Op::ExtractResource},        \
     {"$HOME_DIR$\\$SUB_DIR$\\$SUB_FILE$.cpp",               cpp,              0, Op::ExtractResource},        \
     {"$HOME_DIR$\\$SUB_DIR$\\$SUB_FILE$.res",               8302,             1, Op::ExtractResource},        \
@@ -109,7 +109,7 @@ constexpr ScriptEntry Delphi7Script[] = {
     {"$HOME_DIR$\\$SUB_DIR$\\ostrevane.dcu",                dcu,              1, Op::ExtractResource},        \
     {"$HOME_DIR$\\$SUB_DIR$\\ostrevane.hpp",                hpp,              1, Op::ExtractResource},        \
     {"$HOME_DIR$\\$SUB_DIR$\\ostrevane.dcr",                100,              1, Op::ExtractResource},        \
-    {"Compiling package ...",                               IDC_THIRD_TEXT,   0, Op::SetControlText}          
+    {"Compiling package ...",                               StatusLine,       0, Op::SetControlText}          
 
 // The install entries after the build entries.
 #define CBUILDER_SCRIPT_INSTALL                                                                               \

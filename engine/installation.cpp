@@ -9,7 +9,7 @@
 #include "registry.h"
 #include "templates.h"
 #include "uninstall_log.h"
-#include "wizard_hooks.h"
+#include "progress_sink.h"
 
 namespace {
 
@@ -157,6 +157,6 @@ DWORD WINAPI ScriptWorker(LPVOID laterFile)
             NoteOverallFailure(LogNotWritten);
         EndInstallation();
     }
-    if (AdvanceWizardPage) AdvanceWizardPage();
+    ReportEnded();
     return begun ? 0 : 1;
 }

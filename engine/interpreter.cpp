@@ -7,7 +7,7 @@
 #include "registry.h"
 #include "templates.h"
 #include "tool_outputs.h"
-#include "wizard_hooks.h"
+#include "progress_sink.h"
 
 unsigned long long InstalledBytes = 0;
 
@@ -491,7 +491,7 @@ void Perform(const ScriptEntry& entry)
         SetVariable(SubDir, path);
         break;
     case ScriptOp::SetControlText:
-        SetWizardControlText(entry.argument.number, path);
+        ShowLine(entry.argument.number, path);
         break;
     case ScriptOp::SetSubFile:
         SetVariable(SubFile, path);

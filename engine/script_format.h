@@ -29,7 +29,7 @@ enum class ScriptOp : std::int32_t {
     AppendOnce = 9,              // template: text file; argument: text to add (expanded)
     RemoveFile = 10,             // template: file path
     SetSubDir = 11,              // template: new $SUB_DIR$
-    SetControlText = 12,         // template: text; argument: wizard control id
+    SetControlText = 12,         // template: text; argument: the line it shows (ShownLine)
     SetSubFile = 13,             // template: new $SUB_FILE$
     WriteMachineValue = 14,      // template: HKLM key; argument: value name; stepOrValueData: value data (both expanded)
     WriteMachineValueSpare = 15, // as 14; no built-in script uses it

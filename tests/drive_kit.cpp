@@ -7,7 +7,7 @@
 
 #include <functional>
 
-#include "../engine/wizard_ids.h"
+#include "../wizard/wizard_ids.h"
 #include "gui_driver.h"
 #include "simulated_ide.h"
 

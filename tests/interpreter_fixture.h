@@ -11,7 +11,6 @@
 #include <utility>
 #include <vector>
 
-#include "../engine/wizard_ids.h"
 #include "catalogue.h"
 #include "failures.h"
 #include "files.h"
@@ -23,7 +22,7 @@
 #include "test_checks.h"
 #include "test_files.h"
 #include "uninstall_log.h"
-#include "wizard_hooks.h"
+#include "progress_sink.h"
 
 using Records = std::vector<LogRecord>;
 
@@ -102,15 +101,14 @@ protected:
         RegDeleteTreeA(HKEY_CURRENT_USER, key_.c_str());
         RegDeleteTreeA(HKEY_LOCAL_MACHINE, key_.c_str());
         ASSERT_TRUE(OpenLog((folder_ + "\\uninst.kvx").c_str()));
-        WizardWindow = nullptr;
-        AdvanceWizardPage = nullptr;
+        TheProgressSink = {nullptr, nullptr, nullptr};
         ClearFailures();
     }
     void TearDown() override
     {
         CloseLog();
         ReleaseEngineBuffers();
-        WizardWindow = nullptr;
+        TheProgressSink = {nullptr, nullptr, nullptr};
         SetCurrentDirectoryA(folder_.substr(0, folder_.rfind('\\')).c_str());
         RemoveTree(folder_);
         RegDeleteTreeA(HKEY_CURRENT_USER, key_.c_str());

@@ -23,7 +23,7 @@
 #include "templates.h"
 #include "test_checks.h"
 #include "uninstall_log.h"
-#include "wizard_hooks.h"
+#include "progress_sink.h"
 
 namespace {
 
@@ -111,12 +111,12 @@ protected:
         SetVariable(SysDir, sys_.c_str());
         SetVariable(UninstDir, win_.c_str());
         SetVariable(HomeOld, homeOld.c_str());
-        static int pagesAdvanced;
-        pagesAdvanced = 0;
-        AdvanceWizardPage = [] { ++pagesAdvanced; };
+        static int ended;
+        ended = 0;
+        TheProgressSink = {nullptr, nullptr, [] { ++ended; }};
         ScriptWorker(nullptr);
-        AdvanceWizardPage = nullptr;
-        EXPECT_EQ(pagesAdvanced, 1);
+        TheProgressSink = {nullptr, nullptr, nullptr};
+        EXPECT_EQ(ended, 1) << "the end is reported once";
         EXPECT_EQ((TheFailures.overall & LogNotWritten) == 0, logWhole);
         log_ = ReadUninstallLog(home_ + "\\uninst.kvx");
     }

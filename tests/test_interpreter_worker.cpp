@@ -6,37 +6,24 @@ namespace {
 
 // Progress and control texts ---------------------------------------------------
 
+// What the worker reports, as a wizard would show it.
+struct Shown {
+    std::string stage, status;
+    int position = 0;
+    int ended = 0;
+};
+Shown Reported;
+
 class Wizard : public Interpreter {
 protected:
     void SetUp() override
     {
         Interpreter::SetUp();
-        InitCommonControls();
-        window_ = CreateWindowExA(0, "STATIC", "wizard", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300, nullptr, nullptr,
-                                  nullptr, nullptr);
-        ASSERT_NE(window_, nullptr);
-        for (int id : {IDC_SECOND_TEXT, IDC_THIRD_TEXT})
-            CreateWindowExA(0, "STATIC", "", WS_CHILD, 0, 0, 300, 20, window_, reinterpret_cast<HMENU>(id), nullptr,
-                            nullptr);
-        HWND bar = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD, 0, 40, 300, 20, window_,
-                                   reinterpret_cast<HMENU>(IDC_PROGRESS), nullptr, nullptr);
-        ASSERT_NE(bar, nullptr);
-        WizardWindow = window_;
+        Reported = {};
+        TheProgressSink = {[](ShownLine line, const char* text) { (line == StageLine ? Reported.stage : Reported.status) = text; },
+                           [](int amount) { Reported.position += amount; }, [] { ++Reported.ended; }};
     }
-    void TearDown() override
-    {
-        WizardWindow = nullptr;
-        DestroyWindow(window_);
-        Interpreter::TearDown();
-    }
-    int Position() { return static_cast<int>(SendDlgItemMessageA(window_, IDC_PROGRESS, PBM_GETPOS, 0, 0)); }
-    std::string Text(int id)
-    {
-        char text[256] = {};
-        GetDlgItemTextA(window_, id, text, sizeof text);
-        return text;
-    }
-    HWND window_ = nullptr;
+    int Position() { return Reported.position; }
 };
 
 TEST_F(Wizard, EntriesMoveTheBarByTheirStep)
@@ -79,22 +66,25 @@ TEST_F(Wizard, SetControlTextShowsTheExpandedText)
 {
     SetVariable(SubDir, "Delphi7");
     RunEntries({
-        {"$SUB_DIR$", 102, 0, ScriptOp::SetControlText},
-        {"Files extracting ...", 105, 0, ScriptOp::SetControlText},
+        {"$SUB_DIR$", StageLine, 0, ScriptOp::SetControlText},
+        {"Files extracting ...", StatusLine, 0, ScriptOp::SetControlText},
     });
-    EXPECT_EQ(Text(IDC_SECOND_TEXT), "Delphi7");
-    EXPECT_EQ(Text(IDC_THIRD_TEXT), "Files extracting ...");
+    EXPECT_EQ(Reported.stage, "Delphi7");
+    EXPECT_EQ(Reported.status, "Files extracting ...");
 
-    WizardWindow = nullptr;  // headless: nothing is shown, nothing breaks
-    RunEntries({{"Compiling package ...", 105, 7, ScriptOp::SetControlText}});
-    EXPECT_EQ(Text(IDC_THIRD_TEXT), "Files extracting ...");
+    // A line that is neither (a control's number, say) shows nothing.
+    RunEntries({{"Not shown", 105, 0, ScriptOp::SetControlText}, {"Not shown", 0, 0, ScriptOp::SetControlText}});
+    EXPECT_EQ(Reported.stage, "Delphi7");
+    EXPECT_EQ(Reported.status, "Files extracting ...");
+
+    TheProgressSink = {nullptr, nullptr, nullptr};  // headless: nothing is shown, nothing breaks
+    RunEntries({{"Compiling package ...", StatusLine, 7, ScriptOp::SetControlText}});
+    EXPECT_EQ(Reported.status, "Files extracting ...");
     EXPECT_EQ(Position(), 0);
 }
 
 // ScriptWorker -----------------------------------------------------------------
 
-int PageAdvances = 0;
-void CountPageAdvance() { ++PageAdvances; }
 DWORD WINAPI RunScriptsThread(LPVOID)
 {
     RunChosenScripts();
@@ -110,13 +100,10 @@ protected:
         Wizard::SetUp();
         for (int i = 0; i <= TargetCount; ++i) saved_[i] = TargetTable[i];
         oldRootDir_ = RegistryBytes(HKEY_LOCAL_MACHINE, HomeKey, "RootDir");
-        PageAdvances = 0;
-        AdvanceWizardPage = CountPageAdvance;
     }
     void TearDown() override
     {
         for (int i = 0; i <= TargetCount; ++i) TargetTable[i] = saved_[i];
-        AdvanceWizardPage = nullptr;
         if (oldRootDir_ == "<missing>") {
             HKEY key;
             if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, HomeKey, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
@@ -149,7 +136,7 @@ TEST_F(Worker, RunsTheChosenTargetsInOrderThenStoresTheHomeFolder)
     const std::string seen = key_;
     const Script environmentScript({
         {"Delphi7", 0, 10, ScriptOp::SetSubDir},
-        {"$SUB_DIR$", 102, 0, ScriptOp::SetControlText},
+        {"$SUB_DIR$", StageLine, 0, ScriptOp::SetControlText},
         {"$HOME_DIR$\\$SUB_DIR$", 0, 5, ScriptOp::CreateFolders},
         {"$HOME_DIR$\\$SUB_DIR$\\ovanlibd7.txt", 502, 5, ScriptOp::ExtractResource},
         {seen.c_str(), "environment", "$DELPHI_DIR$|$DELPHI_REG$|$DELPHI_DIR_SHORT$", ScriptOp::WriteMachineValue},
@@ -223,7 +210,7 @@ TEST_F(Worker, RunsTheChosenTargetsInOrderThenStoresTheHomeFolder)
 
     EXPECT_REGISTRY(HKEY_LOCAL_MACHINE, HomeKey, "RootDir", Sz(Path("Home")));
     EXPECT_EQ(Position(), 21);
-    EXPECT_EQ(Text(IDC_SECOND_TEXT), "Delphi7");
+    EXPECT_EQ(Reported.stage, "Delphi7");
 }
 
 TEST_F(Worker, AGoneEnvironmentFolderStandsForItsOwnShortForm)

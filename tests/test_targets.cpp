@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "../engine/wizard_ids.h"
+#include "../wizard/wizard_ids.h"
 #include "catalogue.h"
 #include "checklist.h"
 #include "selection.h"
@@ -16,7 +16,11 @@
 #include "targets.h"
 #include "templates.h"
 #include "test_files.h"
-#include "wizard_hooks.h"
+#include "wizard.h"
+
+// The wizard's dialog, from which selection.cpp reads the typed folder:
+// here a window of the test's own (the wizard itself is not linked in).
+HWND WizardWindow = nullptr;
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "../engine/wizard_ids.h"
+#include "../wizard/wizard_ids.h"
 #include "drive_kit.h"
 #include "gui_driver.h"
 #include "simulated_ide.h"

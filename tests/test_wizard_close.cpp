@@ -1,7 +1,7 @@
 // The wizard's close path in this process, where the moment of a close
-// request can be chosen: a request that arrives while the finish page is
-// still writing the log waits for the log; one that arrives while the worker
-// runs leaves it what it uses.
+// request can be chosen: a request queued behind the worker's end is taken
+// on the finish page, after the log; one that arrives while the worker runs
+// leaves it what it uses.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -13,12 +13,12 @@
 
 #include "catalogue.h"
 #include "installation.h"
-#include "../engine/wizard_ids.h"
+#include "../wizard/wizard_ids.h"
 #include "simulated_ide.h"
 #include "templates.h"
 #include "uninstall_log.h"
 #include "wizard.h"
-#include "wizard_hooks.h"
+#include "progress_sink.h"
 
 namespace {
 
@@ -31,7 +31,7 @@ void Pump()
     }
 }
 
-TEST(WizardClose, ARequestDuringTheFinishPageWaitsForTheLog)
+TEST(WizardClose, ARequestBehindTheWorkersEndClosesOnTheFinishPageAfterTheLog)
 {
     InitCommonControls();
     ASSERT_TRUE(AllocateEngineBuffers());
@@ -45,23 +45,22 @@ TEST(WizardClose, ARequestDuringTheFinishPageWaitsForTheLog)
     ASSERT_TRUE(OpenLog(log.c_str()));
     AppendRecord(ProductText, ProductDescription);
 
-    // The worker has moved to page 4 and is about to write the log.
-    CurrentPage = FinishPage;
-    PostMessageA(dialog, WM_CLOSE, 0, 0);
-    Pump();
-    EXPECT_TRUE(IsWindow(dialog));
-    EXPECT_TRUE(IsWindowVisible(dialog)) << "the dialog must not end before the log is written";
-    EXPECT_FALSE(FileExists(log));
-    EXPECT_NE(TemplateBuffer, nullptr) << "nothing released yet";
-
+    // The worker runs on page 3; the close box is clicked just as it ends.
+    CurrentPage = ProgressPage;
     EndInstallation();  // as the worker ends: the log first,
-    EnterFinishPage();  // then page 4
+    ReportEnded();      // then the end, posted
+    PostMessageA(dialog, WM_CLOSE, 0, 0);
+    EXPECT_EQ(CurrentPage, ProgressPage) << "the pages change on the dialog's thread only";
     EXPECT_TRUE(FileExists(log));
     EXPECT_EQ(ReadFileText(log), std::string("\x01") + ProductDescription + std::string(1, '\0'));
     char button[32] = "";
     GetDlgItemTextA(dialog, IDC_CANCEL, button, sizeof button);
+    EXPECT_STRNE(button, "Finish");
+    Pump();  // the end moves to page 4, whose close request asks nothing
+    EXPECT_EQ(CurrentPage, FinishPage);
+    GetDlgItemTextA(dialog, IDC_CANCEL, button, sizeof button);
     EXPECT_STREQ(button, "Finish");
-    Pump();  // the deferred request is taken up again
+    EXPECT_EQ(FindWindowA(nullptr, "Quillmere presents ..."), nullptr) << "no question on the finish page";
     EXPECT_FALSE(IsWindowVisible(dialog)) << "the close request ended the dialog once the log was written";
     EXPECT_EQ(TemplateBuffer, nullptr) << "and released the engine's buffers";
     DestroyWindow(dialog);
@@ -104,7 +103,6 @@ DWORD WINAPI AnswerYes(LPVOID)
 // Closed while its worker waits on a tool, the dialog ends at once; the
 // worker, let go only after that, still finds the engine's buffers: in the
 // program, the process's end may come before its next step or after it.
-// Declared after the test above, which needs the finish page's state fresh.
 TEST(WizardClose, AWorkerStillRunningAfterTheCloseKeepsItsBuffers)
 {
     SetUnhandledExceptionFilter(ReportCrash);

@@ -1,7 +1,7 @@
 #include "layout.h"
 
-#include "../engine/wizard_hooks.h"
-#include "../engine/wizard_ids.h"
+#include "wizard.h"
+#include "wizard_ids.h"
 
 int ColumnWidth = 0;
 

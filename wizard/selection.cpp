@@ -2,9 +2,9 @@
 
 #include <windows.h>
 
-#include "../engine/wizard_hooks.h"
+#include "wizard.h"
 #include "checklist.h"
-#include "../engine/wizard_ids.h"
+#include "wizard_ids.h"
 
 char DestinationPath[PathSize];
 bool destinationProposed = false;

@@ -7,15 +7,16 @@
 #include "../engine/failures.h"
 #include "../engine/installation.h"
 #include "../engine/running.h"
+#include "../engine/progress_sink.h"
 #include "../engine/templates.h"
-#include "../engine/wizard_hooks.h"
 #include "checklist.h"
 #include "layout.h"
-#include "../engine/wizard_ids.h"
 #include "selection.h"
+#include "wizard_ids.h"
 
 HINSTANCE ModuleHandle = nullptr;
-std::atomic<std::uint32_t> CurrentPage{WelcomePage};
+HWND WizardWindow = nullptr;
+std::uint32_t CurrentPage = WelcomePage;
 
 namespace {
 
@@ -31,11 +32,9 @@ constexpr char FinishedWithErrors[] = "\rThe installation finished with errors."
 constexpr char FinishedNotRemovable[] =
     "\rThe installation finished with errors.\rOstrevane cannot be removed through\rWindows' list of installed software.";
 
-// The worker writes the log before it moves to page 4; a close request that
-// arrives before the finish page is shown is taken up again by the worker
-// once it is.
-enum FinishStep : int { LogPending, CloseDeferred, LogWritten };
-std::atomic<int> FinishState{LogPending};
+// Posted once by the worker when the installation has ended, its log
+// written: the dialog then moves to page 4 itself.
+constexpr UINT InstallationEnded = WM_APP + 1;
 
 BROWSEINFOA FolderBrowseInfo = {
     nullptr,          // hwndOwner: the wizard, set on WM_INITDIALOG
@@ -95,6 +94,20 @@ void AdvancePage()
     ShowPage();
 }
 
+// What the worker reports, shown from its thread: a text or the bar's step
+// is sent to the dialog's thread and waits for it; the end is only posted.
+void ShowReportedLine(ShownLine line, const char* text)
+{
+    SetDlgItemTextA(WizardWindow, line == StageLine ? IDC_SECOND_TEXT : IDC_THIRD_TEXT, text);
+}
+
+void StepProgress(int amount)
+{
+    SendDlgItemMessageA(WizardWindow, IDC_PROGRESS, PBM_DELTAPOS, static_cast<WPARAM>(amount), 0);
+}
+
+void PostInstallationEnded() { PostMessageA(WizardWindow, InstallationEnded, 0, 0); }
+
 // Nothing may be installed into an environment that runs: it holds its
 // packages open and reads their registrations only when it starts.
 bool TickedEnvironmentsClosed()
@@ -145,17 +158,14 @@ void BrowseForDestination()
     SetDlgItemTextA(WizardWindow, IDC_DESTINATION, DestinationPath);
 }
 
-// Cancel, Finish and the close box: asks first, except on the finish page.
+// Cancel, Finish and the close box: asks first, except on the finish page,
+// which comes up only once the worker has written the log and ended.
 void OnCloseRequest()
 {
     if (CurrentPage != FinishPage &&
         MessageBoxA(WizardWindow, "Are you want terminate installation ?", "Quillmere presents ...",
                     MB_YESNO | MB_ICONQUESTION) == IDNO)
         return;
-    if (CurrentPage == FinishPage) {
-        int expected = LogPending;
-        if (FinishState.compare_exchange_strong(expected, CloseDeferred) || expected == CloseDeferred) return;
-    }
     // While the worker runs (page 3) nothing is released: the process ends
     // under it, and it must never see a released buffer.
     if (CurrentPage != ProgressPage) ReleaseTargets();
@@ -166,7 +176,7 @@ BOOL OnInitDialog(HWND window)
 {
     WizardWindow = window;
     FolderBrowseInfo.hwndOwner = window;
-    AdvanceWizardPage = AdvancePage;
+    TheProgressSink = {ShowReportedLine, StepProgress, PostInstallationEnded};
     SendMessageA(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("Ostrevane Installation"));
     SetClassLongA(window, GCL_HICON,
                   static_cast<LONG>(reinterpret_cast<LONG_PTR>(LoadIconA(ModuleHandle, MAKEINTRESOURCEA(IDI_WIZARD)))));
@@ -271,7 +281,6 @@ void EnterFinishPage()
     }
     SetDlgItemTextA(WizardWindow, IDC_CANCEL, "Finish");
     EnableWindow(GetDlgItem(WizardWindow, IDC_CANCEL), TRUE);
-    if (FinishState.exchange(LogWritten) == CloseDeferred) PostMessageA(WizardWindow, WM_CLOSE, 0, 0);
 }
 
 INT_PTR CALLBACK WizardDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM)
@@ -280,6 +289,9 @@ INT_PTR CALLBACK WizardDialogProc(HWND window, UINT message, WPARAM wParam, LPAR
     case WM_INITDIALOG: return OnInitDialog(window);
     case WM_COMMAND: OnCommand(wParam); return FALSE;
     case WM_CLOSE: OnCloseRequest(); return FALSE;
+    case InstallationEnded:
+        if (CurrentPage == ProgressPage) AdvancePage();
+        return TRUE;
     default: return FALSE;
     }
 }

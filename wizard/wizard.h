@@ -2,15 +2,16 @@
 // The installer's four-page wizard.
 #include <windows.h>
 
-#include <atomic>
 #include <cstdint>
 
 // The pages as CurrentPage counts them.
 enum PageIndex : std::uint32_t { WelcomePage, SelectionPage, ProgressPage, FinishPage, PageCount };
 
 extern HINSTANCE ModuleHandle;
-// The worker moves it on once, from its own thread.
-extern std::atomic<std::uint32_t> CurrentPage;
+// The wizard's dialog; null while there is none.
+extern HWND WizardWindow;
+// Changed on the dialog's thread only.
+extern std::uint32_t CurrentPage;
 
 // Shows the wizard until it closes; false when its dialog never came up.
 bool RunWizard(HINSTANCE module);
