@@ -40,17 +40,22 @@ bool ChildProcess::Running() const
     return info_.hProcess && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT;
 }
 
+void PumpMessages()
+{
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
 bool WaitUntil(const std::function<bool()>& done, DWORD ms)
 {
     const DWORD start = GetTickCount();
     for (;;) {
         if (done()) return true;
         if (GetTickCount() - start > Scaled(ms)) return false;
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
+        PumpMessages();
         Sleep(20);
     }
 }

@@ -32,6 +32,8 @@ private:
     PROCESS_INFORMATION info_{};
 };
 
+// Dispatches every message waiting for this thread's windows.
+void PumpMessages();
 // Polls until done() holds or ms pass; pumps this thread's messages meanwhile.
 bool WaitUntil(const std::function<bool()>& done, DWORD ms = 10000);
 

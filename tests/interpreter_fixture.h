@@ -29,21 +29,6 @@ using Records = std::vector<LogRecord>;
 // Checked where it is called.
 #define WRITE_ALL(path, bytes) EXPECT_TRUE(WriteFileText(path, bytes)) << (path)
 
-inline std::vector<std::string> ValueNames(HKEY root, const std::string& key)
-{
-    std::vector<std::string> names;
-    HKEY handle;
-    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_QUERY_VALUE, &handle) != ERROR_SUCCESS) return names;
-    char name[1040];
-    for (DWORD i = 0;; ++i) {
-        DWORD size = sizeof name;
-        if (RegEnumValueA(handle, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-        names.push_back(name);
-    }
-    RegCloseKey(handle);
-    return names;
-}
-
 // A drive letter that names no drive, or 0.
 inline char UnmappedDrive()
 {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "checklist.h"
+#include "gui_driver.h"
 
 // The record's layout is the one the wizard's callers are written against.
 static_assert(offsetof(CheckListState, previousParentUserData) == 20, "window fields first");
@@ -73,15 +74,6 @@ LRESULT CALLBACK ParentSpy(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         parentSeen.push_back({message, item->itemID, static_cast<LPARAM>(item->itemAction)});
     }
     return CallWindowProcA(parentBelow, window, message, wParam, lParam);
-}
-
-void Pump()
-{
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
 }
 
 // A top-down 32-bit DIB to paint items into, prefilled with Sentinel.
@@ -155,7 +147,7 @@ protected:
             reinterpret_cast<WNDPROC>(SetWindowLongA(dialog_, GWL_WNDPROC, reinterpret_cast<LONG>(ParentSpy)));
         state_ = CheckListAttach(list_);
         ASSERT_NE(state_, nullptr);
-        Pump();
+        PumpMessages();
         listSeen.clear();
         parentSeen.clear();
     }
@@ -335,7 +327,7 @@ TEST_F(CheckList, UserInputTogglesAsDesigned)
                 break;
             case Select: SendMessageA(list_, LB_SETCURSEL, static_cast<WPARAM>(s.item), 0); break;
             }
-            Pump();
+            PumpMessages();
         }
         EXPECT_EQ(AllData(), c.data) << c.name;
         EXPECT_EQ(SendMessageA(list_, LB_GETCURSEL, 0, 0), c.selection) << c.name;
@@ -550,7 +542,7 @@ TEST_F(CheckList, ListWindowShowsTicksAndSelectionAndRedrawsAtOnce)
     AddItems({1, -1});
     SendMessageA(list_, LB_SETCURSEL, 1, 0);
     UpdateWindow(dialog_);
-    Pump();
+    PumpMessages();
     auto capture = [&](Canvas& canvas) {
         HDC dc = GetDC(list_);
         BitBlt(canvas.dc, 0, 0, Canvas::Width, 32, dc, 0, 0, SRCCOPY);

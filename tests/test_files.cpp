@@ -168,6 +168,21 @@ std::vector<LogRecord> ReadUninstallLog(const std::string& path)
     return LogRecordsOf(bytes);
 }
 
+std::vector<std::string> ValueNames(HKEY root, const std::string& key)
+{
+    std::vector<std::string> names;
+    HKEY handle;
+    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_QUERY_VALUE, &handle) != ERROR_SUCCESS) return names;
+    char name[1040];
+    for (DWORD i = 0;; ++i) {
+        DWORD size = sizeof name;
+        if (RegEnumValueA(handle, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        names.push_back(name);
+    }
+    RegCloseKey(handle);
+    return names;
+}
+
 std::vector<std::string> RegistryValues(HKEY root, const char* key)
 {
     std::vector<std::string> values;

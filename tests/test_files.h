@@ -43,6 +43,8 @@ bool SetRegistryValue(HKEY root, const std::string& key, const char* name, DWORD
 // Every value of the key as "name=REG_SZ:text" or "name=REG_DWORD:number" (other
 // types by number), sorted by name; empty when the key is missing.
 std::vector<std::string> RegistryValues(HKEY root, const char* key);
+// The names of the key's values, in the registry's order; none when it is missing.
+std::vector<std::string> ValueNames(HKEY root, const std::string& key);
 void DeleteTree(HKEY root, const char* key);
 
 // The uninstall log's records: a type byte, then a text up to its NUL.

@@ -170,15 +170,10 @@ TEST_F(Worker, RunsTheChosenTargetsInOrderThenStoresTheHomeFolder)
         RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Quillmere", 0, KEY_READ, &vendor) == ERROR_SUCCESS;
     if (vendor) RegCloseKey(vendor);
 
-    // On a thread of its own, as in the installer: its window operations are
-    // carried out here, on the thread that owns the window.
+    // On a thread of its own, as in the installer.
     HANDLE thread = CreateThread(nullptr, 0, RunScriptsThread, nullptr, 0, nullptr);
     ASSERT_NE(thread, nullptr);
-    while (MsgWaitForMultipleObjects(1, &thread, FALSE, Scaled(10000), QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-    }
-    ASSERT_EQ(WaitForSingleObject(thread, 0), WAIT_OBJECT_0) << "the worker did not end";
+    ASSERT_EQ(WaitForSingleObject(thread, Scaled(10000)), WAIT_OBJECT_0) << "the worker did not end";
     CloseHandle(thread);
 
     // The folders it made, the key it wrote to, once.

@@ -63,11 +63,8 @@ void SetExpandText(const SimulatedIde& ide, const std::string& text)
 
 DWORD ValueType(const std::string& key, const char* name)
 {
-    HKEY handle = nullptr;
     DWORD type = REG_NONE;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, KEY_QUERY_VALUE, &handle) != ERROR_SUCCESS) return type;
-    RegQueryValueExA(handle, name, nullptr, &type, nullptr, nullptr);
-    RegCloseKey(handle);
+    RegistryBytes(HKEY_CURRENT_USER, key, name, &type);
     return type;
 }
 

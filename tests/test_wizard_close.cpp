@@ -12,24 +12,16 @@
 #include <string>
 
 #include "catalogue.h"
+#include "gui_driver.h"
 #include "installation.h"
-#include "../wizard/wizard_ids.h"
+#include "progress_sink.h"
 #include "simulated_ide.h"
 #include "templates.h"
 #include "uninstall_log.h"
 #include "wizard.h"
-#include "progress_sink.h"
+#include "wizard_ids.h"
 
 namespace {
-
-void Pump()
-{
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-}
 
 TEST(WizardClose, ARequestBehindTheWorkersEndClosesOnTheFinishPageAfterTheLog)
 {
@@ -56,7 +48,7 @@ TEST(WizardClose, ARequestBehindTheWorkersEndClosesOnTheFinishPageAfterTheLog)
     char button[32] = "";
     GetDlgItemTextA(dialog, IDC_CANCEL, button, sizeof button);
     EXPECT_STRNE(button, "Finish");
-    Pump();  // the end moves to page 4, whose close request asks nothing
+    PumpMessages();  // the end moves to page 4, whose close request asks nothing
     EXPECT_EQ(CurrentPage, FinishPage);
     GetDlgItemTextA(dialog, IDC_CANCEL, button, sizeof button);
     EXPECT_STREQ(button, "Finish");
@@ -71,7 +63,7 @@ TEST(WizardClose, ARequestBehindTheWorkersEndClosesOnTheFinishPageAfterTheLog)
 bool PumpUntil(const std::function<bool()>& done, DWORD ms)
 {
     for (const DWORD start = GetTickCount(); !done(); Sleep(20)) {
-        Pump();
+        PumpMessages();
         if (GetTickCount() - start > Scaled(ms)) return false;
     }
     return true;
