@@ -28,6 +28,18 @@ const char* TextOf(const Operand& operand) { return operand.text ? operand.text 
 
 bool Expand(const char* templ, char* out) { return ExpandTemplate(templ, out, WorkBufferSize); }
 
+// The buffers a step works in, handed to every helper that reads or writes
+// one, so that what a helper overwrites is seen where it is called. The
+// entry's expansion is read only; the others (WorkBufferSize bytes each)
+// take what a helper expands or composes.
+struct StepBuffers {
+    char* expanded;  // the entry's template, expanded
+    char* argument;  // its argument expanded, or a key of the environment
+    char* data;      // a value's data
+    char* pattern;   // a pattern or a file name expanded
+    char* result;    // a two-part record composed
+};
+
 // Earlier entries of the product in a search path, removed in this order as
 // whole entries. An entry is named by the variable it begins with; while that
 // is empty the pattern names no folder of the product and is passed over.
@@ -118,12 +130,12 @@ bool ProgramOf(const char* commandLine, char* out)
     return true;
 }
 
-void RunTool(const char* workingFolder)
+void RunTool(const StepBuffers& b, const char* workingFolder)
 {
-    if (!Expand(workingFolder, ArgumentBuffer)) return;
+    if (!Expand(workingFolder, b.argument)) return;
     // Stays in force for the process. A tool is never run in a folder it was
     // not meant for.
-    if (ThroughLinkInHome(ArgumentBuffer) || !SetCurrentDirectoryA(ArgumentBuffer)) {
+    if (ThroughLinkInHome(b.argument) || !SetCurrentDirectoryA(b.argument)) {
         NoteFailure(Failure::ToolNotStarted);
         return;
     }
@@ -137,11 +149,11 @@ void RunTool(const char* workingFolder)
     // The program is named as a file of its own too, so that the system never
     // searches for it or reads a longer file name out of an unquoted path.
     char program[PathSize];
-    if (!ProgramOf(TemplateBuffer, program)) {
+    if (!ProgramOf(b.expanded, program)) {
         NoteFailure(Failure::ToolNotStarted);
         return;
     }
-    if (!CreateProcessA(program, TemplateBuffer, nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
+    if (!CreateProcessA(program, b.expanded, nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
                         &startup, &process)) {
         NoteFailure(Failure::ToolNotStarted);
         return;
@@ -155,16 +167,15 @@ void RunTool(const char* workingFolder)
 
 // False when the path stays as it was: it could not be read whole, the entry
 // does not fit, or the value cannot be written.
-bool ExtendSearchPath(const char* valueName)
+bool ExtendSearchPath(const StepBuffers& b, const char* valueName)
 {
-    if (!Expand(LibraryKey, ArgumentBuffer)) return true;  // as every entry that does not expand
+    if (!Expand(LibraryKey, b.argument)) return true;  // as every entry that does not expand
     DWORD count = 0, type = REG_SZ;
-    LONG status =
-        QueryRegistryText(HKEY_CURRENT_USER, ArgumentBuffer, valueName, DataBuffer, WorkBufferSize, &count, &type);
+    LONG status = QueryRegistryText(HKEY_CURRENT_USER, b.argument, valueName, b.data, WorkBufferSize, &count, &type);
     // A path that is not there yet starts empty; one that cannot be read
     // whole is left as it is rather than replaced by a part of it.
     if (status == ERROR_FILE_NOT_FOUND)
-        DataBuffer[0] = '\0';
+        b.data[0] = '\0';
     else if (status != ERROR_SUCCESS)
         return false;
 
@@ -172,22 +183,22 @@ bool ExtendSearchPath(const char* valueName)
         if (pattern.folder != VariableCount && !VariableValue(pattern.folder)[0]) continue;
         const char* text = pattern.text;
         if (pattern.expanded) {
-            if (!Expand(pattern.text, PatternBuffer)) return true;
-            text = PatternBuffer;
+            if (!Expand(pattern.text, b.pattern)) return true;
+            text = b.pattern;
         }
-        RemoveWholeEntries(DataBuffer, text + 1);
+        RemoveWholeEntries(b.data, text + 1);
     }
-    if (!AppendText(DataBuffer, WorkBufferSize, TemplateBuffer)) return false;
+    if (!AppendText(b.data, WorkBufferSize, b.expanded)) return false;
     // A path that holds %variables% keeps its type, so they are still expanded.
-    return WriteRegistryText(HKEY_CURRENT_USER, ArgumentBuffer, valueName, DataBuffer,
+    return WriteRegistryText(HKEY_CURRENT_USER, b.argument, valueName, b.data,
                              type == REG_EXPAND_SZ ? REG_EXPAND_SZ : REG_SZ);
 }
 
-void PurgePackageEntries()
+void PurgePackageEntries(const StepBuffers& b)
 {
-    if (!PackageBuilt(TemplateBuffer) || !Expand(KnownPackages, ArgumentBuffer)) return;
-    DeleteValuesContaining(HKEY_CURRENT_USER, ArgumentBuffer, VariableValue(SubFile));
-    DeleteValuesContaining(HKEY_CURRENT_USER, ArgumentBuffer, LibraryPackagePattern);
+    if (!PackageBuilt(b.expanded) || !Expand(KnownPackages, b.argument)) return;
+    DeleteValuesContaining(HKEY_CURRENT_USER, b.argument, VariableValue(SubFile));
+    DeleteValuesContaining(HKEY_CURRENT_USER, b.argument, LibraryPackagePattern);
 }
 
 // The records of removal reach the log on disk before the step they undo
@@ -204,12 +215,12 @@ bool PairAhead(LogRecordType type, const char* text, LogRecordType secondType, c
     return false;
 }
 
-// A two-part record: first, TAB, second. A pair that does not fit the
-// buffer cannot be recorded.
-bool PairText(const char* first, const char* second)
+// A two-part record into out (WorkBufferSize bytes): first, TAB, second. A
+// pair that does not fit the buffer cannot be recorded.
+bool PairText(char* out, const char* first, const char* second)
 {
-    return CopyText(ResultBuffer, WorkBufferSize, first) && AppendText(ResultBuffer, WorkBufferSize, "\t") &&
-           AppendText(ResultBuffer, WorkBufferSize, second);
+    return CopyText(out, WorkBufferSize, first) && AppendText(out, WorkBufferSize, "\t") &&
+           AppendText(out, WorkBufferSize, second);
 }
 
 // A value in a key: the key's open record, then the value's name.
@@ -235,19 +246,19 @@ bool UserKeysAhead(const char* keyPath)
     }
 }
 
-// The search-path entry in TemplateBuffer, and the value itself when the
+// The search-path entry of the step, and the value itself when the
 // installation makes it: it goes when nothing else is left in it.
-bool SearchPathAhead(const char* valueName)
+bool SearchPathAhead(const StepBuffers& b, const char* valueName)
 {
-    if (!Expand(LibraryKey, ArgumentBuffer)) return true;  // the step does nothing either
-    if (!UserKeysAhead(ArgumentBuffer) || !PairText(valueName, TemplateBuffer) ||
-        !PairAhead(UserKeyOpen, ArgumentBuffer, SearchPathEntry, ResultBuffer))
+    if (!Expand(LibraryKey, b.argument)) return true;  // the step does nothing either
+    if (!UserKeysAhead(b.argument) || !PairText(b.result, valueName, b.expanded) ||
+        !PairAhead(UserKeyOpen, b.argument, SearchPathEntry, b.result))
         return false;
     UniqueKey key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, ArgumentBuffer, 0, KEY_QUERY_VALUE, key.put()) == ERROR_SUCCESS &&
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, b.argument, 0, KEY_QUERY_VALUE, key.put()) == ERROR_SUCCESS &&
         RegQueryValueExA(key.get(), valueName, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS)
         return true;
-    return ValueAhead(HKEY_CURRENT_USER, ArgumentBuffer, valueName);
+    return ValueAhead(HKEY_CURRENT_USER, b.argument, valueName);
 }
 
 // A file the installation leaves that is not written out of the payload
@@ -270,12 +281,12 @@ const ScriptEntry* NextEntries = nullptr;
 constexpr const char* CompilerOutputs[] = {".dcp", nullptr};
 constexpr const char* MakeOutputs[] = {".bpi", ".lib", ".obj", ".tds", nullptr};
 
-// The package in PatternBuffer with each of extensions in place of its own.
-bool OutputsBesideAhead(const char* const* extensions)
+// The package with each of extensions in place of its own.
+bool OutputsBesideAhead(const char* package, const char* const* extensions)
 {
     char path[PathSize];
     char* dot = nullptr;
-    if (!CopyText(path, PathSize, PatternBuffer)) return false;
+    if (!CopyText(path, PathSize, package)) return false;
     for (char* at = path; *at; at = NextChar(at))
         if (*at == '.') dot = at;
         else if (*at == '\\') dot = nullptr;
@@ -287,20 +298,19 @@ bool OutputsBesideAhead(const char* const* extensions)
     return true;
 }
 
-// What the tool in TemplateBuffer and the later ones of its script build: the
-// packages that the copy entries take with what the tool writes beside them,
-// and a makefile the command line names.
-bool ToolOutputsAhead()
+// What the tool of the step's command line and the later ones of its script
+// build: the packages that the copy entries take with what the tool writes
+// beside them, and a makefile the command line names.
+bool ToolOutputsAhead(const StepBuffers& b)
 {
-    if (FindFolded(".mak", TemplateBuffer) && Expand(BuiltMakefile, PatternBuffer) &&
-        !Ahead(InstalledFile, PatternBuffer))
+    if (FindFolded(".mak", b.expanded) && Expand(BuiltMakefile, b.pattern) && !Ahead(InstalledFile, b.pattern))
         return false;
-    const char* const* beside = FindFolded("\\dcc32.exe\"", TemplateBuffer)  ? CompilerOutputs
-                                : FindFolded("\\make.exe\"", TemplateBuffer) ? MakeOutputs
-                                                                              : nullptr;
+    const char* const* beside = FindFolded("\\dcc32.exe\"", b.expanded)  ? CompilerOutputs
+                                : FindFolded("\\make.exe\"", b.expanded) ? MakeOutputs
+                                                                           : nullptr;
     for (const ScriptEntry* entry = NextEntries; entry && entry->templateText; ++entry)
-        if (entry->op == ScriptOp::CopyFileTo && Expand(entry->templateText, PatternBuffer) &&
-            (!Ahead(InstalledFile, PatternBuffer) || (beside && !OutputsBesideAhead(beside))))
+        if (entry->op == ScriptOp::CopyFileTo && Expand(entry->templateText, b.pattern) &&
+            (!Ahead(InstalledFile, b.pattern) || (beside && !OutputsBesideAhead(b.pattern, beside))))
             return false;
     return true;
 }
@@ -326,11 +336,11 @@ void RecordToolOutput(const char* path, bool isFolder)
 
 // Runs the tool, then records what it left in the home folder before the
 // next step: a removal takes every by-product, whatever the tool made.
-void RunToolRecordingOutputs(const Operand& workingFolder)
+void RunToolRecordingOutputs(const StepBuffers& b, const Operand& workingFolder)
 {
     FolderContents before;
     NoteFolderContents(VariableValue(HomeDir), &before);
-    RunTool(TextOf(workingFolder));
+    RunTool(b, TextOf(workingFolder));
     VisitNewEntries(VariableValue(HomeDir), before, RecordToolOutput);
     ReleaseFolderContents(&before);
 }
@@ -416,16 +426,16 @@ bool TakeBackPendingDeletion(const char* path)
     return status == ERROR_SUCCESS;
 }
 
-// Runs one entry whose template is expanded in TemplateBuffer.
-void Perform(const ScriptEntry& entry)
+// Runs one entry whose template is expanded in b.expanded.
+void Perform(const ScriptEntry& entry, const StepBuffers& b)
 {
-    const char* path = TemplateBuffer;
+    char* const path = b.expanded;
     DWORD written = 0;
     switch (entry.op) {
     case ScriptOp::ExtractResource:
         if (!Ahead(InHomeFolder(path) ? InstalledFile : ProductFile, path)) break;
         if (!TakeBackPendingDeletion(path)) NoteFailure(Failure::DeletionStillPending);
-        if (ThroughLinkInHome(TemplateBuffer)) {
+        if (ThroughLinkInHome(path)) {
             NoteFailure(Failure::FileNotWritten);
             break;
         }
@@ -435,56 +445,56 @@ void Perform(const ScriptEntry& entry)
             NoteFailure(Failure::FileNotWritten);
         break;
     case ScriptOp::CreateFolders:
-        if (ThroughLinkInHome(TemplateBuffer)) {
+        if (ThroughLinkInHome(path)) {
             NoteFailure(Failure::FolderNotCreated);
             break;
         }
         if (!Ahead(CreatedFolder, path)) break;
-        if (!CreateFolderPath(TemplateBuffer)) NoteFailure(Failure::FolderNotCreated);
+        if (!CreateFolderPath(path)) NoteFailure(Failure::FolderNotCreated);
         break;
     case ScriptOp::CopyFileTo:
-        if (!Expand(TextOf(entry.argument), ArgumentBuffer) || !Ahead(InstalledFile, path) ||
-            !Ahead(ProductFile, ArgumentBuffer))
+        if (!Expand(TextOf(entry.argument), b.argument) || !Ahead(InstalledFile, path) ||
+            !Ahead(ProductFile, b.argument))
             break;
-        if (!TakeBackPendingDeletion(ArgumentBuffer)) NoteFailure(Failure::DeletionStillPending);
-        if (PackageBuilt(TemplateBuffer) && !CopyFileA(path, ArgumentBuffer, FALSE)) NoteFailure(Failure::PackageNotCopied);
+        if (!TakeBackPendingDeletion(b.argument)) NoteFailure(Failure::DeletionStillPending);
+        if (PackageBuilt(path) && !CopyFileA(path, b.argument, FALSE)) NoteFailure(Failure::PackageNotCopied);
         CountLeftFile(path);
-        if (Expand(BuiltMakefile, PatternBuffer)) CountLeftFile(PatternBuffer);
-        CountLeftFile(ArgumentBuffer);
+        if (Expand(BuiltMakefile, b.pattern)) CountLeftFile(b.pattern);
+        CountLeftFile(b.argument);
         break;
     case ScriptOp::RunTool:
-        if (ToolOutputsAhead()) RunToolRecordingOutputs(entry.argument);
+        if (ToolOutputsAhead(b)) RunToolRecordingOutputs(b, entry.argument);
         break;
     case ScriptOp::RegisterPackage:
-        if (!Expand(KnownPackages, ArgumentBuffer)) break;
-        if (PackageBuilt(TemplateBuffer) && UserKeysAhead(ArgumentBuffer) &&
-            ValueAhead(HKEY_CURRENT_USER, ArgumentBuffer, path) &&
-            !WriteRegistryText(HKEY_CURRENT_USER, ArgumentBuffer, path, TextOf(entry.argument)))
+        if (!Expand(KnownPackages, b.argument)) break;
+        if (PackageBuilt(path) && UserKeysAhead(b.argument) &&
+            ValueAhead(HKEY_CURRENT_USER, b.argument, path) &&
+            !WriteRegistryText(HKEY_CURRENT_USER, b.argument, path, TextOf(entry.argument)))
             NoteFailure(Failure::PackageNotRegistered);
         break;
     case ScriptOp::ExtendSearchPath:
-        if (SearchPathAhead(TextOf(entry.argument)) && !ExtendSearchPath(TextOf(entry.argument)))
+        if (SearchPathAhead(b, TextOf(entry.argument)) && !ExtendSearchPath(b, TextOf(entry.argument)))
             NoteFailure(Failure::SearchPathNotExtended);
         break;
     case ScriptOp::RegisterHelp:
-        if (!Expand(TextOf(entry.argument), ArgumentBuffer)) break;
+        if (!Expand(TextOf(entry.argument), b.argument)) break;
         // A help key this installation makes goes again once it is empty.
         if ((KeyExists(HKEY_LOCAL_MACHINE, HelpKey) || Ahead(MachineKeyDelete, HelpKey)) &&
-            ValueAhead(HKEY_LOCAL_MACHINE, HelpKey, ArgumentBuffer) &&
-            !WriteRegistryText(HKEY_LOCAL_MACHINE, HelpKey, ArgumentBuffer, path))
+            ValueAhead(HKEY_LOCAL_MACHINE, HelpKey, b.argument) &&
+            !WriteRegistryText(HKEY_LOCAL_MACHINE, HelpKey, b.argument, path))
             NoteFailure(Failure::RegistryNotWritten);
         break;
     case ScriptOp::AppendOnce:
-        if (!Expand(TextOf(entry.argument), ArgumentBuffer) || !PairText(path, ArgumentBuffer) ||
-            !Ahead(HelpLine, ResultBuffer))
+        if (!Expand(TextOf(entry.argument), b.argument) || !PairText(b.result, path, b.argument) ||
+            !Ahead(HelpLine, b.result))
             break;
-        if (ThroughLinkInHome(TemplateBuffer) || ThroughLinkInEnvironment(TemplateBuffer) ||
-            !AppendTextIfAbsent(path, ArgumentBuffer))
+        if (ThroughLinkInHome(path) || ThroughLinkInEnvironment(path) ||
+            !AppendTextIfAbsent(path, b.argument))
             NoteFailure(Failure::HelpIndexNotUpdated);
         break;
     case ScriptOp::RemoveFile:
         // The help index cache; a link in its way leaves the index stale.
-        if (ThroughLinkInEnvironment(TemplateBuffer) || (!ThroughLinkInHome(TemplateBuffer) && !DeleteUnlinkedFile(path)))
+        if (ThroughLinkInEnvironment(path) || (!ThroughLinkInHome(path) && !DeleteUnlinkedFile(path)))
             NoteFailure(Failure::HelpIndexNotUpdated);
         break;
     case ScriptOp::SetSubDir:
@@ -500,12 +510,12 @@ void Perform(const ScriptEntry& entry)
     case ScriptOp::WriteMachineValueSpare:
         // The scripts write these values into the product's own uninstall
         // entry only: the removal deletes that key.
-        if (Expand(TextOf(entry.argument), ArgumentBuffer) && Expand(TextOf(entry.stepOrValueData), DataBuffer) &&
-            Ahead(MachineKeyDelete, path) && !WriteRegistryText(HKEY_LOCAL_MACHINE, path, ArgumentBuffer, DataBuffer))
+        if (Expand(TextOf(entry.argument), b.argument) && Expand(TextOf(entry.stepOrValueData), b.data) &&
+            Ahead(MachineKeyDelete, path) && !WriteRegistryText(HKEY_LOCAL_MACHINE, path, b.argument, b.data))
             NoteFailure(Failure::RegistryNotWritten);
         break;
     case ScriptOp::PurgePackageEntries:
-        PurgePackageEntries();
+        PurgePackageEntries(b);
         break;
     default:  // ProgressOnly, its spare and unknown codes
         break;
@@ -523,9 +533,10 @@ bool Ahead(LogRecordType type, const char* text)
 
 void RunScript(const ScriptEntry* script)
 {
+    const StepBuffers buffers = {TemplateBuffer, ArgumentBuffer, DataBuffer, PatternBuffer, ResultBuffer};
     for (const ScriptEntry* entry = script; entry->templateText; ++entry) {
         NextEntries = entry + 1;
         AdvanceProgress(HoldsValueData(entry->op) ? 0 : entry->stepOrValueData.number);
-        if (ExpandTemplate(entry->templateText, TemplateBuffer, TemplateBufferSize)) Perform(*entry);
+        if (ExpandTemplate(entry->templateText, buffers.expanded, TemplateBufferSize)) Perform(*entry, buffers);
     }
 }

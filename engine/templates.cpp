@@ -174,6 +174,12 @@ char* ReplaceAll(const char* text, const char* pattern, const char* replacement,
 
 bool ExpandTemplate(const char* templ, char* out, std::size_t outSize)
 {
+    // Each substitution reads the one before it out of ScratchBuffer: a
+    // template or an output there would be overwritten half-way.
+    if (out == ScratchBuffer || templ == ScratchBuffer || out == templ) {
+        if (outSize) out[0] = '\0';
+        return false;
+    }
     const char* source = templ;
     for (const TemplateVariable* row = VariableTable; row->name; ++row) {
         if (!ReplaceAll(source, row->name, row->value, out, outSize) ||

@@ -91,10 +91,11 @@ const char* FindFolded(const char* pattern, const char* text);
 char* ReplaceAll(const char* text, const char* pattern, const char* replacement, char* out,
                  std::size_t outSize);
 
-// Expands every placeholder of templ into out (outSize bytes; never
-// ScratchBuffer, never templ itself). Returns false, with out holding the
-// empty text, when an intermediate text or the result does not fit: the
-// caller must not act on the expansion then.
+// Expands every placeholder of templ into out (outSize bytes). Returns
+// false, with out holding the empty text, when an intermediate text or the
+// result does not fit, or when templ or out is ScratchBuffer, which the
+// expansion works in, or both are one buffer: the caller must not act on the
+// expansion then.
 bool ExpandTemplate(const char* templ, char* out, std::size_t outSize);
 
 // Paths are walked by character: a separator is a backslash or slash that is

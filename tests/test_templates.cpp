@@ -157,6 +157,16 @@ TEST_F(Engine, AnExpansionThatDoesNotFitYieldsNothingToActOn)
     ASSERT_TRUE(ExpandTemplate(templ.c_str(), TemplateBuffer, TemplateBufferSize));
     EXPECT_EQ(TextLength(TemplateBuffer), 7u * 260 + 9);
 
+    // The buffer the expansion works in is neither its template nor its output.
+    CopyText(ScratchBuffer, WorkBufferSize, "$HOME_DIR$");
+    EXPECT_FALSE(ExpandTemplate(ScratchBuffer, TemplateBuffer, TemplateBufferSize));
+    EXPECT_STREQ(TemplateBuffer, "");
+    EXPECT_FALSE(ExpandTemplate("$HOME_DIR$", ScratchBuffer, WorkBufferSize));
+    EXPECT_STREQ(ScratchBuffer, "");
+    CopyText(ArgumentBuffer, WorkBufferSize, "$HOME_DIR$");
+    EXPECT_FALSE(ExpandTemplate(ArgumentBuffer, ArgumentBuffer, WorkBufferSize));
+    EXPECT_STREQ(ArgumentBuffer, "");
+
     // An output of no bytes at all is never written to.
     char sentinel = 0x5A;
     EXPECT_FALSE(ExpandTemplate("abc", &sentinel, 0));
