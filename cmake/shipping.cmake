@@ -121,7 +121,8 @@ function(ostrevane_winget_manifest target)
   add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/winget.stamp
     COMMAND ${script} write $<TARGET_FILE:${target}> ${PROJECT_BINARY_DIR}/winget "${OSTREVANE_DOWNLOAD_URL}"
     COMMAND ${CMAKE_COMMAND} -E touch ${PROJECT_BINARY_DIR}/winget.stamp
-    DEPENDS ${target} ${script} ${PROJECT_SOURCE_DIR}/engine/catalogue.cpp ${PROJECT_SOURCE_DIR}/setup/command_line.h
+    DEPENDS ${target} ${script} ${PROJECT_SOURCE_DIR}/engine/catalogue.cpp ${PROJECT_SOURCE_DIR}/shared/product_facts.h
+            ${PROJECT_SOURCE_DIR}/setup/command_line.h
     COMMENT "Writing the winget manifest of ${target}"
     VERBATIM)
   add_custom_target(winget_manifest ALL DEPENDS ${PROJECT_BINARY_DIR}/winget.stamp)

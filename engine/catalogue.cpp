@@ -6,10 +6,6 @@ namespace {
 
 using Op = ScriptOp;
 
-// Lines the help entries add to the environments' help configuration files.
-constexpr char LinkLine[] = "\r\n:Link ostrevane.hlp\r\n";
-constexpr char IndexLine[] = "\r\n:INDEX Corvex Lib Help=ostrevane.hlp\r\n";
-
 constexpr char PackageCaption[] = "Ostrevane v3.10 (trial) VCL";
 // Where the uninstaller goes; its entry in Windows' list shows this file's icon.
 constexpr char UninstallerFile[] = "$UNINST_DIR$\\kvxpurge.exe";
@@ -213,7 +209,7 @@ constexpr ScriptEntry HelpFilesScript[] = {
 #undef CBUILDER_SCRIPT_INSTALL
 }  // namespace
 
-const ScriptEntry UninstallerScript[] = {
+constexpr ScriptEntry UninstallerScript[] = {
     UNINSTALLER_ENTRIES,
     END_OF_SCRIPT,
 };
@@ -221,30 +217,148 @@ const ScriptEntry UninstallerScript[] = {
 #undef UNINSTALLER_ENTRIES
 #undef END_OF_SCRIPT
 
-const char UninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Ostrevane";
-
-InstallTarget TargetTable[TargetCount + 1] = {
-    // caption                              registryKey                          valueName  rootFolder listState checkState listIndex script
-    {" Files for Borland Delphi 3",         "Software\\Borland\\Delphi\\3.0",     "RootDir", nullptr,   Listed,    Install,   0, Delphi3Script},
-    {" Files for Borland Delphi 4",         "Software\\Borland\\Delphi\\4.0",     "RootDir", nullptr,   Listed,    Install,   0, Delphi4Script},
-    {" Files for Borland Delphi 5",         "Software\\Borland\\Delphi\\5.0",     "RootDir", nullptr,   Listed,    Install,   0, Delphi5Script},
-    {" Files for Borland Delphi 6",         "Software\\Borland\\Delphi\\6.0",     "RootDir", nullptr,   Listed,    Install,   0, Delphi6Script},
-    {" Files for Borland Delphi 7",         "Software\\Borland\\Delphi\\7.0",     "RootDir", nullptr,   Listed,    Install,   0, Delphi7Script},
-    {" Files for Borland C++Builder 3",     "Software\\Borland\\C++Builder\\3.0", "RootDir", nullptr,   Listed,    Install,   0, CBuilder3Script},
-    {" Files for Borland C++Builder 4",     "Software\\Borland\\C++Builder\\4.0", "RootDir", nullptr,   Listed,    Install,   0, CBuilder4Script},
-    {" Files for Borland C++Builder 5",     "Software\\Borland\\C++Builder\\5.0", "RootDir", nullptr,   Listed,    Install,   0, CBuilder5Script},
-    {" Files for Borland C++Builder 6",     "Software\\Borland\\C++Builder\\6.0", "RootDir", nullptr,   Listed,    Install,   0, CBuilder6Script},
-    {" Shared Files",                       nullptr,                              nullptr,   nullptr,   NotListed, Install,   0, SharedFilesScript},
-    {" Demo Projects Files",                nullptr,                              nullptr,   nullptr,   Listed,    Install,   0, DemoProjectsScript},
-    {" Ostrevane Lib Context Help Files",   nullptr,                              nullptr,   nullptr,   Listed,    Install,   0, HelpFilesScript},
-    {nullptr,                               nullptr,                              nullptr,   nullptr,   {},        {},        0, nullptr},
+// The environments first, in the order of EnvironmentKeys.
+constexpr InstallTarget TargetTable[TargetCount + 1] = {
+    // caption                             shortName        registryKey         valueName             ideProgram      script
+    {" Files for Borland Delphi 3",        "Delphi 3",      EnvironmentKeys[0], EnvironmentRootValue, DelphiProgram,  Delphi3Script},
+    {" Files for Borland Delphi 4",        "Delphi 4",      EnvironmentKeys[1], EnvironmentRootValue, DelphiProgram,  Delphi4Script},
+    {" Files for Borland Delphi 5",        "Delphi 5",      EnvironmentKeys[2], EnvironmentRootValue, DelphiProgram,  Delphi5Script},
+    {" Files for Borland Delphi 6",        "Delphi 6",      EnvironmentKeys[3], EnvironmentRootValue, DelphiProgram,  Delphi6Script},
+    {" Files for Borland Delphi 7",        "Delphi 7",      EnvironmentKeys[4], EnvironmentRootValue, DelphiProgram,  Delphi7Script},
+    {" Files for Borland C++Builder 3",    "C++Builder 3",  EnvironmentKeys[5], EnvironmentRootValue, BuilderProgram, CBuilder3Script},
+    {" Files for Borland C++Builder 4",    "C++Builder 4",  EnvironmentKeys[6], EnvironmentRootValue, BuilderProgram, CBuilder4Script},
+    {" Files for Borland C++Builder 5",    "C++Builder 5",  EnvironmentKeys[7], EnvironmentRootValue, BuilderProgram, CBuilder5Script},
+    {" Files for Borland C++Builder 6",    "C++Builder 6",  EnvironmentKeys[8], EnvironmentRootValue, BuilderProgram, CBuilder6Script},
+    {" Shared Files",                      "Shared files",  nullptr,            nullptr,              nullptr,        SharedFilesScript},
+    {" Demo Projects Files",               "Demo projects", nullptr,            nullptr,              nullptr,        DemoProjectsScript},
+    {" Ostrevane Lib Context Help Files",  "Help files",    nullptr,            nullptr,              nullptr,        HelpFilesScript},
+    {nullptr,                              nullptr,         nullptr,            nullptr,              nullptr,        nullptr},
 };
 
-const char* const TargetShortNames[TargetCount] = {
-    "Delphi 3",     "Delphi 4",     "Delphi 5",     "Delphi 6",     "Delphi 7",
-    "C++Builder 3", "C++Builder 4", "C++Builder 5", "C++Builder 6",
-    "Shared files", "Demo projects", "Help files",
+// kvxpurge takes back only what its fence accepts (ownership_rules), and the
+// fence knows the product by the same facts: what a script leaves outside the
+// home folder must be one of them, or the removal would leave it behind.
+namespace {
+
+// True when name is one of the product's files: the package named in
+// $SUB_FILE$ with its extension, or a file named outright.
+constexpr bool ProductFile(const char* subFile, const char* rest)
+{
+    for (const char* own : ProductFileNames) {
+        const char* tail = subFile ? After(own, subFile) : own;
+        if (tail && SameChars(tail, rest)) return true;
+    }
+    return false;
+}
+
+// A help configuration file right in the environment's Help folder.
+constexpr bool EnvironmentHelpFile(const char* path)
+{
+    const char* help = After(path, "$DELPHI_DIR$");
+    const char* name = help ? After(help, HelpFolder) : nullptr;
+    if (!name || *name++ != '\\') return false;
+    const char* end = name;
+    for (; *end; ++end)
+        if (*end == '\\') return false;
+    return end - name > 4 && OneOf(end - 4, HelpFileExtensions);
+}
+
+constexpr bool InsideHome(const char* path) { return After(path, "$HOME_DIR$") != nullptr; }
+
+constexpr bool OwnedMachineKey(const char* key)
+{
+    const char* below = After(key, ProductKeyPath);
+    return SameChars(key, UninstallKey) || (below && (*below == 0 || *below == '\\'));
+}
+
+constexpr bool Fenced(const ScriptEntry& entry, const char* subFile)
+{
+    const char* path = entry.templateText;
+    const char* text = entry.argument.text;
+    switch (entry.op) {
+    case ScriptOp::ExtractResource:
+        if (const char* name = After(path, "$UNINST_DIR$\\")) return ProductFile(nullptr, name);
+        return InsideHome(path);
+    case ScriptOp::CreateFolders:
+    case ScriptOp::RegisterPackage:
+    case ScriptOp::PurgePackageEntries:
+    case ScriptOp::RegisterHelp:
+        return InsideHome(path) && (entry.op != ScriptOp::RegisterHelp || OneOf(text, HelpValueNames));
+    case ScriptOp::CopyFileTo: {
+        const char* name = After(text, "$SYS_DIR$\\$SUB_FILE$");
+        return InsideHome(path) && name && ProductFile(subFile, name);
+    }
+    case ScriptOp::ExtendSearchPath: return After(path, ";$HOME_DIR$") && OneOf(text, SearchPathValueNames);
+    case ScriptOp::AppendOnce: return EnvironmentHelpFile(path) && OneOf(text, HelpLines);
+    case ScriptOp::WriteMachineValue: return OwnedMachineKey(path);
+    default: return true;
+    }
+}
+
+constexpr bool Fenced(const ScriptEntry* script)
+{
+    const char* subFile = nullptr;
+    for (const ScriptEntry* entry = script; entry->templateText; ++entry) {
+        if (entry->op == ScriptOp::SetSubFile) subFile = entry->templateText;
+        if (!Fenced(*entry, subFile)) return false;
+    }
+    return true;
+}
+
+constexpr bool EveryRowFenced()
+{
+    for (const InstallTarget* row = TargetTable; row->caption; ++row)
+        if (!Fenced(row->script)) return false;
+    return Fenced(UninstallerScript);
+}
+static_assert(EveryRowFenced(), "a script writes what kvxpurge's fence does not accept");
+
+// The environments are the rows with a key, one for each of the fence's keys.
+constexpr bool EnvironmentRowsComplete()
+{
+    unsigned environments = 0;
+    for (const InstallTarget* row = TargetTable; row->caption; ++row) {
+        if (!IsEnvironment(*row)) continue;
+        if (environments >= EnvironmentCount || !SameChars(row->registryKey, EnvironmentKeys[environments]) ||
+            !row->ideProgram || !row->valueName)
+            return false;
+        ++environments;
+    }
+    return environments == EnvironmentCount;
+}
+static_assert(EnvironmentRowsComplete(), "every environment key of the fence has its row, in order");
+
+}  // namespace
+
+// Before detection every row is ticked, and listed but for the shared files.
+TargetState TargetStates[TargetCount] = {
+    // rootFolder listState  checkState listIndex
+    {nullptr,     Listed,    Install,   0},  // Delphi 3
+    {nullptr,     Listed,    Install,   0},
+    {nullptr,     Listed,    Install,   0},
+    {nullptr,     Listed,    Install,   0},
+    {nullptr,     Listed,    Install,   0},
+    {nullptr,     Listed,    Install,   0},  // C++Builder 3
+    {nullptr,     Listed,    Install,   0},
+    {nullptr,     Listed,    Install,   0},
+    {nullptr,     Listed,    Install,   0},
+    {nullptr,     NotListed, Install,   0},  // shared files
+    {nullptr,     Listed,    Install,   0},  // demos
+    {nullptr,     Listed,    Install,   0},  // help
 };
+
+namespace {
+
+constexpr int RowOf(const ScriptEntry* script)
+{
+    int row = 0;
+    while (TargetTable[row].caption && TargetTable[row].script != script) ++row;
+    return row;
+}
+
+}  // namespace
+
+const int SharedFilesRow = RowOf(SharedFilesScript);
 
 const char ProductDescription[] =
     "Ostrevane component version 3.10 (trial)\r"

@@ -61,7 +61,7 @@ void ClearFailures() { TheFailures = FailureRecord{{}, 0, NoFailureTarget, false
 
 void SetFailureTarget(int row)
 {
-    TheFailures.current = row >= 0 && row < FailureTargetCount ? row : NoFailureTarget;
+    TheFailures.current = row >= 0 && row < TargetCount ? row : NoFailureTarget;
     TheFailures.buildFailed = false;
 }
 
@@ -85,16 +85,16 @@ bool AnyFailure()
 
 bool BuildFailed() { return TheFailures.buildFailed; }
 
-bool ComposeFailureList(const char* const* names, int maxLines, char* out, std::size_t outSize)
+bool ComposeFailureList(int maxLines, char* out, std::size_t outSize)
 {
     if (outSize == 0) return false;
-    ListLine lines[FailureTargetCount + 4];
+    ListLine lines[TargetCount + 4];
     int count = 0;
     if (TheFailures.overall & InstallNotRun) lines[count++] = {nullptr, NotRunLine};
     if (TheFailures.overall & HomeFolderNotCreated) lines[count++] = {nullptr, HomeFolderLine};
-    for (int row = 0; row < FailureTargetCount; ++row) {
+    for (int row = 0; row < TargetCount; ++row) {
         const Failure failure = TheFailures.first[row];
-        if (failure != Failure::None) lines[count++] = {names[row], FailureWords[static_cast<int>(failure)]};
+        if (failure != Failure::None) lines[count++] = {TargetTable[row].shortName, FailureWords[static_cast<int>(failure)]};
     }
     if (TheFailures.overall & HomeFolderNotStored) lines[count++] = {nullptr, HomeStoredLine};
     if (TheFailures.overall & LogNotWritten) lines[count++] = {nullptr, LogLine};

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "catalogue.h"
+
 // What a step could not do. A target keeps only its first failure.
 enum class Failure : std::uint8_t {
     None,
@@ -29,11 +31,10 @@ enum OverallFailure : std::uint8_t {
     InstallNotRun = 8,         // the worker thread could not be started
 };
 
-constexpr int FailureTargetCount = 12;  // one per TargetTable row
 constexpr int NoFailureTarget = -1;
 
 struct FailureRecord {
-    Failure first[FailureTargetCount];
+    Failure first[TargetCount];  // by TargetTable row
     std::uint8_t overall;  // OverallFailure bits
     int current;           // the row whose script runs, or NoFailureTarget
     bool buildFailed;      // a tool failed since the current target began
@@ -56,8 +57,8 @@ constexpr std::size_t FailureListSize = 1024;
 
 // The finish page's second text (IDC_SECOND_TEXT) after failures: one line
 // per failure, the destination first, then the targets in table order by
-// their names (FailureTargetCount short names), then "RootDir" and the log.
+// their short names, then "RootDir" and the log.
 // With more lines than maxLines, the last line shown reads "and N more".
 // Lines are broken by a lone "\r". False, with the empty text in out, when
 // the text does not fit outSize bytes.
-bool ComposeFailureList(const char* const* names, int maxLines, char* out, std::size_t outSize);
+bool ComposeFailureList(int maxLines, char* out, std::size_t outSize);

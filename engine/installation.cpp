@@ -13,10 +13,6 @@
 
 namespace {
 
-constexpr char HomeKey[] = "Software\\Quillmere\\Ostrevane";
-constexpr char VendorKey[] = "Software\\Quillmere";
-constexpr char HomeValue[] = "RootDir";
-
 bool IsFolder(const char* path)
 {
     const DWORD attributes = GetFileAttributesA(path);
@@ -25,12 +21,10 @@ bool IsFolder(const char* path)
 
 }  // namespace
 
-static_assert(TargetCount <= FailureTargetCount, "a failure slot for every row");
-
 void RegisterProductDetails()
 {
     // Only what the shared files registered gets the details beside it.
-    if (TargetTable[SharedFilesRow].checkState != Install) return;
+    if (TargetStates[SharedFilesRow].checkState != Install) return;
     SetFailureTarget(SharedFilesRow);
     SYSTEMTIME today;
     GetLocalTime(&today);
@@ -100,7 +94,7 @@ bool BeginInstallation(bool destinationTaken)
         NoteOverallFailure(LogNotWritten);
         return false;
     }
-    if (TargetTable[SharedFilesRow].checkState == Install) {
+    if (TargetStates[SharedFilesRow].checkState == Install) {
         SetFailureTarget(SharedFilesRow);
         RunScript(UninstallerScript);
         SetFailureTarget(NoFailureTarget);
@@ -113,33 +107,35 @@ void EndInstallation()
     if (!WriteLog()) NoteOverallFailure(LogNotWritten);
 }
 
-void RunChosenScripts()
+void RunChosenScripts(const InstallTarget* targets)
 {
     // The home folder is made before the scripts run; it goes last, when empty.
     if (IsFolder(VariableValue(HomeDir))) RecordAhead(CreatedFolder, VariableValue(HomeDir));
     InstalledBytes = 0;
-    for (const InstallTarget* target = TargetTable; target->caption; ++target) {
-        if (target->checkState != Install) continue;
-        if (target->rootFolder && target->registryKey) {
-            SetVariable(DelphiDir, target->rootFolder);
+    for (int row = 0; row < TargetCount; ++row) {
+        const InstallTarget* target = &targets[row];
+        const TargetState& state = TargetStates[row];
+        if (state.checkState != Install) continue;
+        if (state.rootFolder && target->registryKey) {
+            SetVariable(DelphiDir, state.rootFolder);
             SetVariable(DelphiReg, target->registryKey);
             // A folder without a short form (it is gone, or the name does not
             // fit) stands for itself.
             char shortFolder[PathSize + 1];
-            DWORD length = GetShortPathNameA(target->rootFolder, shortFolder, sizeof shortFolder);
-            if (length == 0 || length >= sizeof shortFolder) CopyText(shortFolder, sizeof shortFolder, target->rootFolder);
+            DWORD length = GetShortPathNameA(state.rootFolder, shortFolder, sizeof shortFolder);
+            if (length == 0 || length >= sizeof shortFolder) CopyText(shortFolder, sizeof shortFolder, state.rootFolder);
             SetVariable(DelphiDirShort, shortFolder);
         }
-        SetFailureTarget(static_cast<int>(target - TargetTable));
+        SetFailureTarget(row);
         RecordAhead(TargetCaption, target->caption);
         RunScript(target->script);
     }
     RegisterProductDetails();
     SetFailureTarget(NoFailureTarget);
     // The vendor's key, which others may share, goes only when it is empty then.
-    if ((KeyExists(HKEY_LOCAL_MACHINE, VendorKey) || Ahead(MachineKeyDelete, VendorKey)) &&
-        Ahead(MachineKeyDelete, HomeKey)) {
-        if (!WriteRegistryText(HKEY_LOCAL_MACHINE, HomeKey, HomeValue, VariableValue(HomeDir)))
+    if ((KeyExists(HKEY_LOCAL_MACHINE, VendorKeyPath) || Ahead(MachineKeyDelete, VendorKeyPath)) &&
+        Ahead(MachineKeyDelete, ProductKeyPath)) {
+        if (!WriteRegistryText(HKEY_LOCAL_MACHINE, ProductKeyPath, HomeFolderValue, VariableValue(HomeDir)))
             NoteOverallFailure(HomeFolderNotStored);
     } else {
         NoteOverallFailure(HomeFolderNotStored);

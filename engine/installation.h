@@ -4,6 +4,8 @@
 // destination is taken (TakeDestination) and the choices are made.
 #include <windows.h>
 
+#include "catalogue.h"
+
 // BeginInstallation, every chosen target's script, EndInstallation, then the
 // wizard's next page. Notes what fails in the failure record (failures.h),
 // each target's steps under its row, "RootDir" under none. 1 when nothing
@@ -13,8 +15,9 @@
 // takes it too.
 DWORD WINAPI ScriptWorker(LPVOID);
 // The ScriptWorker's middle: every chosen target's script, then "RootDir"
-// and the registry records that go last.
-void RunChosenScripts();
+// and the registry records that go last. targets holds TargetTable's rows,
+// or a copy with other scripts; the choices are TargetStates'.
+void RunChosenScripts(const InstallTarget* targets = TargetTable);
 // The steps around the ScriptWorker that every installation takes, with the
 // wizard or without: the failures cleared, the destination ($HOME_DIR$)
 // created, the log opened with the product's record and the folders made

@@ -4,6 +4,7 @@
 #include "files.h"
 #include "handles.h"
 #include "link_guard.h"
+#include "product_facts.h"
 #include "registry.h"
 #include "templates.h"
 #include "tool_outputs.h"
@@ -17,11 +18,13 @@ unsigned long long InstalledBytes = 0;
 
 namespace {
 
-constexpr char HelpKey[] = "Software\\Microsoft\\Windows\\Help";
 // The makefile bpr2mak writes beside the package it is made for.
 constexpr char BuiltMakefile[] = "$HOME_DIR$\\$SUB_DIR$\\$SUB_FILE$.mak";
 constexpr char KnownPackages[] = "$DELPHI_REG$\\Known Packages";
 constexpr char LibraryKey[] = "$DELPHI_REG$\\Library";
+// The fence takes back only what it writes into keys of these names.
+static_assert(SameChars(After(KnownPackages, "$DELPHI_REG$\\"), PackagesKeyName), "the packages' key");
+static_assert(SameChars(After(LibraryKey, "$DELPHI_REG$\\"), LibraryKeyName), "the search path's key");
 constexpr char LibraryPackagePattern[] = "ovanlib.";
 
 const char* TextOf(const Operand& operand) { return operand.text ? operand.text : ""; }
@@ -479,9 +482,9 @@ void Perform(const ScriptEntry& entry, const StepBuffers& b)
     case ScriptOp::RegisterHelp:
         if (!Expand(TextOf(entry.argument), b.argument)) break;
         // A help key this installation makes goes again once it is empty.
-        if ((KeyExists(HKEY_LOCAL_MACHINE, HelpKey) || Ahead(MachineKeyDelete, HelpKey)) &&
-            ValueAhead(HKEY_LOCAL_MACHINE, HelpKey, b.argument) &&
-            !WriteRegistryText(HKEY_LOCAL_MACHINE, HelpKey, b.argument, path))
+        if ((KeyExists(HKEY_LOCAL_MACHINE, HelpKeyPath) || Ahead(MachineKeyDelete, HelpKeyPath)) &&
+            ValueAhead(HKEY_LOCAL_MACHINE, HelpKeyPath, b.argument) &&
+            !WriteRegistryText(HKEY_LOCAL_MACHINE, HelpKeyPath, b.argument, path))
             NoteFailure(Failure::RegistryNotWritten);
         break;
     case ScriptOp::AppendOnce:

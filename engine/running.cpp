@@ -13,14 +13,6 @@ namespace {
 constexpr char AppBuilderClass[] = "TAppBuilder";
 constexpr DWORD QueryLimitedInformation = 0x1000;  // PROCESS_QUERY_LIMITED_INFORMATION, Vista on
 
-// The environment's main program below its RootDir, by TargetTable row.
-constexpr const char* IdePrograms[] = {
-    "\\Bin\\delphi32.exe", "\\Bin\\delphi32.exe", "\\Bin\\delphi32.exe", "\\Bin\\delphi32.exe",
-    "\\Bin\\delphi32.exe", "\\Bin\\bcb.exe",      "\\Bin\\bcb.exe",      "\\Bin\\bcb.exe",
-    "\\Bin\\bcb.exe",
-};
-constexpr int EnvironmentRows = sizeof IdePrograms / sizeof IdePrograms[0];
-static_assert(EnvironmentRows < TargetCount, "the environments are the first rows");
 
 using QueryImageNameFunction = BOOL(WINAPI*)(HANDLE, DWORD, LPSTR, PDWORD);
 using SnapshotFunction = HANDLE(WINAPI*)(DWORD, DWORD);
@@ -85,9 +77,9 @@ struct IdeProgram {
 void FindIdeProgram(int row, IdeProgram* program)
 {
     program->path[0] = '\0';
-    if (!CopyText(program->path, PathSize, TargetTable[row].rootFolder)) return;
+    if (!CopyText(program->path, PathSize, TargetStates[row].rootFolder)) return;
     TrimTrailingSeparator(program->path);
-    if (!program->path[0] || !AppendText(program->path, PathSize, IdePrograms[row])) return;
+    if (!program->path[0] || !AppendText(program->path, PathSize, TargetTable[row].ideProgram)) return;
     program->identity = IdentityOf(program->path);
 }
 
@@ -118,7 +110,7 @@ std::uint32_t RunningPrograms(std::uint32_t asked, const IdeProgram* programs)
         if (entry.th32ProcessID == 0 || entry.th32ProcessID == self || !ProgramFileOf(entry.th32ProcessID, path))
             continue;
         const FileIdentity identity = IdentityOf(path);
-        for (int row = 0; row < EnvironmentRows; ++row)
+        for (int row = 0; row < TargetCount; ++row)
             if ((asked >> row & 1) && SameProgram(path, identity, programs[row])) running |= 1u << row;
     }
     return running;
@@ -129,10 +121,11 @@ std::uint32_t RunningPrograms(std::uint32_t asked, const IdeProgram* programs)
 std::uint32_t RunningEnvironments(std::uint32_t rows)
 {
     std::uint32_t asked = 0;
-    IdeProgram programs[EnvironmentRows];
-    for (int row = 0; row < EnvironmentRows; ++row) {
+    IdeProgram programs[TargetCount];
+    for (int row = 0; row < TargetCount; ++row) {
         programs[row].path[0] = '\0';
-        if (!(rows >> row & 1) || !TargetTable[row].rootFolder || !TargetTable[row].rootFolder[0]) continue;
+        const char* rootFolder = TargetStates[row].rootFolder;
+        if (!(rows >> row & 1) || !TargetTable[row].ideProgram || !rootFolder || !rootFolder[0]) continue;
         asked |= 1u << row;
         FindIdeProgram(row, &programs[row]);
     }
@@ -156,7 +149,7 @@ void ComposeRunningMessage(std::uint32_t rows, char* out)
     for (int row = 0, named = 0; row < TargetCount; ++row) {
         if (!(rows >> row & 1)) continue;
         if (named > 0) AppendText(out, RunningMessageSize, named + 1 == count ? " and " : ", ");
-        AppendText(out, RunningMessageSize, TargetShortNames[row]);
+        AppendText(out, RunningMessageSize, TargetTable[row].shortName);
         ++named;
     }
     AppendText(out, RunningMessageSize,

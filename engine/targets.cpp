@@ -8,7 +8,6 @@
 
 namespace {
 
-constexpr char ProductKey[] = "Software\\Quillmere\\Ostrevane";
 constexpr char ProposedFolder[] = "\\Ostrevane";
 // The longest path the scripts put below the home folder.
 constexpr std::size_t BelowHomeSize = sizeof "\\Demos\\CBuilder\\ostrevdemo.bpr" - 1;
@@ -40,10 +39,10 @@ constexpr const char* DeviceNames[] = {
     "COM8", "COM9", "LPT1", "LPT2", "LPT3", "LPT4", "LPT5", "LPT6", "LPT7", "LPT8", "LPT9",
 };
 
-void ReleaseRootFolder(InstallTarget* target)
+void ReleaseRootFolder(TargetState* state)
 {
-    if (target->rootFolder) LocalFree(target->rootFolder);
-    target->rootFolder = nullptr;
+    if (state->rootFolder) LocalFree(state->rootFolder);
+    state->rootFolder = nullptr;
 }
 
 bool IsDriveLetter(char c)
@@ -159,7 +158,7 @@ bool FolderIdentity(const char* path, BY_HANDLE_FILE_INFORMATION* info)
 bool InstalledElsewhere(const char* full)
 {
     char earlier[PathSize];
-    if (ReadRegistryText(HKEY_LOCAL_MACHINE, ProductKey, "RootDir", earlier, PathSize) == 0 || !earlier[0])
+    if (ReadRegistryText(HKEY_LOCAL_MACHINE, ProductKeyPath, HomeFolderValue, earlier, PathSize) == 0 || !earlier[0])
         return false;
     char log[PathSize];
     if (!CopyText(log, PathSize, earlier) || !AppendText(log, PathSize, "\\uninst.kvx")) return false;
@@ -243,30 +242,32 @@ DestinationRefusal TakeCheckedDestination(DestinationRefusal refusal, const char
 
 }  // namespace
 
-void DetectTarget(InstallTarget* target)
+void DetectTarget(int row)
 {
+    const InstallTarget* target = &TargetTable[row];
+    TargetState* state = &TargetStates[row];
     // A row never holds more than one buffer; a failed allocation leaves the
     // row undetected.
-    ReleaseRootFolder(target);
-    target->rootFolder = static_cast<char*>(LocalAlloc(LPTR, PathSize));
+    ReleaseRootFolder(state);
+    state->rootFolder = static_cast<char*>(LocalAlloc(LPTR, PathSize));
     // A quote or a dollar sign would change the tool command lines and
     // templates that the folder is put into; no set-up of the environment
     // writes one.
-    if (!target->rootFolder ||
-        ReadRegistryText(HKEY_LOCAL_MACHINE, target->registryKey, target->valueName, target->rootFolder, PathSize) == 0 ||
-        FindFolded("\"", target->rootFolder) || FindFolded("$", target->rootFolder)) {
-        target->listState = NotListed;
-        target->checkState = NotFound;
+    if (!state->rootFolder ||
+        ReadRegistryText(HKEY_LOCAL_MACHINE, target->registryKey, target->valueName, state->rootFolder, PathSize) == 0 ||
+        FindFolded("\"", state->rootFolder) || FindFolded("$", state->rootFolder)) {
+        state->listState = NotListed;
+        state->checkState = NotFound;
         return;
     }
-    target->listState = Listed;
-    target->checkState = Install;
+    state->listState = Listed;
+    state->checkState = Install;
 }
 
 void DetectTargets()
 {
-    for (InstallTarget* row = TargetTable; row->caption; ++row)
-        if (row->registryKey) DetectTarget(row);
+    for (int row = 0; row < TargetCount; ++row)
+        if (IsEnvironment(TargetTable[row])) DetectTarget(row);
 }
 
 void ProposeDestination(char* out)
@@ -274,13 +275,14 @@ void ProposeDestination(char* out)
     // A failed read leaves the empty text: no earlier installation, nothing
     // for the search path to remove.
     char* homeOld = VariableTable[HomeOld].value;
-    if (ReadRegistryText(HKEY_LOCAL_MACHINE, ProductKey, "RootDir", homeOld, PathSize) > 0) {
+    if (ReadRegistryText(HKEY_LOCAL_MACHINE, ProductKeyPath, HomeFolderValue, homeOld, PathSize) > 0) {
         CopyText(out, PathSize, homeOld);
         return;
     }
     out[0] = '\0';
-    for (const InstallTarget* row = TargetTable; row->caption; ++row)
-        if (row->registryKey && row->listState == Listed) CopyText(out, PathSize, row->rootFolder);
+    for (int row = 0; row < TargetCount; ++row)
+        if (IsEnvironment(TargetTable[row]) && TargetStates[row].listState == Listed)
+            CopyText(out, PathSize, TargetStates[row].rootFolder);
     CutToParentFolder(out);
     // Beside a folder too deep to take the name, fall back to the drive's root.
     if (!AppendText(out, PathSize, ProposedFolder)) CopyText(out, PathSize, ProposedFolder);
@@ -332,6 +334,6 @@ void LearnCodePage()
 
 void ReleaseTargets()
 {
-    for (InstallTarget* row = TargetTable; row->caption; ++row) ReleaseRootFolder(row);
+    for (TargetState& state : TargetStates) ReleaseRootFolder(&state);
     ReleaseEngineBuffers();
 }

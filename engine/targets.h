@@ -5,7 +5,8 @@
 #include "catalogue.h"
 #include "templates.h"
 
-void DetectTarget(InstallTarget* target);
+// The row's environment looked up: its folder into TargetStates[row].
+void DetectTarget(int row);
 // Every environment row detected.
 void DetectTargets();
 // The folder to propose, from the rows as detected, into out (PathSize

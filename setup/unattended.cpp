@@ -22,7 +22,7 @@ bool AfterPrefix(const wchar_t* text, const wchar_t* prefix)
 
 constexpr std::size_t ReportSize = 4096;
 // Every failure there can be, never "and N more".
-constexpr int ReportFailureLines = FailureTargetCount + 4;
+constexpr int ReportFailureLines = TargetCount + 4;
 
 bool AppendLine(char* report, const char* first, const char* second = "")
 {
@@ -37,12 +37,12 @@ bool ComposeReport(const char* destination, const char* result, const char* why,
     report[0] = '\0';
     bool fits = AppendLine(report, "Destination: ", destination);
     for (int row = 0; row < TargetCount; ++row)
-        if (TargetTable[row].checkState == Install && installed)
-            fits = fits && AppendLine(report, "Installed: ", TargetShortNames[row]);
+        if (TargetStates[row].checkState == Install && installed)
+            fits = fits && AppendLine(report, "Installed: ", TargetTable[row].shortName);
     fits = fits && AppendLine(report, "Result: ", result);
     if (why[0]) fits = fits && AppendLine(report, why);
     char list[FailureListSize];
-    if (!ComposeFailureList(TargetShortNames, ReportFailureLines, list, sizeof list)) return false;
+    if (!ComposeFailureList(ReportFailureLines, list, sizeof list)) return false;
     // The finish page breaks its lines with a lone carriage return.
     for (char* line = list; fits && *line;) {
         char* end = line;
@@ -157,7 +157,7 @@ std::uint32_t ChosenEnvironments()
 {
     std::uint32_t rows = 0;
     for (int row = 0; row < TargetCount; ++row)
-        if (TargetTable[row].registryKey && TargetTable[row].checkState == Install) rows |= 1u << row;
+        if (IsEnvironment(TargetTable[row]) && TargetStates[row].checkState == Install) rows |= 1u << row;
     return rows;
 }
 

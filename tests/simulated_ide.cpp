@@ -3,16 +3,16 @@
 #include <cstdio>
 
 const SimulatedIde SimulatedIdes[9] = {
-    // row folder        sub-folder    package      ext     registry key                            search value   tools                      help files                                  gid
-    {0, "Delphi3",   "Delphi3",   "ovanlibd3", ".dpl", "Software\\Borland\\Delphi\\3.0",     "SearchPath",  {"dcc32.exe", nullptr},    {"Delphi3.cfg", nullptr, nullptr},          "delphi3.gid"},
-    {1, "Delphi4",   "Delphi4",   "ovanlibd4", ".bpl", "Software\\Borland\\Delphi\\4.0",     "Search Path", {"dcc32.exe", nullptr},    {"Delphi4.cfg", "Delphi4.ohi", "Delphi4.ohl"}, "delphi4.gid"},
-    {2, "Delphi5",   "Delphi5",   "ovanlibd5", ".bpl", "Software\\Borland\\Delphi\\5.0",     "Search Path", {"dcc32.exe", nullptr},    {"Delphi5.ohi", "Delphi5.ohl", nullptr},    "delphi5.gid"},
-    {3, "Delphi6",   "Delphi6",   "ovanlibd6", ".bpl", "Software\\Borland\\Delphi\\6.0",     "Search Path", {"dcc32.exe", nullptr},    {"Delphi6.ohi", "Delphi6.ohl", nullptr},    "del6vcl.gid"},
-    {4, "Delphi7",   "Delphi7",   "ovanlibd7", ".bpl", "Software\\Borland\\Delphi\\7.0",     "Search Path", {"dcc32.exe", nullptr},    {"d7.ohi", "d7.ohl", nullptr},              "d7.gid"},
-    {5, "CBuilder3", "CBuilder3", "ovanlibb3", ".bpl", "Software\\Borland\\C++Builder\\3.0", "Search Path", {"make.exe", nullptr},     {"bcb.ohi", nullptr, nullptr},              "bcb.gid"},
-    {6, "CBuilder4", "CBuilder4", "ovanlibb4", ".bpl", "Software\\Borland\\C++Builder\\4.0", "Search Path", {"make.exe", nullptr},     {"bcb4.cfg", "bcb4.ohi", "bcb4.ohl"},       "bcb4.gid"},
-    {7, "CBuilder5", "CBuilder5", "ovanlibb5", ".bpl", "Software\\Borland\\C++Builder\\5.0", "Search Path", {"make.exe", "bpr2mak.exe"}, {"bcb5.ohi", "bcb5.ohl", nullptr},          "bcb5.gid"},
-    {8, "CBuilder6", "CBuilder6", "ovanlibb6", ".bpl", "Software\\Borland\\C++Builder\\6.0", "Search Path", {"make.exe", "bpr2mak.exe"}, {"bcb6.ohi", "bcb6.ohl", nullptr},          "bcb6vcl.gid"},
+    // row folder        sub-folder    package      ext     registry key                            search value   tools                      help files                                  gid            steps calls
+    {0, "Delphi3",   "Delphi3",   "ovanlibd3", ".dpl", "Software\\Borland\\Delphi\\3.0",     "SearchPath",  {"dcc32.exe", nullptr},    {"Delphi3.cfg", nullptr, nullptr},          "delphi3.gid",   8, 1},
+    {1, "Delphi4",   "Delphi4",   "ovanlibd4", ".bpl", "Software\\Borland\\Delphi\\4.0",     "Search Path", {"dcc32.exe", nullptr},    {"Delphi4.cfg", "Delphi4.ohi", "Delphi4.ohl"}, "delphi4.gid",   9, 1},
+    {2, "Delphi5",   "Delphi5",   "ovanlibd5", ".bpl", "Software\\Borland\\Delphi\\5.0",     "Search Path", {"dcc32.exe", nullptr},    {"Delphi5.ohi", "Delphi5.ohl", nullptr},    "delphi5.gid",   6, 1},
+    {3, "Delphi6",   "Delphi6",   "ovanlibd6", ".bpl", "Software\\Borland\\Delphi\\6.0",     "Search Path", {"dcc32.exe", nullptr},    {"Delphi6.ohi", "Delphi6.ohl", nullptr},    "del6vcl.gid",   6, 1},
+    {4, "Delphi7",   "Delphi7",   "ovanlibd7", ".bpl", "Software\\Borland\\Delphi\\7.0",     "Search Path", {"dcc32.exe", nullptr},    {"d7.ohi", "d7.ohl", nullptr},              "d7.gid",        6, 1},
+    {5, "CBuilder3", "CBuilder3", "ovanlibb3", ".bpl", "Software\\Borland\\C++Builder\\3.0", "Search Path", {"make.exe", nullptr},     {"bcb.ohi", nullptr, nullptr},              "bcb.gid",      12, 1},
+    {6, "CBuilder4", "CBuilder4", "ovanlibb4", ".bpl", "Software\\Borland\\C++Builder\\4.0", "Search Path", {"make.exe", nullptr},     {"bcb4.cfg", "bcb4.ohi", "bcb4.ohl"},       "bcb4.gid",     13, 1},
+    {7, "CBuilder5", "CBuilder5", "ovanlibb5", ".bpl", "Software\\Borland\\C++Builder\\5.0", "Search Path", {"make.exe", "bpr2mak.exe"}, {"bcb5.ohi", "bcb5.ohl", nullptr},          "bcb5.gid",     13, 2},
+    {8, "CBuilder6", "CBuilder6", "ovanlibb6", ".bpl", "Software\\Borland\\C++Builder\\6.0", "Search Path", {"make.exe", "bpr2mak.exe"}, {"bcb6.ohi", "bcb6.ohl", nullptr},          "bcb6vcl.gid",  13, 2},
 };
 
 std::string StandInPath()

@@ -20,6 +20,8 @@ struct SimulatedIde {
     const char* tools[2];    // stand-in tools in Bin
     const char* helpFiles[3];// help configuration files that exist
     const char* gidFile;
+    int steps;               // how far one installation of the row moves the bar
+    int toolCalls;           // the tools one installation of the row runs
 };
 
 extern const SimulatedIde SimulatedIdes[9];

@@ -35,8 +35,8 @@ std::string Resource(int number)
     return std::string(bytes, SizeofResource(nullptr, found));
 }
 
-constexpr char LinkLine[] = "\r\n:Link ostrevane.hlp\r\n";
-constexpr char IndexLine[] = "\r\n:INDEX Corvex Lib Help=ostrevane.hlp\r\n";
+constexpr char LinkLineText[] = "\r\n:Link ostrevane.hlp\r\n";
+constexpr char IndexLineText[] = "\r\n:INDEX Corvex Lib Help=ostrevane.hlp\r\n";
 constexpr char ListKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Ostrevane";
 constexpr char HelpKey[] = "Software\\Microsoft\\Windows\\Help";
 constexpr char ProductKey[] = "Software\\Quillmere\\Ostrevane";
@@ -45,7 +45,7 @@ class InstallRun : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        std::copy(TargetTable, TargetTable + TargetCount + 1, saved_);
+        std::copy(TargetStates, TargetStates + TargetCount, saved_);
         ASSERT_TRUE(AllocateEngineBuffers());
         root_ = TestFolder("ostrevane-run");
         home_ = root_ + "\\Home Dir";
@@ -60,8 +60,8 @@ protected:
     void TearDown() override
     {
         for (int i = 0; i < TargetCount; ++i)
-            if (TargetTable[i].rootFolder) LocalFree(TargetTable[i].rootFolder);
-        std::copy(saved_, saved_ + TargetCount + 1, TargetTable);
+            if (TargetStates[i].rootFolder) LocalFree(TargetStates[i].rootFolder);
+        std::copy(saved_, saved_ + TargetCount, TargetStates);
         ReleaseEngineBuffers();
         RemoveSimulatedIdeKeys();
         ClearProductKeys();
@@ -85,7 +85,7 @@ protected:
     void Choose(const std::set<int>& rows, bool demos, bool help)
     {
         for (int row = 0; row < 9; ++row) {
-            InstallTarget& t = TargetTable[row];
+            TargetState& t = TargetStates[row];
             if (!rows.count(row)) {
                 t.listState = NotListed;
                 t.checkState = NotFound;
@@ -100,8 +100,8 @@ protected:
             t.listState = Listed;
             t.checkState = Install;
         }
-        TargetTable[10].checkState = demos ? Install : Unticked;
-        TargetTable[11].checkState = help ? Install : Unticked;
+        TargetStates[10].checkState = demos ? Install : Unticked;
+        TargetStates[11].checkState = help ? Install : Unticked;
     }
 
     // What entering page 3 and the worker do, up to the written log.
@@ -123,7 +123,7 @@ protected:
 
     std::string Sub(const SimulatedIde& ide) const { return home_ + "\\" + ide.subFolder; }
 
-    InstallTarget saved_[TargetCount + 1];
+    TargetState saved_[TargetCount];
     std::string root_, home_, sys_, win_;
     std::string folders_[9];
     std::vector<LogRecord> log_;
@@ -164,8 +164,8 @@ TEST_F(InstallRun, DelphiSevenAloneLogsWhatUndoesEachStep)
         {10, "Search Path\t;" + home_ + "\\Delphi7"},
         {9, "Software\\Borland\\Delphi\\7.0\\Library"},
         {5, "Search Path"},
-        {11, help + "d7.ohi\t" + IndexLine},
-        {11, help + "d7.ohl\t" + LinkLine},
+        {11, help + "d7.ohi\t" + IndexLineText},
+        {11, help + "d7.ohl\t" + LinkLineText},
         {2, " Shared Files"},
         {3, home_ + "\\readme.txt"},
         {3, home_ + "\\license.txt"},
@@ -209,8 +209,8 @@ TEST_F(InstallRun, DelphiSevenLeavesItsFilesRegistryAndHelpLines)
     EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, userKey.c_str(), "Search Path"),
               "$(DELPHI)\\Lib;$(DELPHI)\\Bin;" + sub);
 
-    EXPECT_EQ(ReadFileText(folders_[4] + "\\Help\\d7.ohi"), std::string(":Base Delphi7.hlp\r\n") + IndexLine);
-    EXPECT_EQ(ReadFileText(folders_[4] + "\\Help\\d7.ohl"), std::string(":Base Delphi7.hlp\r\n") + LinkLine);
+    EXPECT_EQ(ReadFileText(folders_[4] + "\\Help\\d7.ohi"), std::string(":Base Delphi7.hlp\r\n") + IndexLineText);
+    EXPECT_EQ(ReadFileText(folders_[4] + "\\Help\\d7.ohl"), std::string(":Base Delphi7.hlp\r\n") + LinkLineText);
     EXPECT_FALSE(FileExists(folders_[4] + "\\Help\\d7.gid"));
 
     // Windows' list: every value with its type; the size is that of the files the log lists.
@@ -275,7 +275,7 @@ TEST_F(InstallRun, EveryRowAtOnce)
             if (!help) continue;
             const std::string text = ReadFileText(folders_[ide.row] + "\\Help\\" + help);
             const bool index = std::string(help).find(".ohi") != std::string::npos;
-            EXPECT_EQ(text, std::string(":Base ") + ide.folder + ".hlp\r\n" + (index ? IndexLine : LinkLine)) << help;
+            EXPECT_EQ(text, std::string(":Base ") + ide.folder + ".hlp\r\n" + (index ? IndexLineText : LinkLineText)) << help;
         }
     }
     // The C++Builder 5 and 6 rows turn the project into a make file first;

@@ -159,7 +159,7 @@ TEST_F(Tools, AFailingStepIsNotedForItsTarget)
         ClearFailures();
         SetFailureTarget(7);
         RunScript(Script({c.entry}).get());
-        for (int row = 0; row < FailureTargetCount; ++row)
+        for (int row = 0; row < TargetCount; ++row)
             EXPECT_EQ(TheFailures.first[row], row == 7 ? c.noted : Failure::None) << c.label << ", row " << row;
         EXPECT_EQ(TheFailures.overall, 0) << c.label;
     }
@@ -182,18 +182,18 @@ TEST(FailureList, AsManyLinesAsFitThenHowManyMore)
         {0, "and 2 more"},
     };
     for (const auto& c : cases) {
-        EXPECT_TRUE(ComposeFailureList(TargetShortNames, c.first, out, sizeof out)) << c.first;
+        EXPECT_TRUE(ComposeFailureList(c.first, out, sizeof out)) << c.first;
         EXPECT_STREQ(out, c.second);
     }
     // Every line there can be fits; a buffer too small gets the empty text.
     for (Failure& failure : TheFailures.first) failure = Failure::SearchPathNotExtended;
     TheFailures.overall = InstallNotRun | HomeFolderNotCreated | HomeFolderNotStored | LogNotWritten;
     std::memset(out, 0xEE, sizeof out);
-    ASSERT_TRUE(ComposeFailureList(TargetShortNames, 20, out, FailureListSize));
+    ASSERT_TRUE(ComposeFailureList(20, out, FailureListSize));
     EXPECT_EQ(std::count(out, out + std::strlen(out), '\r'), 15);
     EXPECT_EQ(std::string(out).rfind("Installation did not run\rDestination folder not created\r", 0), 0u) << out;
     EXPECT_EQ(static_cast<unsigned char>(out[FailureListSize]), 0xEE);
-    EXPECT_FALSE(ComposeFailureList(TargetShortNames, 5, out, 40));
+    EXPECT_FALSE(ComposeFailureList(5, out, 40));
     EXPECT_STREQ(out, "");
     ClearFailures();
     EXPECT_FALSE(AnyFailure());

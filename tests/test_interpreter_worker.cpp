@@ -85,9 +85,9 @@ TEST_F(Wizard, SetControlTextShowsTheExpandedText)
 
 // ScriptWorker -----------------------------------------------------------------
 
-DWORD WINAPI RunScriptsThread(LPVOID)
+DWORD WINAPI RunScriptsThread(LPVOID targets)
 {
-    RunChosenScripts();
+    RunChosenScripts(static_cast<const InstallTarget*>(targets));
     return 0;
 }
 
@@ -98,12 +98,13 @@ protected:
     void SetUp() override
     {
         Wizard::SetUp();
-        for (int i = 0; i <= TargetCount; ++i) saved_[i] = TargetTable[i];
+        std::copy(TargetStates, TargetStates + TargetCount, saved_);
+        std::copy(TargetTable, TargetTable + TargetCount + 1, rows_);
         oldRootDir_ = RegistryBytes(HKEY_LOCAL_MACHINE, HomeKey, "RootDir");
     }
     void TearDown() override
     {
-        for (int i = 0; i <= TargetCount; ++i) TargetTable[i] = saved_[i];
+        std::copy(saved_, saved_ + TargetCount, TargetStates);
         if (oldRootDir_ == "<missing>") {
             HKEY key;
             if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, HomeKey, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
@@ -117,7 +118,9 @@ protected:
         }
         Wizard::TearDown();
     }
-    InstallTarget saved_[TargetCount + 1];
+    TargetState saved_[TargetCount];
+    // The catalogue's rows, with scripts of the test's own.
+    InstallTarget rows_[TargetCount + 1];
     std::string oldRootDir_;
 };
 
@@ -148,18 +151,18 @@ TEST_F(Worker, RunsTheChosenTargetsInOrderThenStoresTheHomeFolder)
     const Script mustNotRun({{seen.c_str(), "unticked", "ran", ScriptOp::WriteMachineValue}});
 
     for (int i = 0; i < TargetCount; ++i) {
-        TargetTable[i].checkState = NotFound;
-        TargetTable[i].script = mustNotRun.get();
+        TargetStates[i].checkState = NotFound;
+        rows_[i].script = mustNotRun.get();
     }
-    TargetTable[delphi7].checkState = Install;
-    TargetTable[delphi7].rootFolder = rootFolder7;
-    TargetTable[delphi7].script = environmentScript.get();
-    TargetTable[builder6].checkState = Unticked;
-    TargetTable[builder6].rootFolder = rootFolder6;
-    TargetTable[shared].checkState = Install;
-    TargetTable[shared].script = sharedScript.get();
-    TargetTable[demos].checkState = Unticked;
-    TargetTable[help].checkState = Unticked;
+    TargetStates[delphi7].checkState = Install;
+    TargetStates[delphi7].rootFolder = rootFolder7;
+    rows_[delphi7].script = environmentScript.get();
+    TargetStates[builder6].checkState = Unticked;
+    TargetStates[builder6].rootFolder = rootFolder6;
+    TargetStates[shared].checkState = Install;
+    rows_[shared].script = sharedScript.get();
+    TargetStates[demos].checkState = Unticked;
+    TargetStates[help].checkState = Unticked;
 
     SetVariable(HomeDir, Path("Home").c_str());
     ASSERT_TRUE(CreateDirectoryA(Path("Home").c_str(), nullptr));
@@ -171,7 +174,7 @@ TEST_F(Worker, RunsTheChosenTargetsInOrderThenStoresTheHomeFolder)
     if (vendor) RegCloseKey(vendor);
 
     // On a thread of its own, as in the installer.
-    HANDLE thread = CreateThread(nullptr, 0, RunScriptsThread, nullptr, 0, nullptr);
+    HANDLE thread = CreateThread(nullptr, 0, RunScriptsThread, rows_, 0, nullptr);
     ASSERT_NE(thread, nullptr);
     ASSERT_EQ(WaitForSingleObject(thread, Scaled(10000)), WAIT_OBJECT_0) << "the worker did not end";
     CloseHandle(thread);
@@ -211,17 +214,17 @@ TEST_F(Worker, RunsTheChosenTargetsInOrderThenStoresTheHomeFolder)
 TEST_F(Worker, AGoneEnvironmentFolderStandsForItsOwnShortForm)
 {
     const int delphi5 = 2;
-    for (int i = 0; i < TargetCount; ++i) TargetTable[i].checkState = Unticked;
+    for (int i = 0; i < TargetCount; ++i) TargetStates[i].checkState = Unticked;
     char rootFolder[PathSize] = {};
     CopyText(rootFolder, sizeof rootFolder, Path("No Such Delphi").c_str());
     const std::string seen = key_;
     const Script script({{seen.c_str(), "short", "$DELPHI_DIR_SHORT$", ScriptOp::WriteMachineValue}});
-    TargetTable[delphi5].checkState = Install;
-    TargetTable[delphi5].rootFolder = rootFolder;
-    TargetTable[delphi5].script = script.get();
+    TargetStates[delphi5].checkState = Install;
+    TargetStates[delphi5].rootFolder = rootFolder;
+    rows_[delphi5].script = script.get();
     SetVariable(DelphiDirShort, "C:\\PREVIO~1");
     SetVariable(HomeDir, "C:\\Ostrevane");
-    RunChosenScripts();
+    RunChosenScripts(rows_);
     EXPECT_REGISTRY(HKEY_LOCAL_MACHINE, key_, "short", Sz(Path("No Such Delphi")));
     EXPECT_REGISTRY(HKEY_LOCAL_MACHINE, HomeKey, "RootDir", Sz("C:\\Ostrevane"));
 }
@@ -230,7 +233,7 @@ TEST_F(Worker, AGoneEnvironmentFolderStandsForItsOwnShortForm)
 TEST_F(Worker, NotesEachRowsFailuresAndARefusedHomeFolderValue)
 {
     const int delphi7 = 4, shared = 9;
-    for (int i = 0; i < TargetCount; ++i) TargetTable[i].checkState = Unticked;
+    for (int i = 0; i < TargetCount; ++i) TargetStates[i].checkState = Unticked;
     const char letter = UnmappedDrive();
     ASSERT_NE(letter, 0);
     const std::string missing = std::string(1, letter) + ":\\Ostrevane\\Delphi7";
@@ -238,19 +241,19 @@ TEST_F(Worker, NotesEachRowsFailuresAndARefusedHomeFolderValue)
     const Script fine({{"$HOME_DIR$", 0, 0, ScriptOp::CreateFolders}});
     char rootFolder[PathSize] = {};
     CopyText(rootFolder, sizeof rootFolder, folder_.c_str());
-    TargetTable[delphi7].checkState = Install;
-    TargetTable[delphi7].rootFolder = rootFolder;
-    TargetTable[delphi7].script = failing.get();
-    TargetTable[shared].checkState = Install;
-    TargetTable[shared].script = fine.get();
+    TargetStates[delphi7].checkState = Install;
+    TargetStates[delphi7].rootFolder = rootFolder;
+    rows_[delphi7].script = failing.get();
+    TargetStates[shared].checkState = Install;
+    rows_[shared].script = fine.get();
     SetVariable(HomeDir, folder_.c_str());
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Quillmere");
     EXPECT_TRUE(CreateVolatileKey(HKEY_LOCAL_MACHINE, "Software", "Quillmere"));
 
-    RunChosenScripts();
+    RunChosenScripts(rows_);
     EXPECT_EQ(RegistryBytes(HKEY_LOCAL_MACHINE, HomeKey, "RootDir"), "<missing>");
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Quillmere");
-    for (int row = 0; row < FailureTargetCount; ++row)
+    for (int row = 0; row < TargetCount; ++row)
         EXPECT_EQ(TheFailures.first[row], row == delphi7 ? Failure::FolderNotCreated : Failure::None) << row;
     EXPECT_EQ(TheFailures.overall, HomeFolderNotStored);
     EXPECT_EQ(TheFailures.current, NoFailureTarget);

@@ -28,10 +28,6 @@ constexpr char Headline[] =
     "Ostrevane component version 3.10 (trial)\rCopyright (c) 1999-2004 Quillmere Software"
     "\r\rDelphi/CBuilder component for handling standard Windows calculator";
 
-// The bar steps of each row.
-constexpr int StepsPerRow[9] = {8, 9, 6, 6, 6, 12, 13, 13, 13};
-constexpr int ToolCallsPerRow[9] = {1, 1, 1, 1, 1, 1, 1, 2, 2};
-
 struct Choice {
     const char* name;
     std::vector<int> rows;              // environments installed
@@ -160,7 +156,7 @@ TEST_P(RoundTrip, RemovalLeavesNothing)
         EXPECT_EQ(install.listed.size(), choice.rows.size() + 2);
         if (choice.rows.empty()) EXPECT_EQ(install.proposed, "\\Ostrevane");
         int expectedSteps = 1 + (choice.extras ? 8 : 0);
-        for (int row : choice.rows) expectedSteps += StepsPerRow[row];
+        for (int row : choice.rows) expectedSteps += SimulatedIdes[row].steps;
         EXPECT_EQ(install.progress, expectedSteps);
     }
     // The uninstaller of the kit under test, where both 32- and 64-bit
@@ -178,7 +174,7 @@ TEST_P(RoundTrip, RemovalLeavesNothing)
         const std::string package = sub + "\\" + ide.package + ide.packageExt;
         EXPECT_EQ(FileExists(sys + "\\" + ide.package + ide.packageExt), built);
         const std::vector<std::string> calls = ToolCalls(folders[row]);
-        EXPECT_EQ(calls.size(), static_cast<std::size_t>(ToolCallsPerRow[row] * choice.installs));
+        EXPECT_EQ(calls.size(), static_cast<std::size_t>(ide.toolCalls * choice.installs));
         for (const std::string& call : calls) EXPECT_EQ(call.substr(call.rfind('|') + 1), sub);
         const std::string packages = std::string(ide.registryKey) + "\\Known Packages";
         EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, packages.c_str(), package.c_str()),

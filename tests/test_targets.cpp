@@ -33,7 +33,7 @@ class Detection : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        std::copy(TargetTable, TargetTable + TargetCount + 1, saved_);
+        std::copy(TargetStates, TargetStates + TargetCount, saved_);
         ASSERT_TRUE(AllocateEngineBuffers());
         RemoveSimulatedIdeKeys();
         DeleteTree(HKEY_LOCAL_MACHINE, "Software\\Quillmere");
@@ -58,8 +58,8 @@ protected:
         WizardWindow = nullptr;
         DestroyWindow(window_);
         for (int i = 0; i < TargetCount; ++i)
-            if (TargetTable[i].rootFolder) LocalFree(TargetTable[i].rootFolder);
-        std::copy(saved_, saved_ + TargetCount + 1, TargetTable);
+            if (TargetStates[i].rootFolder) LocalFree(TargetStates[i].rootFolder);
+        std::copy(saved_, saved_ + TargetCount, TargetStates);
         ReleaseEngineBuffers();
         RemoveSimulatedIdeKeys();
         DeleteTree(HKEY_LOCAL_MACHINE, "Software\\Quillmere");
@@ -91,7 +91,7 @@ protected:
         CheckListToggleSelection(WizardCheckList);
     }
 
-    InstallTarget saved_[TargetCount + 1];
+    TargetState saved_[TargetCount];
     HWND window_ = nullptr, list_ = nullptr;
 };
 
@@ -127,14 +127,14 @@ TEST_F(Detection, TheLastEnvironmentFoundProposesTheFolder)
         expected.push_back(" Ostrevane Lib Context Help Files=1");
         EXPECT_EQ(Items(), expected);
         for (const auto& f : c.found)
-            if (isFound(f)) EXPECT_STREQ(TargetTable[f.first].rootFolder, f.second);
+            if (isFound(f)) EXPECT_STREQ(TargetStates[f.first].rootFolder, f.second);
         for (int row = 0; row < 9; ++row) {
             const bool found =
                 std::any_of(c.found.begin(), c.found.end(), [&](auto& f) { return f.first == row && isFound(f); });
-            EXPECT_EQ(TargetTable[row].listState, found ? Listed : NotListed) << row;
-            EXPECT_EQ(TargetTable[row].checkState, found ? Install : NotFound) << row;
+            EXPECT_EQ(TargetStates[row].listState, found ? Listed : NotListed) << row;
+            EXPECT_EQ(TargetStates[row].checkState, found ? Install : NotFound) << row;
         }
-        EXPECT_EQ(TargetTable[9].listState, NotListed) << "the shared files are never listed";
+        EXPECT_EQ(TargetStates[9].listState, NotListed) << "the shared files are never listed";
     }
 }
 
@@ -181,12 +181,12 @@ TEST_F(Detection, ReadBackTakesTheTicks)
     Toggle(3);             // help off ...
     Toggle(3);             // ... and on again
     ReadBackChoices();
-    EXPECT_EQ(TargetTable[2].checkState, Install);
-    EXPECT_EQ(TargetTable[7].checkState, Unticked);
-    EXPECT_EQ(TargetTable[10].checkState, Install);
-    EXPECT_EQ(TargetTable[11].checkState, Install) << "toggled twice reads back 1";
-    EXPECT_EQ(TargetTable[9].checkState, Install);
-    EXPECT_EQ(TargetTable[4].checkState, NotFound);
+    EXPECT_EQ(TargetStates[2].checkState, Install);
+    EXPECT_EQ(TargetStates[7].checkState, Unticked);
+    EXPECT_EQ(TargetStates[10].checkState, Install);
+    EXPECT_EQ(TargetStates[11].checkState, Install) << "toggled twice reads back 1";
+    EXPECT_EQ(TargetStates[9].checkState, Install);
+    EXPECT_EQ(TargetStates[4].checkState, NotFound);
 }
 
 // What the user gives (the field, the browser, /D=) becomes the home folder,
@@ -285,11 +285,11 @@ TEST_F(Detection, UntickingEverythingLeavesTheSharedFilesOnly)
     ReadBackChoices();
     std::vector<int> installed;
     for (int row = 0; row < TargetCount; ++row)
-        if (TargetTable[row].checkState == Install) installed.push_back(row);
+        if (TargetStates[row].checkState == Install) installed.push_back(row);
     EXPECT_EQ(installed, std::vector<int>{9});
-    EXPECT_EQ(TargetTable[0].checkState, Unticked);
-    EXPECT_EQ(TargetTable[10].checkState, Unticked);
-    EXPECT_EQ(TargetTable[11].checkState, Unticked);
+    EXPECT_EQ(TargetStates[0].checkState, Unticked);
+    EXPECT_EQ(TargetStates[10].checkState, Unticked);
+    EXPECT_EQ(TargetStates[11].checkState, Unticked);
 }
 
 TEST_F(Detection, RowsHoldOneFolderBufferAndReleaseIt)
@@ -297,16 +297,16 @@ TEST_F(Detection, RowsHoldOneFolderBufferAndReleaseIt)
     SetRootDir(TargetTable[4].registryKey, "C:\\Delphi7");
     FillTargetList();
     FillTargetList();
-    for (int row = 0; row < 9; ++row) EXPECT_NE(TargetTable[row].rootFolder, nullptr) << row;
-    for (int row = 9; row < TargetCount; ++row) EXPECT_EQ(TargetTable[row].rootFolder, nullptr) << row;
+    for (int row = 0; row < 9; ++row) EXPECT_NE(TargetStates[row].rootFolder, nullptr) << row;
+    for (int row = 9; row < TargetCount; ++row) EXPECT_EQ(TargetStates[row].rootFolder, nullptr) << row;
     // An empty RootDir still counts as found; an over-long one does not.
     SetRootDir(TargetTable[0].registryKey, "");
     SetRootDir(TargetTable[1].registryKey, std::string(300, 'x'));
     FillTargetList();
-    EXPECT_EQ(TargetTable[0].listState, Listed);
-    EXPECT_EQ(TargetTable[1].listState, NotListed);
+    EXPECT_EQ(TargetStates[0].listState, Listed);
+    EXPECT_EQ(TargetStates[1].listState, NotListed);
     ReleaseTargets();
-    for (int row = 0; row < TargetCount; ++row) EXPECT_EQ(TargetTable[row].rootFolder, nullptr) << row;
+    for (int row = 0; row < TargetCount; ++row) EXPECT_EQ(TargetStates[row].rootFolder, nullptr) << row;
     EXPECT_EQ(TemplateBuffer, nullptr);
     ASSERT_TRUE(AllocateEngineBuffers());  // for TearDown
 }

@@ -118,7 +118,7 @@ void ReadRootFolder(const char* key, char* rootFolder)
     DWORD size = PathSize - 1, type = 0;
     bool read = false;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_QUERY_VALUE, &environment) == ERROR_SUCCESS) {
-        read = RegQueryValueExA(environment, "RootDir", nullptr, &type, reinterpret_cast<BYTE*>(rootFolder), &size) ==
+        read = RegQueryValueExA(environment, EnvironmentRootValue, nullptr, &type, reinterpret_cast<BYTE*>(rootFolder), &size) ==
                    ERROR_SUCCESS && type == REG_SZ;
         RegCloseKey(environment);
     }
@@ -142,7 +142,7 @@ void AddEnvironment(const char* key, Environment* environments, unsigned* count)
     // Delphi's keys name "Delphi", C++Builder's "C++Builder".
     const bool delphi = environment.name[0] == 'D';
     if (length == 0 || !CopyText(environment.program, PathSize, rootFolder) ||
-        !AppendText(environment.program, PathSize, delphi ? "\\Bin\\delphi32.exe" : "\\Bin\\bcb.exe"))
+        !AppendText(environment.program, PathSize, delphi ? DelphiProgram : BuilderProgram))
         environment.program[0] = 0;
     environment.known = environment.program[0] && IdentityOf(environment.program, &environment.identity);
     environment.running = false;

@@ -68,7 +68,7 @@ bool IsUninstallerFile(const char* path)
     const char* name = path;
     for (const char* at = path; *at; at = NextChar(at))
         if (AtSeparator(at)) name = at + 1;
-    return SameText(name, "kvxpurge.exe");
+    return SameText(name, UninstallerName);
 }
 
 // The packages in the system folder (either view) and the uninstaller in
@@ -217,7 +217,7 @@ bool FindHelpFile(const char* path)
         HKEY key;
         if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, environment, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) continue;
         DWORD size = PathSize - 1;
-        const bool read = RegQueryValueExA(key, "RootDir", nullptr, nullptr, reinterpret_cast<BYTE*>(root), &size) ==
+        const bool read = RegQueryValueExA(key, EnvironmentRootValue, nullptr, nullptr, reinterpret_cast<BYTE*>(root), &size) ==
                           ERROR_SUCCESS;
         RegCloseKey(key);
         root[read ? size : 0] = 0;

@@ -39,12 +39,6 @@ bool PlainDrivePath(const char* path)
     }
 }
 
-bool Same(const char* a, const char* b)
-{
-    while (*a && *a == *b) ++a, ++b;
-    return *a == *b;
-}
-
 bool PlainFolder(const char* folder)
 {
     return (HasDrive(folder) && folder[2] == 0) || PlainDrivePath(folder);
@@ -138,8 +132,6 @@ bool PassesThroughLink(char* path)
 
 namespace {
 
-constexpr const char* UninstallEntry = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Ostrevane";
-
 // True when key is prefix or lies under it.
 bool AtOrUnder(const char* key, const char* prefix)
 {
@@ -160,21 +152,13 @@ const char* BelowEnvironment(const char* key)
 
 }  // namespace
 
-const char* const EnvironmentKeys[EnvironmentCount] = {
-    "Software\\Borland\\Delphi\\3.0",     "Software\\Borland\\Delphi\\4.0",
-    "Software\\Borland\\Delphi\\5.0",     "Software\\Borland\\Delphi\\6.0",
-    "Software\\Borland\\Delphi\\7.0",     "Software\\Borland\\C++Builder\\3.0",
-    "Software\\Borland\\C++Builder\\4.0", "Software\\Borland\\C++Builder\\5.0",
-    "Software\\Borland\\C++Builder\\6.0",
-};
-
-bool UninstallEntryKey(const char* key) { return SameText(key, UninstallEntry); }
+bool UninstallEntryKey(const char* key) { return SameText(key, UninstallKey); }
 
 bool MadeEnvironmentKey(const char* key)
 {
     const char* below = BelowEnvironment(key);
-    if (below) return SameText(below, "Known Packages") || SameText(below, "Library");
-    if (!AtOrUnder(key, "Software\\Borland")) return false;
+    if (below) return SameText(below, PackagesKeyName) || SameText(below, LibraryKeyName);
+    if (!AtOrUnder(key, EnvironmentsKeyPath)) return false;
     for (const char* environment : EnvironmentKeys)
         if (AtOrUnder(environment, key)) return true;
     return false;
@@ -182,12 +166,14 @@ bool MadeEnvironmentKey(const char* key)
 
 bool OwnedSearchPathValue(const char* name)
 {
-    return SameText(name, "Search Path") || SameText(name, "SearchPath");
+    for (const char* own : SearchPathValueNames)
+        if (SameText(name, own)) return true;
+    return false;
 }
 
 bool OwnedKey(bool machineRoot, const char* key)
 {
-    return AtOrUnder(key, ProductKeyPath) || (machineRoot && AtOrUnder(key, UninstallEntry));
+    return AtOrUnder(key, ProductKeyPath) || (machineRoot && AtOrUnder(key, UninstallKey));
 }
 
 KeyKind HeldKeyKind(bool machineRoot, const char* key)
@@ -195,8 +181,8 @@ KeyKind HeldKeyKind(bool machineRoot, const char* key)
     if (OwnedKey(machineRoot, key)) return ProductKey;
     if (machineRoot) return SameText(key, HelpKeyPath) ? HelpKey : UnownedKey;
     const char* below = BelowEnvironment(key);
-    if (below && SameText(below, "Known Packages")) return PackagesKey;
-    if (below && SameText(below, "Library")) return LibraryKey;
+    if (below && SameText(below, PackagesKeyName)) return PackagesKey;
+    if (below && SameText(below, LibraryKeyName)) return LibraryKey;
     return UnownedKey;
 }
 
@@ -206,7 +192,10 @@ bool OwnedValue(KeyKind kind, const char* name, const char* folder)
     switch (kind) {
     case ProductKey: return *name != 0;  // never the key's default value
     case PackagesKey: return ContainedPath(name, folder, checked);
-    case HelpKey: return SameText(name, "ostrevane.hlp") || SameText(name, "ostrevane.cnt");
+    case HelpKey:
+        for (const char* own : HelpValueNames)
+            if (SameText(name, own)) return true;
+        return false;
     default: return false;
     }
 }
@@ -246,14 +235,14 @@ bool RemoveSearchPathEntry(char* value, const char* entry)
 
 bool ProductHelpLine(const char* text)
 {
-    return Same(text, "\r\n:Link ostrevane.hlp\r\n") || Same(text, "\r\n:INDEX Corvex Lib Help=ostrevane.hlp\r\n");
+    return OneOf(text, HelpLines);
 }
 
 bool EnvironmentHelpFile(const char* path, const char* rootDir, char* out)
 {
     out[0] = 0;
     char help[PathSize];
-    if (!HasDrive(path) || !CopyText(help, PathSize, rootDir) || !AppendText(help, PathSize, "\\Help") ||
+    if (!HasDrive(path) || !CopyText(help, PathSize, rootDir) || !AppendText(help, PathSize, HelpFolder) ||
         !FullPathOf(path, out, PathSize) || !PlainDrivePath(out)) {
         out[0] = 0;
         return false;
@@ -264,7 +253,9 @@ bool EnvironmentHelpFile(const char* path, const char* rootDir, char* out)
     for (const char* p = out + (plainName ? length + 1 : 0); plainName && *p; size += static_cast<unsigned>(NextChar(p) - p), p = NextChar(p))
         plainName = !AtSeparator(p);
     const char* extension = plainName && size > 4 ? out + length + 1 + size - 4 : "";
-    if (!SameText(extension, ".cfg") && !SameText(extension, ".ohi") && !SameText(extension, ".ohl")) {
+    bool helpFile = false;
+    for (const char* own : HelpFileExtensions) helpFile = helpFile || SameText(extension, own);
+    if (!helpFile) {
         out[0] = 0;
         return false;
     }
@@ -288,10 +279,6 @@ unsigned RemoveLastText(char* content, unsigned length, const char* text)
 
 bool ProductFilePath(const char* text, const char* const* folders, unsigned folderCount, char* out)
 {
-    static const char* const names[] = {
-        "kvxpurge.exe",  "ovanlibd3.dpl", "ovanlibd4.bpl", "ovanlibd5.bpl", "ovanlibd6.bpl",
-        "ovanlibd7.bpl", "ovanlibb3.bpl", "ovanlibb4.bpl", "ovanlibb5.bpl", "ovanlibb6.bpl",
-    };
     if (HasDrive(text) && FullPathOf(text, out, PathSize) && PlainDrivePath(out)) {
         char* name = out;
         for (char* p = out; *p; p = NextChar(p))
@@ -300,7 +287,7 @@ bool ProductFilePath(const char* text, const char* const* folders, unsigned fold
         bool owned = false;
         for (unsigned i = 0; i < folderCount; ++i) owned = owned || (folders[i][0] && SameText(out, folders[i]));
         *name = '\\';
-        for (const char* own : names)
+        for (const char* own : ProductFileNames)
             if (owned && SameText(name + 1, own)) return true;
     }
     out[0] = 0;

@@ -3,6 +3,7 @@
 // paths lie inside the log's folder, which keys and values are the
 // product's. Plain byte work without <windows.h>, over the platform seam.
 #include "platform_seam.h"
+#include "product_facts.h"
 
 // The absolute folder that holds the log at logPath, without a trailing
 // backslash ("C:" for a log in a drive's root), into out (PathSize bytes).
@@ -30,10 +31,6 @@ bool PassesThroughLink(char* path);
 // True when a registry record may act on key: at or under the product's own
 // key, or under HKEY_LOCAL_MACHINE the product's uninstall entry.
 bool OwnedKey(bool machineRoot, const char* key);
-
-constexpr char ProductKeyPath[] = "Software\\Quillmere\\Ostrevane";
-constexpr char VendorKeyPath[] = "Software\\Quillmere";
-constexpr char HelpKeyPath[] = "Software\\Microsoft\\Windows\\Help";
 
 // What a held key may be, and so what may be removed from it.
 enum KeyKind : unsigned char {
@@ -80,10 +77,6 @@ bool ProductFilePath(const char* text, const char* const* folders, unsigned fold
 // below a drive's root (made by the installation on the way to it), into
 // out; else false.
 bool ContainedFolder(const char* text, const char* folder, char* out);
-
-// The nine environments' keys under HKLM and HKCU.
-constexpr unsigned EnvironmentCount = 9;
-extern const char* const EnvironmentKeys[EnvironmentCount];
 
 // Equal but for the letter case of A to Z (never of a double-byte character's second byte).
 bool SameText(const char* a, const char* b);

@@ -14,8 +14,11 @@ void FillTargetList()
 {
     CheckListReset(WizardCheckList);
     DetectTargets();
-    for (InstallTarget* row = TargetTable; row->caption; ++row)
-        if (row->listState != NotListed) row->listIndex = CheckListAddItem(WizardCheckList, row->caption, row->checkState);
+    for (int row = 0; row < TargetCount; ++row) {
+        TargetState& state = TargetStates[row];
+        if (state.listState != NotListed)
+            state.listIndex = CheckListAddItem(WizardCheckList, TargetTable[row].caption, state.checkState);
+    }
     if (!destinationProposed) {
         ProposeDestination(DestinationPath);
         destinationProposed = true;
@@ -35,18 +38,18 @@ DestinationRefusal TakeDestinationField()
 
 void ReadBackChoices()
 {
-    for (InstallTarget* row = TargetTable; row->caption; ++row)
-        if (row->listState != NotListed)
-            row->checkState = static_cast<TickState>(CheckListGetItemData(WizardCheckList, row->listIndex));
+    for (TargetState& state : TargetStates)
+        if (state.listState != NotListed)
+            state.checkState = static_cast<TickState>(CheckListGetItemData(WizardCheckList, state.listIndex));
 }
 
 std::uint32_t TickedEnvironments()
 {
     std::uint32_t rows = 0;
-    for (int row = 0; TargetTable[row].caption; ++row) {
-        const InstallTarget& target = TargetTable[row];
-        if (target.registryKey && target.listState != NotListed &&
-            CheckListGetItemData(WizardCheckList, target.listIndex) == Install)
+    for (int row = 0; row < TargetCount; ++row) {
+        const TargetState& state = TargetStates[row];
+        if (IsEnvironment(TargetTable[row]) && state.listState != NotListed &&
+            CheckListGetItemData(WizardCheckList, state.listIndex) == Install)
             rows |= 1u << row;
     }
     return rows;

@@ -18,7 +18,7 @@ extern CheckListState* WizardCheckList;
 void FillTargetList();
 // The field's text through TakeDestination; the ticks stay on the list.
 DestinationRefusal TakeDestinationField();
-// The ticks into the rows' checkState.
+// The ticks into TargetStates' checkState.
 void ReadBackChoices();
 // The environment rows ticked on page 2 (bit n: TargetTable row n), read
 // without taking the choices over.

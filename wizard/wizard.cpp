@@ -276,7 +276,7 @@ void EnterFinishPage()
                  "Quillmere  Welcome to www.quillmere.example", FinishPrompt);
     } else {
         char list[FailureListSize];
-        ComposeFailureList(TargetShortNames, SecondTextLines(), list, sizeof list);
+        ComposeFailureList(SecondTextLines(), list, sizeof list);
         SetTexts(TheFailures.overall & LogNotWritten ? FinishedNotRemovable : FinishedWithErrors, list, FinishPrompt);
     }
     SetDlgItemTextA(WizardWindow, IDC_CANCEL, "Finish");
