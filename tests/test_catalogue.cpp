@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "../engine/wizard_ids.h"
 #include "catalogue.h"
+#include "progress_sink.h"
 #include "templates.h"
 
 namespace {
@@ -132,7 +132,12 @@ protected:
             case ScriptOp::ExtendSearchPath: out.push_back(argument + " += " + text); break;
             case ScriptOp::AppendOnce: out.push_back("append to " + text + ": " + argument); break;
             case ScriptOp::RemoveFile: out.push_back("remove " + text); break;
-            case ScriptOp::SetControlText: out.push_back("show " + text); break;
+            case ScriptOp::SetControlText:
+                out.push_back(std::string(e->argument.number == StageLine    ? "stage "
+                                          : e->argument.number == StatusLine ? "status "
+                                                                             : "shown nowhere: ") +
+                              text);
+                break;
             case ScriptOp::WriteMachineValue:
                 EXPECT_TRUE(ExpandTemplate(e->stepOrValueData.text, DataBuffer, WorkBufferSize));
                 out.push_back(text + " " + argument + " = " + DataBuffer);
@@ -207,7 +212,7 @@ TEST_F(InstallScripts, DelphiThreeDiffersInExtensionAndSearchPathName)
         EXPECT_NE(at, effects.end()) << ::testing::PrintToString(effects);
         // The palette bitmap comes after "Compiling package ...", and the tool after both.
         const std::vector<std::string> build = {
-            "show Compiling package ...", "write " + folder + "\\ostrevane.dcr from 100",
+            "status Compiling package ...", "write " + folder + "\\ostrevane.dcr from 100",
         };
         const auto compiling = std::search(effects.begin(), effects.end(), build.begin(), build.end());
         EXPECT_NE(compiling, effects.end()) << ::testing::PrintToString(effects);
