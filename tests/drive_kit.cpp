@@ -255,9 +255,9 @@ void RemoveProductTraces()
 {
     RemoveSimulatedIdeKeys();
     DeleteTree(HKEY_LOCAL_MACHINE, "Software\\Quillmere");
-    DeleteTree(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Ostrevane");
+    DeleteTree(HKEY_LOCAL_MACHINE, ListEntryKey);
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\Help", 0, KEY_SET_VALUE, &key) ==
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, WindowsHelpKey, 0, KEY_SET_VALUE, &key) ==
         ERROR_SUCCESS) {
         RegDeleteValueA(key, "ostrevane.hlp");
         RegDeleteValueA(key, "ostrevane.cnt");
@@ -267,7 +267,7 @@ void RemoveProductTraces()
         RegCloseKey(key);
         // Made by an installation (a 64-bit prefix has none in the 32-bit
         // view): every case starts from the same state.
-        if (subKeys == 0 && values == 0) RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\Help");
+        if (subKeys == 0 && values == 0) RegDeleteKeyA(HKEY_LOCAL_MACHINE, WindowsHelpKey);
     }
     const std::string sys = SystemFolder();
     DeleteFileA((sys + "\\kvxpurge.exe").c_str());

@@ -31,6 +31,12 @@ private:
     std::string path_;
 };
 
+// The keys the product writes, spelled once for every test here rather than
+// taken from the product's headers, so that a wrong key there is caught.
+constexpr char ListEntryKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Ostrevane";
+constexpr char WindowsHelpKey[] = "Software\\Microsoft\\Windows\\Help";
+constexpr char ProductHomeKey[] = "Software\\Quillmere\\Ostrevane";
+
 // A registry value's bytes as stored (a text with its terminator), and its
 // type; "<missing>" when it cannot be read.
 std::string RegistryBytes(HKEY root, const std::string& key, const char* name, DWORD* type = nullptr);

@@ -37,9 +37,6 @@ std::string Resource(int number)
 
 constexpr char LinkLineText[] = "\r\n:Link ostrevane.hlp\r\n";
 constexpr char IndexLineText[] = "\r\n:INDEX Corvex Lib Help=ostrevane.hlp\r\n";
-constexpr char ListKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Ostrevane";
-constexpr char HelpKey[] = "Software\\Microsoft\\Windows\\Help";
-constexpr char ProductKey[] = "Software\\Quillmere\\Ostrevane";
 
 class InstallRun : public ::testing::Test {
 protected:
@@ -70,10 +67,10 @@ protected:
 
     static void ClearProductKeys()
     {
-        DeleteTree(HKEY_LOCAL_MACHINE, ListKey);
+        DeleteTree(HKEY_LOCAL_MACHINE, ListEntryKey);
         DeleteTree(HKEY_LOCAL_MACHINE, "Software\\Quillmere");
         HKEY key = nullptr;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, HelpKey, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, WindowsHelpKey, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
             RegDeleteValueA(key, "ostrevane.hlp");
             RegDeleteValueA(key, "ostrevane.cnt");
             RegCloseKey(key);
@@ -170,7 +167,7 @@ TEST_F(InstallRun, DelphiSevenAloneLogsWhatUndoesEachStep)
         {3, home_ + "\\readme.txt"},
         {3, home_ + "\\license.txt"},
         {7, "Software\\Quillmere"},
-        {7, ProductKey},
+        {7, ProductHomeKey},
     };
     EXPECT_FALSE(AnyFailure()) << "an empty wm_user.inc is by design";
     EXPECT_LOG(log_, expected);
@@ -234,17 +231,17 @@ TEST_F(InstallRun, DelphiSevenLeavesItsFilesRegistryAndHelpLines)
         "QuietUninstallString=REG_SZ:\"" + win_ + "\\kvxpurge.exe\" /S \"" + home_ + "\\uninst.kvx\"",
         "UninstallString=REG_SZ:\"" + win_ + "\\kvxpurge.exe\" \"" + home_ + "\\uninst.kvx\"",
     };
-    EXPECT_EQ(RegistryValues(HKEY_LOCAL_MACHINE, ListKey), listed);
+    EXPECT_EQ(RegistryValues(HKEY_LOCAL_MACHINE, ListEntryKey), listed);
     EXPECT_GT(bytes, 20000u) << "kvxpurge.exe alone is larger";
-    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, ProductKey, "RootDir"), home_);
-    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, HelpKey, "ostrevane.hlp"), "<missing>");
+    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, ProductHomeKey, "RootDir"), home_);
+    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, WindowsHelpKey, "ostrevane.hlp"), "<missing>");
 }
 
 TEST_F(InstallRun, EveryRowAtOnce)
 {
     Choose({0, 1, 2, 3, 4, 5, 6, 7, 8}, true, true);
     HKEY help = nullptr;
-    const bool helpKeyThere = RegOpenKeyExA(HKEY_LOCAL_MACHINE, HelpKey, 0, KEY_QUERY_VALUE, &help) == ERROR_SUCCESS;
+    const bool helpKeyThere = RegOpenKeyExA(HKEY_LOCAL_MACHINE, WindowsHelpKey, 0, KEY_QUERY_VALUE, &help) == ERROR_SUCCESS;
     if (help) RegCloseKey(help);
     RunInstall();
     EXPECT_FALSE(AnyFailure());
@@ -293,8 +290,8 @@ TEST_F(InstallRun, EveryRowAtOnce)
     for (int row = 5; row < 9; ++row)
         EXPECT_EQ(ReadFileText(Sub(SimulatedIdes[row]) + "\\" + SimulatedIdes[row].package + ".res"), Resource(8302));
 
-    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, HelpKey, "ostrevane.hlp"), home_ + "\\Help");
-    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, HelpKey, "ostrevane.cnt"), home_ + "\\Help");
+    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, WindowsHelpKey, "ostrevane.hlp"), home_ + "\\Help");
+    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, WindowsHelpKey, "ostrevane.cnt"), home_ + "\\Help");
     EXPECT_EQ(ReadFileText(home_ + "\\Help\\ostrevane.hlp"), Resource(201));
     EXPECT_EQ(ReadFileText(home_ + "\\Demos\\CBuilder\\unit1.dfm"), Resource(9));
     EXPECT_EQ(ReadFileText(home_ + "\\Demos\\Delphi\\ostrevdemo.dpr"), Resource(1));

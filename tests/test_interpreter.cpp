@@ -260,7 +260,7 @@ TEST_F(Interpreter, RegistryOperationsWriteTheirValues)
     SetVariable(SubFile, "ovanlibd7");
     SetVariable(SysDir, folder_.c_str());
     WRITE_ALL(Path("ovanlibd7.bpl"), "package");  // only a package that is there is registered
-    const std::string helpKey = "Software\\Microsoft\\Windows\\Help";
+    const std::string helpKey = WindowsHelpKey;
     const std::string uninstallKey = key_ + "\\Uninstall\\Ostrevane";
     RunEntries({
         {"$SYS_DIR$\\$SUB_FILE$.bpl", "Ostrevane $SUB_FILE$ package", 0, ScriptOp::RegisterPackage},

@@ -91,7 +91,6 @@ DWORD WINAPI RunScriptsThread(LPVOID targets)
     return 0;
 }
 
-constexpr char HomeKey[] = "Software\\Quillmere\\Ostrevane";
 
 class Worker : public Wizard {
 protected:
@@ -100,21 +99,21 @@ protected:
         Wizard::SetUp();
         std::copy(TargetStates, TargetStates + TargetCount, saved_);
         std::copy(TargetTable, TargetTable + TargetCount + 1, rows_);
-        oldRootDir_ = RegistryBytes(HKEY_LOCAL_MACHINE, HomeKey, "RootDir");
+        oldRootDir_ = RegistryBytes(HKEY_LOCAL_MACHINE, ProductHomeKey, "RootDir");
     }
     void TearDown() override
     {
         std::copy(saved_, saved_ + TargetCount, TargetStates);
         if (oldRootDir_ == "<missing>") {
             HKEY key;
-            if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, HomeKey, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+            if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, ProductHomeKey, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
                 RegDeleteValueA(key, "RootDir");
                 RegCloseKey(key);
             }
-            RegDeleteKeyA(HKEY_LOCAL_MACHINE, HomeKey);
+            RegDeleteKeyA(HKEY_LOCAL_MACHINE, ProductHomeKey);
             RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\Quillmere");
         } else {
-            EXPECT_TRUE(SetRegistryValue(HKEY_LOCAL_MACHINE, HomeKey, "RootDir", REG_SZ, oldRootDir_));
+            EXPECT_TRUE(SetRegistryValue(HKEY_LOCAL_MACHINE, ProductHomeKey, "RootDir", REG_SZ, oldRootDir_));
         }
         Wizard::TearDown();
     }
@@ -191,7 +190,7 @@ TEST_F(Worker, RunsTheChosenTargetsInOrderThenStoresTheHomeFolder)
         {3, Path("Home\\readme.txt")},
     };
     if (!vendorKeyThere) expected.push_back({7, "Software\\Quillmere"});
-    expected.push_back({7, "Software\\Quillmere\\Ostrevane"});
+    expected.push_back({7, ProductHomeKey});
     EXPECT_LOG(InterpreterLog(), expected);
     EXPECT_EQ(ReadFileText(Path("Home\\Delphi7\\ovanlibd7.txt")), "Ostrevane payload\r\nsecond line\r\n");
 
@@ -206,7 +205,7 @@ TEST_F(Worker, RunsTheChosenTargetsInOrderThenStoresTheHomeFolder)
     EXPECT_EQ(RegistryBytes(HKEY_LOCAL_MACHINE, key_, "shared"), environment) << "rows without an environment keep them";
     EXPECT_EQ(RegistryBytes(HKEY_LOCAL_MACHINE, key_, "unticked"), "<missing>");
 
-    EXPECT_REGISTRY(HKEY_LOCAL_MACHINE, HomeKey, "RootDir", Sz(Path("Home")));
+    EXPECT_REGISTRY(HKEY_LOCAL_MACHINE, ProductHomeKey, "RootDir", Sz(Path("Home")));
     EXPECT_EQ(Position(), 21);
     EXPECT_EQ(Reported.stage, "Delphi7");
 }
@@ -226,7 +225,7 @@ TEST_F(Worker, AGoneEnvironmentFolderStandsForItsOwnShortForm)
     SetVariable(HomeDir, "C:\\Ostrevane");
     RunChosenScripts(rows_);
     EXPECT_REGISTRY(HKEY_LOCAL_MACHINE, key_, "short", Sz(Path("No Such Delphi")));
-    EXPECT_REGISTRY(HKEY_LOCAL_MACHINE, HomeKey, "RootDir", Sz("C:\\Ostrevane"));
+    EXPECT_REGISTRY(HKEY_LOCAL_MACHINE, ProductHomeKey, "RootDir", Sz("C:\\Ostrevane"));
 }
 
 // Each row's failures land in its own slot; a refused "RootDir" in none.
@@ -251,7 +250,7 @@ TEST_F(Worker, NotesEachRowsFailuresAndARefusedHomeFolderValue)
     EXPECT_TRUE(CreateVolatileKey(HKEY_LOCAL_MACHINE, "Software", "Quillmere"));
 
     RunChosenScripts(rows_);
-    EXPECT_EQ(RegistryBytes(HKEY_LOCAL_MACHINE, HomeKey, "RootDir"), "<missing>");
+    EXPECT_EQ(RegistryBytes(HKEY_LOCAL_MACHINE, ProductHomeKey, "RootDir"), "<missing>");
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Quillmere");
     for (int row = 0; row < TargetCount; ++row)
         EXPECT_EQ(TheFailures.first[row], row == delphi7 ? Failure::FolderNotCreated : Failure::None) << row;

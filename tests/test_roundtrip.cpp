@@ -21,9 +21,6 @@
 
 namespace {
 
-constexpr char UninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Ostrevane";
-constexpr char HelpKey[] = "Software\\Microsoft\\Windows\\Help";
-constexpr char ProductKey[] = "Software\\Quillmere\\Ostrevane";
 constexpr char Headline[] =
     "Ostrevane component version 3.10 (trial)\rCopyright (c) 1999-2004 Quillmere Software"
     "\r\rDelphi/CBuilder component for handling standard Windows calculator";
@@ -91,7 +88,7 @@ std::map<std::string, std::string> Snapshot(const std::string& root)
     return {
         {"HKCU\\Software\\Borland", RegistryTree(HKEY_CURRENT_USER, "Software\\Borland")},
         {"HKLM\\Software\\Borland", RegistryTree(HKEY_LOCAL_MACHINE, "Software\\Borland")},
-        {"HKLM help", RegistryTree(HKEY_LOCAL_MACHINE, HelpKey)},
+        {"HKLM help", RegistryTree(HKEY_LOCAL_MACHINE, WindowsHelpKey)},
         {"HKLM uninstall", RegistryTree(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall")},
         {"HKLM vendor", RegistryTree(HKEY_LOCAL_MACHINE, "Software\\Quillmere")},
         {"environments and home", FileTree(root, true, true, {".gid", "calls.log"})},
@@ -195,8 +192,8 @@ TEST_P(RoundTrip, RemovalLeavesNothing)
             << ide.folder << ": the installation keeps the type";
         SetText(HKEY_CURRENT_USER, library, ide.searchValue, paths[row] + EntryBehind, REG_EXPAND_SZ);
     }
-    if (choice.extras) EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, HelpKey, "ostrevane.hlp"), home_ + "\\Help");
-    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "UninstallString"),
+    if (choice.extras) EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, WindowsHelpKey, "ostrevane.hlp"), home_ + "\\Help");
+    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, ListEntryKey, "UninstallString"),
               "\"" + purge + "\" \"" + home_ + "\\uninst.kvx\"");
 
     const UninstallerRun uninstall = RemoveProduct("Ostrevane");
@@ -260,7 +257,7 @@ std::map<std::string, std::string> Footprint(const std::string& home, const std:
             for (const std::string& value : RegistryValues(HKEY_CURRENT_USER, key.c_str())) out[key + "|" + value];
         }
     }
-    for (const char* key : {UninstallKey, ProductKey, HelpKey})
+    for (const char* key : {ListEntryKey, ProductHomeKey, WindowsHelpKey})
         for (const std::string& value : RegistryValues(HKEY_LOCAL_MACHINE, key)) out[std::string(key) + "|" + value];
     return out;
 }
@@ -447,7 +444,7 @@ TEST_F(Unattended, InstallsWhatTheWizardInstallsAndIsRemovedQuietly)
     // Started as a package manager starts it, from a folder where a program
     // of the uninstaller's name waits: the full path never finds that one.
     const std::string purge = (OnWow64() ? WindowsFolder() : SystemFolder()) + "\\kvxpurge.exe";
-    const std::string quiet = RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "QuietUninstallString");
+    const std::string quiet = RegistryText(HKEY_LOCAL_MACHINE, ListEntryKey, "QuietUninstallString");
     ASSERT_EQ(quiet, "\"" + purge + "\" /S \"" + home_ + "\\uninst.kvx\"");
     const std::string decoy = root_ + "\\Downloads";
     CreateDirectoryA(decoy.c_str(), nullptr);
@@ -460,7 +457,7 @@ TEST_F(Unattended, InstallsWhatTheWizardInstallsAndIsRemovedQuietly)
     // left for the restart to delete) and the log.
     EXPECT_TRUE(FileExists(held));
     EXPECT_TRUE(FileExists(home_ + "\\uninst.kvx")) << "kept for another try";
-    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "QuietUninstallString"), quiet);
+    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, ListEntryKey, "QuietUninstallString"), quiet);
     EXPECT_TRUE(FileExists(purge));
     EXPECT_EQ(PendingDeletions().find("kvxpurge"), std::string::npos) << PendingDeletions();
     EXPECT_EQ(RunQuietCommand(quiet, decoy), 101) << "reports the same way while the file is held";
@@ -470,7 +467,7 @@ TEST_F(Unattended, InstallsWhatTheWizardInstallsAndIsRemovedQuietly)
     for (const LogRecord& r : log)
         if (r.type == 3) EXPECT_FALSE(FileExists(r.text)) << r.text;
     EXPECT_FALSE(FileExists(home_)) << "the home folder goes last";
-    EXPECT_EQ(RegistryValues(HKEY_LOCAL_MACHINE, UninstallKey).size(), 0u) << "the entry goes with all its values";
+    EXPECT_EQ(RegistryValues(HKEY_LOCAL_MACHINE, ListEntryKey).size(), 0u) << "the entry goes with all its values";
     EXPECT_NE(PendingDeletions().find("kvxpurge"), std::string::npos) << "the running uninstaller goes at the restart";
     ASSERT_TRUE(RestartWindows());
     EXPECT_FALSE(FileExists(purge));
@@ -578,10 +575,10 @@ TEST_F(Unattended, ExitCodesAndReports)
         else EXPECT_EQ(report.substr(report.size() - std::min(report.size(), c.report.size())), c.report) << report;
         const bool installed = c.exitCode == 0 || c.exitCode == 3 || c.exitCode == 5;
         EXPECT_EQ(FileExists(home_ + "\\uninst.kvx"), installed);
-        EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "DisplayName") != "<missing>", installed);
+        EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, ListEntryKey, "DisplayName") != "<missing>", installed);
         EXPECT_EQ(ToolCalls(folders_[4]).empty(), !installed);
         if (!c.removedAfter) continue;
-        EXPECT_EQ(RunQuietCommand(RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "QuietUninstallString")), 0);
+        EXPECT_EQ(RunQuietCommand(RegistryText(HKEY_LOCAL_MACHINE, ListEntryKey, "QuietUninstallString")), 0);
         EXPECT_FALSE(FolderExists(home_)) << "the report stayed";
     }
     removeProfiles();
@@ -619,7 +616,7 @@ TEST_F(Unattended, EndedAtAnyStepIsRemovable)
         }
         EXPECT_EQ(install.Wait(60000), 9) << "ended part-way";
         for (const char* stray : {"dcc32.waiting", "dcc32.go"}) DeleteFileA((bin + stray).c_str());
-        const std::string quiet = RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "QuietUninstallString");
+        const std::string quiet = RegistryText(HKEY_LOCAL_MACHINE, ListEntryKey, "QuietUninstallString");
         ASSERT_NE(quiet, "<missing>") << "not in Windows' list";
         EXPECT_EQ(RunQuietCommand(quiet), 0);
         ASSERT_TRUE(RestartWindows());
@@ -648,7 +645,7 @@ TEST_F(Unattended, ReinstalledBeforeARestart)
         Prepare({4});
         const std::map<std::string, std::string> before = Snapshot(root_);
         ASSERT_EQ(Install("/S /D=" + home_), 0);
-        const std::string quiet = RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "QuietUninstallString");
+        const std::string quiet = RegistryText(HKEY_LOCAL_MACHINE, ListEntryKey, "QuietUninstallString");
         ASSERT_EQ(RunQuietCommand(quiet), 0);
         ASSERT_NE(PendingDeletions().find("kvxpurge"), std::string::npos);
         std::vector<std::string> queued;
@@ -668,7 +665,7 @@ TEST_F(Unattended, ReinstalledBeforeARestart)
         ASSERT_TRUE(RestartWindows());
         if (!queued.empty()) EXPECT_FALSE(FileExists(queued[0])) << "carried out at the restart";
         EXPECT_TRUE(FileExists((OnWow64() ? WindowsFolder() : SystemFolder()) + "\\kvxpurge.exe")) << "kept by the restart";
-        EXPECT_EQ(RunQuietCommand(RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "QuietUninstallString")), 0);
+        EXPECT_EQ(RunQuietCommand(RegistryText(HKEY_LOCAL_MACHINE, ListEntryKey, "QuietUninstallString")), 0);
         ASSERT_TRUE(RestartWindows());
         const std::map<std::string, std::string> after = Snapshot(root_);
         for (const auto& [what, text] : before) EXPECT_EQ(after.at(what), text) << what;
@@ -728,7 +725,7 @@ TEST_F(Unattended, SearchPathEntryMovedToTheFront)
     ASSERT_NE(at, std::string::npos) << path;
     const std::string others = path.substr(0, at) + path.substr(at + own.size() + 1);
     ASSERT_TRUE(SetRegistryValue(HKEY_CURRENT_USER, library, "Search Path", REG_SZ, Sz(own + ";" + others)));
-    EXPECT_EQ(RunQuietCommand(RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "QuietUninstallString")), 0);
+    EXPECT_EQ(RunQuietCommand(RegistryText(HKEY_LOCAL_MACHINE, ListEntryKey, "QuietUninstallString")), 0);
     EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, library, "Search Path"), others);
     EXPECT_FALSE(FileExists(home_));
 }
@@ -740,7 +737,7 @@ TEST_F(Unattended, KilledWhileWaitingForAHeldFolder)
 {
     Prepare({4});
     ASSERT_EQ(Install("/S /D=" + home_), 0);
-    const std::string quiet = RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "QuietUninstallString");
+    const std::string quiet = RegistryText(HKEY_LOCAL_MACHINE, ListEntryKey, "QuietUninstallString");
     const std::string purge = (OnWow64() ? WindowsFolder() : SystemFolder()) + "\\kvxpurge.exe";
     const std::string log = home_ + "\\uninst.kvx";
     ChildProcess holder;  // a program whose current folder is the home folder
@@ -753,12 +750,12 @@ TEST_F(Unattended, KilledWhileWaitingForAHeldFolder)
     Sleep(300);
     removal.Terminate();
     EXPECT_TRUE(FileExists(log)) << "the log goes last";
-    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "QuietUninstallString"), quiet);
+    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, ListEntryKey, "QuietUninstallString"), quiet);
     EXPECT_TRUE(FileExists(purge));
     holder.Terminate();
     EXPECT_EQ(RunQuietCommand(quiet), 0);
     EXPECT_FALSE(FileExists(home_));
-    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "DisplayName"), "<missing>");
+    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, ListEntryKey, "DisplayName"), "<missing>");
 }
 
 // Neither program changes a file through a link in an environment's Help
@@ -806,7 +803,7 @@ bool Unattended::NothingChangesThrough(const HelpLink& c)
     EXPECT_NE(ReadFileText(help + "\\d7.ohl").find("ostrevane.hlp"), std::string::npos);
 
     // The removal: the decoy holds the product's lines too.
-    const std::string quiet = RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "QuietUninstallString");
+    const std::string quiet = RegistryText(HKEY_LOCAL_MACHINE, ListEntryKey, "QuietUninstallString");
     if (!linkIn(true)) {
         ADD_FAILURE() << "the link is not made again";
         return true;
@@ -919,7 +916,7 @@ TEST_F(Unattended, DestinationTable)
             if (row.home.empty()) {
                 EXPECT_EQ(exitCode, 4);
                 EXPECT_EQ(refusal, row.refusal);
-                if (row.earlier.empty()) EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "DisplayName"), "<missing>");
+                if (row.earlier.empty()) EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, ListEntryKey, "DisplayName"), "<missing>");
                 const std::map<std::string, std::string> after = Snapshot(root_);
                 for (const auto& [what, text] : before) EXPECT_EQ(after.at(what), text) << what << ": nothing written";
                 if (!row.link.empty()) EXPECT_TRUE(RemoveLink(root_ + "\\" + row.link));
@@ -976,7 +973,7 @@ TEST(Reinstall, SameFolderKeepsOneEntryAndReplacesTheLog)
     EXPECT_EQ(ohl.find(":Link"), ohl.rfind(":Link"));
     RemoveSimulatedIdeKeys();
     DeleteTree(HKEY_LOCAL_MACHINE, "Software\\Quillmere");
-    DeleteTree(HKEY_LOCAL_MACHINE, UninstallKey);
+    DeleteTree(HKEY_LOCAL_MACHINE, ListEntryKey);
     DeleteFileA((SystemFolder() + "\\kvxpurge.exe").c_str());
     DeleteFileA((WindowsFolder() + "\\kvxpurge.exe").c_str());
     DeleteFileA((SystemFolder() + "\\ovanlibd7.bpl").c_str());

@@ -141,7 +141,7 @@ TEST_F(Detection, TheLastEnvironmentFoundProposesTheFolder)
 TEST_F(Detection, AnEarlierInstallationIsTheProposalMadeOnce)
 {
     SetRootDir(TargetTable[4].registryKey, "C:\\Delphi7");
-    SetRootDir("Software\\Quillmere\\Ostrevane", "D:\\Components\\Ostrevane");
+    SetRootDir(ProductHomeKey, "D:\\Components\\Ostrevane");
     FillTargetList();
     EXPECT_EQ(Field(), "D:\\Components\\Ostrevane");
     EXPECT_STREQ(VariableValue(HomeOld), "D:\\Components\\Ostrevane");

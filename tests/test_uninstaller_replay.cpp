@@ -417,7 +417,7 @@ TEST(UninstallerReplay, TamperedLogLeavesEveryDecoy)
     // An environment whose help folder is what help lines may change.
     const std::string packages = "Software\\Borland\\Delphi\\7.0\\Known Packages";
     const std::string library = "Software\\Borland\\Delphi\\7.0\\Library";
-    const std::string helpKey = "Software\\Microsoft\\Windows\\Help";
+    const std::string helpKey = WindowsHelpKey;
     const std::string environment = top / "Delphi7", help = top / "Delphi7\\Help";
     CreateDirectoryA(environment.c_str(), nullptr);
     CreateDirectoryA(help.c_str(), nullptr);
@@ -435,7 +435,7 @@ TEST(UninstallerReplay, TamperedLogLeavesEveryDecoy)
 
     const char OtherKey[] = "Software\\Quillmere\\OstrevaneDecoy";
     const char OtherEntry[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\OstrevaneDecoy";
-    const char OwnEntry[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Ostrevane";
+    const char* const OwnEntry = ListEntryKey;
     struct Case {
         const char* what;
         std::string records;

@@ -21,8 +21,6 @@ constexpr char QuestionCaption[] = "Quillmere presents ...";
 constexpr char Description[] =
     "Ostrevane component version 3.10 (trial)\rCopyright (c) 1999-2004 Quillmere Software"
     "\r\rDelphi/CBuilder component for handling standard Windows calculator";
-constexpr char UninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Ostrevane";
-constexpr char HelpKey[] = "Software\\Microsoft\\Windows\\Help";
 
 void SavePicture(HWND window, const char* name)
 {
@@ -39,10 +37,10 @@ protected:
         root_ = TestFolder("ostrevane-wizard");
         RemoveSimulatedIdeKeys();
         DeleteTree(HKEY_LOCAL_MACHINE, "Software\\Quillmere");
-        DeleteTree(HKEY_LOCAL_MACHINE, UninstallKey);
+        DeleteTree(HKEY_LOCAL_MACHINE, ListEntryKey);
         // Windows has the help key; an earlier test may have removed it.
         HKEY help = nullptr;
-        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, HelpKey, 0, nullptr, 0, KEY_WRITE, nullptr, &help, nullptr),
+        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, WindowsHelpKey, 0, nullptr, 0, KEY_WRITE, nullptr, &help, nullptr),
                   ERROR_SUCCESS);
         RegCloseKey(help);
     }
@@ -52,7 +50,7 @@ protected:
         if (!held_.empty()) ReleaseTool(held_, "dcc32");
         RemoveSimulatedIdeKeys();
         DeleteTree(HKEY_LOCAL_MACHINE, "Software\\Quillmere");
-        DeleteTree(HKEY_LOCAL_MACHINE, UninstallKey);
+        DeleteTree(HKEY_LOCAL_MACHINE, ListEntryKey);
         const std::string sys = SystemFolder();
         for (const char* file : {"kvxpurge.exe", "ovanlibd7.bpl", "ovanlibb6.bpl", "ovanlibd5.bpl", "ovanlibb5.bpl"})
             DeleteFileA((sys + "\\" + file).c_str());
@@ -344,9 +342,9 @@ TEST_F(Wizard, WholeInstallThroughTheGui)
     EXPECT_TRUE(FileExists(home + "\\Help\\ostrevane.hlp"));
     EXPECT_FALSE(FileExists(home + "\\Demos"));
     EXPECT_TRUE(FileExists(SystemFolder() + "\\kvxpurge.exe"));
-    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "UninstallString"),
+    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, ListEntryKey, "UninstallString"),
               "\"" + SystemFolder() + "\\kvxpurge.exe\" \"" + home + "\\uninst.kvx\"");
-    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, "Software\\Quillmere\\Ostrevane", "RootDir"), home);
+    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, ProductHomeKey, "RootDir"), home);
     EXPECT_EQ(ToolCalls(delphi7).size(), 1u);
     EXPECT_EQ(ToolCalls(cbuilder6).size(), 2u);
 
@@ -405,8 +403,8 @@ TEST_F(Wizard, RunningEnvironmentsHoldPageTwo)
         EXPECT_EQ(ItemText(dialog, IDC_PAGE_LABEL), "Page 2/4");
         EXPECT_FALSE(FileExists(home));
         for (const std::string& folder : folders) EXPECT_TRUE(ToolCalls(folder).empty()) << folder;
-        EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, "Software\\Quillmere\\Ostrevane", "RootDir"), "<missing>");
-        EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "UninstallString"), "<missing>");
+        EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, ProductHomeKey, "RootDir"), "<missing>");
+        EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, ListEntryKey, "UninstallString"), "<missing>");
         EXPECT_FALSE(FileExists(SystemFolder() + "\\kvxpurge.exe"));
     }
     ASSERT_TRUE(OnPage(dialog, 4));
@@ -423,7 +421,7 @@ TEST_F(Wizard, AnEarlierInstallationDecidesTheFolderAndTypedTextAfterBrowsingWin
 {
     CreateSimulatedIde(SimulatedIdes[2], root_);
     const std::string earlier = root_ + "\\Earlier";
-    ASSERT_TRUE(SetRegistryValue(HKEY_LOCAL_MACHINE, "Software\\Quillmere\\Ostrevane", "RootDir", REG_SZ, Sz(earlier)));
+    ASSERT_TRUE(SetRegistryValue(HKEY_LOCAL_MACHINE, ProductHomeKey, "RootDir", REG_SZ, Sz(earlier)));
 
     HWND dialog = Start();
     ASSERT_TRUE(dialog);
@@ -459,7 +457,7 @@ TEST_F(Wizard, AnEarlierInstallationDecidesTheFolderAndTypedTextAfterBrowsingWin
     }, 5000));
     Click(dialog, IDC_NEXT);
     ASSERT_TRUE(OnPage(dialog, 4));
-    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, "Software\\Quillmere\\Ostrevane", "RootDir"), typed);
+    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, ProductHomeKey, "RootDir"), typed);
     EXPECT_TRUE(FileExists(typed + "\\readme.txt"));
     EXPECT_FALSE(FileExists(typed + "\\Delphi5"));
     EXPECT_EQ(SendDlgItemMessageA(dialog, IDC_PROGRESS, PBM_GETPOS, 0, 0), 1);
@@ -566,7 +564,7 @@ TEST_F(Wizard, ClosingDuringTheInstallationLeavesItRemovable)
     const std::string package = home + "\\" + held.subFolder + "\\" + held.package + held.packageExt;
     EXPECT_NE(ReadFileText(home + "\\uninst.kvx").find(package), std::string::npos)
         << "what the running tool builds is logged";
-    EXPECT_NE(RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "QuietUninstallString"), "<missing>");
+    EXPECT_NE(RegistryText(HKEY_LOCAL_MACHINE, ListEntryKey, "QuietUninstallString"), "<missing>");
     // The tool outlives the process: let it end before its folder goes.
     ReleaseTool(held_, "dcc32");
     EXPECT_TRUE(WaitUntil([&] { return ToolCalls(held_).size() == 1; }, 10000));
@@ -709,9 +707,9 @@ TEST_F(Wizard, ABrokenInstallationSaysWhatFailed)
         for (const LogRecord& r : ReadUninstallLog(home + "\\uninst.kvx")) logged += r.type == 2;
         EXPECT_EQ(logged, logWritten ? captions : 0u);
         EXPECT_EQ(FileExists(sys + "\\kvxpurge.exe"), c.installs);
-        EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "UninstallString"),
+        EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, ListEntryKey, "UninstallString"),
                   c.installs ? "\"" + sys + "\\kvxpurge.exe\" \"" + home + "\\uninst.kvx\"" : "<missing>");
-        EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, "Software\\Quillmere\\Ostrevane", "RootDir"),
+        EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, ProductHomeKey, "RootDir"),
                   c.installs ? home : "<missing>");
         if (c.breakage == LogDamaged) EXPECT_EQ(ReadFileText(home + "\\uninst.kvx"), DamagedLog) << "byte for byte";
         if (c.breakage == HomeIsALink) {
@@ -722,7 +720,7 @@ TEST_F(Wizard, ABrokenInstallationSaysWhatFailed)
         }
 
         DeleteTree(HKEY_LOCAL_MACHINE, "Software\\Quillmere");
-        DeleteTree(HKEY_LOCAL_MACHINE, UninstallKey);
+        DeleteTree(HKEY_LOCAL_MACHINE, ListEntryKey);
         DeleteFileA((sys + "\\kvxpurge.exe").c_str());
         RemoveSimulatedIdeKeys();
         for (const SimulatedIde& ide : SimulatedIdes) DeleteFileA((sys + "\\" + ide.package + ide.packageExt).c_str());

@@ -133,7 +133,7 @@ TEST(WizardClose, AWorkerStillRunningAfterTheCloseKeepsItsBuffers)
     DestroyWindow(dialog);
     RemoveSimulatedIdeKeys();
     DeleteTree(HKEY_LOCAL_MACHINE, "Software\\Quillmere");
-    DeleteTree(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Ostrevane");
+    DeleteTree(HKEY_LOCAL_MACHINE, ListEntryKey);
     char sys[MAX_PATH] = "";
     GetSystemDirectoryA(sys, MAX_PATH);
     for (const char* file : {"kvxpurge.exe", "ovanlibd7.bpl"}) DeleteFileA((std::string(sys) + "\\" + file).c_str());

@@ -20,9 +20,6 @@
 
 namespace {
 
-constexpr char UninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Ostrevane";
-constexpr char ProductKey[] = "Software\\Quillmere\\Ostrevane";
-constexpr char HelpKey[] = "Software\\Microsoft\\Windows\\Help";
 
 std::vector<int> Rows(const std::string& text)
 {
@@ -122,10 +119,10 @@ int Prepare(const std::string& root, const std::vector<int>& rows, const std::st
         script += "  File " + NsisText("/oname=" + NameOf(path)) + " " + NsisText(stageUnix + "/" + staged) + "\n";
     }
     for (const std::string& path : deleted) script += "  Delete " + NsisText(path) + "\n";
-    for (const char* key : {UninstallKey, ProductKey})
+    for (const char* key : {ListEntryKey, ProductHomeKey})
         for (const std::string& value : RegistryValues(HKEY_LOCAL_MACHINE, key)) script += RegistryWrite("HKLM", key, value);
-    for (const std::string& value : RegistryValues(HKEY_LOCAL_MACHINE, HelpKey))
-        if (value.find("ostrevane") == 0) script += RegistryWrite("HKLM", HelpKey, value);
+    for (const std::string& value : RegistryValues(HKEY_LOCAL_MACHINE, WindowsHelpKey))
+        if (value.find("ostrevane") == 0) script += RegistryWrite("HKLM", WindowsHelpKey, value);
     for (int row : rows)
         for (const char* sub : {"\\Known Packages", "\\Library"}) {
             const std::string key = std::string(SimulatedIdes[row].registryKey) + sub;
@@ -136,7 +133,7 @@ int Prepare(const std::string& root, const std::vector<int>& rows, const std::st
     // The same files as the kit's removal: those its log lists.
     for (const LogRecord& r : ReadUninstallLog(home + "\\uninst.kvx"))
         if (r.type == 3 && r.text != purge) script += "  Delete " + NsisText(r.text) + "\n";
-    script += "  DeleteRegKey HKLM " + NsisText(UninstallKey) + "\n  Delete \"$INSTDIR\\nsis-uninst.exe\"\nSectionEnd\n";
+    script += "  DeleteRegKey HKLM " + NsisText(ListEntryKey) + "\n  Delete \"$INSTDIR\\nsis-uninst.exe\"\nSectionEnd\n";
     if (!WriteFileText(nsi, script)) return 1;
     std::printf("the NSIS script installs %d files\n", index);
     Reset(root, rows);
@@ -226,7 +223,7 @@ int Time(const std::string& root, const std::vector<int>& rows, int runs, const 
         const bool shown = run > 0;  // the first round only warms up
         Reset(root, rows);
         const double kit = TimedRun(install, "install.exe /S /D=" + home);
-        const std::string quiet = RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "QuietUninstallString");
+        const std::string quiet = RegistryText(HKEY_LOCAL_MACHINE, ListEntryKey, "QuietUninstallString");
         const double removal = TimedRun(SystemFolder() + "\\kvxpurge.exe", quiet);
         // One start of a stand-in tool, as the kit starts it: what every build step costs here.
         const std::string standin = tool + (rows.empty() || rows[0] < 5 ? "dcc32.exe" : "make.exe");

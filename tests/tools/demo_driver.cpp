@@ -21,9 +21,6 @@
 
 namespace {
 
-constexpr char UninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Ostrevane";
-constexpr char ProductKey[] = "Software\\Quillmere\\Ostrevane";
-constexpr char HelpKey[] = "Software\\Microsoft\\Windows\\Help";
 constexpr int DemoRows[] = {4, 8};  // Delphi 7 and C++Builder 6
 
 std::string Shown(const std::string& text)
@@ -48,8 +45,8 @@ int Prepare(const std::string& root)
 {
     // A demo starts from a clean slate each time.
     RemoveSimulatedIdeKeys();
-    DeleteTree(HKEY_LOCAL_MACHINE, ProductKey);
-    DeleteTree(HKEY_LOCAL_MACHINE, UninstallKey);
+    DeleteTree(HKEY_LOCAL_MACHINE, ProductHomeKey);
+    DeleteTree(HKEY_LOCAL_MACHINE, ListEntryKey);
     RemoveTree(root);
     CreateDirectoryA(root.c_str(), nullptr);
     for (int row : DemoRows) {
@@ -121,10 +118,10 @@ int State(const std::string& destination)
         if (FileExists(sys + "\\" + file)) Line("          " + std::string(file));
     Line("registry:");
     for (const char* value : {"DisplayName", "UninstallString"})
-        Line(std::string("HKLM\\") + UninstallKey + " " + value + " = " + RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, value));
-    Line(std::string("HKLM\\") + ProductKey + " RootDir = " + RegistryText(HKEY_LOCAL_MACHINE, ProductKey, "RootDir"));
+        Line(std::string("HKLM\\") + ListEntryKey + " " + value + " = " + RegistryText(HKEY_LOCAL_MACHINE, ListEntryKey, value));
+    Line(std::string("HKLM\\") + ProductHomeKey + " RootDir = " + RegistryText(HKEY_LOCAL_MACHINE, ProductHomeKey, "RootDir"));
     for (const char* value : {"ostrevane.hlp", "ostrevane.cnt"})
-        Line(std::string("HKLM\\") + HelpKey + " " + value + " = " + RegistryText(HKEY_LOCAL_MACHINE, HelpKey, value));
+        Line(std::string("HKLM\\") + WindowsHelpKey + " " + value + " = " + RegistryText(HKEY_LOCAL_MACHINE, WindowsHelpKey, value));
     for (int row : DemoRows) {
         const SimulatedIde& ide = SimulatedIdes[row];
         const std::string sub = destination + "\\" + ide.subFolder;
@@ -145,7 +142,7 @@ int State(const std::string& destination)
 
 int Uninstall(const std::string& pictures, bool interactive)
 {
-    const std::string command = RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "UninstallString");
+    const std::string command = RegistryText(HKEY_LOCAL_MACHINE, ListEntryKey, "UninstallString");
     Line("the registered UninstallString: " + command);
     if (interactive) {
         ChildProcess process;
@@ -175,11 +172,11 @@ int After(const std::string& destination)
     const std::string sys = SystemFolder();
     for (const char* file : {"ovanlibd7.bpl", "ovanlibb6.bpl"})
         if (FileExists(sys + "\\" + file)) left.push_back("the package copy " + sys + "\\" + file);
-    if (RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "DisplayName") != "<missing>")
+    if (RegistryText(HKEY_LOCAL_MACHINE, ListEntryKey, "DisplayName") != "<missing>")
         left.push_back("the entry in Windows' list of installed software");
-    if (RegistryText(HKEY_LOCAL_MACHINE, ProductKey, "RootDir") != "<missing>") left.push_back("HKLM\\" + std::string(ProductKey));
+    if (RegistryText(HKEY_LOCAL_MACHINE, ProductHomeKey, "RootDir") != "<missing>") left.push_back("HKLM\\" + std::string(ProductHomeKey));
     for (const char* value : {"ostrevane.hlp", "ostrevane.cnt"})
-        if (RegistryText(HKEY_LOCAL_MACHINE, HelpKey, value) != "<missing>") left.push_back("the help value " + std::string(value));
+        if (RegistryText(HKEY_LOCAL_MACHINE, WindowsHelpKey, value) != "<missing>") left.push_back("the help value " + std::string(value));
     for (int row : DemoRows) {
         const SimulatedIde& ide = SimulatedIdes[row];
         const std::string package = destination + "\\" + ide.subFolder + "\\" + ide.package + ide.packageExt;
