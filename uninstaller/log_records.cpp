@@ -7,7 +7,6 @@ const char* currentText;
 
 int ReadNextRecord()
 {
-    if (readPosition >= dataEnd) return 0;
     LogRecordReader reader(readPosition, static_cast<std::size_t>(dataEnd - readPosition));
     LogRecordView record;
     if (!reader.Next(record)) return 0;

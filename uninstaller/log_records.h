@@ -10,7 +10,7 @@
 constexpr int UnterminatedRecord = 0x100;
 
 extern char* logData;             // the whole log; null when none is held
-extern const char* readPosition;  // start of the next record
+extern const char* readPosition;  // start of the next record, never past dataEnd
 extern const char* dataEnd;       // logData + file size
 extern const char* currentText;   // text of the record read last, inside logData
 
