@@ -41,60 +41,32 @@ bool AppendRecord(std::uint8_t type, const char* text)
     return written != 0;
 }
 
-namespace {
-
-// The end (the NUL) of the record at at, or size when it has none.
-std::size_t RecordEnd(const std::uint8_t* data, std::size_t size, std::size_t at)
-{
-    std::size_t end = at + 1;
-    while (end < size && data[end] != 0) ++end;
-    return end;
-}
-
-bool IsRecord(const std::uint8_t* data, std::size_t at, std::size_t end, std::uint8_t type, const char* text)
-{
-    const std::size_t length = TextLength(text);
-    bool same = data[at] == type && end - at - 1 == length;
-    for (std::size_t i = 0; same && i < length; ++i) same = data[at + 1 + i] == static_cast<std::uint8_t>(text[i]);
-    return same;
-}
-
-}  // namespace
-
 bool RecordsHold(const std::uint8_t* data, std::size_t size, std::uint8_t type, const char* text)
 {
-    size = WholeRecordsLength(data, size);
-    for (std::size_t at = 0; at < size;) {
-        const std::size_t end = RecordEnd(data, size, at);
-        if (IsRecord(data, at, end, type, text)) return true;
-        at = end + 1;
-    }
+    LogRecordReader reader(data, size);
+    for (LogRecordView record; reader.Next(record) && record.whole;)
+        if (record.Is(type, text)) return true;
     return false;
 }
 
 bool RecordsHoldPair(const std::uint8_t* data, std::size_t size, std::uint8_t type, const char* text,
                      std::uint8_t secondType, const char* secondText)
 {
-    size = WholeRecordsLength(data, size);
-    for (std::size_t at = 0; at < size;) {
-        const std::size_t end = RecordEnd(data, size, at);
-        if (IsRecord(data, at, end, type, text) && end + 1 < size &&
-            IsRecord(data, end + 1, RecordEnd(data, size, end + 1), secondType, secondText))
-            return true;
-        at = end + 1;
+    LogRecordReader reader(data, size);
+    bool firstBefore = false;
+    for (LogRecordView record; reader.Next(record) && record.whole;) {
+        if (firstBefore && record.Is(secondType, secondText)) return true;
+        firstBefore = record.Is(type, text);
     }
     return false;
 }
 
 std::size_t WholeRecordsLength(const std::uint8_t* data, std::size_t size)
 {
-    std::size_t at = 0;
-    while (at < size && data[at] != 0) {
-        const std::size_t end = RecordEnd(data, size, at);
-        if (end == size) break;
-        at = end + 1;
-    }
-    return at;
+    LogRecordReader reader(data, size);
+    std::size_t whole = 0;
+    for (LogRecordView record; reader.Next(record) && record.whole;) whole = reader.Offset();
+    return whole;
 }
 
 bool HoldsDamage(const std::uint8_t* data, std::size_t size)
@@ -107,13 +79,10 @@ bool HoldsDamage(const std::uint8_t* data, std::size_t size)
 
 bool AppendRecords(const std::uint8_t* data, std::size_t size)
 {
-    size = WholeRecordsLength(data, size);
+    LogRecordReader reader(data, size);
     bool all = true;
-    for (std::size_t at = 0; at < size;) {
-        const std::size_t end = RecordEnd(data, size, at);
-        if (data[at] != ProductText) all = AppendRecord(data[at], reinterpret_cast<const char*>(data + at + 1)) && all;
-        at = end + 1;
-    }
+    for (LogRecordView record; reader.Next(record) && record.whole;)
+        if (record.type != ProductText) all = AppendRecord(record.type, record.text) && all;
     return all;
 }
 

@@ -8,27 +8,10 @@
 #include <cstddef>
 #include <cstdint>
 
-enum LogRecordType : std::uint8_t {
-    ProductText = 1,       // the product description
-    TargetCaption = 2,     // an InstallTarget caption, leading blank kept
-    InstalledFile = 3,     // full path of a file written from the payload
-    MachineKeyOpen = 4,    // HKLM key whose value the next KeyValueDelete names
-    KeyValueDelete = 5,    // value name in the key opened before
-    UserKeyDelete = 6,     // HKCU key
-    MachineKeyDelete = 7,  // HKLM key: the product's key, its uninstall entry
-    NoAction = 8,
-    UserKeyOpen = 9,       // an environment's Known Packages or Library key under HKCU
-    SearchPathEntry = 10,  // search-path value name, TAB, the entry as added (";folder")
-    HelpLine = 11,         // help configuration file, TAB, the text appended to it
-    ProductFile = 12,      // a product file outside the home folder
-    CreatedFolder = 13,    // the home folder or a folder below it
-};
-
-// Separates the two parts of a SearchPathEntry or HelpLine record.
-constexpr char RecordFieldSeparator = '\t';
+#include "log_format.h"
 
 constexpr std::size_t LogPathSize = 260;        // 259 characters and the NUL
-constexpr std::size_t RecordBufferSize = 65535; // the largest log there is
+constexpr std::size_t RecordBufferSize = MaxLogSize;
 
 // Encodes one record (type, text, NUL) at dst. Returns its length, text
 // length + 2, or 0 when it does not fit into room bytes or type is 0.

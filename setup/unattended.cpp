@@ -9,7 +9,7 @@
 #include "../engine/targets.h"
 #include "../engine/templates.h"
 #include "command_line.h"
-#include "../engine/handles.h"
+#include "../shared/handles.h"
 
 namespace {
 

@@ -151,13 +151,10 @@ bool SetRegistryValue(HKEY root, const std::string& key, const char* name, DWORD
 std::vector<LogRecord> LogRecordsOf(const std::string& bytes)
 {
     std::vector<LogRecord> records;
-    std::size_t at = 0;
-    while (at < bytes.size()) {
-        std::size_t end = bytes.find('\0', at + 1);
-        if (end == std::string::npos) end = bytes.size();
-        records.push_back({static_cast<unsigned char>(bytes[at]), bytes.substr(at + 1, end - at - 1)});
-        at = end + 1;
-    }
+    LogRecordReader reader(bytes.data(), bytes.size());
+    for (LogRecordView record; reader.Next(record);) records.push_back({record.type, std::string(record.text, record.length)});
+    // What the removal never reads stays in sight, as one record of type 0.
+    if (reader.Offset() < bytes.size()) records.push_back({0, bytes.substr(reader.Offset() + 1)});
     return records;
 }
 

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "log_format.h"
+
 std::string ReadFileText(const std::string& path);  // "<missing>" when it cannot be opened
 std::string ReadFileText(const std::wstring& path);  // a name outside this program's code page
 bool WriteFileText(const std::string& path, const std::string& text);

@@ -135,39 +135,39 @@ TEST_F(InstallRun, DelphiSevenAloneLogsWhatUndoesEachStep)
     const std::string d = home_ + "\\Delphi7\\";
     const std::string help = folders_[4] + "\\Help\\";
     const std::vector<LogRecord> expected = {
-        {1, ProductDescription},
-        {13, home_},
-        {12, win_ + "\\kvxpurge.exe"},
-        {7, UninstallKey},
-        {2, " Files for Borland Delphi 7"},
-        {13, home_ + "\\Delphi7"},
-        {3, d + "ovanlibd7.dpk"},
-        {3, d + "ovanlibd7.res"},
-        {3, d + "wm_user.inc"},
-        {3, d + "ostrevane.res"},
-        {3, d + "ostrevane.dcu"},
-        {3, d + "ostrevane.dcr"},
-        {3, d + "ovanlibd7.bpl"},
-        {3, d + "ovanlibd7.dcp"},  // what the compiler left beside the package, after it ran
-        {12, sys_ + "\\ovanlibd7.bpl"},
-        {6, "Software\\Borland\\Delphi\\7.0\\Known Packages"},
-        {6, "Software\\Borland\\Delphi\\7.0"},
-        {6, "Software\\Borland\\Delphi"},
-        {6, "Software\\Borland"},
-        {9, "Software\\Borland\\Delphi\\7.0\\Known Packages"},
-        {5, d + "ovanlibd7.bpl"},
-        {6, "Software\\Borland\\Delphi\\7.0\\Library"},
-        {9, "Software\\Borland\\Delphi\\7.0\\Library"},
-        {10, "Search Path\t;" + home_ + "\\Delphi7"},
-        {9, "Software\\Borland\\Delphi\\7.0\\Library"},
-        {5, "Search Path"},
-        {11, help + "d7.ohi\t" + IndexLineText},
-        {11, help + "d7.ohl\t" + LinkLineText},
-        {2, " Shared Files"},
-        {3, home_ + "\\readme.txt"},
-        {3, home_ + "\\license.txt"},
-        {7, "Software\\Quillmere"},
-        {7, ProductHomeKey},
+        {ProductText, ProductDescription},
+        {CreatedFolder, home_},
+        {ProductFile, win_ + "\\kvxpurge.exe"},
+        {MachineKeyDelete, ListEntryKey},
+        {TargetCaption, " Files for Borland Delphi 7"},
+        {CreatedFolder, home_ + "\\Delphi7"},
+        {InstalledFile, d + "ovanlibd7.dpk"},
+        {InstalledFile, d + "ovanlibd7.res"},
+        {InstalledFile, d + "wm_user.inc"},
+        {InstalledFile, d + "ostrevane.res"},
+        {InstalledFile, d + "ostrevane.dcu"},
+        {InstalledFile, d + "ostrevane.dcr"},
+        {InstalledFile, d + "ovanlibd7.bpl"},
+        {InstalledFile, d + "ovanlibd7.dcp"},  // what the compiler left beside the package, after it ran
+        {ProductFile, sys_ + "\\ovanlibd7.bpl"},
+        {UserKeyDelete, "Software\\Borland\\Delphi\\7.0\\Known Packages"},
+        {UserKeyDelete, "Software\\Borland\\Delphi\\7.0"},
+        {UserKeyDelete, "Software\\Borland\\Delphi"},
+        {UserKeyDelete, "Software\\Borland"},
+        {UserKeyOpen, "Software\\Borland\\Delphi\\7.0\\Known Packages"},
+        {KeyValueDelete, d + "ovanlibd7.bpl"},
+        {UserKeyDelete, "Software\\Borland\\Delphi\\7.0\\Library"},
+        {UserKeyOpen, "Software\\Borland\\Delphi\\7.0\\Library"},
+        {SearchPathEntry, "Search Path\t;" + home_ + "\\Delphi7"},
+        {UserKeyOpen, "Software\\Borland\\Delphi\\7.0\\Library"},
+        {KeyValueDelete, "Search Path"},
+        {HelpLine, help + "d7.ohi\t" + IndexLineText},
+        {HelpLine, help + "d7.ohl\t" + LinkLineText},
+        {TargetCaption, " Shared Files"},
+        {InstalledFile, home_ + "\\readme.txt"},
+        {InstalledFile, home_ + "\\license.txt"},
+        {MachineKeyDelete, "Software\\Quillmere"},
+        {MachineKeyDelete, ProductHomeKey},
     };
     EXPECT_FALSE(AnyFailure()) << "an empty wm_user.inc is by design";
     EXPECT_LOG(log_, expected);
@@ -213,7 +213,7 @@ TEST_F(InstallRun, DelphiSevenLeavesItsFilesRegistryAndHelpLines)
     // Windows' list: every value with its type; the size is that of the files the log lists.
     std::size_t bytes = 0;
     for (const LogRecord& r : log_)
-        if (r.type == 3 || r.type == 12) bytes += ReadFileText(r.text).size();
+        if (r.type == InstalledFile || r.type == ProductFile) bytes += ReadFileText(r.text).size();
     SYSTEMTIME today;
     GetLocalTime(&today);
     char date[16];
@@ -252,8 +252,11 @@ TEST_F(InstallRun, EveryRowAtOnce)
     // and the three keys above them; the help key when this run made it.
     std::map<int, int> counts;
     for (const LogRecord& r : log_) ++counts[r.type];
-    const std::map<int, int> expected = {{1, 1},  {2, 12}, {3, 112},  {4, 2},   {5, 20},  {6, 30}, {7, helpKeyThere ? 3 : 4},
-                                         {9, 27}, {10, 9}, {11, 18}, {12, 10}, {13, 14}};
+    const std::map<int, int> expected = {
+        {ProductText, 1},     {TargetCaption, 12},   {InstalledFile, 112}, {MachineKeyOpen, 2},
+        {KeyValueDelete, 20}, {UserKeyDelete, 30},   {MachineKeyDelete, helpKeyThere ? 3 : 4},
+        {UserKeyOpen, 27},    {SearchPathEntry, 9},  {HelpLine, 18},       {ProductFile, 10},
+        {CreatedFolder, 14}};
     EXPECT_EQ(counts, expected);
 
     for (const SimulatedIde& ide : SimulatedIdes) {
@@ -455,7 +458,7 @@ TEST_F(InstallRun, NothingTickedInstallsTheSharedFilesOnly)
     EXPECT_EQ(log_[2].text, win_ + "\\kvxpurge.exe");
     EXPECT_EQ(log_[4].text, " Shared Files");
     EXPECT_EQ(ReadFileText(win_ + "\\kvxpurge.exe"), Resource(7));
-    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, "UninstallString"),
+    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, ListEntryKey, "UninstallString"),
               "\"" + win_ + "\\kvxpurge.exe\" \"" + home_ + "\\uninst.kvx\"");
     EXPECT_FALSE(FileExists(home_ + "\\Demos"));
     EXPECT_FALSE(FileExists(home_ + "\\Help"));
@@ -498,8 +501,8 @@ TEST_F(InstallRun, RecordsThatStopFittingStopTheirSteps)
     const std::string fresh = ReadFileText(home_ + "\\uninst.kvx");
     const std::string d = home_ + "\\Delphi7\\";
     DeleteFileA((folders_[4] + "\\Bin\\calls.log").c_str());
-    for (const LogRecord& last : {LogRecord{3, d + "ovanlibd7.bpl"}, LogRecord{3, d + "ovanlibd7.dcp"},
-                                  LogRecord{12, sys_ + "\\ovanlibd7.bpl"}, LogRecord{10, "Search Path\t;" + d.substr(0, d.size() - 1)}}) {
+    for (const LogRecord& last : {LogRecord{InstalledFile, d + "ovanlibd7.bpl"}, LogRecord{InstalledFile, d + "ovanlibd7.dcp"},
+                                  LogRecord{ProductFile, sys_ + "\\ovanlibd7.bpl"}, LogRecord{SearchPathEntry, "Search Path\t;" + d.substr(0, d.size() - 1)}}) {
         SCOPED_TRACE(last.text);
         const std::size_t at = fresh.find(static_cast<char>(last.type) + last.text + '\0');
         ASSERT_NE(at, std::string::npos);

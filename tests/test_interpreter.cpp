@@ -19,10 +19,10 @@ TEST_F(Interpreter, ExtractResourceWritesThePayloadAndLogsEveryPath)
     EXPECT_EQ(ReadFileText(Path("text.txt")), "Ostrevane payload\r\nsecond line\r\n");
     EXPECT_EQ(ReadFileText(Path("missing.dcu")), "") << "a missing resource leaves an existing, empty file";
     EXPECT_FALSE(FileExists(Path("nofolder")));
-    const Records expected = {{3, Path("bytes.bin")},
-                              {3, Path("text.txt")},
-                              {3, Path("missing.dcu")},
-                              {3, Path("nofolder\\x.txt")}};
+    const Records expected = {{InstalledFile, Path("bytes.bin")},
+                              {InstalledFile, Path("text.txt")},
+                              {InstalledFile, Path("missing.dcu")},
+                              {InstalledFile, Path("nofolder\\x.txt")}};
     EXPECT_LOG(InterpreterLog(), expected);
 }
 
@@ -55,7 +55,7 @@ TEST_F(Interpreter, EntryThatDoesNotExpandDoesNothing)
     });
     // ok.txt lies outside the home folder: a product file, as the uninstaller is.
     SCOPED_TRACE("no record for the entry that did not expand");
-    EXPECT_LOG(InterpreterLog(), (Records{{12, ok}}));
+    EXPECT_LOG(InterpreterLog(), (Records{{ProductFile, ok}}));
     EXPECT_FALSE(FolderExists(longHome));
     EXPECT_EQ(ValueNames(HKEY_LOCAL_MACHINE, key_), std::vector<std::string>{});
     EXPECT_EQ(ReadFileText(ok), "Ostrevane payload\r\nsecond line\r\n");

@@ -180,17 +180,17 @@ TEST_F(Worker, RunsTheChosenTargetsInOrderThenStoresTheHomeFolder)
 
     // The folders it made, the key it wrote to, once.
     Records expected = {
-        {1, ProductDescription},
-        {13, Path("Home")},
-        {2, " Files for Borland Delphi 7"},
-        {13, Path("Home\\Delphi7")},
-        {3, Path("Home\\Delphi7\\ovanlibd7.txt")},
-        {7, key_},
-        {2, " Shared Files"},
-        {3, Path("Home\\readme.txt")},
+        {ProductText, ProductDescription},
+        {CreatedFolder, Path("Home")},
+        {TargetCaption, " Files for Borland Delphi 7"},
+        {CreatedFolder, Path("Home\\Delphi7")},
+        {InstalledFile, Path("Home\\Delphi7\\ovanlibd7.txt")},
+        {MachineKeyDelete, key_},
+        {TargetCaption, " Shared Files"},
+        {InstalledFile, Path("Home\\readme.txt")},
     };
-    if (!vendorKeyThere) expected.push_back({7, "Software\\Quillmere"});
-    expected.push_back({7, ProductHomeKey});
+    if (!vendorKeyThere) expected.push_back({MachineKeyDelete, "Software\\Quillmere"});
+    expected.push_back({MachineKeyDelete, ProductHomeKey});
     EXPECT_LOG(InterpreterLog(), expected);
     EXPECT_EQ(ReadFileText(Path("Home\\Delphi7\\ovanlibd7.txt")), "Ostrevane payload\r\nsecond line\r\n");
 

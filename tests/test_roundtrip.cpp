@@ -465,7 +465,7 @@ TEST_F(Unattended, InstallsWhatTheWizardInstallsAndIsRemovedQuietly)
     EXPECT_EQ(RunQuietCommand(quiet, decoy), 0);
     EXPECT_FALSE(FileExists(decoy + "\\calls.log")) << "the program in the current folder ran";
     for (const LogRecord& r : log)
-        if (r.type == 3) EXPECT_FALSE(FileExists(r.text)) << r.text;
+        if (r.type == InstalledFile) EXPECT_FALSE(FileExists(r.text)) << r.text;
     EXPECT_FALSE(FileExists(home_)) << "the home folder goes last";
     EXPECT_EQ(RegistryValues(HKEY_LOCAL_MACHINE, ListEntryKey).size(), 0u) << "the entry goes with all its values";
     EXPECT_NE(PendingDeletions().find("kvxpurge"), std::string::npos) << "the running uninstaller goes at the restart";

@@ -51,6 +51,31 @@ TEST(EncodeRecord, TypeTextTerminator)
     EXPECT_EQ(EncodeRecord(0, "x", bytes, sizeof bytes), 0u);  // type 0 would end a reader
 }
 
+// What a log already holds counts only as whole records before any damage,
+// text for text; a pair only as one record right after the other.
+TEST(RecordsHold, WholeRecordsWithTheSameTextOnly)
+{
+    const struct {
+        const char* what;
+        std::string bytes;
+        bool held, pairHeld;  // InstalledFile "C:\a"; UserKeyOpen "K" then KeyValueDelete "v"
+    } cases[] = {
+        {"both", std::string("\x01p\0\x03" "C:\\a\0\x09K\0\x05v\0", 15), true, true},
+        {"a longer text", std::string("\x03" "C:\\ab\0\x09K\0\x05vw\0", 14), false, false},
+        {"another type", std::string("\x0C" "C:\\a\0\x06K\0\x05v\0", 12), false, false},
+        {"a record between the pair", std::string("\x09K\0\x08\0\x05v\0", 8), false, false},
+        {"cut inside the last record", std::string("\x09K\0\x05v\0\x03" "C:\\a", 11), false, true},
+        {"the pair's second cut", std::string("\x03" "C:\\a\0\x09K\0\x05v", 11), true, false},
+        {"after a zero type byte", std::string("\x01p\0\0\x03" "C:\\a\0\x09K\0\x05v\0", 16), false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto* data = reinterpret_cast<const std::uint8_t*>(c.bytes.data());
+        EXPECT_EQ(RecordsHold(data, c.bytes.size(), InstalledFile, "C:\\a"), c.held);
+        EXPECT_EQ(RecordsHoldPair(data, c.bytes.size(), UserKeyOpen, "K", KeyValueDelete, "v"), c.pairHeld);
+    }
+}
+
 TEST_F(LogFile, RecordsLandInOrderWithNothingBetween)
 {
     ASSERT_TRUE(OpenLog(path_.c_str()));
@@ -156,16 +181,14 @@ TEST_F(LogFile, ARecordThatWouldNotFitIsRefusedWhole)
     WriteLog();
     const auto bytes = ReadFileText(path_);
     ASSERT_EQ(bytes.size(), 65535u);
-    // Whole records only: every record starts with type 3 and ends with one NUL.
-    std::size_t at = 0, records = 0;
-    while (at < bytes.size()) {
-        ASSERT_EQ(bytes[at], 3) << at;
-        std::size_t end = at + 1;
-        while (end < bytes.size() && bytes[end]) ++end;
-        ASSERT_LT(end, bytes.size());
-        at = end + 1;
-        ++records;
+    // Whole records only: every record is an InstalledFile with its NUL.
+    LogRecordReader reader(bytes.data(), bytes.size());
+    std::size_t records = 0;
+    for (LogRecordView record; reader.Next(record); ++records) {
+        ASSERT_EQ(record.type, InstalledFile) << reader.Offset();
+        ASSERT_TRUE(record.whole) << reader.Offset();
     }
+    EXPECT_EQ(reader.Offset(), bytes.size()) << "no zero type byte";
     EXPECT_EQ(records, 66u);
 }
 

@@ -704,7 +704,7 @@ TEST_F(Wizard, ABrokenInstallationSaysWhatFailed)
         if (c.breakage == MakeFails) EXPECT_TRUE(FileExists(home + "\\CBuilder5\\ovanlibb5.mak")) << "bpr2mak ran";
         const bool logWritten = c.main == FinishedWithErrors && c.installs;
         std::size_t logged = 0;
-        for (const LogRecord& r : ReadUninstallLog(home + "\\uninst.kvx")) logged += r.type == 2;
+        for (const LogRecord& r : ReadUninstallLog(home + "\\uninst.kvx")) logged += r.type == TargetCaption;
         EXPECT_EQ(logged, logWritten ? captions : 0u);
         EXPECT_EQ(FileExists(sys + "\\kvxpurge.exe"), c.installs);
         EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, ListEntryKey, "UninstallString"),

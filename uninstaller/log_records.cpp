@@ -7,25 +7,20 @@ const char* currentText;
 
 int ReadNextRecord()
 {
-    if (readPosition >= dataEnd) return 0;
-    const unsigned char type = static_cast<unsigned char>(*readPosition);
-    currentText = readPosition + 1;
-    const char* end = currentText;
-    while (end < dataEnd && *end != 0) ++end;
-    if (end == dataEnd) {
-        // The last record lost its NUL: its text may be a cut path that
-        // names another file, so it is never acted on.
-        readPosition = dataEnd;
-        return type == 0 ? 0 : UnterminatedRecord;
-    }
-    readPosition = end + 1;
-    return type;
+    LogRecordReader reader(readPosition, static_cast<std::size_t>(dataEnd - readPosition));
+    LogRecordView record;
+    if (!reader.Next(record)) return 0;
+    currentText = record.text;
+    readPosition += reader.Offset();
+    // A last record that lost its NUL may hold a cut path that names
+    // another file: it is never acted on.
+    return record.whole ? record.type : UnterminatedRecord;
 }
 
 const char* SplitRecord(const char* text, char* first)
 {
     unsigned i = 0;
-    for (; text[i] != FieldSeparator; ++i)
+    for (; text[i] != RecordFieldSeparator; ++i)
         if (text[i] == 0 || i + 1 == PathSize) {
             first[0] = 0;
             return nullptr;

@@ -2,8 +2,12 @@
 
 #include <commctrl.h>
 
+#include <utility>
+
 #include "bounded_text.h"
 #include "command_line.h"
+#include "handles.h"
+#include "link_check.h"
 #include "log_records.h"
 #include "ownership_rules.h"
 #include "resource.h"
@@ -154,12 +158,13 @@ void CountLeft(LONG status)
 // True when it went.
 bool RemoveKeyIfEmpty(HKEY root, const char* keyPath)
 {
-    HKEY key;
     DWORD subKeys = 1, values = 1;
-    if (RegOpenKeyExA(root, keyPath, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
-    RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr, nullptr, nullptr,
-                     nullptr);
-    RegCloseKey(key);
+    {
+        UniqueKey key;
+        if (RegOpenKeyExA(root, keyPath, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) return false;
+        RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr,
+                         nullptr, nullptr, nullptr);
+    }
     return subKeys == 0 && values == 0 && RegDeleteKeyA(root, keyPath) == ERROR_SUCCESS;
 }
 
@@ -214,12 +219,15 @@ bool FindHelpFile(const char* path)
 {
     for (const char* environment : EnvironmentKeys) {
         char root[PathSize];
-        HKEY key;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, environment, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) continue;
         DWORD size = PathSize - 1;
-        const bool read = RegQueryValueExA(key, EnvironmentRootValue, nullptr, nullptr, reinterpret_cast<BYTE*>(root), &size) ==
-                          ERROR_SUCCESS;
-        RegCloseKey(key);
+        bool read;
+        {
+            UniqueKey key;
+            if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, environment, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS)
+                continue;
+            read = RegQueryValueExA(key.get(), EnvironmentRootValue, nullptr, nullptr, reinterpret_cast<BYTE*>(root), &size) ==
+                   ERROR_SUCCESS;
+        }
         root[read ? size : 0] = 0;
         if (read && EnvironmentHelpFile(path, root, checkedPath)) return CopyText(helpRoot, PathSize, root);
     }
@@ -241,61 +249,41 @@ bool HelpFileThroughLink()
     return linked || IsReparsePoint(checkedPath);
 }
 
-using FinalPathFunction = DWORD(WINAPI*)(HANDLE, LPSTR, DWORD, DWORD);
-constexpr DWORD FinalPathSize = PathSize + 8;  // "\\?\UNC\" and a path
-
 // True unless the file open at file is the plain file named path in the
 // Help folder of the environment at helpRoot: not a link, no other name,
 // and reached through no link swapped in below helpRoot since it was checked.
-bool LinkedAtHandle(HANDLE file, const char* path)
+bool HelpFileLinked(HANDLE file, const char* path)
 {
-    BY_HANDLE_FILE_INFORMATION information;
-    if (!GetFileInformationByHandle(file, &information) ||
-        (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || information.nNumberOfLinks != 1)
-        return true;
-    // Windows before Vista cannot tell; there the checks by name stand alone.
-    const auto finalPath = reinterpret_cast<FinalPathFunction>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetFinalPathNameByHandleA")));
-    if (!finalPath) return false;
     const char* name = path;
     for (const char* at = path; *at; at = NextChar(at))
         if (AtSeparator(at)) name = at + 1;
-    char expected[FinalPathSize], actual[FinalPathSize];
-    // The environment's own folder is followed, as the installer follows it.
-    HANDLE root = CreateFileA(helpRoot, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (root == INVALID_HANDLE_VALUE) return true;
-    DWORD length = finalPath(root, expected, FinalPathSize, 0);
-    CloseHandle(root);
-    if (length == 0 || length >= FinalPathSize) return true;
-    // A drive's root ends in its separator already.
-    const char* last = expected;
-    for (const char* at = expected; *at; at = NextChar(at)) last = at;
-    if (!AppendText(expected, FinalPathSize, AtSeparator(last) ? "Help\\" : "\\Help\\") ||
-        !AppendText(expected, FinalPathSize, name))
-        return true;
-    length = finalPath(file, actual, FinalPathSize, 0);
-    return length == 0 || length >= FinalPathSize || !SameText(actual, expected);
+    char below[PathSize] = "Help\\";
+    return !AppendText(below, PathSize, name) || LinkedAtHandle(file, helpRoot, below, SameText);
 }
 
 // The help file, rewritten, replaces the one open at original (closed
 // here) by name, from a new file beside it: a crash leaves the old file or
 // the new one, never a part.
-bool ReplaceHelpFile(HANDLE original, const char* content, DWORD length)
+bool ReplaceHelpFile(UniqueFile&& original, const char* content, DWORD length)
 {
     char fresh[PathSize];
     const bool named = CopyText(fresh, PathSize, checkedPath) && AppendText(fresh, PathSize, ".ostrevane~");
     // One a crash left goes; a link of that name goes itself, not what it names.
     if (named) DeleteFileA(fresh);
-    HANDLE file = named ? CreateFileA(fresh, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr)
-                        : INVALID_HANDLE_VALUE;
-    DWORD written = 0;
-    const bool made = file != INVALID_HANDLE_VALUE && !LinkedAtHandle(file, fresh) &&
-                      WriteFile(file, content, length, &written, nullptr) && written == length && FlushFileBuffers(file);
-    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-    CloseHandle(original);
+    bool opened, made;
+    {
+        const UniqueFile file(named ? CreateFileA(fresh, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                                                  nullptr)
+                                    : INVALID_HANDLE_VALUE);
+        opened = static_cast<bool>(file);
+        DWORD written = 0;
+        made = opened && !HelpFileLinked(file.get(), fresh) &&
+               WriteFile(file.get(), content, length, &written, nullptr) && written == length &&
+               FlushFileBuffers(file.get());
+    }
+    original.reset();
     if (made && MoveFileExA(fresh, checkedPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
-    if (file != INVALID_HANDLE_VALUE) DeleteFileA(fresh);
+    if (opened) DeleteFileA(fresh);
     return false;
 }
 
@@ -312,26 +300,22 @@ void HelpLineAction()
         return;
     }
     // The link itself is opened, never what it names, and told by its handle.
-    HANDLE file = CreateFileA(checkedPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    UniqueFile file(CreateFileA(checkedPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!file) {
         if (StillThere(checkedPath)) ++othersLeft;
         return;
     }
-    const DWORD size = GetFileSize(file, nullptr);
-    char* content = size < 0x1000000 ? static_cast<char*>(LocalAlloc(LPTR, size + 1)) : nullptr;
+    const DWORD size = GetFileSize(file.get(), nullptr);
+    LocalBuffer buffer(size < 0x1000000 ? LocalAlloc(LPTR, size + 1) : nullptr);
+    char* const content = static_cast<char*>(buffer.get());
     DWORD got = 0;
-    bool left = LinkedAtHandle(file, checkedPath) || !content || !ReadFile(file, content, size, &got, nullptr) ||
-                got != size;
+    bool left = HelpFileLinked(file.get(), checkedPath) || !content ||
+                !ReadFile(file.get(), content, size, &got, nullptr) || got != size;
     DWORD length = size;
     if (!left) length = RemoveLastText(content, size, line);
-    if (!left && length != size) {
-        left = !ReplaceHelpFile(file, content, length);
-    } else {
-        CloseHandle(file);
-    }
+    if (!left && length != size) left = !ReplaceHelpFile(std::move(file), content, length);
     if (left) ++othersLeft;
-    if (content) LocalFree(content);
 }
 
 void DeleteKeyUnder(HKEY root)
@@ -377,12 +361,11 @@ bool FolderHoldsOnly(const char* folder, const char* name)
     char pattern[PathSize];
     if (!CopyText(pattern, PathSize, folder) || !AppendText(pattern, PathSize, "\\*")) return false;
     WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(pattern, &found);
-    if (search == INVALID_HANDLE_VALUE) return false;
+    UniqueFind search(FindFirstFileA(pattern, &found));
+    if (!search) return false;
     unsigned entries = 0;
     do entries += name && SameText(found.cFileName, name) ? 0 : 1;
-    while (entries <= 2 && FindNextFileA(search, &found));
-    FindClose(search);
+    while (entries <= 2 && FindNextFileA(search.get(), &found));
     return entries <= 2;
 }
 
@@ -449,11 +432,9 @@ bool RemoveFolders(bool withLogFolder, bool count)
 // after all keeps the means to finish the removal.
 void RestoreLog()
 {
-    HANDLE file = CreateFileA(logPath, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
+    const UniqueFile file(CreateFileA(logPath, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD written;
-    WriteFile(file, logData, static_cast<DWORD>(dataEnd - logData), &written, nullptr);
-    CloseHandle(file);
+    if (file) WriteFile(file.get(), logData, static_cast<DWORD>(dataEnd - logData), &written, nullptr);
 }
 
 // Every record of a type kept for the end.
@@ -559,13 +540,10 @@ constexpr RecordHandler RecordHandlerTable[] = {
 // path too long. Windows before Vista keep the full path as given.
 bool FinalPathOf(HANDLE file)
 {
-    using FinalPathFunction = DWORD(WINAPI*)(HANDLE, LPSTR, DWORD, DWORD);
-    const auto finalPath = reinterpret_cast<FinalPathFunction>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetFinalPathNameByHandleA")));
+    const link_check::FinalPathFunction finalPath = link_check::FinalPathLookup();
     if (!finalPath) return true;
-    char path[PathSize + 8];
-    const DWORD length = finalPath(file, path, sizeof path, 0);
-    if (length == 0 || length >= sizeof path) return false;
+    char path[link_check::FinalPathSize];
+    if (!link_check::FinalPathOf(finalPath, file, path)) return false;
     const char* at = path;
     if (at[0] == '\\' && at[1] == '\\' && at[2] == '?' && at[3] == '\\') at += 4;
     return at[1] == ':' && CopyText(logPath, PathSize, at);
@@ -611,10 +589,10 @@ bool LoadLog()
     // Made full once, against the folder the launcher started us in; later
     // uses go through the opened file's own path.
     if (!FullPathOf(commandPath, logPath, PathSize)) return false;
-    HANDLE file = CreateFileA(logPath, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
+    const UniqueFile file(CreateFileA(logPath, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
     DWORD sizeHigh = 0;
-    const DWORD size = GetFileSize(file, &sizeHigh);
+    const DWORD size = GetFileSize(file.get(), &sizeHigh);
     // A larger file is no log of ours (and would overflow the progress
     // range): it is refused, not replayed in part. INVALID_FILE_SIZE falls
     // under the same test.
@@ -624,7 +602,7 @@ bool LoadLog()
         logData = static_cast<char*>(LocalAlloc(LPTR, size + 1));
         DWORD delivered;
         // Bytes the read does not deliver stay zero and end the replay there.
-        if (logData && !ReadFile(file, logData, size, &delivered, nullptr)) {
+        if (logData && !ReadFile(file.get(), logData, size, &delivered, nullptr)) {
             LocalFree(logData);
             logData = nullptr;
         }
@@ -634,9 +612,8 @@ bool LoadLog()
         }
         // A log that cannot be placed is not replayed: with every record
         // refused, the removal would let go of the way back.
-        if (logData && !(FinalPathOf(file) && PlaceLog())) ReleaseLog();
+        if (logData && !(FinalPathOf(file.get()) && PlaceLog())) ReleaseLog();
     }
-    CloseHandle(file);
     return logData != nullptr;
 }
 

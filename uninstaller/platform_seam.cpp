@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "handles.h"
+
 bool FullPathOf(const char* path, char* out, unsigned outSize)
 {
     char* name;
@@ -30,11 +32,10 @@ bool IsReparsePoint(const char* path)
 
 bool IdentityOf(const char* path, FileIdentity* identity)
 {
-    HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const UniqueFile file(CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     BY_HANDLE_FILE_INFORMATION information;
-    const bool known = file != INVALID_HANDLE_VALUE && GetFileInformationByHandle(file, &information);
-    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    const bool known = file && GetFileInformationByHandle(file.get(), &information);
     identity->volume = known ? information.dwVolumeSerialNumber : 0;
     identity->high = known ? information.nFileIndexHigh : 0;
     identity->low = known ? information.nFileIndexLow : 0;

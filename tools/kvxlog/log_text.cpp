@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "../../engine/uninstall_log.h"
+#include "log_format.h"
 
 namespace {
 
@@ -20,6 +20,7 @@ constexpr TypeName TypeNames[] = {
     {HelpLine, "HelpLine"},             {ProductFile, "ProductFile"},
     {CreatedFolder, "CreatedFolder"},
 };
+static_assert(sizeof TypeNames / sizeof *TypeNames == LastRecordType, "every record type has its name");
 
 std::string Format(const char* format, std::size_t a, std::size_t b = 0)
 {
@@ -63,24 +64,16 @@ std::string ShowText(const std::uint8_t* text, std::size_t length)
 LogListing ListLog(const std::uint8_t* data, std::size_t size)
 {
     LogListing listing;
-    std::size_t at = 0;
-    while (at < size) {
-        const std::uint8_t type = data[at];
-        if (type == 0) {
-            listing.damage.push_back(Format("zero type byte at offset %zu: the uninstaller stops here, "
-                                            "%zu bytes after it are never read",
-                                            at, size - at - 1));
-            break;
-        }
-        std::size_t end = at + 1;
-        while (end < size && data[end]) ++end;
-        const std::string text = ShowText(data + at + 1, end - at - 1);
+    LogRecordReader reader(data, size);
+    LogRecordView record;
+    for (std::size_t at = 0; reader.Next(record); at = reader.Offset()) {
+        const std::string text = ShowText(reinterpret_cast<const std::uint8_t*>(record.text), record.length);
         char head[64];
-        std::snprintf(head, sizeof head, "%4zu  %-16s ", listing.records + 1, RecordTypeName(type));
+        std::snprintf(head, sizeof head, "%4zu  %-16s ", listing.records + 1, RecordTypeName(record.type));
         std::string line = head;
-        if (type > CreatedFolder) line += Format("(type %zu) ", type);
+        if (record.type > LastRecordType) line += Format("(type %zu) ", record.type);
         line += "\"" + text + "\"";
-        if (end == size) {
+        if (!record.whole) {
             listing.damage.push_back(Format("last record at offset %zu has no terminating NUL: "
                                             "the uninstaller passes it over",
                                             at));
@@ -88,7 +81,11 @@ LogListing ListLog(const std::uint8_t* data, std::size_t size)
         }
         listing.lines.push_back(line);
         ++listing.records;
-        at = end + 1;
     }
+    const std::size_t at = reader.Offset();
+    if (at < size)
+        listing.damage.push_back(Format("zero type byte at offset %zu: the uninstaller stops here, "
+                                        "%zu bytes after it are never read",
+                                        at, size - at - 1));
     return listing;
 }

@@ -1,6 +1,7 @@
 #pragma once
-// Move-only owners for the Win32 handles the engine holds: each closes or
-// frees what it owns when it goes out of scope.
+// Move-only owners for Win32 handles: each closes or frees what it owns
+// when it goes out of scope. No C runtime: kvxpurge uses them too, but
+// never for a handle held in a global, whose destructor nothing would run.
 #include <windows.h>
 
 template <typename Traits>
@@ -56,6 +57,13 @@ struct KernelHandleTraits {  // processes, threads: failure is null
     static void close(Type h) { CloseHandle(h); }
 };
 
+struct FindTraits {  // FindFirstFileA's failure value is INVALID_HANDLE_VALUE
+    using Type = HANDLE;
+    static Type invalid() { return INVALID_HANDLE_VALUE; }
+    static bool valid(Type h) { return h != INVALID_HANDLE_VALUE; }
+    static void close(Type h) { FindClose(h); }
+};
+
 struct KeyTraits {
     using Type = HKEY;
     static Type invalid() { return nullptr; }
@@ -72,5 +80,6 @@ struct LocalTraits {
 
 using UniqueFile = UniqueAny<FileHandleTraits>;
 using UniqueHandle = UniqueAny<KernelHandleTraits>;
+using UniqueFind = UniqueAny<FindTraits>;
 using UniqueKey = UniqueAny<KeyTraits>;
 using LocalBuffer = UniqueAny<LocalTraits>;
