@@ -45,7 +45,7 @@ bool ExpectedFinalPath(FinalPathFunction finalPath, const char* path, char* out)
 {
     char root[PathSize];
     EnvironmentRoot(root);
-    const char* after = root[0] ? AfterFolded(path, root) : nullptr;
+    const char* after = root[0] ? AfterPathPrefix(path, root) : nullptr;
     if (after && *after == '\\') {
         while (*after == '\\') ++after;
         // A drive's root keeps its separator: "C:" alone is that drive's current folder.
@@ -66,7 +66,7 @@ bool ExpectedFinalPath(FinalPathFunction finalPath, const char* path, char* out)
 // component (then a backslash or the end follows); 0 otherwise.
 std::size_t HomePrefixLength(const char* path)
 {
-    const char* after = AfterFolded(path, VariableValue(HomeDir));
+    const char* after = AfterPathPrefix(path, VariableValue(HomeDir));
     return after && (*after == '\\' || *after == '\0') ? static_cast<std::size_t>(after - path) : 0;
 }
 
@@ -88,7 +88,7 @@ bool ThroughLinkInEnvironment(char* path)
     // byte is never folded as a letter.
     char root[PathSize];
     EnvironmentRoot(root);
-    const char* after = root[0] ? AfterFolded(path, root) : nullptr;
+    const char* after = root[0] ? AfterPathPrefix(path, root) : nullptr;
     if (!after || *after != '\\') return false;
     while (*after == '\\') ++after;
     for (char* at = path + (after - path);; at = NextChar(at)) {
@@ -135,6 +135,6 @@ bool LinkedAtHandle(HANDLE file, const char* path)
     if (!finalPath) return false;
     char expected[FinalPathSize], actual[FinalPathSize];
     if (!ExpectedFinalPath(finalPath, path, expected) || !FinalPathOf(finalPath, file, actual)) return true;
-    const char* after = AfterFolded(actual, expected);
+    const char* after = AfterPathPrefix(actual, expected);
     return !after || *after != '\0';
 }

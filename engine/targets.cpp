@@ -61,7 +61,7 @@ bool NamesDevice(const char* name, const char* end)
     while (stem != end && *stem != '.') ++stem;
     while (stem != name && stem[-1] == ' ') --stem;
     for (const char* device : DeviceNames) {
-        const char* after = AfterFolded(name, device);
+        const char* after = AfterPathPrefix(name, device);
         if (after == stem) return true;
     }
     return false;
