@@ -485,7 +485,6 @@ void Perform(const ScriptEntry& entry)
         SetVariable(SubFile, path);
         break;
     case ScriptOp::WriteMachineValue:
-    case ScriptOp::WriteMachineValueSpare:
         // The scripts write these values into the product's own uninstall
         // entry only: the removal deletes that key.
         if (Expand(TextOf(entry.argument), ArgumentBuffer) && Expand(TextOf(entry.stepOrValueData), DataBuffer) &&
@@ -495,7 +494,7 @@ void Perform(const ScriptEntry& entry)
     case ScriptOp::PurgePackageEntries:
         PurgePackageEntries();
         break;
-    default:  // ProgressOnly, its spare and unknown codes
+    default:  // ProgressOnly and the codes without a name
         break;
     }
 }
