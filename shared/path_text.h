@@ -10,7 +10,7 @@ bool IsLeadByte(unsigned char c);
 // The character after the one at at (not the terminator): two bytes for a
 // lead byte followed by anything but the terminator, else one.
 inline const char* NextChar(const char* at) { return at + (IsLeadByte(static_cast<unsigned char>(*at)) && at[1] ? 2 : 1); }
-inline char* NextChar(char* at) { return at + (IsLeadByte(static_cast<unsigned char>(*at)) && at[1] ? 2 : 1); }
+inline char* NextChar(char* at) { return const_cast<char*>(NextChar(static_cast<const char*>(at))); }
 
 // A-Z as a-z; every other byte as it is. "[" and "{", or "^" and "~", are
 // different characters in a name.
