@@ -62,23 +62,11 @@ constexpr SearchPathPattern SearchPathPatterns[] = {
     {";$DELPHI_DIR_SHORT$\\\\add\\ostrevane",  true,     DelphiDirShort},
 };
 
-bool IsAsciiLetter(unsigned char c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; }
-
-// True when the length bytes at entry are folder: letters A to Z without
-// case, as the removal compares them; a double-byte character byte for byte.
+// True when the length bytes at entry are folder, compared as the removal
+// compares them.
 bool SameEntry(const char* entry, std::size_t length, const char* folder)
 {
-    std::size_t i = 0;
-    for (; i < length && folder[i]; ++i) {
-        const unsigned char a = static_cast<unsigned char>(entry[i]), b = static_cast<unsigned char>(folder[i]);
-        if (IsDBCSLeadByte(a) && i + 1 < length) {
-            if (a != b || entry[i + 1] != folder[i + 1]) return false;
-            ++i;
-        } else if (a != b && !(IsAsciiLetter(a) && (a | 0x20) == (b | 0x20))) {
-            return false;
-        }
-    }
-    return i == length && !folder[i];
+    return AfterPathPrefix(entry, folder) == entry + length;
 }
 
 // Removes every whole entry of the search path in path that is folder, with
@@ -324,8 +312,8 @@ bool ToolOutputsAhead(const StepBuffers& b)
 void RecordToolOutput(const char* path, bool isFolder)
 {
     const char* log = TheUninstallLog.logPath;
-    const char* after = log ? AfterFolded(path, log) : nullptr;
-    if (after && (!*after || !lstrcmpiA(after, ".new"))) return;
+    const char* after = log ? AfterPathPrefix(path, log) : nullptr;
+    if (after && (!*after || SamePath(after, ".new"))) return;
     const LogRecordType type = isFolder ? CreatedFolder : InstalledFile;
     if (RecordsHold(TheUninstallLog.recordBuffer, LogLength(), type, path)) return;
     if (Ahead(type, path)) {
@@ -510,7 +498,6 @@ void Perform(const ScriptEntry& entry, const StepBuffers& b)
         SetVariable(SubFile, path);
         break;
     case ScriptOp::WriteMachineValue:
-    case ScriptOp::WriteMachineValueSpare:
         // The scripts write these values into the product's own uninstall
         // entry only: the removal deletes that key.
         if (Expand(TextOf(entry.argument), b.argument) && Expand(TextOf(entry.stepOrValueData), b.data) &&
@@ -520,7 +507,7 @@ void Perform(const ScriptEntry& entry, const StepBuffers& b)
     case ScriptOp::PurgePackageEntries:
         PurgePackageEntries(b);
         break;
-    default:  // ProgressOnly, its spare and unknown codes
+    default:  // ProgressOnly and the codes without a name
         break;
     }
 }

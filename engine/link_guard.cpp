@@ -23,7 +23,7 @@ void EnvironmentRoot(char* root)
 // component (then a backslash or the end follows); 0 otherwise.
 std::size_t HomePrefixLength(const char* path)
 {
-    const char* after = AfterFolded(path, VariableValue(HomeDir));
+    const char* after = AfterPathPrefix(path, VariableValue(HomeDir));
     return after && (*after == '\\' || *after == '\0') ? static_cast<std::size_t>(after - path) : 0;
 }
 
@@ -45,7 +45,7 @@ bool ThroughLinkInEnvironment(char* path)
     // byte is never folded as a letter.
     char root[PathSize];
     EnvironmentRoot(root);
-    const char* after = root[0] ? AfterFolded(path, root) : nullptr;
+    const char* after = root[0] ? AfterPathPrefix(path, root) : nullptr;
     if (!after || *after != '\\') return false;
     while (*after == '\\') ++after;
     for (char* at = path + (after - path);; at = NextChar(at)) {
@@ -80,24 +80,14 @@ bool ThroughLinkInHome(char* path)
     }
 }
 
-namespace {
-
-bool SameFolded(const char* a, const char* b)
-{
-    const char* after = AfterFolded(a, b);
-    return after && *after == '\0';
-}
-
-}  // namespace
-
 bool LinkedAtHandle(HANDLE file, const char* path)
 {
     char root[PathSize];
     EnvironmentRoot(root);
-    const char* after = root[0] ? AfterFolded(path, root) : nullptr;
-    if (!after || *after != '\\') return LinkedAtHandle(file, nullptr, path, SameFolded);
+    const char* after = root[0] ? AfterPathPrefix(path, root) : nullptr;
+    if (!after || *after != '\\') return LinkedAtHandle(file, nullptr, path, SamePath);
     while (*after == '\\') ++after;
     // A drive's root keeps its separator: "C:" alone is that drive's current folder.
     if (root[1] == ':' && !root[2]) AppendText(root, PathSize, "\\");
-    return LinkedAtHandle(file, root, after, SameFolded);
+    return LinkedAtHandle(file, root, after, SamePath);
 }

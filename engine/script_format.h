@@ -14,14 +14,13 @@ struct Operand {
     constexpr Operand(const char* value) : text(value) {}
 };
 
-// The operation codes. The field holds any number: every code outside 0..16
-// acts as ProgressOnly.
+// The operation codes. The field holds any number: a code without a name
+// here (4, 15, or one outside 0..16) acts as ProgressOnly.
 enum class ScriptOp : std::int32_t {
     ExtractResource = 0,         // template: file path; argument: payload resource number
     CreateFolders = 1,           // template: folder path
     CopyFileTo = 2,              // template: source; argument: destination (expanded)
     ProgressOnly = 3,            // template: expanded only; moves the bar, acts on nothing
-    ProgressOnlySpare = 4,       // as 3
     RunTool = 5,                 // template: command line; argument: working folder (expanded)
     RegisterPackage = 6,         // template: package path (value name); argument: value data, literal
     ExtendSearchPath = 7,        // template: ";entry"; argument: search-path value name, literal
@@ -32,14 +31,13 @@ enum class ScriptOp : std::int32_t {
     SetControlText = 12,         // template: text; argument: the line it shows (ShownLine)
     SetSubFile = 13,             // template: new $SUB_FILE$
     WriteMachineValue = 14,      // template: HKLM key; argument: value name; stepOrValueData: value data (both expanded)
-    WriteMachineValueSpare = 15, // as 14; no built-in script uses it
     PurgePackageEntries = 16,    // template: package path (expanded); removes its registrations
 };
 
 // True for the codes whose third operand is their value data, not a step.
 constexpr bool HoldsValueData(ScriptOp op)
 {
-    return op == ScriptOp::WriteMachineValue || op == ScriptOp::WriteMachineValueSpare;
+    return op == ScriptOp::WriteMachineValue;
 }
 
 struct ScriptEntry {

@@ -60,7 +60,7 @@ bool NamesDevice(const char* name, const char* end)
     while (stem != end && *stem != '.') ++stem;
     while (stem != name && stem[-1] == ' ') --stem;
     for (const char* device : DeviceNames) {
-        const char* after = AfterFolded(name, device);
+        const char* after = AfterPathPrefix(name, device);
         if (after == stem) return true;
     }
     return false;
@@ -226,10 +226,11 @@ DestinationRefusal TakeCheckedDestination(DestinationRefusal refusal, const char
     UINT sysLength = GetSystemDirectoryA(sysDir, PathSize);
     if (sysLength == 0 || sysLength >= PathSize) sysDir[0] = '\0';
 
-    // Windows' list of installed software starts "kvxpurge.exe" by its bare
-    // name. On 64-bit Windows that list is a 64-bit program, which does not
-    // look in the 32-bit system folder we see; the Windows folder is searched
-    // by 32- and 64-bit programs alike and is not redirected.
+    // Windows' list of installed software starts "kvxpurge.exe" by the full
+    // path its UninstallString names. On 64-bit Windows that list is a 64-bit
+    // program, to which the system folder's name we see means its own 64-bit
+    // folder, not the 32-bit one we write into; the Windows folder is one and
+    // the same folder for 32- and 64-bit programs.
     char* uninstDir = VariableTable[UninstDir].value;
     if (RunsUnderWow64()) {
         sysLength = GetSystemWindowsDirectoryA(uninstDir, PathSize);

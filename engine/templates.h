@@ -3,6 +3,8 @@
 // file and templates.cpp must not need <windows.h>.
 #include <cstddef>
 
+#include "shared/path_text.h"
+
 // Limits of the fixed buffers, in bytes, terminator included.
 constexpr std::size_t ValueSize = 261;          // one placeholder's value
 constexpr std::size_t PathSize = 260;           // a Windows path buffer
@@ -59,7 +61,9 @@ const char* VariableValue(VariableIndex index);
 
 std::size_t TextLength(const char* text);
 
-// Two bytes are equal when they are equal with bit 0x20 set on both.
+// Two bytes are equal when they are equal with bit 0x20 set on both: the
+// templates' rule, for placeholder names and the scripts' searches. Names of
+// files and folders compare under shared/path_text.h's rule, letters only.
 inline bool FoldRule(unsigned char a, unsigned char b) { return (a | 0x20) == (b | 0x20); }
 
 // The lead bytes of the ANSI code page. In the double-byte code pages of
@@ -67,13 +71,8 @@ inline bool FoldRule(unsigned char a, unsigned char b) { return (a | 0x20) == (b
 // one character, and that second byte may be 0x5C, the backslash. ranges
 // holds pairs of first and last lead byte, as the platform reports them,
 // closed by a zero pair or by size; no pair means a single-byte code page,
-// which is also the state before the first call.
+// which is also the state before the first call. IsLeadByte answers from them.
 void SetLeadByteRanges(const unsigned char* ranges, std::size_t size);
-bool IsLeadByte(unsigned char c);
-// The character after the one at at (not the terminator): two bytes for a
-// lead byte followed by anything but the terminator, else one.
-inline const char* NextChar(const char* at) { return at + (IsLeadByte(static_cast<unsigned char>(*at)) && at[1] ? 2 : 1); }
-inline char* NextChar(char* at) { return at + (IsLeadByte(static_cast<unsigned char>(*at)) && at[1] ? 2 : 1); }
 
 // Texts are compared character by character: single-byte characters under
 // the FoldRule, double-byte characters byte for byte, never one with the other.

@@ -3,16 +3,25 @@
 #include "../engine/targets.h"
 #include "../engine/templates.h"
 #include "../wizard/wizard.h"
-#include "safe_start.h"
+#include "shared/safe_start.h"
 #include "unattended.h"
 
 namespace {
+
 constexpr char ErrorCaption[] = "KVX Installation Error";
-}
+
+// Loaded later by bare name: by the compatibility layer of an elevated start,
+// the access-list functions and the shell's folder browser; with the window,
+// by the common controls and their themes and the COM the browser starts.
+// The window's are loaded in the unattended run too.
+constexpr char PreloadedDlls[] = "version\0userenv\0profapi\0setupapi\0apphelp\0cryptbase\0ntmarta\0shfolder\0sspicli\0";
+constexpr char WindowDlls[] = "comctl32\0uxtheme\0dwmapi\0oleacc\0propsys\0clbcatq\0";
+
+}  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
-    StartSafely();
+    StartSafely(PreloadedDlls, WindowDlls);
     LearnCodePage();
     RunUnattendedIfAsked();
     if (!AllocateEngineBuffers()) {

@@ -148,7 +148,7 @@ bool ReportInHome(const wchar_t* report, char* inHome)
                          !lookalike;
     // Never in place of the uninstall log.
     const bool log = spelled && ExpandTemplate("$HOME_DIR$\\uninst.kvx", TemplateBuffer, TemplateBufferSize) &&
-                     AfterFolded(inHome, TemplateBuffer) && !*AfterFolded(inHome, TemplateBuffer);
+                     ::SamePath(inHome, TemplateBuffer);
     if (!spelled || log) inHome[0] = '\0';
     return spelled && !log;
 }

@@ -15,7 +15,7 @@ int StepSum(const ScriptEntry* script)
 {
     int sum = 0;
     for (const ScriptEntry* e = script; e->templateText; ++e) {
-        if (e->op == ScriptOp::WriteMachineValue || e->op == ScriptOp::WriteMachineValueSpare) continue;
+        if (HoldsValueData(e->op)) continue;
         sum += e->stepOrValueData.number;
     }
     return sum;

@@ -266,7 +266,7 @@ TEST_F(Interpreter, RegistryOperationsWriteTheirValues)
         {"$SYS_DIR$\\$SUB_FILE$.bpl", "Ostrevane $SUB_FILE$ package", 0, ScriptOp::RegisterPackage},
         {"$HOME_DIR$\\Help", "ostrevanetest_$SUB_FILE$.hlp", 0, ScriptOp::RegisterHelp},
         {uninstallKey.c_str(), "UninstallString", "kvxpurge.exe $HOME_DIR$\\uninst.kvx", ScriptOp::WriteMachineValue},
-        {uninstallKey.c_str(), "DisplayName", "Ostrevane ($SUB_DIR$)", ScriptOp::WriteMachineValueSpare},
+        {uninstallKey.c_str(), "DisplayName", "Ostrevane ($SUB_DIR$)", ScriptOp::WriteMachineValue},
     });
     EXPECT_REGISTRY(HKEY_CURRENT_USER, environment + "\\Known Packages", Path("ovanlibd7.bpl").c_str(),
                     Sz("Ostrevane $SUB_FILE$ package"))

@@ -35,13 +35,14 @@ TEST_F(Wizard, EntriesMoveTheBarByTheirStep)
     };
     const Case cases[] = {
         {{"x", 0, 3, ScriptOp::ProgressOnly}, 3},
-        {{"x", 0, 4, ScriptOp::ProgressOnlySpare}, 4},
+        {{"x", 0, 4, static_cast<ScriptOp>(4)}, 4},
+        {{"x", 0, 6, static_cast<ScriptOp>(15)}, 6},
         {{"x", 0, 5, static_cast<ScriptOp>(17)}, 5},
         {{"x", 0, 2, static_cast<ScriptOp>(-1)}, 2},
         {{"x", 0, 1, static_cast<ScriptOp>(1000)}, 1},
         {{"Sub", 0, 1, ScriptOp::SetSubDir}, 1},
         {{key.c_str(), "Name", "data", ScriptOp::WriteMachineValue}, 0},
-        {{key.c_str(), "Alt", "data", ScriptOp::WriteMachineValueSpare}, 0},
+        {{key.c_str(), "Alt", "data", ScriptOp::WriteMachineValue}, 0},
     };
     for (const Case& c : cases) {
         const int before = Position();

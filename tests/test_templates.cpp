@@ -20,21 +20,29 @@ protected:
     }
 };
 
+// The templates' rule folds bit 5 of every byte; names of files and folders
+// fold the letters A to Z only.
 TEST(FoldRule, PairsDifferingInBit5AreEqual)
 {
     struct Pair {
         unsigned char a, b;
         bool equal;
+        bool samePath;
     };
     const Pair pairs[] = {
-        {'A', 'a', true},   {'Z', 'z', true},   {'@', '`', true},    {'[', '{', true},
-        {'\\', '|', true},  {']', '}', true},   {'^', '~', true},    {'_', 0x7F, true},
-        {0x0D, '-', true},  {0x01, '!', true},  {0x80, 0xA0, true},  {0xC0, 0xE0, true},
-        {'A', 'B', false},  {'1', '2', false},  {'\\', '/', false},  {'a', 'A' + 1, false},
+        {'A', 'a', true, true},     {'Z', 'z', true, true},     {'@', '`', true, false},
+        {'[', '{', true, false},    {'\\', '|', true, false},   {']', '}', true, false},
+        {'^', '~', true, false},    {'_', 0x7F, true, false},   {0x0D, '-', true, false},
+        {0x01, '!', true, false},   {0x80, 0xA0, true, false},  {0xC0, 0xE0, true, false},
+        {'A', 'B', false, false},   {'1', '2', false, false},   {'\\', '/', false, false},
+        {'a', 'A' + 1, false, false},
     };
     for (const Pair& p : pairs) {
         EXPECT_EQ(FoldRule(p.a, p.b), p.equal) << std::hex << int(p.a) << " vs " << int(p.b);
         EXPECT_EQ(FoldRule(p.b, p.a), p.equal) << std::hex << int(p.b) << " vs " << int(p.a);
+        const char a[] = {'C', ':', '\\', 'x', static_cast<char>(p.a), 0}, b[] = {'c', ':', '\\', 'X', static_cast<char>(p.b), 0};
+        EXPECT_EQ(SamePath(a, b), p.samePath) << std::hex << int(p.a) << " vs " << int(p.b);
+        EXPECT_EQ(SamePath(b, a), p.samePath) << std::hex << int(p.b) << " vs " << int(p.a);
     }
 }
 
@@ -261,6 +269,11 @@ TEST_F(DoubleByte, PathsAreWalkedByCharacter)
     EXPECT_EQ(FindFolded("a", text), text + 4);
     EXPECT_EQ(AfterFolded("C:\\\x95\x5C\\x", "c:\\\x95\x5C"), std::string("\\x"));
     EXPECT_EQ(AfterFolded("C:\\\x95\x7C", "c:\\\x95\x5C"), nullptr);
+    // Names of files and folders under the same walk: a trail byte is no letter.
+    EXPECT_EQ(AfterPathPrefix("C:\\\x95\x5C\\x", "c:\\\x95\x5C"), std::string("\\x"));
+    EXPECT_EQ(AfterPathPrefix("C:\\\x83\x41", "c:\\\x83\x61"), nullptr) << "ア is not 83 61";
+    EXPECT_EQ(AfterPathPrefix("C:\\\x83\x41x", "C:\\\x83"), nullptr) << "no half character";
+    EXPECT_TRUE(SamePath("C:\\\x83\x41\\KIT", "c:\\\x83\x41\\kit"));
 }
 
 TEST(PathTrim, CutToParentFolder)

@@ -1,10 +1,11 @@
 #pragma once
-// The uninstaller's one copy into a fixed buffer. No C runtime is linked, so
-// this is the whole of its text handling.
+// The uninstaller's one copy into a fixed buffer, and its append, which is the
+// shared one. No C runtime is linked, so these are all of its text handling.
+#include "shared/path_text.h"
 
 // Copies src with its terminator into dst of dstSize bytes. When src does not
 // fit, dst becomes the empty text and the result is false: a cut text never
-// reaches a caller.
+// reaches a caller. src may be dst itself, or lie further on in it.
 inline bool CopyText(char* dst, unsigned dstSize, const char* src)
 {
     for (unsigned i = 0; i < dstSize; ++i) {
@@ -17,15 +18,4 @@ inline bool CopyText(char* dst, unsigned dstSize, const char* src)
 
 // Appends src to the text in dst under the same rule; on no fit dst is left
 // as it was and the result is false.
-inline bool AppendText(char* dst, unsigned dstSize, const char* src)
-{
-    unsigned length = 0;
-    while (length < dstSize && dst[length] != 0) ++length;
-    if (length == dstSize) return false;
-    for (unsigned i = 0; length + i < dstSize; ++i) {
-        dst[length + i] = src[i];
-        if (src[i] == 0) return true;
-    }
-    dst[length] = 0;
-    return false;
-}
+inline bool AppendText(char* dst, unsigned dstSize, const char* src) { return AppendPathText(dst, dstSize, src); }

@@ -11,6 +11,7 @@
 #include "log_records.h"
 #include "ownership_rules.h"
 #include "resource.h"
+#include "shared/process_identity.h"
 #include "user_texts.h"
 
 HWND DialogWindow;
@@ -29,11 +30,11 @@ KeyKind openKind;          // what may be removed from openKey
 char searchPath[4096];     // a search-path value being edited
 bool replayed;
 
-
 void SetText(int id, const char* text) { SetDlgItemTextA(DialogWindow, id, text); }
 
-// Results of the registry calls below are ignored on purpose: a missing key
-// is passed over and the replay goes on.
+// A registry call that fails does not stop the replay: a key or value that
+// is already gone is passed over, and one that stays is counted as left
+// (CountLeft) for the finish texts and the quiet exit code.
 
 void ShowProductText() { SetText(IDC_HEADLINE, currentText); }
 

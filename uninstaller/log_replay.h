@@ -5,13 +5,12 @@
 
 extern HWND DialogWindow;
 
-// Takes the path behind the first 13 characters of the command line, shows
-// it in the status line and reads the whole file, ready to read its first
-// record. False when nothing is held.
+// Takes the log path the command line names after the program's name (and
+// "/S"), shows it in the status line and reads the whole file, ready to read
+// its first record. False when nothing is held.
 bool LoadLog();
-// The quiet form "\"kvxpurge.exe\" /S <log path>": with the quoted name, the
-// 13 skipped characters leave the closing quote, and no path begins with a
-// quote, so no command line that names a log is taken for it.
+// The quiet form "\"kvxpurge.exe\" /S <log path>", however a launcher spelled
+// the program's name.
 bool QuietStart();
 void DispatchRecord(int type);
 // Carries out every record after the first, then shows the finish texts.

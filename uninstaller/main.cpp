@@ -7,9 +7,14 @@
 #include "log_records.h"
 #include "log_replay.h"
 #include "resource.h"
-#include "safe_start.h"
+#include "shared/safe_start.h"
 
 namespace {
+
+// Loaded later by bare name: by the compatibility layer of an elevated start,
+// and with the window by the common controls and their themes.
+constexpr char PreloadedDlls[] = "version\0userenv\0profapi\0apphelp\0cryptbase\0sspicli\0";
+constexpr char WindowDlls[] = "comctl32\0uxtheme\0dwmapi\0oleacc\0";
 
 void CloseDialog()
 {
@@ -90,6 +95,6 @@ extern "C" void WinMainCRTStartup()
 {
     // The command line is only read here; nothing is loaded for it.
     const bool quiet = QuietStart();
-    StartSafely(!quiet);
+    StartSafely(PreloadedDlls, quiet ? nullptr : WindowDlls);
     ExitProcess(quiet ? RemoveQuietly() : RunUninstaller());
 }

@@ -29,15 +29,3 @@ bool IsReparsePoint(const char* path)
     const DWORD attributes = GetFileAttributesA(path);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
-
-bool IdentityOf(const char* path, FileIdentity* identity)
-{
-    const UniqueFile file(CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    BY_HANDLE_FILE_INFORMATION information;
-    const bool known = file && GetFileInformationByHandle(file.get(), &information);
-    identity->volume = known ? information.dwVolumeSerialNumber : 0;
-    identity->high = known ? information.nFileIndexHigh : 0;
-    identity->low = known ? information.nFileIndexLow : 0;
-    return known;
-}

@@ -1,0 +1,156 @@
+#pragma once
+// Which program a process runs, told by its file's identity, and whether a development environment runs.
+// Win32 by nature; no C runtime, so kvxpurge compiles it too.
+#include <windows.h>
+
+#include <tlhelp32.h>
+
+#include "path_text.h"
+
+// A file or folder whatever its path's spelling (long or short names, letter
+// case, separators, "\\?\" forms, links on the way): its volume and its index there.
+struct FileIdentity {
+    DWORD volume, high, low;
+};
+
+// False, with all zero, when path cannot be opened. No access is asked: a
+// running program's file opens whatever it shares.
+inline bool IdentityOf(const char* path, FileIdentity* identity)
+{
+    const HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    BY_HANDLE_FILE_INFORMATION information;
+    const bool known = file != INVALID_HANDLE_VALUE && GetFileInformationByHandle(file, &information);
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    identity->volume = known ? information.dwVolumeSerialNumber : 0;
+    identity->high = known ? information.nFileIndexHigh : 0;
+    identity->low = known ? information.nFileIndexLow : 0;
+    return known;
+}
+
+inline bool SameIdentity(const FileIdentity& a, const FileIdentity& b)
+{
+    return a.volume == b.volume && a.high == b.high && a.low == b.low;
+}
+
+namespace process_identity {
+
+constexpr DWORD QueryLimitedInformation = 0x1000;  // PROCESS_QUERY_LIMITED_INFORMATION, Vista on
+using QueryImageNameFunction = BOOL(WINAPI*)(HANDLE, DWORD, LPSTR, PDWORD);
+using SnapshotFunction = HANDLE(WINAPI*)(DWORD, DWORD);
+using ModuleFirstFunction = BOOL(WINAPI*)(HANDLE, MODULEENTRY32*);
+using ProcessWalkFunction = BOOL(WINAPI*)(HANDLE, PROCESSENTRY32*);
+
+// Looked up at run time: the tool help functions are missing on NT 4, the
+// image name query before Vista.
+inline void* KernelFunction(const char* name)
+{
+    return reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), name));
+}
+
+}  // namespace process_identity
+
+// The program file of process pid into path (MAX_PATH bytes); false when it
+// cannot be told. Vista on asks the process; earlier Windows list its
+// modules, the program file first.
+inline bool ProgramFileOf(DWORD pid, char* path)
+{
+    using namespace process_identity;
+    if (const auto query = reinterpret_cast<QueryImageNameFunction>(KernelFunction("QueryFullProcessImageNameA"))) {
+        HANDLE process = OpenProcess(QueryLimitedInformation, FALSE, pid);
+        if (!process) process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, pid);
+        DWORD size = MAX_PATH;
+        const bool told = process && query(process, 0, path, &size) && size > 0 && size < MAX_PATH;
+        if (process) CloseHandle(process);
+        return told;
+    }
+    const auto snapshot = reinterpret_cast<SnapshotFunction>(KernelFunction("CreateToolhelp32Snapshot"));
+    const auto first = reinterpret_cast<ModuleFirstFunction>(KernelFunction("Module32First"));
+    if (!snapshot || !first) return false;
+    const HANDLE modules = snapshot(TH32CS_SNAPMODULE, pid);
+    if (modules == INVALID_HANDLE_VALUE) return false;
+    MODULEENTRY32 entry;
+    entry.dwSize = sizeof entry;
+    path[0] = 0;
+    const bool told = first(modules, &entry) && AppendPathText(path, MAX_PATH, entry.szExePath);
+    CloseHandle(modules);
+    return told;
+}
+
+// A development environment's main program, told by its file.
+struct IdeProgram {
+    char path[MAX_PATH];  // empty: the environment's folder is not known
+    FileIdentity identity;
+    bool known;  // identity holds
+};
+
+// The program (such as "\\Bin\\delphi32.exe") below rootFolder, whose
+// trailing separators are cut by character: a double-byte character's second
+// byte may be a backslash. The empty path when there is no folder or the
+// path does not fit.
+inline void FindIdeProgram(const char* rootFolder, const char* program, IdeProgram* ide)
+{
+    ide->path[0] = 0;
+    ide->known = false;
+    if (!rootFolder || !AppendPathText(ide->path, MAX_PATH, rootFolder)) return;
+    char* end = ide->path;
+    for (char* at = ide->path; *at; at = NextChar(at))
+        if ((*at != '\\' && *at != '/') || NextChar(at) != at + 1) end = NextChar(at);
+    *end = 0;
+    if (!ide->path[0] || !AppendPathText(ide->path, MAX_PATH, program)) {
+        ide->path[0] = 0;
+        return;
+    }
+    ide->known = IdentityOf(ide->path, &ide->identity);
+}
+
+// The same file: by identity, or, when either cannot be opened, by its full
+// path with letters folded.
+inline bool RunsIdeProgram(const char* path, const FileIdentity& identity, bool known, const IdeProgram& ide)
+{
+    if (!ide.path[0]) return false;
+    if (known && ide.known) return SameIdentity(identity, ide.identity);
+    return SamePath(path, ide.path);
+}
+
+// Bit i for each of programs[0..count) (count at most 32) that a process
+// other than this one runs, in any session.
+inline DWORD RunningIdePrograms(const IdeProgram* programs, unsigned count)
+{
+    using namespace process_identity;
+    const auto snapshot = reinterpret_cast<SnapshotFunction>(KernelFunction("CreateToolhelp32Snapshot"));
+    const auto first = reinterpret_cast<ProcessWalkFunction>(KernelFunction("Process32First"));
+    const auto next = reinterpret_cast<ProcessWalkFunction>(KernelFunction("Process32Next"));
+    DWORD running = 0;
+    if (!snapshot || !first || !next || count == 0) return running;
+    const HANDLE processes = snapshot(TH32CS_SNAPPROCESS, 0);
+    if (processes == INVALID_HANDLE_VALUE) return running;
+    PROCESSENTRY32 entry;
+    entry.dwSize = sizeof entry;
+    const DWORD self = GetCurrentProcessId();
+    for (BOOL more = first(processes, &entry); more; more = next(processes, &entry)) {
+        char path[MAX_PATH];
+        if (entry.th32ProcessID == 0 || entry.th32ProcessID == self || !ProgramFileOf(entry.th32ProcessID, path))
+            continue;
+        FileIdentity identity;
+        const bool known = IdentityOf(path, &identity);
+        for (unsigned i = 0; i < count && i < 32; ++i)
+            if (RunsIdeProgram(path, identity, known, programs[i])) running |= DWORD(1) << i;
+    }
+    CloseHandle(processes);
+    return running;
+}
+
+// True when a "TAppBuilder" window (an environment's main window) belongs to
+// a process whose program file cannot be told: it may be any environment's.
+inline bool UntoldAppBuilderRuns()
+{
+    for (HWND window = nullptr; (window = FindWindowExA(nullptr, window, "TAppBuilder", nullptr)) != nullptr;) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(window, &pid);
+        char program[MAX_PATH];
+        FileIdentity identity;
+        if (!ProgramFileOf(pid, program) || !IdentityOf(program, &identity)) return true;
+    }
+    return false;
+}
