@@ -4,15 +4,9 @@
 
 namespace {
 
-unsigned char Folded(char c)
-{
-    const unsigned char b = static_cast<unsigned char>(c);
-    return b >= 'A' && b <= 'Z' ? static_cast<unsigned char>(b | 0x20) : b;
-}
-
 bool HasDrive(const char* path)
 {
-    const unsigned char letter = Folded(path[0]);
+    const unsigned char letter = FoldedLetter(static_cast<unsigned char>(path[0]));
     return letter >= 'a' && letter <= 'z' && path[1] == ':';
 }
 
@@ -44,18 +38,11 @@ bool PlainFolder(const char* folder)
     return (HasDrive(folder) && folder[2] == 0) || PlainDrivePath(folder);
 }
 
-// Length of prefix when text begins with it, without letter case; else -1.
+// Length of prefix when text begins with it, as paths compare; else -1.
 int FoldedPrefix(const char* text, const char* prefix)
 {
-    int i = 0;
-    while (prefix[i]) {
-        const int size = static_cast<int>(NextChar(prefix + i) - (prefix + i));
-        if (size == 2 ? text[i] != prefix[i] || text[i + 1] != prefix[i + 1]
-                      : Folded(text[i]) != Folded(prefix[i]) || NextChar(text + i) != text + i + 1)
-            return -1;
-        i += size;
-    }
-    return i;
+    const char* after = AfterPathPrefix(text, prefix);
+    return after ? static_cast<int>(after - text) : -1;
 }
 
 }  // namespace
@@ -309,11 +296,7 @@ bool ContainedFolder(const char* text, const char* folder, char* out)
     return false;
 }
 
-bool SameText(const char* a, const char* b)
-{
-    const int length = FoldedPrefix(a, b);
-    return length >= 0 && a[length] == 0;
-}
+bool SameText(const char* a, const char* b) { return SamePath(a, b); }
 
 bool EnvironmentKeyOf(const char* text, char* key)
 {
