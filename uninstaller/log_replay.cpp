@@ -36,9 +36,9 @@ void SetText(int id, const char* text) { SetDlgItemTextA(DialogWindow, id, text)
 // is already gone is passed over, and one that stays is counted as left
 // (CountLeft) for the finish texts and the quiet exit code.
 
-void ShowProductText() { SetText(IDC_HEADLINE, currentText); }
+void ShowProductText(const char* text) { SetText(IDC_HEADLINE, text); }
 
-void ShowTargetCaption() { SetText(IDC_STAGE, currentText); }
+void ShowTargetCaption(const char* text) { SetText(IDC_STAGE, text); }
 
 // The running program's own file cannot go; it is listed all the same.
 bool IsOwnProgramFile(const char* path)
@@ -98,17 +98,17 @@ bool finishing;  // the records kept for the end are carried out now
 // to be looked at. Other forms (a server's share, a device) are not even
 // asked after. The product's own files in the system folders are the
 // business of their own records (earlier kits logged them as these).
-void CountRefused()
+void CountRefused(const char* text)
 {
-    if (DrivePath(currentText) && StillThere(currentText) && !OwnProductFile(currentText)) ++filesLeft;
+    if (DrivePath(text) && StillThere(text) && !OwnProductFile(text)) ++filesLeft;
 }
 
-void DeleteInstalledFile()
+void DeleteInstalledFile(const char* text)
 {
     SetText(IDC_STATUS, "Deleting the files ...");
     // Again at the last moment: a folder may have become a link since.
-    if (!ContainedPath(currentText, logFolder, checkedPath) || PassesThroughLink(checkedPath)) {
-        CountRefused();
+    if (!ContainedPath(text, logFolder, checkedPath) || PassesThroughLink(checkedPath)) {
+        CountRefused(text);
         return;
     }
     // A file that was already gone is no file left.
@@ -117,10 +117,10 @@ void DeleteInstalledFile()
         ++filesLeft;
 }
 
-void DeleteProductFileAction()
+void DeleteProductFileAction(const char* text)
 {
     SetText(IDC_STATUS, "Deleting the files ...");
-    if (OwnProductFile(currentText) && IsUninstallerFile(checkedPath) == finishing) DeleteProductFile(checkedPath);
+    if (OwnProductFile(text) && IsUninstallerFile(checkedPath) == finishing) DeleteProductFile(checkedPath);
 }
 
 // The registry records name their key or value by their own text, and act
@@ -134,21 +134,21 @@ void CloseHeldKey()
     openKind = UnownedKey;
 }
 
-void HoldKey(HKEY root, REGSAM access)
+void HoldKey(HKEY root, REGSAM access, const char* keyPath)
 {
     SetText(IDC_STATUS, "Washes the registry ...");
     CloseHeldKey();
     HKEY key;
-    const KeyKind kind = HeldKeyKind(root == HKEY_LOCAL_MACHINE, currentText);
-    if (kind != UnownedKey && RegOpenKeyExA(root, currentText, 0, access, &key) == ERROR_SUCCESS) {
+    const KeyKind kind = HeldKeyKind(root == HKEY_LOCAL_MACHINE, keyPath);
+    if (kind != UnownedKey && RegOpenKeyExA(root, keyPath, 0, access, &key) == ERROR_SUCCESS) {
         openKey = key;
         openKind = kind;
     }
 }
 
-void MachineKeyOpenAction() { HoldKey(HKEY_LOCAL_MACHINE, KEY_WRITE); }
+void MachineKeyOpenAction(const char* text) { HoldKey(HKEY_LOCAL_MACHINE, KEY_WRITE, text); }
 
-void UserKeyOpenAction() { HoldKey(HKEY_CURRENT_USER, KEY_WRITE | KEY_QUERY_VALUE); }
+void UserKeyOpenAction(const char* text) { HoldKey(HKEY_CURRENT_USER, KEY_WRITE | KEY_QUERY_VALUE, text); }
 
 void CountLeft(LONG status)
 {
@@ -180,22 +180,22 @@ bool EmptySearchPath(HKEY key, const char* name)
 
 // Ends the hold in every case, so a second value record never reaches a key
 // that an earlier one has closed.
-void KeyValueDeleteAction()
+void KeyValueDeleteAction(const char* text)
 {
-    if (openKey && openKind == LibraryKey && OwnedSearchPathValue(currentText)) {
-        if (EmptySearchPath(openKey, currentText)) CountLeft(RegDeleteValueA(openKey, currentText));
+    if (openKey && openKind == LibraryKey && OwnedSearchPathValue(text)) {
+        if (EmptySearchPath(openKey, text)) CountLeft(RegDeleteValueA(openKey, text));
         RegFlushKey(openKey);
-    } else if (openKey && OwnedValue(openKind, currentText, logFolder)) {
-        CountLeft(RegDeleteValueA(openKey, currentText));
+    } else if (openKey && OwnedValue(openKind, text, logFolder)) {
+        CountLeft(RegDeleteValueA(openKey, text));
         RegFlushKey(openKey);
     }
     CloseHeldKey();
 }
 
 // The rest of the search path stays as it is, byte for byte and type.
-void SearchPathEntryAction()
+void SearchPathEntryAction(const char* text)
 {
-    const char* entry = SplitRecord(currentText, recordField);
+    const char* entry = SplitRecord(text, recordField);
     if (openKey && openKind == LibraryKey && entry && OwnedSearchPathEntry(recordField, entry, logFolder)) {
         DWORD type, size = sizeof searchPath - 1;
         LONG status = RegQueryValueExA(openKey, recordField, nullptr, &type, reinterpret_cast<BYTE*>(searchPath), &size);
@@ -291,10 +291,10 @@ bool ReplaceHelpFile(UniqueFile&& original, const char* content, DWORD length)
 // The product's own line leaves the file once, when it is there; the rest
 // of the file stays byte for byte. Nothing is changed through a link, nor in
 // a file that has another name too.
-void HelpLineAction()
+void HelpLineAction(const char* text)
 {
     SetText(IDC_STATUS, "Washes the registry ...");
-    const char* line = SplitRecord(currentText, recordField);
+    const char* line = SplitRecord(text, recordField);
     if (!line || !ProductHelpLine(line) || !FindHelpFile(recordField)) return;
     if (HelpFileThroughLink()) {
         ++othersLeft;
@@ -319,22 +319,22 @@ void HelpLineAction()
     if (left) ++othersLeft;
 }
 
-void DeleteKeyUnder(HKEY root)
+void DeleteKeyUnder(HKEY root, const char* keyPath)
 {
-    if (!OwnedKey(root == HKEY_LOCAL_MACHINE, currentText)) return;
-    CountLeft(RegDeleteKeyA(root, currentText));
+    if (!OwnedKey(root == HKEY_LOCAL_MACHINE, keyPath)) return;
+    CountLeft(RegDeleteKeyA(root, keyPath));
     RegFlushKey(root);
 }
 
 // An environment's keys, the vendor's key and the help key are named when
 // the installation made them: they go, once everything else is done, when
 // nothing is left in them. The entry in Windows' list goes last.
-void UserKeyDeleteAction() { DeleteKeyUnder(HKEY_CURRENT_USER); }
+void UserKeyDeleteAction(const char* text) { DeleteKeyUnder(HKEY_CURRENT_USER, text); }
 
-void MachineKeyDeleteAction()
+void MachineKeyDeleteAction(const char* text)
 {
-    if (SameText(currentText, VendorKeyPath) || SameText(currentText, HelpKeyPath)) return;
-    if (UninstallEntryKey(currentText) == finishing) DeleteKeyUnder(HKEY_LOCAL_MACHINE);
+    if (SameText(text, VendorKeyPath) || SameText(text, HelpKeyPath)) return;
+    if (UninstallEntryKey(text) == finishing) DeleteKeyUnder(HKEY_LOCAL_MACHINE, text);
 }
 
 // The keys made when empty, in passes until one removes none: a key is
@@ -515,7 +515,7 @@ void FinishRemoval()
 
 struct RecordHandler {
     unsigned char type;  // 0 ends the table
-    void (*action)();    // null: the record has no effect
+    void (*action)(const char* text);  // null: the record has no effect
 };
 
 constexpr RecordHandler RecordHandlerTable[] = {
@@ -621,7 +621,7 @@ bool LoadLog()
 void DispatchRecord(int type)
 {
     for (const RecordHandler* handler = RecordHandlerTable; handler->type != 0; ++handler)
-        if (handler->type == type && handler->action) handler->action();
+        if (handler->type == type && handler->action) handler->action(currentText);
 }
 
 unsigned ReplayLog()
