@@ -55,7 +55,7 @@ bool BuildFailed();
 // Holds every line there can be: 16 lines of at most 45 characters.
 constexpr std::size_t FailureListSize = 1024;
 
-// The finish page's second text (IDC_SECOND_TEXT) after failures: one line
+// The finish page's second text after failures: one line
 // per failure, the destination first, then the targets in table order by
 // their short names, then "RootDir" and the log.
 // With more lines than maxLines, the last line shown reads "and N more".

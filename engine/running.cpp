@@ -1,7 +1,7 @@
 #include "running.h"
 
 #include "catalogue.h"
-#include "shared/process_identity.h"
+#include "process_identity.h"
 #include "templates.h"
 
 std::uint32_t RunningEnvironments(std::uint32_t rows)

@@ -3,7 +3,7 @@
 // file and templates.cpp must not need <windows.h>.
 #include <cstddef>
 
-#include "shared/path_text.h"
+#include "path_text.h"
 
 // Limits of the fixed buffers, in bytes, terminator included.
 constexpr std::size_t ValueSize = 261;          // one placeholder's value

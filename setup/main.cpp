@@ -3,7 +3,7 @@
 #include "../engine/targets.h"
 #include "../engine/templates.h"
 #include "../wizard/wizard.h"
-#include "shared/safe_start.h"
+#include "safe_start.h"
 #include "unattended.h"
 
 namespace {

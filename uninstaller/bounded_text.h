@@ -1,7 +1,7 @@
 #pragma once
 // The uninstaller's one copy into a fixed buffer, and its append, which is the
 // shared one. No C runtime is linked, so these are all of its text handling.
-#include "shared/path_text.h"
+#include "path_text.h"
 
 // Copies src with its terminator into dst of dstSize bytes. When src does not
 // fit, dst becomes the empty text and the result is false: a cut text never

@@ -6,7 +6,7 @@
 #include "log_records.h"
 #include "log_replay.h"
 #include "ownership_rules.h"
-#include "shared/process_identity.h"
+#include "process_identity.h"
 #include "user_texts.h"
 
 namespace {

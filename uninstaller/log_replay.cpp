@@ -11,7 +11,7 @@
 #include "log_records.h"
 #include "ownership_rules.h"
 #include "resource.h"
-#include "shared/process_identity.h"
+#include "process_identity.h"
 #include "user_texts.h"
 
 HWND DialogWindow;

@@ -7,7 +7,7 @@
 #include "log_records.h"
 #include "log_replay.h"
 #include "resource.h"
-#include "shared/safe_start.h"
+#include "safe_start.h"
 
 namespace {
 

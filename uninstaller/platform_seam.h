@@ -1,7 +1,7 @@
 #pragma once
 // What the byte rules ask of the platform. The Win32 side defines these in
 // platform_seam.cpp; the native fuzz build gives answers of its own.
-#include "shared/path_text.h"
+#include "path_text.h"
 
 // The largest path the uninstaller handles, with its terminator.
 constexpr unsigned PathSize = 260;
