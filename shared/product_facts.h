@@ -41,6 +41,8 @@ inline constexpr char EnvironmentKeys[EnvironmentCount][32] = {
 inline constexpr char EnvironmentsKeyPath[] = "Software\\Borland";
 inline constexpr char EnvironmentRootValue[] = "RootDir";
 inline constexpr char PackagesKeyName[] = "Known Packages";
+// Beside Known Packages: the packages the user switched off in the IDE.
+inline constexpr char DisabledPackagesKeyName[] = "Disabled Packages";
 inline constexpr char LibraryKeyName[] = "Library";
 // Delphi 3 spells its search path's value without the blank.
 inline constexpr char SearchPathValueNames[][12] = {"Search Path", "SearchPath"};
@@ -55,6 +57,21 @@ inline constexpr char ProductFileNames[][14] = {
     "kvxpurge.exe",  "ovanlibd3.dpl", "ovanlibd4.bpl", "ovanlibd5.bpl", "ovanlibd6.bpl",
     "ovanlibd7.bpl",  "ovanlibb3.bpl", "ovanlibb4.bpl", "ovanlibb5.bpl", "ovanlibb6.bpl",
 };
+
+// The registrar: it gives each user who logs on the product's entries in
+// their environments (and takes them away again after a removal). It stays
+// beside the uninstaller, in a folder only administrators can write to.
+inline constexpr char RegistrarName[] = "kvxuser.exe";
+// Windows' Active Setup component that starts the registrar at each logon,
+// under HKLM in the 32-bit view; the same path under HKCU is each user's stamp.
+inline constexpr char ActiveSetupKeyPath[] =
+    "Software\\Microsoft\\Active Setup\\Installed Components\\{3B7E52C1-9A4D-4F08-B6E2-7D15C0A9E384}";
+// The component's values that Windows reads; HomeFolderValue beside them
+// names the home folder of the last installation, which outlives the
+// product's key so that a removal can still be carried to every user.
+inline constexpr char StubPathValue[] = "StubPath";
+inline constexpr char ComponentVersionValue[] = "Version";
+inline constexpr char IsInstalledValue[] = "IsInstalled";
 
 // Compile-time text checks, for tables to be held against these facts.
 constexpr bool SameChars(const char* a, const char* b)
