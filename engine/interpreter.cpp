@@ -8,6 +8,7 @@
 #include "registry.h"
 #include "templates.h"
 #include "tool_outputs.h"
+#include "user_entries.h"
 #include "progress_sink.h"
 
 unsigned long long InstalledBytes = 0;
@@ -21,11 +22,12 @@ namespace {
 // The makefile bpr2mak writes beside the package it is made for.
 constexpr char BuiltMakefile[] = "$HOME_DIR$\\$SUB_DIR$\\$SUB_FILE$.mak";
 constexpr char KnownPackages[] = "$DELPHI_REG$\\Known Packages";
+constexpr char DisabledPackages[] = "$DELPHI_REG$\\Disabled Packages";
 constexpr char LibraryKey[] = "$DELPHI_REG$\\Library";
 // The fence takes back only what it writes into keys of these names.
 static_assert(SameChars(After(KnownPackages, "$DELPHI_REG$\\"), PackagesKeyName), "the packages' key");
+static_assert(SameChars(After(DisabledPackages, "$DELPHI_REG$\\"), DisabledPackagesKeyName), "the switched-off packages' key");
 static_assert(SameChars(After(LibraryKey, "$DELPHI_REG$\\"), LibraryKeyName), "the search path's key");
-constexpr char LibraryPackagePattern[] = "ovanlib.";
 
 const char* TextOf(const Operand& operand) { return operand.text ? operand.text : ""; }
 
@@ -43,54 +45,8 @@ struct StepBuffers {
     char* result;    // a two-part record composed
 };
 
-// Earlier entries of the product in a search path, removed in this order as
-// whole entries. An entry is named by the variable it begins with; while that
-// is empty the pattern names no folder of the product and is passed over.
-struct SearchPathPattern {
-    const char* text;
-    bool expanded;
-    VariableIndex folder;  // VariableCount: a literal
-};
-constexpr SearchPathPattern SearchPathPatterns[] = {
-    // text                                    expanded  folder
-    {";$DELPHI_DIR$\\add\\ostrevane",          true,     DelphiDir},
-    {";$DELPHI_DIR$\\\\add\\ostrevane",        true,     DelphiDir},
-    {";$HOME_OLD$\\$SUB_DIR$",                 true,     HomeOld},
-    {";$(DELPHI)\\ADD\\ostrevane",             false,    VariableCount},
-    {";$(BCB)\\ADD\\ostrevane",                false,    VariableCount},
-    {";$DELPHI_DIR_SHORT$\\add\\ostrevane",    true,     DelphiDirShort},
-    {";$DELPHI_DIR_SHORT$\\\\add\\ostrevane",  true,     DelphiDirShort},
-};
-
-// True when the length bytes at entry are folder, compared as the removal
-// compares them.
-bool SameEntry(const char* entry, std::size_t length, const char* folder)
-{
-    return AfterPathPrefix(entry, folder) == entry + length;
-}
-
-// Removes every whole entry of the search path in path that is folder, with
-// the separator before it (after it, for the first entry), in place. The
-// other entries stay byte for byte: a longer entry that begins with folder
-// is another folder.
-void RemoveWholeEntries(char* path, const char* folder)
-{
-    char* out = path;
-    bool kept = false;
-    for (char* at = path;;) {
-        char* end = at;
-        while (*end && *end != ';') end = CharNextA(end);
-        const std::size_t length = static_cast<std::size_t>(end - at);
-        if (!SameEntry(at, length, folder)) {
-            if (kept) *out++ = ';';
-            for (std::size_t i = 0; i < length; ++i) *out++ = at[i];  // out never passes at
-            kept = true;
-        }
-        if (!*end) break;
-        at = end + 1;
-    }
-    *out = '\0';
-}
+// The variables that hold each folder the product's earlier entries begin with.
+constexpr VariableIndex EntryFolderVariables[EntryFolderCount] = {DelphiDir, DelphiDirShort, HomeOld};
 
 bool IsFile(const char* path)
 {
@@ -170,15 +126,10 @@ bool ExtendSearchPath(const StepBuffers& b, const char* valueName)
     else if (status != ERROR_SUCCESS)
         return false;
 
-    for (const SearchPathPattern& pattern : SearchPathPatterns) {
-        if (pattern.folder != VariableCount && !VariableValue(pattern.folder)[0]) continue;
-        const char* text = pattern.text;
-        if (pattern.expanded) {
-            if (!Expand(pattern.text, b.pattern)) return true;
-            text = b.pattern;
-        }
-        RemoveWholeEntries(b.data, text + 1);
-    }
+    const char* const folders[EntryFolderCount] = {
+        VariableValue(EntryFolderVariables[0]), VariableValue(EntryFolderVariables[1]),
+        VariableValue(EntryFolderVariables[2])};
+    if (!RemoveEarlierEntries(b.data, folders, VariableValue(SubDir), b.pattern, WorkBufferSize)) return true;
     if (!AppendText(b.data, WorkBufferSize, b.expanded)) return false;
     // A path that holds %variables% keeps its type, so they are still expanded.
     return WriteRegistryText(HKEY_CURRENT_USER, b.argument, valueName, b.data,
@@ -188,8 +139,10 @@ bool ExtendSearchPath(const StepBuffers& b, const char* valueName)
 void PurgePackageEntries(const StepBuffers& b)
 {
     if (!PackageBuilt(b.expanded) || !Expand(KnownPackages, b.argument)) return;
-    DeleteValuesContaining(HKEY_CURRENT_USER, b.argument, VariableValue(SubFile));
-    DeleteValuesContaining(HKEY_CURRENT_USER, b.argument, LibraryPackagePattern);
+    DeletePackageEntries(HKEY_CURRENT_USER, b.argument, VariableValue(SubFile), nullptr);
+    // The user switched off an older copy, or this very package: the first goes, the second stays.
+    if (Expand(DisabledPackages, b.argument))
+        DeletePackageEntries(HKEY_CURRENT_USER, b.argument, VariableValue(SubFile), b.expanded);
 }
 
 // The records of removal reach the log on disk before the step they undo

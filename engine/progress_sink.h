@@ -3,11 +3,7 @@
 // the bar's steps, and once that it ended. It knows no window: without one
 // (the run with /S) everything told goes nowhere.
 
-// The lines a script's SetControlText entry shows (its argument).
-enum ShownLine : int {
-    StageLine = 1,   // what is being installed
-    StatusLine = 2,  // what is being done
-};
+#include "script_format.h"
 
 struct ProgressSink {
     void (*showLine)(ShownLine line, const char* text);

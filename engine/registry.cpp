@@ -2,6 +2,7 @@
 
 #include "handles.h"
 #include "templates.h"
+#include "user_entries.h"
 
 namespace {
 
@@ -70,9 +71,8 @@ bool WriteRegistryText(HKEY root, const char* keyPath, const char* valueName, co
                           static_cast<DWORD>(TextLength(text) + 1)) == ERROR_SUCCESS;
 }
 
-void DeleteValuesContaining(HKEY root, const char* keyPath, const char* text)
+void DeletePackageEntries(HKEY root, const char* keyPath, const char* package, const char* keep)
 {
-    if (!text[0]) return;  // the empty text is in every name
     UniqueKey key;
     if (RegOpenKeyExA(root, keyPath, 0, KEY_QUERY_VALUE | KEY_WRITE, key.put()) != ERROR_SUCCESS) return;
     LocalBuffer nameBuffer(LocalAlloc(LPTR, ValueNameSize));
@@ -85,6 +85,6 @@ void DeleteValuesContaining(HKEY root, const char* keyPath, const char* text)
             break;
         // After a deletion the later values move down into this index; a
         // value that cannot be deleted is stepped over, not tried forever.
-        if (!FindFolded(text, name) || RegDeleteValueA(key.get(), name) != ERROR_SUCCESS) ++index;
+        if (!PurgedPackageEntry(name, package, keep) || RegDeleteValueA(key.get(), name) != ERROR_SUCCESS) ++index;
     }
 }

@@ -12,6 +12,6 @@ LONG QueryRegistryText(HKEY root, const char* keyPath, const char* valueName, ch
                        DWORD bufferSize, DWORD* count, DWORD* type = nullptr);
 bool WriteRegistryText(HKEY root, const char* keyPath, const char* valueName, const char* text, DWORD type = REG_SZ);
 bool WriteRegistryNumber(HKEY root, const char* keyPath, const char* valueName, DWORD number);
-// Deletes every value whose name contains text; an empty text deletes nothing.
-void DeleteValuesContaining(HKEY root, const char* keyPath, const char* text);
+// Deletes every value whose name PurgedPackageEntry finds for package, but keep.
+void DeletePackageEntries(HKEY root, const char* keyPath, const char* package, const char* keep);
 bool KeyExists(HKEY root, const char* keyPath);

@@ -118,30 +118,6 @@ void SetLeadByteRanges(const unsigned char* ranges, std::size_t size)
 
 bool IsLeadByte(unsigned char c) { return LeadBytes[c]; }
 
-const char* AfterFolded(const char* text, const char* prefix)
-{
-    while (*prefix) {
-        const char* nextPrefix = NextChar(prefix);
-        const char* nextText = *text ? NextChar(text) : text;
-        const std::size_t size = static_cast<std::size_t>(nextPrefix - prefix);
-        if (size != static_cast<std::size_t>(nextText - text)) return nullptr;
-        if (size == 1 ? !FoldRule(static_cast<unsigned char>(*prefix), static_cast<unsigned char>(*text))
-                      : prefix[0] != text[0] || prefix[1] != text[1])
-            return nullptr;
-        prefix = nextPrefix;
-        text = nextText;
-    }
-    return text;
-}
-
-const char* FindFolded(const char* pattern, const char* text)
-{
-    if (!pattern[0]) return text;
-    for (const char* start = text; *start; start = NextChar(start))
-        if (AfterFolded(start, pattern)) return start;
-    return nullptr;
-}
-
 char* ReplaceAll(const char* text, const char* pattern, const char* replacement, char* out,
                  std::size_t outSize)
 {

@@ -3,6 +3,7 @@
 // file and templates.cpp must not need <windows.h>.
 #include <cstddef>
 
+#include "folded_text.h"
 #include "path_text.h"
 
 // Limits of the fixed buffers, in bytes, terminator included.
@@ -61,11 +62,6 @@ const char* VariableValue(VariableIndex index);
 
 std::size_t TextLength(const char* text);
 
-// Two bytes are equal when they are equal with bit 0x20 set on both: the
-// templates' rule, for placeholder names and the scripts' searches. Names of
-// files and folders compare under shared/path_text.h's rule, letters only.
-inline bool FoldRule(unsigned char a, unsigned char b) { return (a | 0x20) == (b | 0x20); }
-
 // The lead bytes of the ANSI code page. In the double-byte code pages of
 // Japanese, Chinese and Korean Windows a lead byte and the byte after it are
 // one character, and that second byte may be 0x5C, the backslash. ranges
@@ -74,14 +70,7 @@ inline bool FoldRule(unsigned char a, unsigned char b) { return (a | 0x20) == (b
 // which is also the state before the first call. IsLeadByte answers from them.
 void SetLeadByteRanges(const unsigned char* ranges, std::size_t size);
 
-// Texts are compared character by character: single-byte characters under
-// the FoldRule, double-byte characters byte for byte, never one with the other.
-// The text after prefix when text begins with it, else null.
-const char* AfterFolded(const char* text, const char* prefix);
-// First occurrence of pattern in text under the FoldRule, or null; a match
-// begins only where a character begins. An empty pattern is found at the
-// start of the text.
-const char* FindFolded(const char* pattern, const char* text);
+// AfterFolded and FindFolded (folded_text.h) compare under the FoldRule.
 
 // Writes text with every occurrence of pattern replaced into out (outSize
 // bytes; out must not overlap text). Returns out, or null when the result

@@ -234,19 +234,21 @@ TEST_F(Interpreter, WriteRegistryTextCreatesTheKeyAndWritesSz)
     EXPECT_REGISTRY(HKEY_CURRENT_USER, deep, "Name", Sz(""));
 }
 
-TEST_F(Interpreter, DeleteValuesContainingDeletesEveryMatchInOnePass)
+TEST_F(Interpreter, DeletePackageEntriesDeletesEveryMatchInOnePass)
 {
     const char* names[] = {"a_keep", "b_ovanlib.bpl", "c_OVANLIB.BPL", "d_keep", "e_x\\ovanlib.dpl", "f_ovanli"};
     for (const char* name : names) ASSERT_TRUE(SetRegistryValue(HKEY_CURRENT_USER, key_, name, REG_SZ, Sz("x")));
 
-    DeleteValuesContaining(HKEY_CURRENT_USER, key_.c_str(), "");
-    EXPECT_EQ(ValueNames(HKEY_CURRENT_USER, key_).size(), 6u) << "the empty text deletes nothing";
-
-    DeleteValuesContaining(HKEY_CURRENT_USER, key_.c_str(), "ovanlib.");
+    // The empty package names nothing; the earlier versions' entries still go.
+    DeletePackageEntries(HKEY_CURRENT_USER, key_.c_str(), "", nullptr);
     EXPECT_EQ(ValueNames(HKEY_CURRENT_USER, key_), (std::vector<std::string>{"a_keep", "d_keep", "f_ovanli"}));
 
-    DeleteValuesContaining(HKEY_CURRENT_USER, (key_ + "\\NoSuchKey").c_str(), "keep");
-    EXPECT_EQ(ValueNames(HKEY_CURRENT_USER, key_).size(), 3u);
+    // The entry kept is the one named whole, letters folded.
+    DeletePackageEntries(HKEY_CURRENT_USER, key_.c_str(), "KEEP", "D_Keep");
+    EXPECT_EQ(ValueNames(HKEY_CURRENT_USER, key_), (std::vector<std::string>{"d_keep", "f_ovanli"}));
+
+    DeletePackageEntries(HKEY_CURRENT_USER, (key_ + "\\NoSuchKey").c_str(), "keep", nullptr);
+    EXPECT_EQ(ValueNames(HKEY_CURRENT_USER, key_).size(), 2u);
 }
 
 // Registry operations --------------------------------------------------------

@@ -1,8 +1,14 @@
 #pragma once
-// The install scripts' format: what the built-in tables hold and the
-// interpreter executes. No Win32 here: the tables are constant data.
+// The install scripts' format: what the built-in tables hold and the interpreter executes.
+// No Win32 here: the tables are constant data, which the registrar reads too.
 #include <cstddef>
 #include <cstdint>
+
+// The lines a script's SetControlText entry shows (its argument).
+enum ShownLine : int {
+    StageLine = 1,   // what is being installed
+    StatusLine = 2,  // what is being done
+};
 
 // One operand of a script entry: a number or a text, as the operation wants.
 struct Operand {
