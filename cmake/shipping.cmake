@@ -65,10 +65,14 @@ set(ostrevane_supported_os
   1f676c76-80e1-4239-95bb-83d0f6d0da78
   8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a)
 
-# Per program: the manifest's assembly name and version, and the description
-# that a signature carries (Windows shows it when it asks for rights).
+# Per program: the manifest's assembly name and version, the description
+# that a signature carries (Windows shows it when it asks for rights), and
+# the execution level when it is not requireAdministrator.
 set(ostrevane_ship_installer "Quillmere.Ostrevane.Install;1.0.3.0;Ostrevane Installation")
 set(ostrevane_ship_kvxpurge "Quillmere.Ostrevane.Uninstall;2.7.0.0;Ostrevane Uninstall")
+# The registrar runs at each user's logon, which cannot elevate; without a
+# manifest Windows would elevate a program that looks like a set-up.
+set(ostrevane_ship_kvxuser "Quillmere.Ostrevane.User;1.0.0.0;Ostrevane User Registration;asInvoker")
 
 # ostrevane_ship(TARGET): the manifest as resource RT_MANIFEST 1, the time
 # stamp, and the signature when OSTREVANE_SIGN_PKCS12 names a certificate.
@@ -81,6 +85,11 @@ function(ostrevane_ship target)
   list(GET ostrevane_ship_${target} 0 identity_name)
   list(GET ostrevane_ship_${target} 1 identity_version)
   list(GET ostrevane_ship_${target} 2 description)
+  set(execution_level requireAdministrator)
+  list(LENGTH ostrevane_ship_${target} fields)
+  if(fields GREATER 3)
+    list(GET ostrevane_ship_${target} 3 execution_level)
+  endif()
   set(supported_os "")
   foreach(id IN LISTS ostrevane_supported_os)
     string(APPEND supported_os "<supportedOS Id=\"{${id}}\"/>\n")

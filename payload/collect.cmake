@@ -7,6 +7,7 @@
 #   BUILT_DIR        the resource files made by the build
 #   VENDOR_DIR       optional: the vendor's files, each replacing its sample
 #   UNINSTALLER      kvxpurge.exe of this build (resource 7, never replaced)
+#   REGISTRAR        kvxuser.exe of this build (resource 12, never replaced)
 #   FILES_DIR        where the collected files go (optional: check only)
 #   STAMP            touched when the files are collected (optional)
 #
@@ -16,7 +17,7 @@
 
 cmake_minimum_required(VERSION 3.21)
 
-foreach(var MANIFEST RESOURCE_SCRIPT SAMPLE_DIR BUILT_DIR UNINSTALLER)
+foreach(var MANIFEST RESOURCE_SCRIPT SAMPLE_DIR BUILT_DIR UNINSTALLER REGISTRAR)
   if(NOT DEFINED ${var})
     message(FATAL_ERROR "collect.cmake: -D${var}=... is required")
   endif()
@@ -148,6 +149,8 @@ foreach(line IN LISTS manifest_lines)
   # Where the file comes from.
   if(number EQUAL 7)
     set(source "${UNINSTALLER}")
+  elseif(number EQUAL 12)
+    set(source "${REGISTRAR}")
   elseif(VENDOR_DIR AND EXISTS "${VENDOR_DIR}/${name}" AND NOT IS_DIRECTORY "${VENDOR_DIR}/${name}")
     set(source "${VENDOR_DIR}/${name}")
     set(origin vendor)
@@ -171,7 +174,7 @@ foreach(line IN LISTS manifest_lines)
     list(APPEND standins "${number} ${name}")
   endif()
 
-  if(DEFINED FILES_DIR AND NOT number EQUAL 7)
+  if(DEFINED FILES_DIR AND NOT number EQUAL 7 AND NOT number EQUAL 12)
     get_filename_component(folder "${FILES_DIR}/${name}" DIRECTORY)
     file(MAKE_DIRECTORY "${folder}")
     file(COPY_FILE "${source}" "${FILES_DIR}/${name}" ONLY_IF_DIFFERENT)

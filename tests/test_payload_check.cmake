@@ -12,7 +12,7 @@ function(collect name)
   set(args
     -DMANIFEST=${SOURCE}/manifest.txt -DRESOURCE_SCRIPT=${SOURCE}/payload.rc
     -DSAMPLE_DIR=${SOURCE}/sample -DBUILT_DIR=${BUILD}/payload/built
-    -DUNINSTALLER=${BUILD}/kvxpurge.exe -DFILES_DIR=${WORK}/${name}/files)
+    -DUNINSTALLER=${BUILD}/kvxpurge.exe -DREGISTRAR=${BUILD}/kvxuser.exe -DFILES_DIR=${WORK}/${name}/files)
   foreach(setting IN LISTS ARGN)
     list(APPEND args -D${setting})
   endforeach()
@@ -47,7 +47,7 @@ collect(samples)
 expect("samples: collected" samples_rc EQUAL 0)
 contains(named "${samples_out}" "8306 CBuilder3/ostrevane.obj")
 expect("samples: stand-ins named" named)
-contains(counted "${samples_out}" "27 sample, 15 stand-in, 11 built, 0 from the vendor")
+contains(counted "${samples_out}" "27 sample, 15 stand-in, 12 built, 0 from the vendor")
 expect("samples: counted by origin" counted)
 contains(mismatch "${samples_out}" "mismatch")
 expect("samples: no mismatch" NOT mismatch)
