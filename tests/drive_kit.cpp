@@ -270,8 +270,10 @@ void RemoveProductTraces()
         if (subKeys == 0 && values == 0) RegDeleteKeyA(HKEY_LOCAL_MACHINE, WindowsHelpKey);
     }
     const std::string sys = SystemFolder();
-    DeleteFileA((sys + "\\kvxpurge.exe").c_str());
-    DeleteFileA((WindowsFolder() + "\\kvxpurge.exe").c_str());
+    for (const char* program : {"\\kvxpurge.exe", "\\kvxuser.exe"}) {
+        DeleteFileA((sys + program).c_str());
+        DeleteFileA((WindowsFolder() + program).c_str());
+    }
     for (const SimulatedIde& ide : SimulatedIdes) DeleteFileA((sys + "\\" + ide.package + ide.packageExt).c_str());
 }
 

@@ -169,16 +169,16 @@ TEST_F(InstallScripts, FilesAreWrittenInScriptOrder)
     };
     EXPECT_EQ(Extractions(Row("C++Builder 5").script), cbuilder5);
     const std::vector<std::string> shared = {"$HOME_DIR$\\readme.txt=200", "$HOME_DIR$\\license.txt=203",
-                                             "$UNINST_DIR$\\kvxpurge.exe=7"};
+                                             "$UNINST_DIR$\\kvxpurge.exe=7", "$UNINST_DIR$\\kvxuser.exe=12"};
     EXPECT_EQ(Extractions(Row("Shared files").script), shared);
     const std::vector<std::string> help = {d + "ostrevane.hlp=201", d + "ostrevane.cnt=202"};
     EXPECT_EQ(Extractions(Row("Help files").script), help);
     EXPECT_EQ(Extractions(Row("Demo projects").script).size(), 10u);
 
-    // 6 files per Delphi row, 9 per C++Builder row: 81 with the other rows.
+    // 6 files per Delphi row, 9 per C++Builder row: 82 with the other rows.
     std::size_t files = 0;
     for (const InstallTarget* t = TargetTable; t->caption; ++t) files += Extractions(t->script).size();
-    EXPECT_EQ(files, 81u);
+    EXPECT_EQ(files, 82u);
 }
 
 // What each Delphi script does once its package is built, in order.

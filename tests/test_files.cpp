@@ -381,3 +381,64 @@ void AddFileBytes(const std::string& folder, std::map<std::string, std::string>&
         else if (withFolders) out[path + "\\"] = "folder";
     });
 }
+
+namespace {
+
+constexpr char InstalledComponents[] = "Software\\Microsoft\\Active Setup\\Installed Components";
+
+// Up to four numbers separated by commas; what is missing counts as 0.
+std::vector<unsigned long> VersionParts(const std::string& text)
+{
+    std::vector<unsigned long> parts(4, 0);
+    std::size_t at = 0;
+    for (int i = 0; i < 4 && at <= text.size(); ++i) {
+        parts[i] = std::strtoul(text.c_str() + at, nullptr, 10);
+        const std::size_t comma = text.find(',', at);
+        if (comma == std::string::npos) break;
+        at = comma + 1;
+    }
+    return parts;
+}
+
+}  // namespace
+
+std::vector<LogonRun> PlayLogon()
+{
+    std::vector<LogonRun> runs;
+    HKEY components = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, InstalledComponents, 0, KEY_READ | KEY_WOW64_32KEY, &components) !=
+        ERROR_SUCCESS)
+        return runs;
+    for (DWORD index = 0;; ++index) {
+        char id[256];
+        DWORD idSize = sizeof id;
+        if (RegEnumKeyExA(components, index, id, &idSize, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        const std::string key = std::string(InstalledComponents) + "\\" + id;
+        DWORD type = 0;
+        const std::string installed = RegistryBytes(HKEY_LOCAL_MACHINE, key, "IsInstalled", &type);
+        const std::string stubPath = RegistryText(HKEY_LOCAL_MACHINE, key.c_str(), "StubPath");
+        const std::string version = RegistryText(HKEY_LOCAL_MACHINE, key.c_str(), "Version");
+        const std::string stamp = RegistryText(HKEY_CURRENT_USER, key.c_str(), "Version");
+        if (type != REG_DWORD || installed != std::string("\x01\0\0\0", 4) || stubPath == "<missing>" ||
+            (stamp != "<missing>" && VersionParts(version) <= VersionParts(stamp)))
+            continue;
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process = {};
+        std::string commandLine = stubPath;
+        long exitCode = -1;
+        if (CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                           &process)) {
+            DWORD code = 0;
+            if (WaitForSingleObject(process.hProcess, Scaled(30000)) == WAIT_OBJECT_0 &&
+                GetExitCodeProcess(process.hProcess, &code))
+                exitCode = static_cast<long>(code);
+            CloseHandle(process.hThread);
+            CloseHandle(process.hProcess);
+        }
+        runs.push_back({stubPath, exitCode});
+        SetRegistryValue(HKEY_CURRENT_USER, key, "Version", REG_SZ, Sz(version));
+    }
+    RegCloseKey(components);
+    return runs;
+}

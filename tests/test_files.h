@@ -75,6 +75,19 @@ std::string FileTree(const std::string& folder, bool contents, bool deep, const 
 // folder too, as "folder".
 void AddFileBytes(const std::string& folder, std::map<std::string, std::string>& out, bool withFolders = false);
 
+// A logon played as Windows' Active Setup plays it for the user whose HKCU
+// the test set up: every component under HKLM's Installed Components (the
+// 32-bit view) with IsInstalled 1 whose Version, compared part by part as
+// numbers, is above the user's stamp under the same path in HKCU (no stamp:
+// run) has its StubPath started as a command line (no shell) and waited for,
+// then stamped with that Version. One row per component started, in the
+// registry's order; exitCode is -1 when it could not start or did not end.
+struct LogonRun {
+    std::string stubPath;
+    long exitCode;
+};
+std::vector<LogonRun> PlayLogon();
+
 // A wait of ms on this machine: longer by the factor OSTREVANE_TIMEOUT_SCALE
 // where it is slower (the test bed's virtual machine sets it).
 DWORD Scaled(DWORD ms);

@@ -38,6 +38,9 @@ std::string Resource(int number)
 constexpr char LinkLineText[] = "\r\n:Link ostrevane.hlp\r\n";
 constexpr char IndexLineText[] = "\r\n:INDEX Corvex Lib Help=ostrevane.hlp\r\n";
 
+constexpr char LogonComponent[] =
+    "Software\\Microsoft\\Active Setup\\Installed Components\\{3B7E52C1-9A4D-4F08-B6E2-7D15C0A9E384}";
+
 class InstallRun : public ::testing::Test {
 protected:
     void SetUp() override
@@ -67,6 +70,8 @@ protected:
 
     static void ClearProductKeys()
     {
+        DeleteTree(HKEY_LOCAL_MACHINE, LogonComponent);
+        DeleteTree(HKEY_CURRENT_USER, LogonComponent);
         DeleteTree(HKEY_LOCAL_MACHINE, ListEntryKey);
         DeleteTree(HKEY_LOCAL_MACHINE, "Software\\Quillmere");
         HKEY key = nullptr;
@@ -166,6 +171,7 @@ TEST_F(InstallRun, DelphiSevenAloneLogsWhatUndoesEachStep)
         {TargetCaption, " Shared Files"},
         {InstalledFile, home_ + "\\readme.txt"},
         {InstalledFile, home_ + "\\license.txt"},
+        {ProductFile, win_ + "\\kvxuser.exe"},
         {MachineKeyDelete, "Software\\Quillmere"},
         {MachineKeyDelete, ProductHomeKey},
     };
@@ -454,8 +460,10 @@ TEST_F(InstallRun, NothingTickedInstallsTheSharedFilesOnly)
 {
     Choose({}, false, false);
     RunInstall();
-    ASSERT_EQ(log_.size(), 9u);
+    ASSERT_EQ(log_.size(), 10u);
     EXPECT_EQ(log_[2].text, win_ + "\\kvxpurge.exe");
+    EXPECT_EQ(log_[7].text, win_ + "\\kvxuser.exe");
+    EXPECT_EQ(ReadFileText(win_ + "\\kvxuser.exe"), Resource(12));
     EXPECT_EQ(log_[4].text, " Shared Files");
     EXPECT_EQ(ReadFileText(win_ + "\\kvxpurge.exe"), Resource(7));
     EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, ListEntryKey, "UninstallString"),
@@ -540,6 +548,160 @@ TEST_F(InstallRun, RecordsThatStopFittingStopTheirSteps)
         EXPECT_EQ(std::find(log_.begin(), log_.end(), last), log_.end()) << "the record did not fit";
         EXPECT_EQ(ToolCalls(folders_[4]).size(), last.text.rfind(d, 0) == 0 ? 0u : 1u);
         DeleteFileA((folders_[4] + "\\Bin\\calls.log").c_str());
+    }
+}
+
+// Logons after an installation, each for a "user" the row sets up in HKCU
+// (Wine has one account) in Delphi 7 and C++Builder 6.
+struct LogonRow {
+    const char* name;
+    const char* home;  // below the test root
+    bool userKeys;     // the user started the environments once
+    bool ownEntries;   // their packages, a switched-off one, a search path, the product's older entries
+    int logons;        // the registrar is also run directly after the first
+};
+
+constexpr LogonRow LogonRows[] = {
+    // name                        home                              userKeys ownEntries logons
+    {"own entries",                "Home Dir",                       true,    true,      1},
+    {"the same logon twice",       "Home Dir",                       true,    true,      2},
+    {"environments bare",          "Home Dir",                       true,    false,     1},
+    {"never started",              "Home Dir",                       false,   false,     1},
+    {"home with blanks",           "Program Files\\Quill mere  Kit", true,    true,      1},
+};
+
+// The component the installer registers with Windows, as a logon finds it.
+void WriteLogonComponent(const std::string& registrar, const std::string& home, const char* version)
+{
+    ASSERT_TRUE(SetRegistryValue(HKEY_LOCAL_MACHINE, LogonComponent, "StubPath", REG_SZ, Sz(Quoted(registrar))));
+    ASSERT_TRUE(SetRegistryValue(HKEY_LOCAL_MACHINE, LogonComponent, "Version", REG_SZ, Sz(version)));
+    ASSERT_TRUE(SetRegistryValue(HKEY_LOCAL_MACHINE, LogonComponent, "IsInstalled", REG_DWORD,
+                                 std::string("\x01\0\0\0", 4)));
+    ASSERT_TRUE(SetRegistryValue(HKEY_LOCAL_MACHINE, LogonComponent, "RootDir", REG_SZ, Sz(home)));
+}
+
+// How often each logon started the registrar, each run ending with 0.
+int RegistrarRuns(const std::vector<LogonRun>& runs, const std::string& registrar)
+{
+    int count = 0;
+    for (const LogonRun& run : runs)
+        if (run.stubPath == Quoted(registrar)) {
+            EXPECT_EQ(run.exitCode, 0);
+            ++count;
+        }
+    return count;
+}
+
+std::string EnvironmentKey(const SimulatedIde& ide, const char* below)
+{
+    return std::string(ide.registryKey) + "\\" + below;
+}
+
+// The user's own settings: their package, one they switched off, an older
+// copy of the product in both lists, and their search path with an entry of
+// an earlier version.
+void SetUpUser(const SimulatedIde& ide, const std::string& ideFolder, const std::string& package)
+{
+    const std::string known = EnvironmentKey(ide, "Known Packages"), off = EnvironmentKey(ide, "Disabled Packages");
+    ASSERT_TRUE(SetRegistryValue(HKEY_CURRENT_USER, known, "C:\\Own\\mine.bpl", REG_SZ, Sz("Mine")));
+    ASSERT_TRUE(SetRegistryValue(HKEY_CURRENT_USER, known, "C:\\Old Kit\\ovanlib.bpl", REG_SZ, Sz("Older")));
+    ASSERT_TRUE(SetRegistryValue(HKEY_CURRENT_USER, off, "C:\\Own\\off.bpl", REG_SZ, Sz("Off")));
+    ASSERT_TRUE(SetRegistryValue(HKEY_CURRENT_USER, off, ("C:\\Old Kit\\" + std::string(ide.package) + ".bpl").c_str(),
+                                 REG_SZ, Sz("Older")));
+    ASSERT_TRUE(SetRegistryValue(HKEY_CURRENT_USER, off, package.c_str(), REG_SZ, Sz("Switched off")));
+    ASSERT_TRUE(SetRegistryValue(HKEY_CURRENT_USER, EnvironmentKey(ide, "Library"), ide.searchValue, REG_EXPAND_SZ,
+                                 Sz("$(DELPHI)\\Lib;C:\\Own Lib;" + ideFolder + "\\add\\ostrevane")));
+}
+
+TEST_F(InstallRun, EachLogonGivesTheUserTheProductOnceAndKeepsTheirs)
+{
+    for (const LogonRow& row : LogonRows) {
+        SCOPED_TRACE(row.name);
+        RemoveSimulatedIdeKeys();
+        ClearProductKeys();
+        for (int i : {4, 8}) {
+            if (TargetStates[i].rootFolder) LocalFree(TargetStates[i].rootFolder);
+            TargetStates[i].rootFolder = nullptr;
+        }
+        home_ = root_ + "\\" + row.home;
+        Choose({4, 8}, false, false);
+        RunInstall();
+        const std::string registrar = win_ + "\\kvxuser.exe";
+        ASSERT_TRUE(FileExists(registrar));
+        WriteLogonComponent(registrar, home_, "2026,1210,510,1");
+
+        DeleteTree(HKEY_CURRENT_USER, "Software\\Borland");
+        for (int i : {4, 8}) {
+            const SimulatedIde& ide = SimulatedIdes[i];
+            const std::string package = Sub(ide) + "\\" + ide.package + ide.packageExt;
+            if (row.userKeys) ASSERT_TRUE(SetRegistryValue(HKEY_CURRENT_USER, ide.registryKey, "", REG_SZ, Sz("")));
+            if (row.ownEntries) SetUpUser(ide, folders_[i], package);
+        }
+
+        EXPECT_EQ(RegistrarRuns(PlayLogon(), registrar), 1);
+        EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, LogonComponent, "Version"), "2026,1210,510,1");
+        if (row.logons > 1) {
+            EXPECT_EQ(RegistrarRuns(PlayLogon(), registrar), 0) << "the stamp holds the second logon back";
+            for (const char* raised : {"2026,1210,510,2", "2026,1210,510,10"}) {
+                WriteLogonComponent(registrar, home_, raised);
+                EXPECT_EQ(RegistrarRuns(PlayLogon(), registrar), 1) << "a raised Version runs it again";
+            }
+        }
+
+        for (int i : {4, 8}) {
+            const SimulatedIde& ide = SimulatedIdes[i];
+            SCOPED_TRACE(ide.folder);
+            const std::string package = Sub(ide) + "\\" + ide.package + ide.packageExt;
+            if (!row.userKeys) {
+                EXPECT_EQ(RegistryTree(HKEY_CURRENT_USER, ide.registryKey), "<missing>\n") << "no half-made settings";
+                continue;
+            }
+            std::vector<std::string> known = {package + "=REG_SZ:Ostrevane v3.10 (trial) VCL"};
+            std::vector<std::string> off;
+            if (row.ownEntries) {
+                known.insert(known.begin(), "C:\\Own\\mine.bpl=REG_SZ:Mine");
+                off = {"C:\\Own\\off.bpl=REG_SZ:Off", package + "=REG_SZ:Switched off"};
+            }
+            std::sort(known.begin(), known.end());
+            std::sort(off.begin(), off.end());
+            EXPECT_EQ(RegistryValues(HKEY_CURRENT_USER, EnvironmentKey(ide, "Known Packages").c_str()), known);
+            EXPECT_EQ(RegistryValues(HKEY_CURRENT_USER, EnvironmentKey(ide, "Disabled Packages").c_str()), off);
+            DWORD type = 0;
+            EXPECT_EQ(RegistryBytes(HKEY_CURRENT_USER, EnvironmentKey(ide, "Library"), ide.searchValue, &type),
+                      Sz((row.ownEntries ? "$(DELPHI)\\Lib;C:\\Own Lib;" : ";") + Sub(ide)));
+            EXPECT_EQ(type, DWORD(row.ownEntries ? REG_EXPAND_SZ : REG_SZ));
+        }
+    }
+}
+
+// After the removal the component stays with a raised Version and no
+// product: the next logon takes the product's entries away, and only those.
+TEST_F(InstallRun, ALogonAfterTheRemovalTakesOnlyTheProductsEntries)
+{
+    Choose({4, 8}, false, false);
+    RunInstall();
+    const std::string registrar = win_ + "\\kvxuser.exe";
+    WriteLogonComponent(registrar, home_, "2026,1210,510,1");
+    for (int i : {4, 8}) {
+        const SimulatedIde& ide = SimulatedIdes[i];
+        SetUpUser(ide, folders_[i], Sub(ide) + "\\" + ide.package + ide.packageExt);
+    }
+    ASSERT_EQ(RegistrarRuns(PlayLogon(), registrar), 1);
+
+    DeleteTree(HKEY_LOCAL_MACHINE, ProductHomeKey);
+    WriteLogonComponent(registrar, home_, "2026,1210,511,0");
+    ASSERT_EQ(RegistrarRuns(PlayLogon(), registrar), 1);
+    for (int i : {4, 8}) {
+        const SimulatedIde& ide = SimulatedIdes[i];
+        SCOPED_TRACE(ide.folder);
+        EXPECT_EQ(RegistryValues(HKEY_CURRENT_USER, EnvironmentKey(ide, "Known Packages").c_str()),
+                  std::vector<std::string>{"C:\\Own\\mine.bpl=REG_SZ:Mine"});
+        EXPECT_EQ(RegistryValues(HKEY_CURRENT_USER, EnvironmentKey(ide, "Disabled Packages").c_str()),
+                  std::vector<std::string>{"C:\\Own\\off.bpl=REG_SZ:Off"});
+        DWORD type = 0;
+        EXPECT_EQ(RegistryBytes(HKEY_CURRENT_USER, EnvironmentKey(ide, "Library"), ide.searchValue, &type),
+                  Sz("$(DELPHI)\\Lib;C:\\Own Lib"));
+        EXPECT_EQ(type, DWORD(REG_EXPAND_SZ));
     }
 }
 

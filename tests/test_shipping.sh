@@ -3,7 +3,8 @@
 #
 #   test_shipping.sh manifest PROGRAM...
 #       each program's manifest (RT_MANIFEST 1) is well-formed XML that asks for
-#       administrator rights and names Vista to 11, and nothing more; each
+#       administrator rights (the registrar, which a logon runs: none) and
+#       names Vista to 11, and nothing more; each
 #       imports only DLLs that Windows always takes from its system folder and
 #       opts into address-space randomisation (relocations kept) and DEP
 #   test_shipping.sh reproducible SOURCE BUILD [CMAKE_OPTION...]
@@ -22,7 +23,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 list_resources="$here/../scripts/list-resources"
 winget_manifest="$here/../scripts/winget-manifest"
-programs=(install.exe kvxpurge.exe)
+programs=(install.exe kvxpurge.exe kvxuser.exe)
 failures=0
 
 fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
@@ -37,7 +38,7 @@ build_kit() {  # build_kit SOURCE FOLDER CMAKE_OPTION...
   shift 2
   cmake -S "$source" -B "$folder" -G Ninja -DBUILD_TESTING=OFF "$@" >"$folder/configure.log" 2>&1 ||
     { cat "$folder/configure.log"; exit 1; }
-  cmake --build "$folder" --target installer kvxpurge winget_manifest >"$folder/build.log" 2>&1 ||
+  cmake --build "$folder" --target installer kvxpurge kvxuser winget_manifest >"$folder/build.log" 2>&1 ||
     { cat "$folder/build.log"; exit 1; }
 }
 
@@ -72,7 +73,7 @@ check_manifest() {
   expect "$name: execution levels" "$(xpath "count(//*[local-name()='requestedExecutionLevel'])" "$manifest")" 1
   expect "$name: level" \
     "$(xpath "string(//*[local-name()='trustInfo' and $v3]/*[local-name()='security' and $v3]/*[local-name()='requestedPrivileges' and $v3]/*[local-name()='requestedExecutionLevel' and $v3]/@level)" "$manifest")" \
-    requireAdministrator
+    "$(if [ "$name" = kvxuser.exe ]; then echo asInvoker; else echo requireAdministrator; fi)"
   expect "$name: uiAccess" "$(xpath "string(//*[local-name()='requestedExecutionLevel']/@uiAccess)" "$manifest")" false
   local count ids="" i
   count=$(xpath "count(//*[local-name()='compatibility' and $compat]/*[local-name()='application' and $compat]/*[local-name()='supportedOS' and $compat])" "$manifest")
@@ -143,6 +144,8 @@ check_loading() {  # check_loading PROGRAM
   for dll in $imports; do
     [[ $known == *" $dll "* ]] || fail "$name imports $dll, which is no known DLL"
   done
+  # The registrar is started at every logon: the two DLLs it needs, no more.
+  [ "$name" != kvxuser.exe ] || expect "$name: imports" "$imports" "ADVAPI32.DLL KERNEL32.DLL "
   local flags
   flags=$((16#$(awk '/DllCharacteristics/ { print $2 }' <<<"$headers")))
   expect "$name: dynamic base and NX compatible" $((flags & 0x140)) $((0x140))
@@ -197,11 +200,14 @@ case "$mode" in
       grep -q "Subject: /CN=Ostrevane throwaway test signer" "$signed/$program.verify" ||
         fail "$program: the signer is not the throwaway certificate"
     done
-    if "$list_resources" --data 10 7 "$signed/install.exe" | cmp -s - "$signed/kvxpurge.exe"; then
-      echo "ok: resource 7 of the signed install.exe is the signed kvxpurge.exe"
-    else
-      fail "resource 7 of the signed install.exe is not the signed kvxpurge.exe"
-    fi
+    for carried in "7 kvxpurge.exe" "12 kvxuser.exe"; do
+      read -r number carried <<<"$carried"
+      if "$list_resources" --data 10 "$number" "$signed/install.exe" | cmp -s - "$signed/$carried"; then
+        echo "ok: resource $number of the signed install.exe is the signed $carried"
+      else
+        fail "resource $number of the signed install.exe is not the signed $carried"
+      fi
+    done
     # Signing adds the signature and nothing else: without it the uninstaller
     # is the unsigned build's, byte for byte.
     if [ "$(signature_size "$build/kvxpurge.exe")" = 0 ]; then

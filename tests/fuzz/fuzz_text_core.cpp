@@ -10,6 +10,7 @@
 
 #include "catalogue.h"
 #include "templates.h"
+#include "user_entries.h"
 
 namespace {
 
@@ -140,6 +141,48 @@ std::string Ends(std::string path)
 
 // A buffer of exactly size bytes, filled with junk. An empty one points just
 // past a block of one byte: malloc(0) would still hand out a usable byte.
+// One name under the path rule: the same characters, letters A-Z folded.
+bool SamePathModel(const std::string& a, const std::string& b)
+{
+    const std::vector<size_t> as = Starts(a), bs = Starts(b);
+    if (as.size() != bs.size()) return false;
+    for (size_t k = 0; k + 1 < as.size(); ++k) {
+        const size_t size = as[k + 1] - as[k];
+        if (size != bs[k + 1] - bs[k]) return false;
+        auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? char(c | 0x20) : c; };
+        if (size == 1 ? fold(a[as[k]]) != fold(b[bs[k]]) : a.compare(as[k], 2, b, bs[k], 2) != 0) return false;
+    }
+    return true;
+}
+
+bool Found(const std::string& text, const std::string& pattern)
+{
+    for (size_t i : Starts(text))
+        if (i < text.size() && MatchAt(text, i, pattern)) return true;
+    return false;
+}
+
+// The search path without the whole entries that are folder.
+std::string WithoutEntries(const std::string& path, const std::string& folder)
+{
+    std::vector<std::string> kept;
+    std::string entry;
+    const std::vector<size_t> starts = Starts(path);
+    for (size_t k = 0;; ++k) {
+        const size_t i = starts[k];
+        if (i == path.size() || (CharAt(path, i) == 1 && path[i] == ';')) {
+            if (!SamePathModel(entry, folder)) kept.push_back(entry);
+            entry.clear();
+            if (i == path.size()) break;
+        } else {
+            entry += path.substr(i, starts[k + 1] - i);
+        }
+    }
+    std::string out;
+    for (size_t k = 0; k < kept.size(); ++k) out += (k ? ";" : "") + kept[k];
+    return out;
+}
+
 struct Exact {
     explicit Exact(size_t size)
         : size(size), block(static_cast<char*>(malloc(size ? size : 1))), bytes(size ? block : block + 1)
@@ -187,7 +230,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     codePage = &CodePages[in.ConsumeIntegralInRange<size_t>(0, sizeof CodePages / sizeof *CodePages - 1)];
     SetLeadByteRanges(codePage->ranges, sizeof codePage->ranges);
 
-    switch (in.ConsumeIntegralInRange(0, 7)) {
+    switch (in.ConsumeIntegralInRange(0, 9)) {
     case 0: {  // FindFolded
         const std::string pattern = Text(in, 64), text = Text(in, 512);
         const char* hit = FindFolded(pattern.c_str(), text.c_str());
@@ -241,6 +284,44 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         memcpy(buffer.bytes, path.c_str(), path.size() + 1);
         TrimPathEnds(buffer.bytes);
         Check(std::string(buffer.bytes) == Ends(path));
+        break;
+    }
+    case 8: {  // PurgedPackageEntry and RemoveWholeEntries, in place
+        const std::string name = Text(in, 128), package = Text(in, 16), keep = Text(in, 128);
+        const bool keeping = in.ConsumeBool();
+        const bool purged = PurgedPackageEntry(name.c_str(), package.c_str(), keeping ? keep.c_str() : nullptr);
+        Check(purged == (!(keeping && SamePathModel(name, keep)) &&
+                         ((!package.empty() && Found(name, package)) || Found(name, "ovanlib."))));
+        const std::string path = Text(in, 600), folder = Text(in, 64);
+        Exact buffer(path.size() + 1);
+        memcpy(buffer.bytes, path.c_str(), path.size() + 1);
+        RemoveWholeEntries(buffer.bytes, folder.c_str());
+        Check(std::string(buffer.bytes) == WithoutEntries(path, folder));
+        break;
+    }
+    case 9: {  // RemoveEarlierEntries: each pattern composed into an exact scratch buffer
+        const std::string folders[EntryFolderCount] = {Text(in, 40), Text(in, 40), Text(in, 40)};
+        const std::string subFolder = Text(in, 20), path = Text(in, 600);
+        Exact scratch(in.ConsumeIntegralInRange<size_t>(0, 80));
+        Exact buffer(path.size() + 1);
+        memcpy(buffer.bytes, path.c_str(), path.size() + 1);
+        const char* const texts[EntryFolderCount] = {folders[0].c_str(), folders[1].c_str(), folders[2].c_str()};
+        const bool whole = RemoveEarlierEntries(buffer.bytes, texts, subFolder.c_str(), scratch.bytes,
+                                                static_cast<unsigned>(scratch.size));
+        std::string expected = path;
+        bool fits = true;
+        for (const SearchPathPattern& pattern : SearchPathPatterns) {
+            const std::string folder = pattern.folder == NoFolder ? "" : folders[pattern.folder];
+            if (pattern.folder != NoFolder && folder.empty()) continue;
+            const std::string entry = folder + (pattern.tail ? pattern.tail : "\\" + subFolder);
+            if (entry.size() >= scratch.size) {
+                fits = false;
+                break;
+            }
+            expected = WithoutEntries(expected, entry);
+        }
+        Check(whole == fits);
+        if (whole) Check(std::string(buffer.bytes) == expected);
         break;
     }
     case 4: {  // CopyText
