@@ -294,13 +294,23 @@ TEST_F(Interpreter, PurgePackageEntriesRemovesEveryRegistrationOfThePackage)
         "C:\\Old\\OVANLIBC6.BPL", "D:\\Elsewhere\\ovanlibc6.bpl", "C:\\Any\\ovanlib.bpl",
         "C:\\Borland\\dclstd60.bpl", "C:\\Borland\\ovanlibc5.bpl",
     };
-    for (const char* name : names) ASSERT_TRUE(SetRegistryValue(HKEY_CURRENT_USER, packages, name, REG_SZ, Sz("x")));
+    const std::string disabled = environment + "\\Disabled Packages";
+    for (const char* name : names) {
+        ASSERT_TRUE(SetRegistryValue(HKEY_CURRENT_USER, packages, name, REG_SZ, Sz("x")));
+        ASSERT_TRUE(SetRegistryValue(HKEY_CURRENT_USER, disabled, name, REG_SZ, Sz("x")));
+    }
+    // The user switched this very package off: that choice stays.
+    std::string built = Path("ovanlibc6.bpl");
+    for (char& c : built) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    ASSERT_TRUE(SetRegistryValue(HKEY_CURRENT_USER, disabled, built.c_str(), REG_SZ, Sz("x")));
     SetVariable(DelphiReg, environment.c_str());
     SetVariable(SubFile, "ovanlibc6");
     WRITE_ALL(Path("ovanlibc6.bpl"), "package");
     RunEntries({{Path("ovanlibc6.bpl").c_str(), 0, 0, ScriptOp::PurgePackageEntries}});
     EXPECT_EQ(ValueNames(HKEY_CURRENT_USER, packages),
               (std::vector<std::string>{"C:\\Borland\\dclstd60.bpl", "C:\\Borland\\ovanlibc5.bpl"}));
+    EXPECT_EQ(ValueNames(HKEY_CURRENT_USER, disabled),
+              (std::vector<std::string>{"C:\\Borland\\dclstd60.bpl", "C:\\Borland\\ovanlibc5.bpl", built}));
 }
 
 // ExtendSearchPath -------------------------------------------------------------
