@@ -7,6 +7,11 @@ namespace {
 using Op = ScriptOp;
 
 constexpr char PackageCaption[] = "Ostrevane v3.10 (trial) VCL";
+}  // namespace
+
+const char ProductDisplayName[] = "Quillmere Ostrevane v3.10 (trial)";
+
+namespace {
 // Where the uninstaller goes; its entry in Windows' list shows this file's icon.
 constexpr char UninstallerFile[] = "$UNINST_DIR$\\kvxpurge.exe";
 
@@ -21,7 +26,7 @@ constexpr char QuietUninstall[] = "\"$UNINST_DIR$\\kvxpurge.exe\" /S \"$HOME_DIR
 // their value data where the others hold the step.
 #define UNINSTALLER_ENTRIES                                                                                  \
     {UninstallerFile, 7,                      0,                                   Op::ExtractResource},     \
-    {UninstallKey,    "DisplayName",          "Quillmere Ostrevane v3.10 (trial)", Op::WriteMachineValue},   \
+    {UninstallKey,    "DisplayName",          ProductDisplayName,                  Op::WriteMachineValue},   \
     {UninstallKey,    "UninstallString",      Uninstall,                           Op::WriteMachineValue},   \
     {UninstallKey,    "QuietUninstallString", QuietUninstall,                      Op::WriteMachineValue}
 

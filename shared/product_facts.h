@@ -55,7 +55,7 @@ inline constexpr char BuilderProgram[] = "\\Bin\\bcb.exe";
 inline constexpr char UninstallerName[] = "kvxpurge.exe";
 inline constexpr char ProductFileNames[][14] = {
     "kvxpurge.exe",  "ovanlibd3.dpl", "ovanlibd4.bpl", "ovanlibd5.bpl", "ovanlibd6.bpl",
-    "ovanlibd7.bpl",  "ovanlibb3.bpl", "ovanlibb4.bpl", "ovanlibb5.bpl", "ovanlibb6.bpl",
+    "ovanlibd7.bpl",  "ovanlibb3.bpl", "ovanlibb4.bpl", "ovanlibb5.bpl", "ovanlibb6.bpl", "kvxuser.exe",
 };
 
 // The registrar: it gives each user who logs on the product's entries in
@@ -97,3 +97,4 @@ constexpr const char* After(const char* text, const char* prefix)
 }
 
 static_assert(SameChars(ProductFileNames[0], UninstallerName), "the uninstaller is one of the product's files");
+static_assert(OneOf(RegistrarName, ProductFileNames), "the registrar is one of the product's files");
