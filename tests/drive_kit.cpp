@@ -270,8 +270,11 @@ void RemoveProductTraces()
         if (subKeys == 0 && values == 0) RegDeleteKeyA(HKEY_LOCAL_MACHINE, WindowsHelpKey);
     }
     const std::string sys = SystemFolder();
-    DeleteFileA((sys + "\\kvxpurge.exe").c_str());
-    DeleteFileA((WindowsFolder() + "\\kvxpurge.exe").c_str());
+    DeleteTree(HKEY_LOCAL_MACHINE, LogonComponentKey);
+    for (const char* name : {"\\kvxpurge.exe", "\\kvxuser.exe"}) {
+        DeleteFileA((sys + name).c_str());
+        DeleteFileA((WindowsFolder() + name).c_str());
+    }
     for (const SimulatedIde& ide : SimulatedIdes) DeleteFileA((sys + "\\" + ide.package + ide.packageExt).c_str());
 }
 
