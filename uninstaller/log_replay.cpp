@@ -274,7 +274,13 @@ constexpr DWORD RegistrarWait = 5000;  // ms; it ends in well under a second
 // the local system account, whose profile is nobody's environments.
 void RunRegistrar()
 {
-    if (!componentStays || RunsAsLocalSystem()) return;
+    // While the product's key still names a home, the registrar would register, not remove.
+    HKEY product;
+    const bool named = RegOpenKeyExA(HKEY_LOCAL_MACHINE, ProductKeyPath, 0, KEY_QUERY_VALUE, &product) == ERROR_SUCCESS;
+    const bool homeNamed = named && RegQueryValueExA(product, HomeFolderValue, nullptr, nullptr, nullptr, nullptr) ==
+                                        ERROR_SUCCESS;
+    if (named) RegCloseKey(product);
+    if (!componentStays || homeNamed || RunsAsLocalSystem()) return;
     char command[PathSize + 2];
     command[0] = '"';
     command[1] = 0;
