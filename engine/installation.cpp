@@ -1,6 +1,7 @@
 #include "installation.h"
 
 #include "catalogue.h"
+#include "component_version.h"
 #include "failures.h"
 #include "files.h"
 #include "folder_security.h"
@@ -9,6 +10,7 @@
 #include "registry.h"
 #include "templates.h"
 #include "uninstall_log.h"
+#include "user_registration.h"
 #include "progress_sink.h"
 
 namespace {
@@ -40,8 +42,40 @@ void RegisterProductDetails()
         NoteFailure(Failure::RegistryNotWritten);
 }
 
+void RegisterLogonComponent()
+{
+    if (TargetStates[SharedFilesRow].checkState != Install) return;
+    SetFailureTarget(SharedFilesRow);
+    char stub[PathSize + 2];
+    if (!ExpandTemplate("\"$UNINST_DIR$\\", stub, sizeof stub) || !AppendText(stub, sizeof stub, RegistrarName) ||
+        !AppendText(stub, sizeof stub, "\"")) {
+        NoteFailure(Failure::RegistryNotWritten);
+        return;
+    }
+    if (!Ahead(LogonComponent, ActiveSetupKeyPath)) return;
+    // A Version that is no comma form counts as absent; the clock's is above it.
+    char text[64];
+    ComponentVersion version;
+    ReadRegistryText(HKEY_LOCAL_MACHINE, ActiveSetupKeyPath, ComponentVersionValue, text, sizeof text);
+    ParseComponentVersion(text, &version);
+    SYSTEMTIME now;
+    GetSystemTime(&now);
+    const VersionMoment moment = {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond,
+                                  now.wMilliseconds};
+    RaiseComponentVersion(version, moment, &version);
+    FormatComponentVersion(version, text);
+    // StubPath last: a logon runs only a component that is whole.
+    if (!WriteRegistryText(HKEY_LOCAL_MACHINE, ActiveSetupKeyPath, "", ProductDisplayName) ||
+        !WriteRegistryText(HKEY_LOCAL_MACHINE, ActiveSetupKeyPath, HomeFolderValue, VariableValue(HomeDir)) ||
+        !WriteRegistryText(HKEY_LOCAL_MACHINE, ActiveSetupKeyPath, ComponentVersionValue, text) ||
+        !WriteRegistryNumber(HKEY_LOCAL_MACHINE, ActiveSetupKeyPath, IsInstalledValue, 1) ||
+        !WriteRegistryText(HKEY_LOCAL_MACHINE, ActiveSetupKeyPath, StubPathValue, stub))
+        NoteFailure(Failure::RegistryNotWritten);
+}
+
 bool BeginInstallation(bool destinationTaken)
 {
+    UserRegistration = &ProbeUserRegistration();
     ClearFailures();
     char* home = VariableTable[HomeDir].value;
     // Nothing is installed into a destination that is no full path or that is
@@ -131,6 +165,7 @@ void RunChosenScripts(const InstallTarget* targets)
         RunScript(target->script);
     }
     RegisterProductDetails();
+    RegisterLogonComponent();
     SetFailureTarget(NoFailureTarget);
     // The vendor's key, which others may share, goes only when it is empty then.
     if ((KeyExists(HKEY_LOCAL_MACHINE, VendorKeyPath) || Ahead(MachineKeyDelete, VendorKeyPath)) &&

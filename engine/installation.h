@@ -29,3 +29,7 @@ void EndInstallation();
 // knows: its date, the kilobytes of the files it leaves, and that it can
 // be neither modified nor repaired. Noted under the shared files when they fail.
 void RegisterProductDetails();
+// Windows' Active Setup component that starts the registrar at each user's
+// logon (32-bit view), its Version raised above the one there; logged ahead.
+// Noted under the shared files when it fails; only beside them.
+void RegisterLogonComponent();

@@ -9,6 +9,7 @@
 #include "templates.h"
 #include "tool_outputs.h"
 #include "user_entries.h"
+#include "user_registration.h"
 #include "progress_sink.h"
 
 unsigned long long InstalledBytes = 0;
@@ -410,14 +411,15 @@ void Perform(const ScriptEntry& entry, const StepBuffers& b)
         if (ToolOutputsAhead(b)) RunToolRecordingOutputs(b, entry.argument);
         break;
     case ScriptOp::RegisterPackage:
-        if (!Expand(KnownPackages, b.argument)) break;
+        if (!UserRegistration->userKeysNow || !Expand(KnownPackages, b.argument)) break;
         if (PackageBuilt(path) && UserKeysAhead(b.argument) &&
             ValueAhead(HKEY_CURRENT_USER, b.argument, path) &&
             !WriteRegistryText(HKEY_CURRENT_USER, b.argument, path, TextOf(entry.argument)))
             NoteFailure(Failure::PackageNotRegistered);
         break;
     case ScriptOp::ExtendSearchPath:
-        if (SearchPathAhead(b, TextOf(entry.argument)) && !ExtendSearchPath(b, TextOf(entry.argument)))
+        if (UserRegistration->userKeysNow && SearchPathAhead(b, TextOf(entry.argument)) &&
+            !ExtendSearchPath(b, TextOf(entry.argument)))
             NoteFailure(Failure::SearchPathNotExtended);
         break;
     case ScriptOp::RegisterHelp:
@@ -458,7 +460,8 @@ void Perform(const ScriptEntry& entry, const StepBuffers& b)
             NoteFailure(Failure::RegistryNotWritten);
         break;
     case ScriptOp::PurgePackageEntries:
-        PurgePackageEntries(b);
+        // The registrar does these three for each user at their logon.
+        if (UserRegistration->userKeysNow) PurgePackageEntries(b);
         break;
     default:  // ProgressOnly and the codes without a name
         break;

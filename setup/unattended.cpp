@@ -8,6 +8,7 @@
 #include "../engine/running.h"
 #include "../engine/targets.h"
 #include "../engine/templates.h"
+#include "../engine/user_registration.h"
 #include "command_line.h"
 #include "../shared/handles.h"
 
@@ -39,6 +40,8 @@ bool ComposeReport(const char* destination, const char* result, const char* why,
     for (int row = 0; row < TargetCount; ++row)
         if (TargetStates[row].checkState == Install && installed)
             fits = fits && AppendLine(report, "Installed: ", TargetTable[row].shortName);
+    // Who got the IDE registrations now, and who at their next logon.
+    if (installed) fits = fits && AppendLine(report, UserRegistration->reportLine);
     fits = fits && AppendLine(report, "Result: ", result);
     if (why[0]) fits = fits && AppendLine(report, why);
     char list[FailureListSize];

@@ -19,8 +19,9 @@ enum LogRecordType : std::uint8_t {
     HelpLine = 11,         // help configuration file, TAB, the text appended to it
     ProductFile = 12,      // a product file outside the home folder -> deleted
     CreatedFolder = 13,    // the home folder or a folder below it -> removed at the end when empty
+    LogonComponent = 14,   // the Active Setup component's key -> its Version raised, kept with the registrar
 };
-constexpr std::uint8_t LastRecordType = CreatedFolder;
+constexpr std::uint8_t LastRecordType = LogonComponent;
 
 // Separates the two parts of a SearchPathEntry or HelpLine record.
 constexpr char RecordFieldSeparator = '\t';

@@ -55,8 +55,7 @@ inline constexpr char BuilderProgram[] = "\\Bin\\bcb.exe";
 inline constexpr char UninstallerName[] = "kvxpurge.exe";
 inline constexpr char ProductFileNames[][14] = {
     "kvxpurge.exe",  "ovanlibd3.dpl", "ovanlibd4.bpl", "ovanlibd5.bpl", "ovanlibd6.bpl",
-    "ovanlibd7.bpl",  "ovanlibb3.bpl", "ovanlibb4.bpl", "ovanlibb5.bpl", "ovanlibb6.bpl",
-    "kvxuser.exe",
+    "ovanlibd7.bpl",  "ovanlibb3.bpl", "ovanlibb4.bpl", "ovanlibb5.bpl", "ovanlibb6.bpl", "kvxuser.exe",
 };
 
 // The registrar: it gives each user who logs on the product's entries in

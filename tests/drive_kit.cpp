@@ -270,9 +270,10 @@ void RemoveProductTraces()
         if (subKeys == 0 && values == 0) RegDeleteKeyA(HKEY_LOCAL_MACHINE, WindowsHelpKey);
     }
     const std::string sys = SystemFolder();
-    for (const char* program : {"\\kvxpurge.exe", "\\kvxuser.exe"}) {
-        DeleteFileA((sys + program).c_str());
-        DeleteFileA((WindowsFolder() + program).c_str());
+    DeleteTree(HKEY_LOCAL_MACHINE, LogonComponentKey);
+    for (const char* name : {"\\kvxpurge.exe", "\\kvxuser.exe"}) {
+        DeleteFileA((sys + name).c_str());
+        DeleteFileA((WindowsFolder() + name).c_str());
     }
     for (const SimulatedIde& ide : SimulatedIdes) DeleteFileA((sys + "\\" + ide.package + ide.packageExt).c_str());
 }

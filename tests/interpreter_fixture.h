@@ -6,6 +6,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -22,6 +23,7 @@
 #include "test_checks.h"
 #include "test_files.h"
 #include "uninstall_log.h"
+#include "user_registration.h"
 #include "progress_sink.h"
 
 using Records = std::vector<LogRecord>;
@@ -93,6 +95,7 @@ protected:
     {
         CloseLog();
         ReleaseEngineBuffers();
+        UserRegistration = &UserRegistrationRule(false, DesktopUser::ThisAccount);
         TheProgressSink = {nullptr, nullptr, nullptr};
         SetCurrentDirectoryA(folder_.substr(0, folder_.rfind('\\')).c_str());
         RemoveTree(folder_);

@@ -38,6 +38,8 @@ private:
 constexpr char ListEntryKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Ostrevane";
 constexpr char WindowsHelpKey[] = "Software\\Microsoft\\Windows\\Help";
 constexpr char ProductHomeKey[] = "Software\\Quillmere\\Ostrevane";
+constexpr char LogonComponentKey[] =
+    "Software\\Microsoft\\Active Setup\\Installed Components\\{3B7E52C1-9A4D-4F08-B6E2-7D15C0A9E384}";
 
 // A registry value's bytes as stored (a text with its terminator), and its
 // type; "<missing>" when it cannot be read.

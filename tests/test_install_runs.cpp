@@ -172,6 +172,7 @@ TEST_F(InstallRun, DelphiSevenAloneLogsWhatUndoesEachStep)
         {InstalledFile, home_ + "\\readme.txt"},
         {InstalledFile, home_ + "\\license.txt"},
         {ProductFile, win_ + "\\kvxuser.exe"},
+        {LogonComponent, LogonComponentKey},
         {MachineKeyDelete, "Software\\Quillmere"},
         {MachineKeyDelete, ProductHomeKey},
     };
@@ -262,7 +263,7 @@ TEST_F(InstallRun, EveryRowAtOnce)
         {ProductText, 1},     {TargetCaption, 12},   {InstalledFile, 112}, {MachineKeyOpen, 2},
         {KeyValueDelete, 20}, {UserKeyDelete, 30},   {MachineKeyDelete, helpKeyThere ? 3 : 4},
         {UserKeyOpen, 27},    {SearchPathEntry, 9},  {HelpLine, 18},       {ProductFile, 10},
-        {CreatedFolder, 14}};
+        {CreatedFolder, 14},  {LogonComponent, 1}};
     EXPECT_EQ(counts, expected);
 
     for (const SimulatedIde& ide : SimulatedIdes) {

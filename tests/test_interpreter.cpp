@@ -313,6 +313,46 @@ TEST_F(Interpreter, PurgePackageEntriesRemovesEveryRegistrationOfThePackage)
               (std::vector<std::string>{"C:\\Borland\\dclstd60.bpl", "C:\\Borland\\ovanlibc5.bpl", built}));
 }
 
+// Whether this account's IDE keys are written now: for every row, the three
+// per-user steps write and log exactly when the rule says so, and fail in no row.
+TEST_F(Interpreter, UserKeysNowOnlyForTheDesktopsOwnAccount)
+{
+    const struct {
+        bool localSystem;
+        DesktopUser desktop;
+        bool now;
+    } rows[] = {
+        {false, DesktopUser::ThisAccount, true},   {false, DesktopUser::NoShell, true},
+        {false, DesktopUser::OtherAccount, false}, {true, DesktopUser::ThisAccount, false},
+        {true, DesktopUser::NoShell, false},       {true, DesktopUser::OtherAccount, false},
+    };
+    SetVariable(SubFile, "ovanlibd7");
+    WRITE_ALL(Path("ovanlibd7.bpl"), "package");
+    int n = 0;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(n);
+        const UserRegistrationRow& rule = UserRegistrationRule(row.localSystem, row.desktop);
+        UserRegistration = &rule;
+        const std::string environment = key_ + "\\Delphi\\" + std::to_string(n++);
+        SetVariable(DelphiReg, environment.c_str());
+        const std::size_t logged = LogLength();
+        ClearFailures();
+        RunEntries({
+            {Path("ovanlibd7.bpl").c_str(), 0, 0, ScriptOp::PurgePackageEntries},
+            {Path("ovanlibd7.bpl").c_str(), "Ostrevane", 0, ScriptOp::RegisterPackage},
+            {";C:\\Home\\Delphi7", "Search Path", 0, ScriptOp::ExtendSearchPath},
+        });
+        EXPECT_EQ(KeyExists(HKEY_CURRENT_USER, environment.c_str()), row.now);
+        EXPECT_EQ(LogLength() != logged, row.now) << "records only for what is written";
+        EXPECT_FALSE(AnyFailure());
+        EXPECT_EQ(std::string(rule.reportLine).find("none now") == std::string::npos, row.now) << rule.reportLine;
+    }
+    // The real account and desktop: Wine runs the installation as the desktop's own user.
+    std::printf("GetShellWindow() = %p\n", static_cast<void*>(GetShellWindow()));
+    UserRegistration = &ProbeUserRegistration();
+    EXPECT_TRUE(UserRegistration->userKeysNow) << UserRegistration->reportLine;
+}
+
 // ExtendSearchPath -------------------------------------------------------------
 
 TEST_F(Interpreter, ExtendSearchPathReplacesEarlierEntriesOfTheProduct)

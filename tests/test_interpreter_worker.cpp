@@ -189,6 +189,7 @@ TEST_F(Worker, RunsTheChosenTargetsInOrderThenStoresTheHomeFolder)
         {MachineKeyDelete, key_},
         {TargetCaption, " Shared Files"},
         {InstalledFile, Path("Home\\readme.txt")},
+        {LogonComponent, LogonComponentKey},
     };
     if (!vendorKeyThere) expected.push_back({MachineKeyDelete, "Software\\Quillmere"});
     expected.push_back({MachineKeyDelete, ProductHomeKey});

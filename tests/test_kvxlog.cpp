@@ -15,19 +15,20 @@ LogListing List(const std::string& bytes)
 TEST(Kvxlog, ListsEveryRecordWithItsTypeName)
 {
     const std::string log = std::string("\x01Line one\rLine two\0", 19) + std::string("\x02 Shared Files\0", 15) +
-                            std::string("\x03" "C:\\Tools\\readme.txt\0", 21) + std::string("\x0E" "odd\0", 5) +
+                            std::string("\x03" "C:\\Tools\\readme.txt\0", 21) + std::string("\x0F" "odd\0", 5) +
                             std::string("\x03\0", 2) + std::string("\x0ASearch Path\t;C:\\O\0", 19) +
-                            std::string("\x0D" "C:\\O\0", 6);
+                            std::string("\x0D" "C:\\O\0", 6) + std::string("\x0E" "Software\\Active\0", 17);
     const LogListing listing = List(log);
-    ASSERT_EQ(listing.records, 7u);
+    ASSERT_EQ(listing.records, 8u);
     EXPECT_TRUE(listing.damage.empty());
     EXPECT_EQ(listing.lines[0], "   1  ProductText      \"Line one\\rLine two\"");
     EXPECT_EQ(listing.lines[1], "   2  TargetCaption    \" Shared Files\"");
     EXPECT_EQ(listing.lines[2], "   3  InstalledFile    \"C:\\Tools\\readme.txt\"");
-    EXPECT_EQ(listing.lines[3], "   4  Unknown          (type 14) \"odd\"");
+    EXPECT_EQ(listing.lines[3], "   4  Unknown          (type 15) \"odd\"");
     EXPECT_EQ(listing.lines[4], "   5  InstalledFile    \"\"");
     EXPECT_EQ(listing.lines[5], "   6  SearchPathEntry  \"Search Path\\t;C:\\O\"");
     EXPECT_EQ(listing.lines[6], "   7  CreatedFolder    \"C:\\O\"");
+    EXPECT_EQ(listing.lines[7], "   8  LogonComponent   \"Software\\Active\"");
 }
 
 TEST(Kvxlog, SaysWhereALogIsDamaged)

@@ -92,9 +92,61 @@ std::map<std::string, std::string> Snapshot(const std::string& root)
         {"HKLM uninstall", RegistryTree(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall")},
         {"HKLM vendor", RegistryTree(HKEY_LOCAL_MACHINE, "Software\\Quillmere")},
         {"environments and home", FileTree(root, true, true, {".gid", "calls.log"})},
-        {"system folder", FileTree(SystemFolder(), false, false)},
-        {"Windows folder", FileTree(WindowsFolder(), false, false)},
+        {"logon component", RegistryTree(HKEY_LOCAL_MACHINE, LogonComponentKey)},
+        // The registrar is the remnant's: ExpectOnlyTheRemnant looks at it.
+        {"system folder", FileTree(SystemFolder(), false, false, {"\\kvxuser.exe"})},
+        {"Windows folder", FileTree(WindowsFolder(), false, false, {"\\kvxuser.exe"})},
     };
+}
+
+// Where the installation puts the registrar: beside the uninstaller.
+std::string RegistrarPath() { return (OnWow64() ? WindowsFolder() : SystemFolder()) + "\\kvxuser.exe"; }
+
+// Windows' comma form as numbers, compared part by part; empty when it is none.
+std::vector<unsigned long> VersionParts(const std::string& text)
+{
+    std::vector<unsigned long> parts;
+    std::size_t at = 0;
+    while (at < text.size() && parts.size() < 5) {
+        const std::size_t end = std::min(text.find(',', at), text.size());
+        if (end == at || text.find_first_not_of("0123456789", at) < end) return {};
+        parts.push_back(std::stoul(text.substr(at, end - at)));
+        at = end + 1;
+    }
+    return parts.size() == 4 && parts[0] < 65536 && parts[1] < 65536 && parts[2] < 65536 && parts[3] < 65536
+               ? parts
+               : std::vector<unsigned long>{};
+}
+
+// The logon component of an installation into home, every value of it; its Version.
+std::string ExpectLogonComponent(const std::string& home)
+{
+    const std::string version = RegistryText(HKEY_LOCAL_MACHINE, LogonComponentKey, "Version");
+    EXPECT_EQ(VersionParts(version).size(), 4u) << version;
+    EXPECT_EQ(RegistryValues(HKEY_LOCAL_MACHINE, LogonComponentKey),
+              (std::vector<std::string>{"=REG_SZ:Quillmere Ostrevane v3.10 (trial)", "IsInstalled=REG_DWORD:1",
+                                        "RootDir=REG_SZ:" + home, "StubPath=REG_SZ:\"" + RegistrarPath() + "\"",
+                                        "Version=REG_SZ:" + version}));
+    return version;
+}
+
+// After a removal everything is as before but what carries the removal to
+// each user's next logon: the component, its Version raised above the
+// installed one, with the registrar; without the registrar, neither. An
+// empty home: RootDir is not compared.
+void ExpectOnlyTheRemnant(const std::map<std::string, std::string>& before,
+                          const std::map<std::string, std::string>& after, const std::string& home,
+                          const std::string& installedVersion)
+{
+    for (const auto& [what, text] : before)
+        if (what != "logon component") EXPECT_EQ(after.at(what), text) << what;
+    if (!FileExists(RegistrarPath())) {
+        EXPECT_EQ(after.at("logon component").rfind("<missing>", 0), 0u) << "a component whose registrar is gone";
+        return;
+    }
+    const std::string version =
+        ExpectLogonComponent(home.empty() ? RegistryText(HKEY_LOCAL_MACHINE, LogonComponentKey, "RootDir") : home);
+    EXPECT_GT(VersionParts(version), VersionParts(installedVersion)) << version << " after " << installedVersion;
 }
 
 class RoundTrip : public ::testing::TestWithParam<Choice> {
@@ -146,10 +198,14 @@ TEST_P(RoundTrip, RemovalLeavesNothing)
         ASSERT_FALSE(FileExists(home_)) << "left by another run";
         driveRootHome_ = typed.empty() ? home_ : "";
     }
+    std::string installedVersion;
     for (int run = 0; run < choice.installs; ++run) {
         std::printf("installing with %s\\install.exe\n", KitFolder().c_str());
         const InstallerRun install = RunInstaller(KitFolder() + "\\install.exe", typed, untick, "", root_);
         ASSERT_EQ(install.failure, "");
+        const std::string version = ExpectLogonComponent(home_);
+        EXPECT_GT(VersionParts(version), VersionParts(installedVersion)) << "raised on every installation";
+        installedVersion = version;
         EXPECT_EQ(install.listed.size(), choice.rows.size() + 2);
         if (choice.rows.empty()) EXPECT_EQ(install.proposed, "\\Ostrevane");
         int expectedSteps = 1 + (choice.extras ? 8 : 0);
@@ -217,8 +273,7 @@ TEST_P(RoundTrip, RemovalLeavesNothing)
         SetText(HKEY_CURRENT_USER, library, ide.searchValue, left.substr(0, left.size() - std::strlen(EntryBehind)),
                 REG_EXPAND_SZ);
     }
-    const std::map<std::string, std::string> after = Snapshot(root_);
-    for (const auto& [what, text] : before) EXPECT_EQ(after.at(what), text) << what;
+    ExpectOnlyTheRemnant(before, Snapshot(root_), home_, installedVersion);
     EXPECT_FALSE(FileExists(home_)) << "the home folder the installation made goes with it";
 }
 
@@ -427,6 +482,7 @@ TEST_F(Unattended, InstallsWhatTheWizardInstallsAndIsRemovedQuietly)
         for (const char* name : {"DisplayName", "Publisher", "DisplayVersion"})
             EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, entry.c_str(), name), ManifestValue(manifest, name)) << entry;
     }
+    ExpectLogonComponent(home_);
     const std::map<std::string, std::string> unattended = Footprint(home_, rows, folders_);
     EXPECT_GT(wizard.size(), 60u);
     for (const auto& [name, bytes] : wizard) {
@@ -438,7 +494,8 @@ TEST_F(Unattended, InstallsWhatTheWizardInstallsAndIsRemovedQuietly)
         if (!wizard.count(entry.first)) ADD_FAILURE() << entry.first << " only after the unattended run";
     EXPECT_EQ(ReadFileText(report), "Destination: " + home_ +
                                         "\r\nInstalled: Delphi 7\r\nInstalled: C++Builder 6\r\nInstalled: Shared files"
-                                        "\r\nInstalled: Demo projects\r\nInstalled: Help files\r\nResult: completed\r\n");
+                                        "\r\nInstalled: Demo projects\r\nInstalled: Help files\r\nIDE registrations: made now for this "
+                                        "account; every other user gets them at their next logon\r\nResult: completed\r\n");
 
     // Removed without a window; a file that cannot go is counted in the exit code.
     // Started as a package manager starts it, from a folder where a program
@@ -620,8 +677,9 @@ TEST_F(Unattended, EndedAtAnyStepIsRemovable)
         ASSERT_NE(quiet, "<missing>") << "not in Windows' list";
         EXPECT_EQ(RunQuietCommand(quiet), 0);
         ASSERT_TRUE(RestartWindows());
-        const std::map<std::string, std::string> after = Snapshot(root_);
-        for (const auto& [what, text] : before) EXPECT_EQ(after.at(what), text) << what;
+        // Ended before the component was written: the registrar goes too.
+        ExpectOnlyTheRemnant(before, Snapshot(root_), home_, "");
+        EXPECT_FALSE(FileExists(RegistrarPath()));
     }
 }
 
@@ -645,6 +703,7 @@ TEST_F(Unattended, ReinstalledBeforeARestart)
         Prepare({4});
         const std::map<std::string, std::string> before = Snapshot(root_);
         ASSERT_EQ(Install("/S /D=" + home_), 0);
+        const std::string firstVersion = ExpectLogonComponent(home_);
         const std::string quiet = RegistryText(HKEY_LOCAL_MACHINE, ListEntryKey, "QuietUninstallString");
         ASSERT_EQ(RunQuietCommand(quiet), 0);
         ASSERT_NE(PendingDeletions().find("kvxpurge"), std::string::npos);
@@ -658,7 +717,11 @@ TEST_F(Unattended, ReinstalledBeforeARestart)
         std::transform(queuedText.begin(), queuedText.end(), queuedText.begin(), [](char ch) { return std::tolower(ch); });
         if (c.othersQueued > 200) ASSERT_GT(PendingList().size() * sizeof(wchar_t), 65536u);
 
+        const std::string removedVersion = RegistryText(HKEY_LOCAL_MACHINE, LogonComponentKey, "Version");
         ASSERT_EQ(Install("/S /D=" + home_), 0);
+        const std::string secondVersion = ExpectLogonComponent(home_);
+        EXPECT_GT(VersionParts(secondVersion), VersionParts(firstVersion));
+        EXPECT_GT(VersionParts(secondVersion), VersionParts(removedVersion)) << "above the removal's too";
         EXPECT_EQ(PendingDeletions().find("kvxpurge"), std::string::npos) << PendingDeletions().substr(0, 300);
         EXPECT_NE(PendingDeletions().find(queuedText), std::string::npos)
             << "the other deletions stay as they were: " << PendingDeletions().substr(0, 300);
@@ -667,8 +730,7 @@ TEST_F(Unattended, ReinstalledBeforeARestart)
         EXPECT_TRUE(FileExists((OnWow64() ? WindowsFolder() : SystemFolder()) + "\\kvxpurge.exe")) << "kept by the restart";
         EXPECT_EQ(RunQuietCommand(RegistryText(HKEY_LOCAL_MACHINE, ListEntryKey, "QuietUninstallString")), 0);
         ASSERT_TRUE(RestartWindows());
-        const std::map<std::string, std::string> after = Snapshot(root_);
-        for (const auto& [what, text] : before) EXPECT_EQ(after.at(what), text) << what;
+        ExpectOnlyTheRemnant(before, Snapshot(root_), home_, secondVersion);
     }
 }
 
@@ -939,8 +1001,8 @@ TEST_F(Unattended, DestinationTable)
             ASSERT_TRUE(RestartWindows());
             EXPECT_FALSE(FolderExists(home));
             if (!row.madeAbove.empty()) EXPECT_FALSE(FolderExists(root + L"\\" + row.madeAbove)) << "made above the home folder";
-            const std::map<std::string, std::string> after = Snapshot(root_);
-            for (const auto& [what, text] : clean) EXPECT_EQ(after.at(what), text) << what;
+            // The home folder as the component names it is in the installer's code page.
+            ExpectOnlyTheRemnant(clean, Snapshot(root_), "", "");
         }
 }
 

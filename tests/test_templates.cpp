@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "component_version.h"
 #include "templates.h"
 
 namespace {
@@ -22,6 +23,38 @@ protected:
 
 // The templates' rule folds bit 5 of every byte; names of files and folders
 // fold the letters A to Z only.
+// Windows' comma form, as the logon reads it: what counts as absent, and the
+// value written back.
+TEST(ComponentVersionRule, CommaFormReadAndWrittenBack)
+{
+    const struct {
+        const char* text;
+        const char* read;  // written back; null: absent
+    } rows[] = {
+        {"1", "1,0,0,0"},          {"2026,1210,514,3007", "2026,1210,514,3007"},
+        {"0065535,0", "65535,0,0,0"}, {"65536", nullptr},  {"1,2,3,4,5", nullptr},
+        {"", nullptr},             {"1,", nullptr},       {",1", nullptr},
+        {"1, 2", nullptr},         {"-1", nullptr},       {"1.2.3.4", nullptr},
+        {"99999999999999999999", nullptr},
+    };
+    for (const auto& row : rows) {
+        ComponentVersion version;
+        version.part[0] = 77;
+        const bool read = ParseComponentVersion(row.text, &version);
+        EXPECT_EQ(read, row.read != nullptr) << row.text;
+        char text[ComponentVersionTextSize + 1];
+        text[ComponentVersionTextSize] = 'x';
+        FormatComponentVersion(version, text);
+        EXPECT_STREQ(text, row.read ? row.read : "0,0,0,0") << row.text;
+        EXPECT_EQ(text[ComponentVersionTextSize], 'x');
+    }
+    // Compared part by part as numbers, not as text.
+    ComponentVersion nine, ten;
+    ASSERT_TRUE(ParseComponentVersion("1,9", &nine) && ParseComponentVersion("1,10", &ten));
+    EXPECT_LT(CompareComponentVersions(nine, ten), 0);
+    EXPECT_GT(CompareComponentVersions(ten, nine), 0);
+}
+
 TEST(FoldRule, PairsDifferingInBit5AreEqual)
 {
     struct Pair {

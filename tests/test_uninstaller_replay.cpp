@@ -4,7 +4,9 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -185,6 +187,87 @@ TEST(UninstallerReplay, OwnProgramFileSurvives)
     EXPECT_TRUE(FileExists(copy));
     run.Click(IDC_CANCEL);
     EXPECT_EQ(run.ExitCode(), 0);
+}
+
+// The logon component stays while its registrar is there, its Version
+// raised, and the registrar, started by its full path, runs once for the
+// removing user; without the registrar, or after an installation ended
+// before the component was written, the removal leaves nothing.
+TEST(UninstallerReplay, LogonComponentStaysWithItsRegistrar)
+{
+    const std::string registrar = WindowsFolder() + "\\kvxuser.exe", calls = WindowsFolder() + "\\calls.log";
+    const std::string other = std::string(LogonComponentKey).substr(0, std::string(LogonComponentKey).rfind('\\')) +
+                              "\\{OstrevaneTest}";
+    const struct {
+        const char* what;
+        bool key, file;
+        const char* named;    // the key the record names
+        const char* version;  // before
+        const char* raised;   // after; "": the clock's; null: the key is gone
+    } cases[] = {
+        {"key and registrar", true, true, LogonComponentKey, "2999,1231,2359,59999", "2999,1231,2359,60000"},
+        {"carried into the part before", true, true, LogonComponentKey, "2999,65535,65535,65535", "3000,0,0,0"},
+        {"no comma form: the clock's", true, true, LogonComponentKey, "1,,2", ""},
+        {"the registrar gone", true, false, LogonComponentKey, "1,2,3,4", nullptr},
+        {"ended before the component was written", false, true, LogonComponentKey, "", nullptr},
+        {"another component named", true, true, "", "1,2,3,4", "1,2,3,4"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string named = c.named[0] ? c.named : other;
+        DeleteTree(HKEY_LOCAL_MACHINE, LogonComponentKey);
+        DeleteTree(HKEY_LOCAL_MACHINE, other.c_str());
+        DeleteFileA(calls.c_str());
+        DeleteFileA(registrar.c_str());
+        if (c.file) ASSERT_TRUE(CopyFileA(StandInPath().c_str(), registrar.c_str(), FALSE));
+        const std::vector<std::string> component = {"IsInstalled=REG_DWORD:1", "RootDir=REG_SZ:C:\\Gone Home",
+                                                    "StubPath=REG_SZ:\"" + registrar + "\""};
+        if (c.key) {
+            ASSERT_TRUE(SetRegistryValue(HKEY_LOCAL_MACHINE, named, "Version", REG_SZ, Sz(c.version)));
+            ASSERT_TRUE(SetRegistryValue(HKEY_LOCAL_MACHINE, named, "RootDir", REG_SZ, Sz("C:\\Gone Home")));
+            ASSERT_TRUE(SetRegistryValue(HKEY_LOCAL_MACHINE, named, "StubPath", REG_SZ, Sz("\"" + registrar + "\"")));
+            ASSERT_TRUE(SetRegistryValue(HKEY_LOCAL_MACHINE, named, "IsInstalled", REG_DWORD, std::string("\1\0\0\0", 4)));
+        }
+        ScopedTestFolder folder(TestFolderName);
+        const std::string log = folder / "uninst.kvx";
+        WriteBytes(log, Record(1, Product) + Record(12, registrar) + Record(14, named));
+        Uninstaller run(CommandFor(log));
+        ASSERT_TRUE(run.Shown());
+        run.Click(IDC_UNINSTALL);
+        EXPECT_STATE(run, Finished(Product));
+        run.Click(IDC_CANCEL);
+        EXPECT_EQ(run.ExitCode(), 0);
+
+        std::vector<std::string> after = RegistryValues(HKEY_LOCAL_MACHINE, named.c_str());
+        const bool stays = c.raised != nullptr;
+        EXPECT_EQ(FileExists(registrar), stays && c.file && c.named[0]) << "the registrar stays with the component";
+        if (!stays) {
+            EXPECT_EQ(after.size(), 0u) << "the key goes";
+            EXPECT_FALSE(FileExists(calls)) << "nothing to run";
+            continue;
+        }
+        ASSERT_EQ(after.size(), 4u);
+        const std::string version = after.back().substr(std::strlen("Version=REG_SZ:"));
+        after.pop_back();
+        EXPECT_EQ(after, component) << "only the Version changes";
+        if (c.raised[0]) {
+            EXPECT_EQ(version, c.raised);
+        } else {
+            SYSTEMTIME now;
+            GetSystemTime(&now);
+            EXPECT_EQ(version.substr(0, version.find(',')), std::to_string(now.wYear)) << version;
+            EXPECT_EQ(std::count(version.begin(), version.end(), ','), 3) << version;
+        }
+        // Run for the removing user, by its full path, waited for.
+        if (c.named[0]) WaitUntil([&] { return FileExists(calls); }, 10000);  // a slow machine outwaits kvxpurge
+        const std::string ran = ReadFileText(calls);
+        if (c.named[0]) EXPECT_EQ(ran.substr(0, ran.rfind('|')), "kvxuser|\"" + registrar + "\"") << ran;
+        else EXPECT_EQ(ran, "<missing>") << "the record names a key not the product's";
+    }
+    DeleteTree(HKEY_LOCAL_MACHINE, LogonComponentKey);
+    DeleteTree(HKEY_LOCAL_MACHINE, other.c_str());
+    DeleteFileA(calls.c_str());
+    DeleteFileA(registrar.c_str());
 }
 
 // Sizes, including logs the installer never writes: empty, one record, damaged.

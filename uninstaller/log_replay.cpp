@@ -4,8 +4,10 @@
 
 #include <utility>
 
+#include "account.h"
 #include "bounded_text.h"
 #include "command_line.h"
+#include "component_version.h"
 #include "handles.h"
 #include "link_check.h"
 #include "log_records.h"
@@ -66,15 +68,18 @@ void DeleteProductFile(const char* path)
     ++filesLeft;
 }
 
-// The uninstaller, its entry in Windows' list and the log are what a second
-// run needs: they go after everything else, and only when nothing is left.
-bool IsUninstallerFile(const char* path)
+bool NamedAs(const char* path, const char* own)
 {
     const char* name = path;
     for (const char* at = path; *at; at = NextChar(at))
         if (AtSeparator(at)) name = at + 1;
-    return SameText(name, UninstallerName);
+    return SameText(name, own);
 }
+
+// The uninstaller, its entry in Windows' list and the log are what a second
+// run needs: they go after everything else, and only when nothing is left.
+// So does the registrar, which the logon component may still need.
+bool KeptForTheEnd(const char* path) { return NamedAs(path, UninstallerName) || NamedAs(path, RegistrarName); }
 
 // The packages in the system folder (either view) and the uninstaller in
 // its folder, under the product's own names only, into checkedPath.
@@ -117,10 +122,15 @@ void DeleteInstalledFile(const char* text)
         ++filesLeft;
 }
 
+char registrarPath[PathSize];  // the registrar as the log names it, checked; empty: none
+bool componentStays;           // the logon component stays, and with it the registrar
+
 void DeleteProductFileAction(const char* text)
 {
     SetText(IDC_STATUS, "Deleting the files ...");
-    if (OwnProductFile(text) && IsUninstallerFile(checkedPath) == finishing) DeleteProductFile(checkedPath);
+    if (OwnProductFile(text) && KeptForTheEnd(checkedPath) == finishing &&
+        !(componentStays && NamedAs(checkedPath, RegistrarName)))
+        DeleteProductFile(checkedPath);
 }
 
 // The registry records name their key or value by their own text, and act
@@ -210,6 +220,80 @@ void SearchPathEntryAction(const char* text)
         RegFlushKey(openKey);
     }
     CloseHeldKey();
+}
+
+constexpr DWORD VersionTextSize = 64;
+
+// The component stays while its registrar is there: each user's next logon
+// runs it again, the product's key gone, and it takes the product's entries
+// out of that user's environments. Its Version raised is what makes Windows
+// run it once more. Without the registrar nothing could run: the key goes.
+void LogonComponentAction(const char* text)
+{
+    SetText(IDC_STATUS, "Washes the registry ...");
+    if (!LogonComponentKey(text)) return;
+    const char* const at = readPosition;
+    for (readPosition = logData; const int type = ReadNextRecord();)
+        if (type == ProductFile && OwnProductFile(currentText) && NamedAs(checkedPath, RegistrarName))
+            CopyText(registrarPath, PathSize, checkedPath);
+    readPosition = at;
+    componentStays = false;
+    {
+        UniqueKey key;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, text, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, key.put()) != ERROR_SUCCESS)
+            return;
+        if (registrarPath[0] && StillThere(registrarPath)) {
+            char version[VersionTextSize];
+            DWORD size = VersionTextSize - 1;
+            if (RegQueryValueExA(key.get(), ComponentVersionValue, nullptr, nullptr, reinterpret_cast<BYTE*>(version),
+                                 &size) != ERROR_SUCCESS)
+                size = 0;
+            version[size] = 0;
+            ComponentVersion old, raised;
+            ParseComponentVersion(version, &old);
+            SYSTEMTIME now;
+            GetSystemTime(&now);
+            const VersionMoment moment = {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond,
+                                          now.wMilliseconds};
+            RaiseComponentVersion(old, moment, &raised);
+            FormatComponentVersion(raised, version);
+            CountLeft(RegSetValueExA(key.get(), ComponentVersionValue, 0, REG_SZ, reinterpret_cast<BYTE*>(version),
+                                     lstrlenA(version) + 1));
+            RegFlushKey(key.get());
+            componentStays = true;
+            return;
+        }
+    }
+    CountLeft(RegDeleteKeyA(HKEY_LOCAL_MACHINE, text));
+}
+
+constexpr DWORD RegistrarWait = 5000;  // ms; it ends in well under a second
+
+// The removing user's own environments, as the next logon would do them:
+// what the log could not name (their Disabled Packages) goes too. Never for
+// the local system account, whose profile is nobody's environments.
+void RunRegistrar()
+{
+    // While the product's key still names a home, the registrar would register, not remove.
+    HKEY product;
+    const bool named = RegOpenKeyExA(HKEY_LOCAL_MACHINE, ProductKeyPath, 0, KEY_QUERY_VALUE, &product) == ERROR_SUCCESS;
+    const bool homeNamed = named && RegQueryValueExA(product, HomeFolderValue, nullptr, nullptr, nullptr, nullptr) ==
+                                        ERROR_SUCCESS;
+    if (named) RegCloseKey(product);
+    if (!componentStays || homeNamed || RunsAsLocalSystem()) return;
+    char command[PathSize + 2];
+    command[0] = '"';
+    command[1] = 0;
+    if (!AppendText(command, sizeof command, registrarPath) || !AppendText(command, sizeof command, "\"")) return;
+    static STARTUPINFOA startup;  // zero-filled without the C runtime's help
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process;
+    if (!CreateProcessA(registrarPath, command, nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                        &startup, &process))
+        return;
+    WaitForSingleObject(process.hProcess, RegistrarWait);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
 }
 
 char helpRoot[PathSize];  // the RootDir of the environment whose help file is checkedPath
@@ -533,6 +617,7 @@ constexpr RecordHandler RecordHandlerTable[] = {
     {HelpLine,          HelpLineAction},
     {ProductFile,       DeleteProductFileAction},
     {CreatedFolder,     nullptr},  // at the end: FinishRemoval
+    {LogonComponent,    LogonComponentAction},
     {0,                 nullptr},
 };
 
@@ -649,6 +734,7 @@ unsigned ReplayLog()
     // What follows a zero type byte stays unread, even by a second click.
     CloseHeldKey();
     FinishRemoval();
+    RunRegistrar();
     readPosition = dataEnd;
     char left[LeftTextSize];
     if (othersLeft) FormatLeftItems(filesLeft + othersLeft, left);

@@ -141,6 +141,8 @@ const char* BelowEnvironment(const char* key)
 
 bool UninstallEntryKey(const char* key) { return SameText(key, UninstallKey); }
 
+bool LogonComponentKey(const char* key) { return SameText(key, ActiveSetupKeyPath); }
+
 bool MadeEnvironmentKey(const char* key)
 {
     const char* below = BelowEnvironment(key);

@@ -43,6 +43,8 @@ enum KeyKind : unsigned char {
 KeyKind HeldKeyKind(bool machineRoot, const char* key);
 // True for the product's entry in Windows' list under HKEY_LOCAL_MACHINE.
 bool UninstallEntryKey(const char* key);
+// True for the product's Active Setup component under HKEY_LOCAL_MACHINE.
+bool LogonComponentKey(const char* key);
 // True for a key under HKEY_CURRENT_USER that writing into an environment's
 // "Known Packages" or "Library" key can make: that key, the environment's
 // key, and the keys above it up to "Software\Borland".

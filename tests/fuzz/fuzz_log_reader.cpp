@@ -327,7 +327,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             for (const char* f : {"C:\\Windows\\System32", "C:\\Windows"})
                 expected = expected || ExpectedRightIn(currentText, f, full);
             const std::string name = Lower(full.substr(full.rfind('\\') + 1));
-            expected = expected && (name == "kvxpurge.exe" || name == "ovanlibd3.dpl" ||
+            expected = expected && (name == "kvxpurge.exe" || name == "kvxuser.exe" || name == "ovanlibd3.dpl" ||
                                     (name.size() == 13 && name.compare(0, 7, "ovanlib") == 0 &&
                                      ((name[7] == 'd' && name[8] >= '4' && name[8] <= '7') ||
                                       (name[7] == 'b' && name[8] >= '3' && name[8] <= '6')) &&
@@ -353,6 +353,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             const bool contained = ContainedFolder(currentText, folder, out);
             CheckByteWise(contained == expected);
             CheckAnswer(contained, currentText, out);
+        } else if (type == LogonComponent) {
+            CheckByteWise(LogonComponentKey(currentText) ==
+                          (Lower(currentText) == "software\\microsoft\\active setup\\installed components\\"
+                                                 "{3b7e52c1-9a4d-4f08-b6e2-7d15c0a9e384}"));
         } else if (type == NoAction) {
             char other[PathSize];
             if (LogFolderOf(currentText, other)) Check(other[0] != 0 && other[1] == ':');

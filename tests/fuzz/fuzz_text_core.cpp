@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "catalogue.h"
+#include "component_version.h"
 #include "templates.h"
 #include "user_entries.h"
 
@@ -25,6 +26,36 @@ std::string Text(FuzzedDataProvider& in, size_t max)
 }
 
 bool Folds(unsigned char a, unsigned char b) { return (a | 0x20) == (b | 0x20); }
+
+// Windows' comma form, read independently: 1 to 4 parts of digits, each below 65536.
+bool VersionModel(const std::string& text, unsigned parts[4])
+{
+    std::vector<std::string> split(1);
+    for (char c : text) {
+        if (c == ',') split.emplace_back();
+        else split.back() += c;
+    }
+    if (split.size() > 4) return false;
+    for (size_t i = 0; i < 4; ++i) parts[i] = 0;
+    for (size_t i = 0; i < split.size(); ++i) {
+        const std::string& part = split[i];
+        if (part.empty() || part.find_first_not_of("0123456789") != std::string::npos) return false;
+        const size_t first = part.find_first_not_of('0');
+        const std::string digits = first == std::string::npos ? "0" : part.substr(first);
+        if (digits.size() > 5 || std::stoul(digits) > 65535) return false;
+        parts[i] = static_cast<unsigned>(std::stoul(digits));
+    }
+    return true;
+}
+
+std::string VersionText(const ComponentVersion& v)
+{
+    char text[ComponentVersionTextSize + 1];
+    text[ComponentVersionTextSize] = 'x';  // sentinel
+    FormatComponentVersion(v, text);
+    Check(text[ComponentVersionTextSize] == 'x');
+    return text;
+}
 
 // The lead bytes the run chose, as the platform would report them: none, or
 // the ranges of Japanese (932), Simplified Chinese (936) and Korean (949),
@@ -230,7 +261,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     codePage = &CodePages[in.ConsumeIntegralInRange<size_t>(0, sizeof CodePages / sizeof *CodePages - 1)];
     SetLeadByteRanges(codePage->ranges, sizeof codePage->ranges);
 
-    switch (in.ConsumeIntegralInRange(0, 9)) {
+    switch (in.ConsumeIntegralInRange(0, 10)) {
     case 0: {  // FindFolded
         const std::string pattern = Text(in, 64), text = Text(in, 512);
         const char* hit = FindFolded(pattern.c_str(), text.c_str());
@@ -266,6 +297,36 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         CheckExpansion(entry.templateText, templ.bytes, templ.size);
         if (entry.argument.text) CheckExpansion(entry.argument.text, argument.bytes, argument.size);
         if (HoldsValueData(entry.op)) CheckExpansion(entry.stepOrValueData.text, data.bytes, data.size);
+        break;
+    }
+    case 10: {  // The logon component's Version: read, written back, raised
+        const std::string text = Text(in, 40);
+        unsigned model[4];
+        ComponentVersion old;
+        const bool parsed = ParseComponentVersion(text.c_str(), &old);
+        Check(parsed == VersionModel(text, model));
+        for (unsigned i = 0; i < 4; ++i) Check(old.part[i] == (parsed ? model[i] : 0));
+        ComponentVersion again;
+        Check(ParseComponentVersion(VersionText(old).c_str(), &again) && CompareComponentVersions(again, old) == 0);
+        VersionMoment now;
+        unsigned* fields[] = {&now.year, &now.month, &now.day, &now.hour, &now.minute, &now.second, &now.milliseconds};
+        for (unsigned* field : fields) *field = in.ConsumeIntegralInRange<unsigned>(0, in.ConsumeBool() ? 70000 : 99);
+        ComponentVersion raised;
+        const bool rose = RaiseComponentVersion(old, now, &raised);
+        const unsigned clock[4] = {now.year, now.month * 100 + now.day, now.hour * 100 + now.minute,
+                                   now.second * 1000 + now.milliseconds};
+        bool highest = true, clockFits = true;
+        for (unsigned i = 0; i < 4; ++i) highest = highest && old.part[i] == 65535;
+        for (unsigned i = 0; i < 4; ++i) clockFits = clockFits && clock[i] <= 65535;
+        Check(rose == !highest);
+        Check(rose ? CompareComponentVersions(raised, old) > 0 : CompareComponentVersions(raised, old) == 0);
+        for (unsigned i = 0; i < 4; ++i) Check(raised.part[i] <= 65535);
+        // The clock's own value whenever it is above the old one.
+        ComponentVersion fromClock;
+        for (unsigned i = 0; i < 4; ++i) fromClock.part[i] = clock[i];
+        if (clockFits && CompareComponentVersions(fromClock, old) > 0)
+            for (unsigned i = 0; i < 4; ++i) Check(raised.part[i] == clock[i]);
+        Check(ParseComponentVersion(VersionText(raised).c_str(), &again) && CompareComponentVersions(again, raised) == 0);
         break;
     }
     case 3: {  // TrimTrailingSeparator and CutToParentFolder, in place

@@ -18,7 +18,7 @@ constexpr TypeName TypeNames[] = {
     {MachineKeyDelete, "MachineKeyDelete"}, {NoAction, "NoAction"},
     {UserKeyOpen, "UserKeyOpen"},       {SearchPathEntry, "SearchPathEntry"},
     {HelpLine, "HelpLine"},             {ProductFile, "ProductFile"},
-    {CreatedFolder, "CreatedFolder"},
+    {CreatedFolder, "CreatedFolder"},   {LogonComponent, "LogonComponent"},
 };
 static_assert(sizeof TypeNames / sizeof *TypeNames == LastRecordType, "every record type has its name");
 
