@@ -7,11 +7,6 @@ namespace {
 using Op = ScriptOp;
 
 constexpr char PackageCaption[] = "Ostrevane v3.10 (trial) VCL";
-}  // namespace
-
-const char ProductDisplayName[] = "Quillmere Ostrevane v3.10 (trial)";
-
-namespace {
 // Where the uninstaller goes; its entry in Windows' list shows this file's icon.
 constexpr char UninstallerFile[] = "$UNINST_DIR$\\kvxpurge.exe";
 
@@ -26,7 +21,7 @@ constexpr char QuietUninstall[] = "\"$UNINST_DIR$\\kvxpurge.exe\" /S \"$HOME_DIR
 // their value data where the others hold the step.
 #define UNINSTALLER_ENTRIES                                                                                  \
     {UninstallerFile, 7,                      0,                                   Op::ExtractResource},     \
-    {UninstallKey,    "DisplayName",          ProductDisplayName,                  Op::WriteMachineValue},   \
+    {UninstallKey,    "DisplayName",          "Quillmere Ostrevane v3.10 (trial)", Op::WriteMachineValue},   \
     {UninstallKey,    "UninstallString",      Uninstall,                           Op::WriteMachineValue},   \
     {UninstallKey,    "QuietUninstallString", QuietUninstall,                      Op::WriteMachineValue}
 
