@@ -7,11 +7,6 @@ namespace {
 
 using Op = ScriptOp;
 
-}  // namespace
-
-const char ProductDisplayName[] = "Quillmere Ostrevane v3.10 (trial)";
-
-namespace {
 // Where the uninstaller goes; its entry in Windows' list shows this file's icon.
 constexpr char UninstallerFile[] = "$UNINST_DIR$\\kvxpurge.exe";
 
@@ -31,7 +26,7 @@ static_assert(SameChars(After(RegistrarFile, "$UNINST_DIR$\\"), RegistrarName), 
 // their value data where the others hold the step.
 #define UNINSTALLER_ENTRIES                                                                                  \
     {UninstallerFile, 7,                      0,                                   Op::ExtractResource},     \
-    {UninstallKey,    "DisplayName",          ProductDisplayName,                  Op::WriteMachineValue},   \
+    {UninstallKey,    "DisplayName",          "Quillmere Ostrevane v3.10 (trial)", Op::WriteMachineValue},   \
     {UninstallKey,    "UninstallString",      Uninstall,                           Op::WriteMachineValue},   \
     {UninstallKey,    "QuietUninstallString", QuietUninstall,                      Op::WriteMachineValue}
 

@@ -39,5 +39,3 @@ extern const ScriptEntry UninstallerScript[];
 constexpr bool IsEnvironment(const InstallTarget& target) { return target.registryKey != nullptr; }
 
 extern const char ProductDescription[];
-// The product's name in Windows' list and on its logon component.
-extern const char ProductDisplayName[];

@@ -42,6 +42,20 @@ void RegisterProductDetails()
         NoteFailure(Failure::RegistryNotWritten);
 }
 
+namespace {
+
+// The name Windows' list shows, from the entry that writes it there.
+const char* DisplayName()
+{
+    for (const ScriptEntry* entry = UninstallerScript; entry->templateText; ++entry)
+        if (entry->op == ScriptOp::WriteMachineValue && entry->argument.text &&
+            SameChars(entry->argument.text, "DisplayName"))
+            return entry->stepOrValueData.text;
+    return "";
+}
+
+}  // namespace
+
 void RegisterLogonComponent()
 {
     if (TargetStates[SharedFilesRow].checkState != Install) return;
@@ -65,7 +79,7 @@ void RegisterLogonComponent()
     RaiseComponentVersion(version, moment, &version);
     FormatComponentVersion(version, text);
     // StubPath last: a logon runs only a component that is whole.
-    if (!WriteRegistryText(HKEY_LOCAL_MACHINE, ActiveSetupKeyPath, "", ProductDisplayName) ||
+    if (!WriteRegistryText(HKEY_LOCAL_MACHINE, ActiveSetupKeyPath, "", DisplayName()) ||
         !WriteRegistryText(HKEY_LOCAL_MACHINE, ActiveSetupKeyPath, HomeFolderValue, VariableValue(HomeDir)) ||
         !WriteRegistryText(HKEY_LOCAL_MACHINE, ActiveSetupKeyPath, ComponentVersionValue, text) ||
         !WriteRegistryNumber(HKEY_LOCAL_MACHINE, ActiveSetupKeyPath, IsInstalledValue, 1) ||
