@@ -63,8 +63,10 @@ struct VersionMoment {
 // the moment, or, when that is not above old (a clock set back, two runs in
 // one millisecond), old with its last part raised by one, carried into the
 // parts before it. False, with raised as old, when old is the highest there is.
-inline bool RaiseComponentVersion(const ComponentVersion& old, const VersionMoment& now, ComponentVersion* raised)
+// raised may be old itself.
+inline bool RaiseComponentVersion(const ComponentVersion& given, const VersionMoment& now, ComponentVersion* raised)
 {
+    const ComponentVersion old = given;
     const unsigned fromClock[ComponentVersionParts] = {
         now.year, now.month * 100 + now.day, now.hour * 100 + now.minute, now.second * 1000 + now.milliseconds};
     bool fits = true;

@@ -38,9 +38,6 @@ std::string Resource(int number)
 constexpr char LinkLineText[] = "\r\n:Link ostrevane.hlp\r\n";
 constexpr char IndexLineText[] = "\r\n:INDEX Corvex Lib Help=ostrevane.hlp\r\n";
 
-constexpr char LogonComponent[] =
-    "Software\\Microsoft\\Active Setup\\Installed Components\\{3B7E52C1-9A4D-4F08-B6E2-7D15C0A9E384}";
-
 class InstallRun : public ::testing::Test {
 protected:
     void SetUp() override
@@ -70,8 +67,8 @@ protected:
 
     static void ClearProductKeys()
     {
-        DeleteTree(HKEY_LOCAL_MACHINE, LogonComponent);
-        DeleteTree(HKEY_CURRENT_USER, LogonComponent);
+        DeleteTree(HKEY_LOCAL_MACHINE, LogonComponentKey);
+        DeleteTree(HKEY_CURRENT_USER, LogonComponentKey);
         DeleteTree(HKEY_LOCAL_MACHINE, ListEntryKey);
         DeleteTree(HKEY_LOCAL_MACHINE, "Software\\Quillmere");
         HKEY key = nullptr;
@@ -262,7 +259,7 @@ TEST_F(InstallRun, EveryRowAtOnce)
     const std::map<int, int> expected = {
         {ProductText, 1},     {TargetCaption, 12},   {InstalledFile, 112}, {MachineKeyOpen, 2},
         {KeyValueDelete, 20}, {UserKeyDelete, 30},   {MachineKeyDelete, helpKeyThere ? 3 : 4},
-        {UserKeyOpen, 27},    {SearchPathEntry, 9},  {HelpLine, 18},       {ProductFile, 10},
+        {UserKeyOpen, 27},    {SearchPathEntry, 9},  {HelpLine, 18},       {ProductFile, 11},
         {CreatedFolder, 14},  {LogonComponent, 1}};
     EXPECT_EQ(counts, expected);
 
@@ -461,7 +458,7 @@ TEST_F(InstallRun, NothingTickedInstallsTheSharedFilesOnly)
 {
     Choose({}, false, false);
     RunInstall();
-    ASSERT_EQ(log_.size(), 10u);
+    ASSERT_EQ(log_.size(), 11u);
     EXPECT_EQ(log_[2].text, win_ + "\\kvxpurge.exe");
     EXPECT_EQ(log_[7].text, win_ + "\\kvxuser.exe");
     EXPECT_EQ(ReadFileText(win_ + "\\kvxuser.exe"), Resource(12));
@@ -571,14 +568,10 @@ constexpr LogonRow LogonRows[] = {
     {"home with blanks",           "Program Files\\Quill mere  Kit", true,    true,      1},
 };
 
-// The component the installer registers with Windows, as a logon finds it.
-void WriteLogonComponent(const std::string& registrar, const std::string& home, const char* version)
+// A later installation's or a removal's Version, as a logon finds it.
+void RaiseVersion(const char* version)
 {
-    ASSERT_TRUE(SetRegistryValue(HKEY_LOCAL_MACHINE, LogonComponent, "StubPath", REG_SZ, Sz(Quoted(registrar))));
-    ASSERT_TRUE(SetRegistryValue(HKEY_LOCAL_MACHINE, LogonComponent, "Version", REG_SZ, Sz(version)));
-    ASSERT_TRUE(SetRegistryValue(HKEY_LOCAL_MACHINE, LogonComponent, "IsInstalled", REG_DWORD,
-                                 std::string("\x01\0\0\0", 4)));
-    ASSERT_TRUE(SetRegistryValue(HKEY_LOCAL_MACHINE, LogonComponent, "RootDir", REG_SZ, Sz(home)));
+    ASSERT_TRUE(SetRegistryValue(HKEY_LOCAL_MACHINE, LogonComponentKey, "Version", REG_SZ, Sz(version)));
 }
 
 // How often each logon started the registrar, each run ending with 0.
@@ -629,7 +622,8 @@ TEST_F(InstallRun, EachLogonGivesTheUserTheProductOnceAndKeepsTheirs)
         RunInstall();
         const std::string registrar = win_ + "\\kvxuser.exe";
         ASSERT_TRUE(FileExists(registrar));
-        WriteLogonComponent(registrar, home_, "2026,1210,510,1");
+        ASSERT_EQ(RegistryText(HKEY_LOCAL_MACHINE, LogonComponentKey, "StubPath"), Quoted(registrar));
+        const std::string installed = RegistryText(HKEY_LOCAL_MACHINE, LogonComponentKey, "Version");
 
         DeleteTree(HKEY_CURRENT_USER, "Software\\Borland");
         for (int i : {4, 8}) {
@@ -640,11 +634,11 @@ TEST_F(InstallRun, EachLogonGivesTheUserTheProductOnceAndKeepsTheirs)
         }
 
         EXPECT_EQ(RegistrarRuns(PlayLogon(), registrar), 1);
-        EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, LogonComponent, "Version"), "2026,1210,510,1");
+        EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, LogonComponentKey, "Version"), installed);
         if (row.logons > 1) {
             EXPECT_EQ(RegistrarRuns(PlayLogon(), registrar), 0) << "the stamp holds the second logon back";
-            for (const char* raised : {"2026,1210,510,2", "2026,1210,510,10"}) {
-                WriteLogonComponent(registrar, home_, raised);
+            for (const char* raised : {"9999,1210,510,2", "9999,1210,510,10"}) {
+                RaiseVersion(raised);
                 EXPECT_EQ(RegistrarRuns(PlayLogon(), registrar), 1) << "a raised Version runs it again";
             }
         }
@@ -675,34 +669,101 @@ TEST_F(InstallRun, EachLogonGivesTheUserTheProductOnceAndKeepsTheirs)
     }
 }
 
+// Another user's lists, which an installation running as this one leaves alone.
+struct UserLists {
+    std::vector<std::string> known, off;
+    std::string searchPath;
+    DWORD type = REG_SZ;
+};
+
+UserLists SaveUser(const SimulatedIde& ide)
+{
+    UserLists user;
+    user.known = RegistryValues(HKEY_CURRENT_USER, EnvironmentKey(ide, "Known Packages").c_str());
+    user.off = RegistryValues(HKEY_CURRENT_USER, EnvironmentKey(ide, "Disabled Packages").c_str());
+    user.searchPath = RegistryBytes(HKEY_CURRENT_USER, EnvironmentKey(ide, "Library"), ide.searchValue, &user.type);
+    return user;
+}
+
+void RestoreUser(const SimulatedIde& ide, const UserLists& user)
+{
+    DeleteTree(HKEY_CURRENT_USER, ide.registryKey);
+    for (const auto& [list, key] : {std::pair{&user.known, "Known Packages"}, {&user.off, "Disabled Packages"}})
+        for (const std::string& value : *list) {
+            const std::size_t at = value.find("=REG_SZ:");
+            ASSERT_NE(at, std::string::npos) << value;
+            ASSERT_TRUE(SetRegistryValue(HKEY_CURRENT_USER, EnvironmentKey(ide, key), value.substr(0, at).c_str(),
+                                         REG_SZ, Sz(value.substr(at + 8))));
+        }
+    ASSERT_TRUE(SetRegistryValue(HKEY_CURRENT_USER, EnvironmentKey(ide, "Library"), ide.searchValue, user.type,
+                                 user.searchPath));
+}
+
 // After the removal the component stays with a raised Version and no
 // product: the next logon takes the product's entries away, and only those.
+// A later installation registers the user again, once, whether or not they
+// logged on in between.
 TEST_F(InstallRun, ALogonAfterTheRemovalTakesOnlyTheProductsEntries)
 {
-    Choose({4, 8}, false, false);
-    RunInstall();
-    const std::string registrar = win_ + "\\kvxuser.exe";
-    WriteLogonComponent(registrar, home_, "2026,1210,510,1");
-    for (int i : {4, 8}) {
-        const SimulatedIde& ide = SimulatedIdes[i];
-        SetUpUser(ide, folders_[i], Sub(ide) + "\\" + ide.package + ide.packageExt);
-    }
-    ASSERT_EQ(RegistrarRuns(PlayLogon(), registrar), 1);
+    for (bool loggedOnBetween : {true, false}) {
+        SCOPED_TRACE(loggedOnBetween ? "logged on after the removal" : "not logged on until the reinstallation");
+        RemoveSimulatedIdeKeys();
+        ClearProductKeys();
+        for (int i : {4, 8}) {
+            if (TargetStates[i].rootFolder) LocalFree(TargetStates[i].rootFolder);
+            TargetStates[i].rootFolder = nullptr;
+        }
+        Choose({4, 8}, false, false);
+        RunInstall();
+        const std::string registrar = win_ + "\\kvxuser.exe";
+        DeleteTree(HKEY_CURRENT_USER, "Software\\Borland");
+        for (int i : {4, 8}) {
+            const SimulatedIde& ide = SimulatedIdes[i];
+            SetUpUser(ide, folders_[i], Sub(ide) + "\\" + ide.package + ide.packageExt);
+        }
+        ASSERT_EQ(RegistrarRuns(PlayLogon(), registrar), 1);
 
-    DeleteTree(HKEY_LOCAL_MACHINE, ProductHomeKey);
-    WriteLogonComponent(registrar, home_, "2026,1210,511,0");
-    ASSERT_EQ(RegistrarRuns(PlayLogon(), registrar), 1);
-    for (int i : {4, 8}) {
-        const SimulatedIde& ide = SimulatedIdes[i];
-        SCOPED_TRACE(ide.folder);
-        EXPECT_EQ(RegistryValues(HKEY_CURRENT_USER, EnvironmentKey(ide, "Known Packages").c_str()),
-                  std::vector<std::string>{"C:\\Own\\mine.bpl=REG_SZ:Mine"});
-        EXPECT_EQ(RegistryValues(HKEY_CURRENT_USER, EnvironmentKey(ide, "Disabled Packages").c_str()),
-                  std::vector<std::string>{"C:\\Own\\off.bpl=REG_SZ:Off"});
-        DWORD type = 0;
-        EXPECT_EQ(RegistryBytes(HKEY_CURRENT_USER, EnvironmentKey(ide, "Library"), ide.searchValue, &type),
-                  Sz("$(DELPHI)\\Lib;C:\\Own Lib"));
-        EXPECT_EQ(type, DWORD(REG_EXPAND_SZ));
+        // What the removal leaves for the logons: no product, a raised Version.
+        DeleteTree(HKEY_LOCAL_MACHINE, ProductHomeKey);
+        RaiseVersion("9999,1,1,1");
+        if (loggedOnBetween) {
+            ASSERT_EQ(RegistrarRuns(PlayLogon(), registrar), 1);
+            for (int i : {4, 8}) {
+                const SimulatedIde& ide = SimulatedIdes[i];
+                SCOPED_TRACE(ide.folder);
+                EXPECT_EQ(RegistryValues(HKEY_CURRENT_USER, EnvironmentKey(ide, "Known Packages").c_str()),
+                          std::vector<std::string>{"C:\\Own\\mine.bpl=REG_SZ:Mine"});
+                EXPECT_EQ(RegistryValues(HKEY_CURRENT_USER, EnvironmentKey(ide, "Disabled Packages").c_str()),
+                          std::vector<std::string>{"C:\\Own\\off.bpl=REG_SZ:Off"});
+                DWORD type = 0;
+                EXPECT_EQ(RegistryBytes(HKEY_CURRENT_USER, EnvironmentKey(ide, "Library"), ide.searchValue, &type),
+                          Sz("$(DELPHI)\\Lib;C:\\Own Lib"));
+                EXPECT_EQ(type, DWORD(REG_EXPAND_SZ));
+            }
+        }
+
+        // The reinstallation's Version stands above the removal's; its own
+        // user's keys are set aside so that only the logon registers.
+        RaiseVersion("9999,1,1,2");
+        std::vector<UserLists> user;
+        for (int i : {4, 8}) user.push_back(SaveUser(SimulatedIdes[i]));
+        RunInstall(home_);
+        EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, LogonComponentKey, "Version"), "9999,1,1,3")
+            << "a clock behind the Version there raises its last part";
+        for (int n = 0; n < 2; ++n) RestoreUser(SimulatedIdes[n ? 8 : 4], user[n]);
+        ASSERT_EQ(RegistrarRuns(PlayLogon(), registrar), 1);
+        for (int i : {4, 8}) {
+            const SimulatedIde& ide = SimulatedIdes[i];
+            SCOPED_TRACE(ide.folder);
+            const std::string package = Sub(ide) + "\\" + ide.package + ide.packageExt;
+            std::vector<std::string> known = {"C:\\Own\\mine.bpl=REG_SZ:Mine",
+                                              package + "=REG_SZ:Ostrevane v3.10 (trial) VCL"};
+            std::sort(known.begin(), known.end());
+            EXPECT_EQ(RegistryValues(HKEY_CURRENT_USER, EnvironmentKey(ide, "Known Packages").c_str()), known);
+            DWORD type = 0;
+            EXPECT_EQ(RegistryBytes(HKEY_CURRENT_USER, EnvironmentKey(ide, "Library"), ide.searchValue, &type),
+                      Sz("$(DELPHI)\\Lib;C:\\Own Lib;" + Sub(ide)));
+        }
     }
 }
 
