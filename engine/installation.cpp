@@ -6,6 +6,7 @@
 #include "folder_security.h"
 #include "interpreter.h"
 #include "link_guard.h"
+#include "phase_times.h"
 #include "registry.h"
 #include "templates.h"
 #include "uninstall_log.h"
@@ -23,6 +24,7 @@ bool IsFolder(const char* path)
 
 void RegisterProductDetails()
 {
+    PHASE_SCOPE(Phase::Registry);
     // Only what the shared files registered gets the details beside it.
     if (TargetStates[SharedFilesRow].checkState != Install) return;
     SetFailureTarget(SharedFilesRow);
@@ -132,6 +134,7 @@ void RunChosenScripts(const InstallTarget* targets)
     }
     RegisterProductDetails();
     SetFailureTarget(NoFailureTarget);
+    PHASE_SCOPE(Phase::Registry);
     // The vendor's key, which others may share, goes only when it is empty then.
     if ((KeyExists(HKEY_LOCAL_MACHINE, VendorKeyPath) || Ahead(MachineKeyDelete, VendorKeyPath)) &&
         Ahead(MachineKeyDelete, ProductKeyPath)) {
@@ -144,6 +147,7 @@ void RunChosenScripts(const InstallTarget* targets)
 
 DWORD WINAPI ScriptWorker(LPVOID laterFile)
 {
+    PHASE_SWITCH(Phase::Other);
     // Nothing is written for a home folder that could not be made, nor
     // where no log can be kept.
     const bool begun = BeginInstallation(true);

@@ -2,6 +2,7 @@
 
 #include "handles.h"
 #include "memory.h"
+#include "phase_times.h"
 #include "templates.h"
 #include "uninstall_log.h"
 
@@ -35,6 +36,7 @@ bool WriteLastRecord(std::size_t length)
 
 bool CarryEarlierLog()
 {
+    PHASE_SCOPE(Phase::Log);
     const UninstallLog& log = TheUninstallLog;
     if (!log.logPath) return true;
     UniqueFile file(CreateFileA(log.logPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -57,6 +59,7 @@ bool CarryEarlierLog()
 
 bool SaveLog()
 {
+    PHASE_SCOPE(Phase::Log);
     const UninstallLog& log = TheUninstallLog;
     LogFile.reset();
     LogFileWhole = false;
@@ -86,6 +89,7 @@ bool SaveLog()
 
 bool RecordAhead(std::uint8_t type, const char* text)
 {
+    PHASE_SCOPE(Phase::Log);
     const UninstallLog& log = TheUninstallLog;
     if (!log.recordBuffer) return false;
     if (RecordsHold(log.recordBuffer, LogLength(), type, text)) return true;
@@ -96,6 +100,7 @@ bool RecordAhead(std::uint8_t type, const char* text)
 
 bool RecordPairAhead(std::uint8_t type, const char* text, std::uint8_t secondType, const char* secondText)
 {
+    PHASE_SCOPE(Phase::Log);
     const UninstallLog& log = TheUninstallLog;
     if (!log.recordBuffer) return false;
     if (RecordsHoldPair(log.recordBuffer, LogLength(), type, text, secondType, secondText)) return true;
@@ -112,6 +117,7 @@ bool RecordPairAhead(std::uint8_t type, const char* text, std::uint8_t secondTyp
 
 bool WriteLog()
 {
+    PHASE_SCOPE(Phase::Log);
     const bool whole = TheUninstallLog.recordBuffer && SaveLog();
     LogFile.reset();
     CloseLog();

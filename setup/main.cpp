@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include "../engine/phase_times.h"
 #include "../engine/targets.h"
 #include "../engine/templates.h"
 #include "../wizard/wizard.h"
@@ -21,6 +22,7 @@ constexpr char WindowDlls[] = "comctl32\0uxtheme\0dwmapi\0oleacc\0propsys\0clbca
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
+    PHASE_TIMES_START();
     StartSafely(PreloadedDlls, WindowDlls);
     LearnCodePage();
     RunUnattendedIfAsked();

@@ -5,6 +5,7 @@
 #include "../engine/catalogue.h"
 #include "../engine/failures.h"
 #include "../engine/installation.h"
+#include "../engine/phase_times.h"
 #include "../engine/running.h"
 #include "../engine/targets.h"
 #include "../engine/templates.h"
@@ -223,7 +224,11 @@ void RunUnattendedIfAsked()
     UnattendedOptions options;
     switch (ParseCommandLine(GetCommandLineW(), &options)) {
     case StartMode::Wizard: return;
-    case StartMode::Unattended: ExitProcess(InstallUnattended(options));
+    case StartMode::Unattended: {
+        const unsigned code = InstallUnattended(options);
+        PHASE_TIMES_WRITE();
+        ExitProcess(code);
+    }
     case StartMode::BadCommandLine: ExitProcess(ExitBadCommandLine);
     }
 }
