@@ -13,6 +13,8 @@ UniqueFile LogFile;
 // False once a record could not be written to the open file: the next save
 // writes the whole log again.
 bool LogFileWhole = false;
+// The bytes the open file holds, each written and flushed.
+std::size_t LogFileLength = 0;
 
 // The new log is made under this name beside the old one and then takes its place.
 constexpr char NewLogSuffix[] = ".new";
@@ -29,6 +31,7 @@ bool WriteLastRecord(std::size_t length)
     if (!LogFile) return false;
     const std::uint8_t* record = TheUninstallLog.writePosition - length;
     LogFileWhole = LogFileWhole && WriteWhole(LogFile.get(), record, static_cast<DWORD>(length));
+    if (LogFileWhole) LogFileLength += length;
     return LogFileWhole;
 }
 
@@ -84,6 +87,7 @@ bool SaveLog()
     LogFile.reset(CreateFileA(log.logPath, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
     LogFileWhole = static_cast<bool>(LogFile);
+    LogFileLength = LogLength();
     return LogFileWhole;
 }
 
@@ -118,7 +122,10 @@ bool RecordPairAhead(std::uint8_t type, const char* text, std::uint8_t secondTyp
 bool WriteLog()
 {
     PHASE_SCOPE(Phase::Log);
-    const bool whole = TheUninstallLog.recordBuffer && SaveLog();
+    // A file that took every record as it came holds the log already, flushed:
+    // written again it would be the same bytes.
+    const bool whole = TheUninstallLog.recordBuffer &&
+                       ((LogFile && LogFileWhole && LogFileLength == LogLength()) || SaveLog());
     LogFile.reset();
     CloseLog();
     return whole;

@@ -219,10 +219,9 @@ unsigned InstallUnattended(const UnattendedOptions& options)
 
 }  // namespace
 
-void RunUnattendedIfAsked()
+void RunUnattendedIfAsked(StartMode mode, const UnattendedOptions& options)
 {
-    UnattendedOptions options;
-    switch (ParseCommandLine(GetCommandLineW(), &options)) {
+    switch (mode) {
     case StartMode::Wizard: return;
     case StartMode::Unattended: {
         const unsigned code = InstallUnattended(options);
