@@ -7,6 +7,7 @@
 #include "folder_security.h"
 #include "interpreter.h"
 #include "link_guard.h"
+#include "phase_times.h"
 #include "registry.h"
 #include "templates.h"
 #include "uninstall_log.h"
@@ -25,6 +26,7 @@ bool IsFolder(const char* path)
 
 void RegisterProductDetails()
 {
+    PHASE_SCOPE(Phase::Registry);
     // Only what the shared files registered gets the details beside it.
     if (TargetStates[SharedFilesRow].checkState != Install) return;
     SetFailureTarget(SharedFilesRow);
@@ -181,6 +183,7 @@ void RunChosenScripts(const InstallTarget* targets)
     RegisterProductDetails();
     RegisterLogonComponent();
     SetFailureTarget(NoFailureTarget);
+    PHASE_SCOPE(Phase::Registry);
     // The vendor's key, which others may share, goes only when it is empty then.
     if ((KeyExists(HKEY_LOCAL_MACHINE, VendorKeyPath) || Ahead(MachineKeyDelete, VendorKeyPath)) &&
         Ahead(MachineKeyDelete, ProductKeyPath)) {
@@ -193,6 +196,7 @@ void RunChosenScripts(const InstallTarget* targets)
 
 DWORD WINAPI ScriptWorker(LPVOID laterFile)
 {
+    PHASE_SWITCH(Phase::Other);
     // Nothing is written for a home folder that could not be made, nor
     // where no log can be kept.
     const bool begun = BeginInstallation(true);

@@ -4,6 +4,7 @@
 #include "files.h"
 #include "handles.h"
 #include "link_guard.h"
+#include "phase_times.h"
 #include "product_facts.h"
 #include "registry.h"
 #include "templates.h"
@@ -101,6 +102,7 @@ void RunTool(const StepBuffers& b, const char* workingFolder)
         NoteFailure(Failure::ToolNotStarted);
         return;
     }
+    PHASE_SCOPE(Phase::Tools);
     if (!CreateProcessA(program, b.expanded, nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
                         &startup, &process)) {
         NoteFailure(Failure::ToolNotStarted);
@@ -330,6 +332,7 @@ bool ReadPendingList(HKEY key, LocalBuffer* list, DWORD* size, DWORD* type)
 // queued: the list could not be read or written.
 bool TakeBackPendingDeletion(const char* path)
 {
+    PHASE_SCOPE(Phase::Registry);
     UniqueKey key;
     const LONG opened = RegOpenKeyExA(HKEY_LOCAL_MACHINE, SessionManagerKey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE,
                                       key.put());
@@ -374,6 +377,7 @@ bool TakeBackPendingDeletion(const char* path)
 // Runs one entry whose template is expanded in b.expanded.
 void Perform(const ScriptEntry& entry, const StepBuffers& b)
 {
+    PHASE_SCOPE(PhaseOfOp(entry.op));
     char* const path = b.expanded;
     DWORD written = 0;
     switch (entry.op) {

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "link_check.h"
+#include "phase_times.h"
 #include "templates.h"
 
 namespace {
@@ -41,6 +42,7 @@ bool IsReparsePoint(const char* path)
 // administrators only, and environments are moved with a link in its place.
 bool ThroughLinkInEnvironment(char* path)
 {
+    PHASE_SCOPE(Phase::Links);
     // Compared character by character: a double-byte character's second
     // byte is never folded as a letter.
     char root[PathSize];
@@ -67,6 +69,7 @@ bool InHomeFolder(const char* path)
 
 bool ThroughLinkInHome(char* path)
 {
+    PHASE_SCOPE(Phase::Links);
     const std::size_t length = HomePrefixLength(path);
     if (length == 0) return false;
     for (char* at = path + length;; at = NextChar(at)) {
@@ -82,6 +85,7 @@ bool ThroughLinkInHome(char* path)
 
 bool LinkedAtHandle(HANDLE file, const char* path)
 {
+    PHASE_SCOPE(Phase::Links);
     char root[PathSize];
     EnvironmentRoot(root);
     const char* after = root[0] ? AfterPathPrefix(path, root) : nullptr;

@@ -1,11 +1,13 @@
 #include "running.h"
 
 #include "catalogue.h"
+#include "phase_times.h"
 #include "process_identity.h"
 #include "templates.h"
 
 std::uint32_t RunningEnvironments(std::uint32_t rows)
 {
+    PHASE_SCOPE(Phase::Running);
     std::uint32_t asked = 0;
     IdeProgram programs[TargetCount];
     for (int row = 0; row < TargetCount; ++row) {

@@ -2,6 +2,7 @@
 
 #include "handles.h"
 #include "memory.h"
+#include "phase_times.h"
 #include "templates.h"
 #include "uninstall_log.h"
 
@@ -12,6 +13,8 @@ UniqueFile LogFile;
 // False once a record could not be written to the open file: the next save
 // writes the whole log again.
 bool LogFileWhole = false;
+// The bytes the open file holds, each written and flushed.
+std::size_t LogFileLength = 0;
 
 // The new log is made under this name beside the old one and then takes its place.
 constexpr char NewLogSuffix[] = ".new";
@@ -28,6 +31,7 @@ bool WriteLastRecord(std::size_t length)
     if (!LogFile) return false;
     const std::uint8_t* record = TheUninstallLog.writePosition - length;
     LogFileWhole = LogFileWhole && WriteWhole(LogFile.get(), record, static_cast<DWORD>(length));
+    if (LogFileWhole) LogFileLength += length;
     return LogFileWhole;
 }
 
@@ -35,6 +39,7 @@ bool WriteLastRecord(std::size_t length)
 
 bool CarryEarlierLog()
 {
+    PHASE_SCOPE(Phase::Log);
     const UninstallLog& log = TheUninstallLog;
     if (!log.logPath) return true;
     UniqueFile file(CreateFileA(log.logPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -57,6 +62,7 @@ bool CarryEarlierLog()
 
 bool SaveLog()
 {
+    PHASE_SCOPE(Phase::Log);
     const UninstallLog& log = TheUninstallLog;
     LogFile.reset();
     LogFileWhole = false;
@@ -81,11 +87,13 @@ bool SaveLog()
     LogFile.reset(CreateFileA(log.logPath, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
     LogFileWhole = static_cast<bool>(LogFile);
+    LogFileLength = LogLength();
     return LogFileWhole;
 }
 
 bool RecordAhead(std::uint8_t type, const char* text)
 {
+    PHASE_SCOPE(Phase::Log);
     const UninstallLog& log = TheUninstallLog;
     if (!log.recordBuffer) return false;
     if (RecordsHold(log.recordBuffer, LogLength(), type, text)) return true;
@@ -96,6 +104,7 @@ bool RecordAhead(std::uint8_t type, const char* text)
 
 bool RecordPairAhead(std::uint8_t type, const char* text, std::uint8_t secondType, const char* secondText)
 {
+    PHASE_SCOPE(Phase::Log);
     const UninstallLog& log = TheUninstallLog;
     if (!log.recordBuffer) return false;
     if (RecordsHoldPair(log.recordBuffer, LogLength(), type, text, secondType, secondText)) return true;
@@ -112,7 +121,11 @@ bool RecordPairAhead(std::uint8_t type, const char* text, std::uint8_t secondTyp
 
 bool WriteLog()
 {
-    const bool whole = TheUninstallLog.recordBuffer && SaveLog();
+    PHASE_SCOPE(Phase::Log);
+    // A file that took every record as it came holds the log already, flushed:
+    // written again it would be the same bytes.
+    const bool whole = TheUninstallLog.recordBuffer &&
+                       ((LogFile && LogFileWhole && LogFileLength == LogLength()) || SaveLog());
     LogFile.reset();
     CloseLog();
     return whole;

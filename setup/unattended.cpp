@@ -5,6 +5,7 @@
 #include "../engine/catalogue.h"
 #include "../engine/failures.h"
 #include "../engine/installation.h"
+#include "../engine/phase_times.h"
 #include "../engine/running.h"
 #include "../engine/targets.h"
 #include "../engine/templates.h"
@@ -221,12 +222,15 @@ unsigned InstallUnattended(const UnattendedOptions& options)
 
 }  // namespace
 
-void RunUnattendedIfAsked()
+void RunUnattendedIfAsked(StartMode mode, const UnattendedOptions& options)
 {
-    UnattendedOptions options;
-    switch (ParseCommandLine(GetCommandLineW(), &options)) {
+    switch (mode) {
     case StartMode::Wizard: return;
-    case StartMode::Unattended: ExitProcess(InstallUnattended(options));
+    case StartMode::Unattended: {
+        const unsigned code = InstallUnattended(options);
+        PHASE_TIMES_WRITE();
+        ExitProcess(code);
+    }
     case StartMode::BadCommandLine: ExitProcess(ExitBadCommandLine);
     }
 }

@@ -19,6 +19,9 @@
 #       validates and carries install.exe's hash; without a URL it is
 #       incomplete, with one complete; manifests with a wrong field are
 #       rejected by the same check
+#   test_shipping.sh clock TIMED PROGRAM...
+#       the benchmark's phase clock is in its copy TIMED of install.exe, and
+#       in none of the shipped programs
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 list_resources="$here/../scripts/list-resources"
@@ -157,6 +160,15 @@ case "$mode" in
     for program in "$@"; do
       check_manifest "$program"
       check_loading "$program"
+    done
+    ;;
+
+  clock)
+    clock=OSTREVANE_PHASE_TIMES  # the variable the clock's copy reads
+    grep -q "$clock" "$1" || fail "$(basename "$1") keeps no phase clock"
+    for program in "${@:2}"; do
+      if grep -q "$clock" "$program"; then fail "$(basename "$program") carries the phase clock"
+      else echo "ok: $(basename "$program") carries no phase clock"; fi
     done
     ;;
 

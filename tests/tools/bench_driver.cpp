@@ -4,7 +4,10 @@
 //   bench_driver prepare ROOT ROWS STAGE_UNIX NSI   (the kit must have installed once: it installs)
 //   bench_driver time ROOT ROWS RUNS LABEL=NSIS_EXE...
 // ROWS are TargetTable rows of environments, comma-separated (4,8: Delphi 7
-// and C++Builder 6). "time" prints one "name milliseconds" line per run.
+// and C++Builder 6). "time" prints one "name milliseconds" line per run, and
+// per round one "phase-NAME milliseconds" line for each phase of the kit's
+// benchmark copy (tests\timed\install.exe), which writes its own clock's
+// times into the file OSTREVANE_PHASE_TIMES names.
 #include <windows.h>
 
 #include <cstdio>
@@ -17,6 +20,7 @@
 #include "../drive_kit.h"
 #include "../gui_driver.h"
 #include "../simulated_ide.h"
+#include "product_facts.h"
 
 namespace {
 
@@ -215,6 +219,34 @@ void Print(const char* name, double ms)
     std::fflush(stdout);
 }
 
+// The benchmark copy's /S: its times by phase, as "name milliseconds" lines;
+// nothing when it failed or wrote none.
+std::vector<std::pair<std::string, double>> PhaseTimes(const std::string& home, const std::string& file)
+{
+    DeleteFileA(file.c_str());
+    SetEnvironmentVariableA("OSTREVANE_PHASE_TIMES", file.c_str());
+    const double took = TimedRun(KitFolder() + "\\tests\\timed\\install.exe", "install.exe /S /D=" + home);
+    SetEnvironmentVariableA("OSTREVANE_PHASE_TIMES", nullptr);
+    std::vector<std::pair<std::string, double>> phases;
+    if (took < 0) return phases;
+    std::istringstream in(ReadFileText(file));
+    std::string name;
+    double micro = 0;
+    while (in >> name >> micro) phases.emplace_back("phase-" + name, micro / 1000.0);
+    if (!phases.empty()) phases.emplace_back("phase-timed-copy", took);
+    return phases;
+}
+
+// Windows' start of the registrar at a logon, where an installation put it:
+// Active Setup's command line, timed; -2 when there is no registrar.
+double LogonRun()
+{
+    const std::string registrar = (OnWow64() ? WindowsFolder() : SystemFolder()) + "\\" + RegistrarName;
+    if (!FileExists(registrar)) return -2;
+    const std::string stub = RegistryText(HKEY_LOCAL_MACHINE, ActiveSetupKeyPath, StubPathValue);
+    return TimedRun(registrar, stub == "<missing>" ? "\"" + registrar + "\"" : stub);
+}
+
 int Time(const std::string& root, const std::vector<int>& rows, int runs, const std::vector<std::string>& nsis)
 {
     const std::string home = Home(root), install = KitFolder() + "\\install.exe";
@@ -223,6 +255,7 @@ int Time(const std::string& root, const std::vector<int>& rows, int runs, const 
         const bool shown = run > 0;  // the first round only warms up
         Reset(root, rows);
         const double kit = TimedRun(install, "install.exe /S /D=" + home);
+        const double logon = LogonRun();
         const std::string quiet = RegistryText(HKEY_LOCAL_MACHINE, ListEntryKey, "QuietUninstallString");
         const double removal = TimedRun(SystemFolder() + "\\kvxpurge.exe", quiet);
         // One start of a stand-in tool, as the kit starts it: what every build step costs here.
@@ -237,7 +270,13 @@ int Time(const std::string& root, const std::vector<int>& rows, int runs, const 
             Print("tool-start", toolStart);
             Print("kit-start-only", kitStart);
             Print("purge-start-only", purgeStart);
+            if (logon != -2) Print("logon", logon);
         }
+        Reset(root, rows);
+        const auto phases = PhaseTimes(home, root + "-phases.txt");
+        if (phases.empty()) std::printf("# the benchmark copy of install.exe wrote no times\n");
+        if (shown)
+            for (const auto& [name, ms] : phases) Print(name.c_str(), ms);
         for (const std::string& entry : nsis) {
             const std::string label = entry.substr(0, entry.find('=')), exe = entry.substr(entry.find('=') + 1);
             Reset(root, rows);
