@@ -68,8 +68,9 @@ bool RecordAhead(std::uint8_t type, const char* text);
 // The same for two records that act together (a key, then its value).
 bool RecordPairAhead(std::uint8_t type, const char* text, std::uint8_t secondType, const char* secondText);
 // Saves the log once more as a whole file, unless the open file took every
-// record already, and releases both buffers, whether or not it was written. True when the file holds every record; false
-// also for a log that was never open.
+// record already, and releases both buffers, whether or not it was written.
+// True when the file holds every record; false also for a log that was never
+// open.
 bool WriteLog();
 // Releases the buffers without writing; the log is closed afterwards.
 void CloseLog();

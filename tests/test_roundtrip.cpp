@@ -76,6 +76,7 @@ void PrepareUserState(const SimulatedIde& ide, const std::string& folder, const 
     if (otherCopy) SetText(HKEY_CURRENT_USER, packages, std::string("C:\\Elsewhere\\") + ide.package + ide.packageExt, "Other");
     if (!usersOwn) return;
     SetText(HKEY_CURRENT_USER, packages, "C:\\Mine\\mine.bpl", "Mine");
+    SetText(HKEY_CURRENT_USER, std::string(ide.registryKey) + "\\Disabled Packages", "C:\\Mine\\off.bpl", "Off");
     for (const char* help : ide.helpFiles)
         if (help) WriteFileText(folder + "\\Help\\" + help, std::string(":Base ") + ide.folder + ".hlp\r\n:Link mine.hlp");
 }
@@ -94,8 +95,8 @@ std::map<std::string, std::string> Snapshot(const std::string& root)
         {"environments and home", FileTree(root, true, true, {".gid", "calls.log"})},
         {"logon component", RegistryTree(HKEY_LOCAL_MACHINE, LogonComponentKey)},
         // The registrar is the remnant's: ExpectOnlyTheRemnant looks at it.
-        {"system folder", FileTree(SystemFolder(), false, false, {"\\kvxuser.exe"})},
-        {"Windows folder", FileTree(WindowsFolder(), false, false, {"\\kvxuser.exe"})},
+        {"system folder", FileTree(SystemFolder(), false, false, {"kvxuser.exe"})},
+        {"Windows folder", FileTree(WindowsFolder(), false, false, {"kvxuser.exe"})},
     };
 }
 
@@ -252,6 +253,14 @@ TEST_P(RoundTrip, RemovalLeavesNothing)
     EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, ListEntryKey, "UninstallString"),
               "\"" + purge + "\" \"" + home_ + "\\uninst.kvx\"");
 
+    // The user switched the product's package off in the IDE: the removal
+    // takes that entry too, and leaves theirs.
+    for (int row : choice.rows) {
+        const SimulatedIde& ide = SimulatedIdes[row];
+        if (choice.usersOwn && !(choice.failedBuild && row == choice.rows[0]))
+            SetText(HKEY_CURRENT_USER, std::string(ide.registryKey) + "\\Disabled Packages",
+                    home_ + "\\" + ide.subFolder + "\\" + ide.package + ide.packageExt, "Ostrevane v3.10 (trial) VCL");
+    }
     const UninstallerRun uninstall = RemoveProduct("Ostrevane");
     std::printf("removed through the %s\n", uninstall.launcher.c_str());
     ASSERT_EQ(uninstall.failure, "") << "started by the " << uninstall.launcher;

@@ -267,7 +267,7 @@ void LogonComponentAction(const char* text)
     CountLeft(RegDeleteKeyA(HKEY_LOCAL_MACHINE, text));
 }
 
-constexpr DWORD RegistrarWait = 5000;  // ms; it ends in well under a second
+constexpr DWORD RegistrarWait = 30000;  // ms; it ends in well under a second, but a loaded machine starts it late
 
 // The removing user's own environments, as the next logon would do them:
 // what the log could not name (their Disabled Packages) goes too. Never for

@@ -194,6 +194,11 @@ int After(const std::string& destination)
     for (const std::string& what : left) Line("left behind: " + what);
     if (left.empty()) Line("left behind: nothing");
     if (FileExists(sys + "\\kvxpurge.exe")) Line("the uninstaller's own file goes at the next restart of Windows");
+    // Kept on purpose: each user's next logon takes the product's entries out of their environments.
+    const std::string version = RegistryText(HKEY_LOCAL_MACHINE, LogonComponentKey, "Version");
+    if (version != "<missing>") Line("kept for the users' next logons: the Active Setup component, Version " + version);
+    for (const std::string& folder : {sys, WindowsFolder()})
+        if (FileExists(folder + "\\kvxuser.exe")) Line("kept for the users' next logons: " + folder + "\\kvxuser.exe");
     return left.empty() ? 0 : 1;
 }
 
