@@ -140,10 +140,18 @@ void Unregister(unsigned environment, const char* home)
 {
     const char* environmentKey = EnvironmentKeys[environment];
     const UserSteps& steps = EnvironmentUserSteps[environment];
-    char key[KeySize], entry[PathSize];
+    char key[KeySize], entry[PathSize], package[PathSize];
     if (!UserKeyExists(environmentKey)) return;
-    if (SubKey(environmentKey, PackagesKeyName, key)) DeletePackageEntries(key, steps.package, nullptr);
-    if (SubKey(environmentKey, DisabledPackagesKeyName, key)) DeletePackageEntries(key, steps.package, nullptr);
+    // Only the removed package's own entries: another copy of it elsewhere
+    // is another product's, as the removal's log leaves it too.
+    const char* const lists[] = {PackagesKeyName, DisabledPackagesKeyName};
+    if (HomePath(home, steps, true, package))
+        for (const char* list : lists) {
+            UniqueKey listKey;
+            if (SubKey(environmentKey, list, key) &&
+                RegOpenKeyExA(HKEY_CURRENT_USER, key, 0, KEY_SET_VALUE, listKey.put()) == ERROR_SUCCESS)
+                RegDeleteValueA(listKey.get(), package);
+        }
 
     DWORD type = REG_SZ;
     if (!SubKey(environmentKey, LibraryKeyName, key) || !HomePath(home, steps, false, entry) ||

@@ -727,12 +727,18 @@ TEST_F(InstallRun, ALogonAfterTheRemovalTakesOnlyTheProductsEntries)
         DeleteTree(HKEY_LOCAL_MACHINE, ProductHomeKey);
         RaiseVersion("9999,1,1,1");
         if (loggedOnBetween) {
+            // A copy of the package that another product registered since.
+            for (int i : {4, 8})
+                ASSERT_TRUE(SetRegistryValue(HKEY_CURRENT_USER, EnvironmentKey(SimulatedIdes[i], "Known Packages"),
+                                             ("C:\\Elsewhere\\" + std::string(SimulatedIdes[i].package) + ".bpl").c_str(),
+                                             REG_SZ, Sz("Other")));
             ASSERT_EQ(RegistrarRuns(PlayLogon(), registrar), 1);
             for (int i : {4, 8}) {
                 const SimulatedIde& ide = SimulatedIdes[i];
                 SCOPED_TRACE(ide.folder);
                 EXPECT_EQ(RegistryValues(HKEY_CURRENT_USER, EnvironmentKey(ide, "Known Packages").c_str()),
-                          std::vector<std::string>{"C:\\Own\\mine.bpl=REG_SZ:Mine"});
+                          (std::vector<std::string>{"C:\\Elsewhere\\" + std::string(ide.package) + ".bpl=REG_SZ:Other",
+                                                    "C:\\Own\\mine.bpl=REG_SZ:Mine"}));
                 EXPECT_EQ(RegistryValues(HKEY_CURRENT_USER, EnvironmentKey(ide, "Disabled Packages").c_str()),
                           std::vector<std::string>{"C:\\Own\\off.bpl=REG_SZ:Off"});
                 DWORD type = 0;
