@@ -70,16 +70,11 @@ void RegisterLogonComponent()
     }
     if (!Ahead(LogonComponent, ActiveSetupKeyPath)) return;
     // A Version that is no comma form counts as absent; the clock's is above it.
-    char text[64];
-    ComponentVersion version;
+    char text[64] = "";
     ReadRegistryText(HKEY_LOCAL_MACHINE, ActiveSetupKeyPath, ComponentVersionValue, text, sizeof text);
-    ParseComponentVersion(text, &version);
     SYSTEMTIME now;
     GetSystemTime(&now);
-    const VersionMoment moment = {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond,
-                                  now.wMilliseconds};
-    RaiseComponentVersion(version, moment, &version);
-    FormatComponentVersion(version, text);
+    RaiseVersionText(text, MomentOf(now));
     // StubPath last: a logon runs only a component that is whole.
     if (!WriteRegistryText(HKEY_LOCAL_MACHINE, ActiveSetupKeyPath, "", DisplayName()) ||
         !WriteRegistryText(HKEY_LOCAL_MACHINE, ActiveSetupKeyPath, HomeFolderValue, VariableValue(HomeDir)) ||

@@ -86,3 +86,21 @@ inline bool RaiseComponentVersion(const ComponentVersion& given, const VersionMo
     *raised = old;
     return false;
 }
+
+// The moment of a SYSTEMTIME, or of anything with its fields.
+template <class Time>
+inline VersionMoment MomentOf(const Time& t)
+{
+    return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
+}
+
+// The Version text in text (at least ComponentVersionTextSize bytes) raised
+// in place at now; one that is no comma form counts as absent.
+inline bool RaiseVersionText(char* text, const VersionMoment& now)
+{
+    ComponentVersion version;
+    ParseComponentVersion(text, &version);
+    const bool raised = RaiseComponentVersion(version, now, &version);
+    FormatComponentVersion(version, text);
+    return raised;
+}

@@ -1,6 +1,7 @@
 // Template placeholders and text routines.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -53,6 +54,26 @@ TEST(ComponentVersionRule, CommaFormReadAndWrittenBack)
     ASSERT_TRUE(ParseComponentVersion("1,9", &nine) && ParseComponentVersion("1,10", &ten));
     EXPECT_LT(CompareComponentVersions(nine, ten), 0);
     EXPECT_GT(CompareComponentVersions(ten, nine), 0);
+
+    // Raised in place, as the installer and kvxpurge raise the text they read:
+    // from the clock when it is ahead, else the old one carried.
+    const VersionMoment now = {2026, 12, 10, 5, 14, 3, 8};
+    const struct {
+        const char* old;
+        const char* raised;
+        bool rose;
+    } raises[] = {
+        {"", "2026,1210,514,3008", true},       {"2026,1210,514,3007", "2026,1210,514,3008", true},
+        {"9999,1,1,2", "9999,1,1,3", true},     {"9999,1,65535,65535", "9999,2,0,0", true},
+        {"2026,1210,514,3008", "2026,1210,514,3009", true},
+        {"65535,65535,65535,65535", "65535,65535,65535,65535", false},
+    };
+    for (const auto& row : raises) {
+        char text[ComponentVersionTextSize];
+        std::snprintf(text, sizeof text, "%s", row.old);
+        EXPECT_EQ(RaiseVersionText(text, now), row.rose) << row.old;
+        EXPECT_STREQ(text, row.raised) << row.old;
+    }
 }
 
 TEST(FoldRule, PairsDifferingInBit5AreEqual)

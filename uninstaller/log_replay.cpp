@@ -249,14 +249,9 @@ void LogonComponentAction(const char* text)
                                  &size) != ERROR_SUCCESS)
                 size = 0;
             version[size] = 0;
-            ComponentVersion old, raised;
-            ParseComponentVersion(version, &old);
             SYSTEMTIME now;
             GetSystemTime(&now);
-            const VersionMoment moment = {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond,
-                                          now.wMilliseconds};
-            RaiseComponentVersion(old, moment, &raised);
-            FormatComponentVersion(raised, version);
+            RaiseVersionText(version, MomentOf(now));
             CountLeft(RegSetValueExA(key.get(), ComponentVersionValue, 0, REG_SZ, reinterpret_cast<BYTE*>(version),
                                      lstrlenA(version) + 1));
             RegFlushKey(key.get());
