@@ -191,8 +191,8 @@ std::vector<std::string> RegistryValues(HKEY root, const char* key)
         DWORD nameSize = sizeof name, size = sizeof data - 1, type = 0;
         if (RegEnumValueA(handle, index, name, &nameSize, nullptr, &type, data, &size) != ERROR_SUCCESS) break;
         std::string text;
-        if (type == REG_SZ) {
-            text = "REG_SZ:" + std::string(reinterpret_cast<char*>(data), size && !data[size - 1] ? size - 1 : size);
+        if (type == REG_SZ || type == REG_EXPAND_SZ) {
+            text = (type == REG_SZ ? "REG_SZ:" : "REG_EXPAND_SZ:") + std::string(reinterpret_cast<char*>(data), size && !data[size - 1] ? size - 1 : size);
         } else if (type == REG_DWORD && size == 4) {
             DWORD number;
             memcpy(&number, data, 4);

@@ -14,6 +14,7 @@
 #include "ownership_rules.h"
 #include "resource.h"
 #include "process_identity.h"
+#include "user_keys.h"
 #include "user_texts.h"
 
 HWND DialogWindow;
@@ -32,7 +33,21 @@ KeyKind openKind;          // what may be removed from openKey
 char searchPath[4096];     // a search-path value being edited
 bool replayed;
 
-void SetText(int id, const char* text) { SetDlgItemTextA(DialogWindow, id, text); }
+// Shown in the dialog; the quiet form has none, and never loads USER32 for it.
+void SetText(int id, const char* text)
+{
+    if (DialogWindow) SetDlgItemTextA(DialogWindow, id, text);
+}
+
+void SetProgress(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (DialogWindow) SendDlgItemMessageA(DialogWindow, IDC_PROGRESS, message, wParam, lParam);
+}
+
+void ShowItem(int id, int show)
+{
+    if (DialogWindow) ShowWindow(GetDlgItem(DialogWindow, id), show);
+}
 
 // A registry call that fails does not stop the replay: a key or value that
 // is already gone is passed over, and one that stays is counted as left
@@ -124,6 +139,7 @@ void DeleteInstalledFile(const char* text)
 
 char registrarPath[PathSize];  // the registrar as the log names it, checked; empty: none
 bool componentStays;           // the logon component stays, and with it the registrar
+char removedHome[user_keys::PathSize];  // the home the component names; empty: none
 
 void DeleteProductFileAction(const char* text)
 {
@@ -238,6 +254,7 @@ void LogonComponentAction(const char* text)
             CopyText(registrarPath, PathSize, checkedPath);
     readPosition = at;
     componentStays = false;
+    user_keys::RemovedHome(removedHome);
     {
         UniqueKey key;
         if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, text, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, key.put()) != ERROR_SUCCESS)
@@ -262,33 +279,19 @@ void LogonComponentAction(const char* text)
     CountLeft(RegDeleteKeyA(HKEY_LOCAL_MACHINE, text));
 }
 
-constexpr DWORD RegistrarWait = 30000;  // ms; it ends in well under a second, but a loaded machine starts it late
-
-// The removing user's own environments, as the next logon would do them:
+// The removing user's own environments, as their next logon would do them:
 // what the log could not name (their Disabled Packages) goes too. Never for
 // the local system account, whose profile is nobody's environments.
-void RunRegistrar()
+void RemoveOwnEntries()
 {
-    // While the product's key still names a home, the registrar would register, not remove.
+    // While the product's key still names a home, the product is still there.
     HKEY product;
     const bool named = RegOpenKeyExA(HKEY_LOCAL_MACHINE, ProductKeyPath, 0, KEY_QUERY_VALUE, &product) == ERROR_SUCCESS;
     const bool homeNamed = named && RegQueryValueExA(product, HomeFolderValue, nullptr, nullptr, nullptr, nullptr) ==
                                         ERROR_SUCCESS;
     if (named) RegCloseKey(product);
-    if (!componentStays || homeNamed || RunsAsLocalSystem()) return;
-    char command[PathSize + 2];
-    command[0] = '"';
-    command[1] = 0;
-    if (!AppendText(command, sizeof command, registrarPath) || !AppendText(command, sizeof command, "\"")) return;
-    static STARTUPINFOA startup;  // zero-filled without the C runtime's help
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process;
-    if (!CreateProcessA(registrarPath, command, nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
-                        &startup, &process))
-        return;
-    WaitForSingleObject(process.hProcess, RegistrarWait);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    if (!removedHome[0] || homeNamed || RunsAsLocalSystem()) return;
+    user_keys::RemoveProductEntries(removedHome);
 }
 
 char helpRoot[PathSize];  // the RootDir of the environment whose help file is checkedPath
@@ -320,7 +323,7 @@ bool FindHelpFile(const char* path)
 bool HelpFileThroughLink()
 {
     char* last = nullptr;
-    for (char* p = checkedPath; *p; p = CharNextA(p))
+    for (char* p = checkedPath; *p; p = NextChar(p))
         if (*p == '\\') last = p;
     if (!last) return true;
     *last = 0;
@@ -678,7 +681,7 @@ bool LoadLog()
     // range): it is refused, not replayed in part. INVALID_FILE_SIZE falls
     // under the same test.
     if (sizeHigh == 0 && size <= MaxLogSize) {
-        SendDlgItemMessageA(DialogWindow, IDC_PROGRESS, PBM_SETRANGE, 0, MAKELPARAM(0, size));
+        SetProgress(PBM_SETRANGE, 0, MAKELPARAM(0, size));
         // One spare zero byte, so that an empty file still gets a buffer.
         logData = static_cast<char*>(LocalAlloc(LPTR, size + 1));
         DWORD delivered;
@@ -710,9 +713,9 @@ unsigned ReplayLog()
     // after the replay.
     if (!logData || replayed) return 0;
     replayed = true;
-    ShowWindow(GetDlgItem(DialogWindow, IDC_PROGRESS), SW_SHOW);
+    ShowItem(IDC_PROGRESS, SW_SHOW);
     for (;;) {
-        SendDlgItemMessageA(DialogWindow, IDC_PROGRESS, PBM_SETPOS, readPosition - logData, 0);
+        SetProgress(PBM_SETPOS, readPosition - logData, 0);
         const char* at = readPosition;
         const int type = ReadNextRecord();
         if (type == 0) {
@@ -729,14 +732,14 @@ unsigned ReplayLog()
     // What follows a zero type byte stays unread, even by a second click.
     CloseHeldKey();
     FinishRemoval();
-    RunRegistrar();
+    RemoveOwnEntries();
     readPosition = dataEnd;
     char left[LeftTextSize];
     if (othersLeft) FormatLeftItems(filesLeft + othersLeft, left);
     else if (filesLeft) FormatLeftFiles(filesLeft, left);
     SetText(IDC_STATUS, filesLeft + othersLeft ? left : "Uninstall is ready !");
     SetText(IDC_STAGE, "Finished");
-    ShowWindow(GetDlgItem(DialogWindow, IDC_UNINSTALL), SW_HIDE);
+    ShowItem(IDC_UNINSTALL, SW_HIDE);
     SetText(IDC_CANCEL, "Finish");
     return filesLeft + othersLeft;
 }
