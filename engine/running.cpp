@@ -18,7 +18,9 @@ std::uint32_t RunningEnvironments(std::uint32_t rows)
         FindIdeProgram(rootFolder, TargetTable[row].ideProgram, &programs[row]);
     }
     if (!asked) return 0;
-    return UntoldAppBuilderRuns() ? asked : RunningIdePrograms(programs, TargetCount) & asked;
+    bool untold;
+    const DWORD runs = RunningIdePrograms(programs, TargetCount, &untold);
+    return untold && UntoldAppBuilderRuns() ? asked : runs & asked;
 }
 
 void ComposeRunningMessage(std::uint32_t rows, char* out)

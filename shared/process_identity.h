@@ -113,27 +113,51 @@ inline bool RunsIdeProgram(const char* path, const FileIdentity& identity, bool 
     return SamePath(path, ide.path);
 }
 
+namespace process_identity {
+
+using SessionFunction = BOOL(WINAPI*)(DWORD, DWORD*);
+
+// True unless process pid is known to run in another session than this
+// process: only then could a window of it be found on this desktop.
+inline bool MaybeThisSession(SessionFunction session, DWORD own, DWORD pid)
+{
+    DWORD its = 0;
+    return !session || !session(pid, &its) || its == own;
+}
+
+}  // namespace process_identity
+
 // Bit i for each of programs[0..count) (count at most 32) that a process
-// other than this one runs, in any session.
-inline DWORD RunningIdePrograms(const IdeProgram* programs, unsigned count)
+// other than this one runs, in any session. untold, when given, is set when
+// a process whose program file cannot be told (UntoldAppBuilderRuns's test)
+// may run in this session, or when the processes cannot be listed: only
+// then can that window search find anything.
+inline DWORD RunningIdePrograms(const IdeProgram* programs, unsigned count, bool* untold = nullptr)
 {
     using namespace process_identity;
     const auto snapshot = reinterpret_cast<SnapshotFunction>(KernelFunction("CreateToolhelp32Snapshot"));
     const auto first = reinterpret_cast<ProcessWalkFunction>(KernelFunction("Process32First"));
     const auto next = reinterpret_cast<ProcessWalkFunction>(KernelFunction("Process32Next"));
+    const auto session = reinterpret_cast<SessionFunction>(KernelFunction("ProcessIdToSessionId"));
     DWORD running = 0;
+    if (untold) *untold = true;
     if (!snapshot || !first || !next || count == 0) return running;
     const HANDLE processes = snapshot(TH32CS_SNAPPROCESS, 0);
     if (processes == INVALID_HANDLE_VALUE) return running;
+    if (untold) *untold = false;
     PROCESSENTRY32 entry;
     entry.dwSize = sizeof entry;
     const DWORD self = GetCurrentProcessId();
+    DWORD ownSession = 0;
+    if (session && !session(self, &ownSession)) ownSession = 0;
     for (BOOL more = first(processes, &entry); more; more = next(processes, &entry)) {
         char path[MAX_PATH];
-        if (entry.th32ProcessID == 0 || entry.th32ProcessID == self || !ProgramFileOf(entry.th32ProcessID, path))
-            continue;
+        if (entry.th32ProcessID == 0 || entry.th32ProcessID == self) continue;
         FileIdentity identity;
-        const bool known = IdentityOf(path, &identity);
+        const bool told = ProgramFileOf(entry.th32ProcessID, path);
+        const bool known = told && IdentityOf(path, &identity);
+        if (untold && !known && MaybeThisSession(session, ownSession, entry.th32ProcessID)) *untold = true;
+        if (!told) continue;
         for (unsigned i = 0; i < count && i < 32; ++i)
             if (RunsIdeProgram(path, identity, known, programs[i])) running |= DWORD(1) << i;
     }

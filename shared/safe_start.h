@@ -7,16 +7,19 @@
 
 namespace safe_start {
 
-// Its own imports are searched from its folder, the system folder, first.
-inline HMODULE LoadFromSystemFolder(const char* name)
+// The DLL file (name and extension) from the system folder; its own imports
+// are searched from its folder, the system folder, first.
+inline HMODULE LoadFileFromSystemFolder(const char* file, const char* extension = "")
 {
     char path[MAX_PATH];
     const UINT length = GetSystemDirectoryA(path, MAX_PATH);
     if (length == 0 || length >= MAX_PATH || !AppendPathText(path, MAX_PATH, "\\") ||
-        !AppendPathText(path, MAX_PATH, name) || !AppendPathText(path, MAX_PATH, ".dll"))
+        !AppendPathText(path, MAX_PATH, file) || !AppendPathText(path, MAX_PATH, extension))
         return nullptr;
     return LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
+
+inline HMODULE LoadFromSystemFolder(const char* name) { return LoadFileFromSystemFolder(name, ".dll"); }
 
 inline FARPROC KernelFunction(const char* name) { return GetProcAddress(GetModuleHandleA("kernel32.dll"), name); }
 

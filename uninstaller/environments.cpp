@@ -73,8 +73,9 @@ unsigned RunningNamed(char (*names)[EnvironmentNameSize])
     const bool named = environments.count > 0;
     if (!named)
         for (const char* environment : EnvironmentKeys) AddEnvironment(environment, &environments);
-    const DWORD runs = RunningIdePrograms(environments.programs, environments.count);
-    const bool untold = UntoldAppBuilderRuns();
+    bool untoldHere;
+    const DWORD runs = RunningIdePrograms(environments.programs, environments.count, &untoldHere);
+    const bool untold = untoldHere && UntoldAppBuilderRuns();
     unsigned running = 0;
     for (unsigned i = 0; i < environments.count; ++i)
         if ((runs >> i & 1) || (named && untold))

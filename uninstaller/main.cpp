@@ -3,6 +3,7 @@
 // process's first code and ends it with ExitProcess.
 #include <windows.h>
 
+#include "delayed_imports.h"
 #include "environments.h"
 #include "log_records.h"
 #include "log_replay.h"
