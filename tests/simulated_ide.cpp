@@ -38,13 +38,14 @@ bool RunningIde::Start(const SimulatedIde& ide, const std::string& ideFolder, co
         if (!process_.Start(program, "\"" + program + "\" /hidden") ||
             !WaitUntil([&] { return FileExists(started_); }, 10000))
             return false;
-        // Unix removes what Windows keeps while it runs.
-        return !how.fileGone || (RunUnix("rm", "-f " + Quoted(UnixPath(program))) &&
-                                 WaitUntil([&] { return !FileExists(program); }, 5000));
+    } else {
+        if (!process_.Start(program, "\"" + program + "\"")) return false;
+        window_ = WaitForWindow(process_.Id(), "", 10000, "TAppBuilder");
+        if (!window_) return false;
     }
-    if (!process_.Start(program, "\"" + program + "\"")) return false;
-    window_ = WaitForWindow(process_.Id(), "", 10000, "TAppBuilder");
-    return window_ != nullptr;
+    // Unix removes what Windows keeps while it runs.
+    return !how.fileGone || (RunUnix("rm", "-f " + Quoted(UnixPath(program))) &&
+                             WaitUntil([&] { return !FileExists(program); }, 5000));
 }
 
 void RunningIde::Close()

@@ -584,6 +584,8 @@ TEST_F(Unattended, ExitCodesAndReports)
         {"running, RootDir in capitals", W("/S" + log + " /D=" + home_), false, 2, refused, "packageInUseByApplication", true, {}, RootForm::UpperCase},
         {"its program in another folder of it", W("/S" + log + " /D=" + home_), false, 0, "Result: completed\r\n", "", true,
          {"Lib"}},
+        {"its window shown, its program gone from another folder", W("/S" + log + " /D=" + home_), false, 2, refused,
+         "packageInUseByApplication", true, {"Lib", true, false, true}},
         {"running without a window", W("/S" + log + " /D=" + home_), false, 2, refused, "packageInUseByApplication", true, {"Bin", false}},
         {"short RootDir, started by the long path", W("/S" + log + " /D=" + home_), false, 2, refused, "packageInUseByApplication", true, {},
          RootForm::Short},
