@@ -4,7 +4,6 @@
 #include "../engine/targets.h"
 #include "../engine/templates.h"
 #include "../wizard/wizard.h"
-#include "delayed_imports.h"
 #include "safe_start.h"
 #include "unattended.h"
 

@@ -2,9 +2,9 @@
 // The binding of the functions a program imports delayed (CMake's
 // ostrevane_delay_load): at the first call of one, its DLL is loaded from the
 // system folder by its full path, never searched for, and the call goes on.
-// A run that never calls one never loads the DLL. Each program's entry file
-// includes this once; MinGW's own helper, which loads by bare name, is then
-// never linked. No C runtime, so kvxpurge compiles it too.
+// A run that never calls one never loads the DLL. The entry file of a
+// program linked so (kvxpurge) includes this once; MinGW's own helper, which
+// loads by bare name, is then never linked. No C runtime.
 #include <windows.h>
 
 #include <delayimp.h>
