@@ -77,9 +77,7 @@ void Register(unsigned environment, const char* home)
 void Run()
 {
     char home[PathSize];
-    DWORD type = REG_SZ;
-    if (ReadText(HKEY_LOCAL_MACHINE, ProductKeyPath, HomeFolderValue, home, PathSize, &type) == ERROR_SUCCESS &&
-        home[0]) {
+    if (ProductHome(home)) {
         for (unsigned i = 0; i < EnvironmentCount; ++i) Register(i, home);
         return;
     }

@@ -103,14 +103,19 @@ inline void RemoveProductEntries(unsigned environment, const char* home)
     if (after != before) WriteText(key, steps.searchPathValue, searchPath, type);
 }
 
-// The home a removal took away, as the logon component names it, into home
-// (PathSize bytes); false when it names none.
-inline bool RemovedHome(char* home)
+// The home that keyPath under HKLM names, into home (PathSize bytes); false
+// when it names none.
+inline bool NamedHome(const char* keyPath, char* home)
 {
     DWORD type = REG_SZ;
-    return ReadText(HKEY_LOCAL_MACHINE, ActiveSetupKeyPath, HomeFolderValue, home, PathSize, &type) == ERROR_SUCCESS &&
-           home[0];
+    return ReadText(HKEY_LOCAL_MACHINE, keyPath, HomeFolderValue, home, PathSize, &type) == ERROR_SUCCESS && home[0];
 }
+
+// The installed product's home: while there is one, the product is there.
+inline bool ProductHome(char* home) { return NamedHome(ProductKeyPath, home); }
+
+// The home a removal took away, as the logon component names it.
+inline bool RemovedHome(char* home) { return NamedHome(ActiveSetupKeyPath, home); }
 
 // The product's entries of home out of every environment of the running user.
 inline void RemoveProductEntries(const char* home)

@@ -284,13 +284,10 @@ void LogonComponentAction(const char* text)
 // the local system account, whose profile is nobody's environments.
 void RemoveOwnEntries()
 {
-    // While the product's key still names a home, the product is still there.
-    HKEY product;
-    const bool named = RegOpenKeyExA(HKEY_LOCAL_MACHINE, ProductKeyPath, 0, KEY_QUERY_VALUE, &product) == ERROR_SUCCESS;
-    const bool homeNamed = named && RegQueryValueExA(product, HomeFolderValue, nullptr, nullptr, nullptr, nullptr) ==
-                                        ERROR_SUCCESS;
-    if (named) RegCloseKey(product);
-    if (!removedHome[0] || homeNamed || RunsAsLocalSystem()) return;
+    // While the product's key still names a home, the product is still there:
+    // the registrar would register, not remove.
+    char home[user_keys::PathSize];
+    if (!removedHome[0] || user_keys::ProductHome(home) || RunsAsLocalSystem()) return;
     user_keys::RemoveProductEntries(removedHome);
 }
 
