@@ -26,6 +26,32 @@ inline DWORD FinalPathOf(FinalPathFunction finalPath, HANDLE file, char* out)
     return length < FinalPathSize ? length : 0;
 }
 
+using InformationByHandleFunction = BOOL(WINAPI*)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD);
+
+// The attributes of the file open at file and its number of names. Vista on
+// asks the file system for just these; earlier Windows for everything about
+// the file, its volume among it, which costs a query of the volume too.
+inline bool AttributesAndNames(HANDLE file, DWORD* attributes, DWORD* names)
+{
+    const auto information = reinterpret_cast<InformationByHandleFunction>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetFileInformationByHandleEx")));
+    if (information) {
+        FILE_BASIC_INFO basic;
+        FILE_STANDARD_INFO standard;
+        if (!information(file, FileBasicInfo, &basic, sizeof basic) ||
+            !information(file, FileStandardInfo, &standard, sizeof standard))
+            return false;
+        *attributes = basic.FileAttributes;
+        *names = standard.NumberOfLinks;
+        return true;
+    }
+    BY_HANDLE_FILE_INFORMATION all;
+    if (!GetFileInformationByHandle(file, &all)) return false;
+    *attributes = all.dwFileAttributes;
+    *names = all.nNumberOfLinks;
+    return true;
+}
+
 }  // namespace link_check
 
 // True unless the file open at file is a plain file (not a link, opened
@@ -40,9 +66,8 @@ inline bool LinkedAtHandle(HANDLE file, const char* root, const char* below,
                            bool (*samePath)(const char*, const char*))
 {
     using namespace link_check;
-    BY_HANDLE_FILE_INFORMATION information;
-    if (!GetFileInformationByHandle(file, &information) ||
-        (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || information.nNumberOfLinks != 1)
+    DWORD attributes = 0, names = 0;
+    if (!AttributesAndNames(file, &attributes, &names) || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) || names != 1)
         return true;
     const FinalPathFunction finalPath = FinalPathLookup();
     if (!finalPath) return false;

@@ -13,18 +13,61 @@ struct FileIdentity {
     DWORD volume, high, low;
 };
 
-// False, with all zero, when path cannot be opened. No access is asked: a
-// running program's file opens whatever it shares.
-inline bool IdentityOf(const char* path, FileIdentity* identity)
+namespace process_identity {
+
+// A file opened for its identity. No access is asked: a running program's
+// file opens whatever it shares.
+inline HANDLE OpenForIdentity(const char* path)
 {
-    const HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    return CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                       FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+// The whole identity of the file open at file, all zero when it cannot be told.
+inline bool WholeIdentity(HANDLE file, FileIdentity* identity)
+{
     BY_HANDLE_FILE_INFORMATION information;
-    const bool known = file != INVALID_HANDLE_VALUE && GetFileInformationByHandle(file, &information);
-    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    const bool known = GetFileInformationByHandle(file, &information) != FALSE;
     identity->volume = known ? information.dwVolumeSerialNumber : 0;
     identity->high = known ? information.nFileIndexHigh : 0;
     identity->low = known ? information.nFileIndexLow : 0;
+    return known;
+}
+
+struct IoStatus {
+    union {
+        LONG status;
+        void* pointer;
+    };
+    ULONG_PTR information;
+};
+using QueryFileFunction = LONG(WINAPI*)(HANDLE, IoStatus*, void*, ULONG, int);
+constexpr int FileInternalInformation = 6;
+
+// The index alone of the file open at file, which the file system tells
+// without the volume's serial, whose query costs more than the rest.
+inline bool IndexOf(HANDLE file, FileIdentity* identity)
+{
+    const auto query = reinterpret_cast<QueryFileFunction>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationFile")));
+    LARGE_INTEGER index;
+    IoStatus status;
+    if (!query || query(file, &status, &index, sizeof index, FileInternalInformation) < 0) return false;
+    identity->volume = 0;
+    identity->high = static_cast<DWORD>(index.HighPart);
+    identity->low = index.LowPart;
+    return true;
+}
+
+}  // namespace process_identity
+
+// False, with all zero, when path cannot be opened.
+inline bool IdentityOf(const char* path, FileIdentity* identity)
+{
+    const HANDLE file = process_identity::OpenForIdentity(path);
+    const bool known = file != INVALID_HANDLE_VALUE && process_identity::WholeIdentity(file, identity);
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    if (!known) *identity = FileIdentity{};
     return known;
 }
 
@@ -113,6 +156,27 @@ inline bool RunsIdeProgram(const char* path, const FileIdentity& identity, bool 
     return SamePath(path, ide.path);
 }
 
+// The identity of the program file at path as far as comparing it with
+// programs' needs: the whole where its index is one of theirs, or where the
+// index cannot be told alone; else the index, which already tells it from
+// theirs. False, with all zero, when the file cannot be opened.
+inline bool IdentityAgainst(const char* path, const IdeProgram* programs, unsigned count, FileIdentity* identity)
+{
+    using namespace process_identity;
+    const HANDLE file = OpenForIdentity(path);
+    if (file == INVALID_HANDLE_VALUE) {
+        *identity = FileIdentity{};
+        return false;
+    }
+    bool whole = !IndexOf(file, identity);
+    for (unsigned i = 0; i < count && !whole; ++i)
+        whole = programs[i].known && programs[i].identity.high == identity->high &&
+                programs[i].identity.low == identity->low;
+    const bool known = !whole || WholeIdentity(file, identity);
+    CloseHandle(file);
+    return known;
+}
+
 namespace process_identity {
 
 using SessionFunction = BOOL(WINAPI*)(DWORD, DWORD*);
@@ -155,7 +219,7 @@ inline DWORD RunningIdePrograms(const IdeProgram* programs, unsigned count, bool
         if (entry.th32ProcessID == 0 || entry.th32ProcessID == self) continue;
         FileIdentity identity;
         const bool told = ProgramFileOf(entry.th32ProcessID, path);
-        const bool known = told && IdentityOf(path, &identity);
+        const bool known = told && IdentityAgainst(path, programs, count < 32 ? count : 32, &identity);
         if (untold && !known && MaybeThisSession(session, ownSession, entry.th32ProcessID)) *untold = true;
         if (!told) continue;
         for (unsigned i = 0; i < count && i < 32; ++i)

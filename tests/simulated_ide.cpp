@@ -30,6 +30,12 @@ bool RunningIde::Start(const SimulatedIde& ide, const std::string& ideFolder, co
     std::string program = folder + (ide.row < 5 ? "\\delphi32.exe" : "\\bcb.exe");
     const std::string standIn = StandInPath().substr(0, StandInPath().rfind('\\')) + "\\appbuilder.exe";
     if (!CopyFileA(standIn.c_str(), program.c_str(), FALSE)) return false;
+    if (how.secondName) {
+        const std::string second = folder + "\\ide.exe";
+        DeleteFileA(second.c_str());
+        if (!CreateHardLinkA(second.c_str(), program.c_str(), nullptr)) return false;
+        program = second;
+    }
     if (how.shortPath) program = ShortPath(program);
     if (program.empty()) return false;
     if (!how.window) {

@@ -46,6 +46,7 @@ struct IdeRun {
     bool window = true;          // false: no window at all
     bool shortPath = false;      // started by the short (8.3) form of its path
     bool fileGone = false;       // its program file deleted once it runs, so that none can open it
+    bool secondName = false;     // started by a second name of its program file (a hard link) in the same folder
 };
 
 // The environment running: the stand-in main program copied as the

@@ -97,6 +97,8 @@ TEST(UninstallerReplay, RunningEnvironmentsHoldTheReplay)
         {"long RootDir, started by the short path", delphi7, {0}, delphi7Runs, {"Bin", true, true}},
         {"its program file gone, RootDir in capitals", delphi7, {0}, delphi7Runs, {"Bin", false, false, true}, false, true},
         {"its program in another folder of it", delphi7, {0}, "", {"Lib"}},
+        {"without a window, started by a second name of its program", delphi7, {0}, delphi7Runs,
+         {"Bin", false, false, false, true}},
         {"its window shown, its program gone from another folder", delphi7, {0}, delphi7Runs, {"Lib", true, false, true}},
         {"named and running", delphi7, {0}, "Delphi 7 is running and must be closed first.\nClose it, then press Retry."},
         {"another one running", delphi7, {1}, ""},
