@@ -74,7 +74,12 @@ bool OnlyAdministratorsChange(PSECURITY_DESCRIPTOR descriptor, PSID runnerOwner,
     return true;
 }
 
-bool FolderOnlyAdministratorsChange(const char* path)
+namespace {
+
+// OnlyAdministratorsChange for the descriptor that read (into a buffer of
+// the size given, setting the size needed) gives, against the running token.
+template <typename Read>
+bool OnlyAdministratorsChangeAsRead(Read&& read)
 {
     HANDLE token = nullptr;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
@@ -93,9 +98,26 @@ bool FolderOnlyAdministratorsChange(const char* path)
     if (!told) return false;
     // A folder's descriptor with a long access list is some hundred bytes.
     DWORD descriptorBytes[1024];
-    return GetFileSecurityA(path, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, descriptorBytes,
-                            sizeof descriptorBytes, &size) &&
+    return read(static_cast<PSECURITY_DESCRIPTOR>(descriptorBytes), static_cast<DWORD>(sizeof descriptorBytes), &size) &&
            OnlyAdministratorsChange(descriptorBytes, owner.owner.Owner, account.account.User.Sid);
+}
+
+constexpr SECURITY_INFORMATION OwnerAndAccess = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+
+}  // namespace
+
+bool FolderOnlyAdministratorsChange(const char* path)
+{
+    return OnlyAdministratorsChangeAsRead([&](PSECURITY_DESCRIPTOR descriptor, DWORD bytes, DWORD* needed) {
+        return GetFileSecurityA(path, OwnerAndAccess, descriptor, bytes, needed) != FALSE;
+    });
+}
+
+bool HeldFolderOnlyAdministratorsChange(HANDLE folder)
+{
+    return OnlyAdministratorsChangeAsRead([&](PSECURITY_DESCRIPTOR descriptor, DWORD bytes, DWORD* needed) {
+        return GetKernelObjectSecurity(folder, OwnerAndAccess, descriptor, bytes, needed) != FALSE;
+    });
 }
 
 bool RemakeProtectedFolder(const char* path)

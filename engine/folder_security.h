@@ -30,6 +30,8 @@ bool OnlyAdministratorsChange(PSECURITY_DESCRIPTOR descriptor, PSID runnerOwner,
 // The same, read for the folder at path against the running token; false
 // when either cannot be read.
 bool FolderOnlyAdministratorsChange(const char* path);
+// The same for the folder open at folder, with READ_CONTROL.
+bool HeldFolderOnlyAdministratorsChange(HANDLE folder);
 // Puts a folder made afresh with the protected access list in place of the
 // empty folder at path: no handle opened on the old one reaches it. False
 // when the old one cannot go (it holds something, or is held open) or the

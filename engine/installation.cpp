@@ -88,6 +88,7 @@ bool BeginInstallation(bool destinationTaken)
 {
     UserRegistration = &ProbeUserRegistration();
     ClearFailures();
+    ForgetEarlierLooks();
     char* home = VariableTable[HomeDir].value;
     // Nothing is installed into a destination that is no full path or that is
     // a link: its files, the log among them, would land elsewhere.
@@ -98,7 +99,8 @@ bool BeginInstallation(bool destinationTaken)
     // An existing folder that others may change is taken only empty, made
     // afresh with the access list of a folder the installation makes; one
     // that has been given something since it was taken is not used.
-    if (IsFolder(home) && !FolderOnlyAdministratorsChange(home) && !RemakeProtectedFolder(home)) {
+    bool remade = false;
+    if (IsFolder(home) && !FolderOnlyAdministratorsChange(home) && !(remade = RemakeProtectedFolder(home))) {
         NoteOverallFailure(HomeFolderNotCreated);
         return false;
     }
@@ -107,6 +109,9 @@ bool BeginInstallation(bool destinationTaken)
         NoteOverallFailure(HomeFolderNotCreated);
         return false;
     }
+    // A folder made now holds only what this installation puts there: held,
+    // its paths need no link checks. One that was there is checked as before.
+    if (remade || createdAbove[0]) HoldMadeHomeFolder();
     // A log path that does not fit, or a log that is a link, leaves the log
     // closed: no file is written.
     if (ExpandTemplate("$HOME_DIR$\\uninst.kvx", TemplateBuffer, TemplateBufferSize) &&
@@ -121,6 +126,7 @@ bool BeginInstallation(bool destinationTaken)
     // does everything else: a shorter log could never remove what it named.
     if (!CarryEarlierLog()) {
         CloseLog();
+        ReleaseHomeFolder();
         NoteOverallFailure(LogNotWritten);
         return false;
     }
@@ -136,6 +142,7 @@ bool BeginInstallation(bool destinationTaken)
     if (IsFolder(home)) RecordAhead(CreatedFolder, home);
     if (!SaveLog()) {
         CloseLog();
+        ReleaseHomeFolder();
         NoteOverallFailure(LogNotWritten);
         return false;
     }
@@ -149,6 +156,8 @@ bool BeginInstallation(bool destinationTaken)
 
 void EndInstallation()
 {
+    ForgetEarlierLooks();
+    ReleaseHomeFolder();
     if (!WriteLog()) NoteOverallFailure(LogNotWritten);
 }
 
@@ -172,16 +181,21 @@ void RunChosenScripts(const InstallTarget* targets)
             SetVariable(DelphiDirShort, shortFolder);
         }
         SetFailureTarget(row);
+        // The caption undoes nothing: it reaches the disk with the script's first records.
+        HoldRecords();
         RecordAhead(TargetCaption, target->caption);
         RunScript(target->script);
+        FlushHeldRecords();
     }
     RegisterProductDetails();
     RegisterLogonComponent();
     SetFailureTarget(NoFailureTarget);
     PHASE_SCOPE(Phase::Registry);
     // The vendor's key, which others may share, goes only when it is empty then.
-    if ((KeyExists(HKEY_LOCAL_MACHINE, VendorKeyPath) || Ahead(MachineKeyDelete, VendorKeyPath)) &&
-        Ahead(MachineKeyDelete, ProductKeyPath)) {
+    HoldRecords();
+    const bool recorded = (KeyExists(HKEY_LOCAL_MACHINE, VendorKeyPath) || Ahead(MachineKeyDelete, VendorKeyPath)) &&
+                          Ahead(MachineKeyDelete, ProductKeyPath);
+    if (FlushHeldRecords() && recorded) {
         if (!WriteRegistryText(HKEY_LOCAL_MACHINE, ProductKeyPath, HomeFolderValue, VariableValue(HomeDir)))
             NoteOverallFailure(HomeFolderNotStored);
     } else {

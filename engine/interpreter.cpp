@@ -1,5 +1,7 @@
 #include "interpreter.h"
 
+#include <utility>
+
 #include "failures.h"
 #include "files.h"
 #include "handles.h"
@@ -55,6 +57,10 @@ bool IsFile(const char* path)
     const DWORD attributes = GetFileAttributesA(path);
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
+
+// The file a payload entry writes is the product's: the home folder's, or one
+// beside the uninstaller.
+LogRecordType ExtractedFileType(const char* path) { return InHomeFolder(path) ? InstalledFile : ProductFile; }
 
 // The package entries act on a package built by this target's tools only: a
 // failed build leaves an older package file, and its registrations, alone.
@@ -162,6 +168,16 @@ bool PairAhead(LogRecordType type, const char* text, LogRecordType secondType, c
     return false;
 }
 
+// The records that record makes reach the disk with one flush, before the
+// step that they undo acts.
+template <typename Record>
+bool RecordedTogether(Record&& record)
+{
+    HoldRecords();
+    const bool recorded = record();
+    return FlushHeldRecords() && recorded;
+}
+
 // A two-part record into out (WorkBufferSize bytes): first, TAB, second. A
 // pair that does not fit the buffer cannot be recorded.
 bool PairText(char* out, const char* first, const char* second)
@@ -248,18 +264,26 @@ bool OutputsBesideAhead(const char* package, const char* const* extensions)
 // What the tool of the step's command line and the later ones of its script
 // build: the packages that the copy entries take with what the tool writes
 // beside them, and a makefile the command line names.
-bool ToolOutputsAhead(const StepBuffers& b)
+bool ToolOutputsNamed(const StepBuffers& b, const ScriptEntry* later)
 {
     if (FindFolded(".mak", b.expanded) && Expand(BuiltMakefile, b.pattern) && !Ahead(InstalledFile, b.pattern))
         return false;
     const char* const* beside = FindFolded("\\dcc32.exe\"", b.expanded)  ? CompilerOutputs
                                 : FindFolded("\\make.exe\"", b.expanded) ? MakeOutputs
                                                                            : nullptr;
-    for (const ScriptEntry* entry = NextEntries; entry && entry->templateText; ++entry)
+    for (const ScriptEntry* entry = later; entry && entry->templateText; ++entry)
         if (entry->op == ScriptOp::CopyFileTo && Expand(entry->templateText, b.pattern) &&
             (!Ahead(InstalledFile, b.pattern) || (beside && !OutputsBesideAhead(b.pattern, beside))))
             return false;
     return true;
+}
+
+// All of them reach the disk with one flush, before the tool starts.
+bool ToolOutputsAhead(const StepBuffers& b)
+{
+    HoldRecords();
+    const bool named = ToolOutputsNamed(b, NextEntries);
+    return FlushHeldRecords() && named;
 }
 
 // A file or folder that appeared in the product's folders while a tool ran
@@ -281,15 +305,25 @@ void RecordToolOutput(const char* path, bool isFolder)
     }
 }
 
+// What the home folder held before the installation's first tool ran,
+// nothing while it is held. Whatever appeared there since is the
+// installation's own: the files its steps wrote, already in the log, or a
+// tool's output.
+FolderContents HomeBeforeTools;
+
 // Runs the tool, then records what it left in the home folder before the
-// next step: a removal takes every by-product, whatever the tool made.
+// next step: a removal takes every by-product, whatever the tool made. The
+// folder is looked at before the first tool only; after each tool, what is
+// new since then and not in the log yet is the tool's.
 void RunToolRecordingOutputs(const StepBuffers& b, const Operand& workingFolder)
 {
-    FolderContents before;
-    NoteFolderContents(VariableValue(HomeDir), &before);
+    // A home folder this installation made and holds had nothing of anybody
+    // else's: everything in it is the installation's, each named in the log
+    // or a tool's output.
+    if (HoldsHomeFolder()) HomeBeforeTools.whole = true;  // noted as empty
+    else if (!HomeBeforeTools.names) NoteFolderContents(VariableValue(HomeDir), &HomeBeforeTools);
     RunTool(b, TextOf(workingFolder));
-    VisitNewEntries(VariableValue(HomeDir), before, RecordToolOutput);
-    ReleaseFolderContents(&before);
+    VisitNewEntries(VariableValue(HomeDir), HomeBeforeTools, RecordToolOutput);
 }
 
 constexpr char SessionManagerKey[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
@@ -324,6 +358,60 @@ bool ReadPendingList(HKEY key, LocalBuffer* list, DWORD* size, DWORD* type)
     return false;
 }
 
+// The pending list as this installation last read or wrote it: the
+// deletions that earlier removals left for the next restart. Nothing else
+// queues the deletion of a file the installation writes while it runs, so a
+// path this copy does not name has none to take back, and the list is read
+// once rather than for every file. Unknown until the first read.
+bool PendingKnown = false;
+LocalBuffer PendingSeen;
+const wchar_t* PendingSeenEnd = nullptr;
+
+// True when the pair at from (a name, then its target) deletes file: an empty
+// target, and the name with or without the "\??\" the system writes.
+bool DeletesFile(const wchar_t* from, const wchar_t* target, const wchar_t* file)
+{
+    const wchar_t* name = from;
+    if (name[0] == L'\\' && name[1] == L'?' && name[2] == L'?' && name[3] == L'\\') name += 4;
+    return *target == 0 && lstrcmpiW(name, file) == 0;
+}
+
+// Walks the pairs of list up to end, calling pair(from, target, next) for
+// each whole one; the first text that is no whole pair, or end.
+template <typename Pair>
+const wchar_t* WalkPendingPairs(const wchar_t* list, const wchar_t* end, Pair&& pair)
+{
+    const wchar_t* from = list;
+    while (from < end && *from) {
+        const wchar_t* target = from + lstrlenW(from) + 1;
+        if (target >= end) break;
+        const wchar_t* next = target + lstrlenW(target) + 1;
+        pair(from, target, next);
+        from = next;
+    }
+    return from;
+}
+
+// Keeps what the list holds now, from list to end, as the copy above.
+void RememberPending(LocalBuffer* list, const wchar_t* end)
+{
+    PendingKnown = true;
+    PendingSeen = std::move(*list);
+    PendingSeenEnd = end;
+}
+
+}  // namespace
+
+void ForgetEarlierLooks()
+{
+    ReleaseFolderContents(&HomeBeforeTools);
+    PendingKnown = false;
+    PendingSeen.reset();
+    PendingSeenEnd = nullptr;
+}
+
+namespace {
+
 // A deletion of path that an earlier removal left for the next restart is
 // taken back: the restart would otherwise delete the file written now. The
 // system keeps such deletions as pairs of names, the file and an empty one,
@@ -333,36 +421,44 @@ bool ReadPendingList(HKEY key, LocalBuffer* list, DWORD* size, DWORD* type)
 bool TakeBackPendingDeletion(const char* path)
 {
     PHASE_SCOPE(Phase::Registry);
+    wchar_t file[PathSize];
+    if (!MultiByteToWideChar(CP_ACP, 0, path, -1, file, PathSize)) return false;
+    if (PendingKnown) {
+        bool named = false;
+        const auto* seen = static_cast<const wchar_t*>(PendingSeen.get());
+        WalkPendingPairs(seen, PendingSeenEnd, [&](const wchar_t* from, const wchar_t* target, const wchar_t*) {
+            named = named || DeletesFile(from, target, file);
+        });
+        if (!named) return true;
+    }
     UniqueKey key;
     const LONG opened = RegOpenKeyExA(HKEY_LOCAL_MACHINE, SessionManagerKey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE,
                                       key.put());
     if (opened != ERROR_SUCCESS) return opened == ERROR_FILE_NOT_FOUND;
-    wchar_t file[PathSize];
-    if (!MultiByteToWideChar(CP_ACP, 0, path, -1, file, PathSize)) return false;
     LocalBuffer listBuffer;
     DWORD size = 0, type = 0;
     if (!ReadPendingList(key.get(), &listBuffer, &size, &type)) return false;
     // A list of another type is none the system carries out.
-    if (size == 0 || type != REG_MULTI_SZ) return true;
+    if (size == 0 || type != REG_MULTI_SZ) {
+        listBuffer.reset();
+        RememberPending(&listBuffer, nullptr);
+        return true;
+    }
     auto* list = static_cast<wchar_t*>(listBuffer.get());
     const wchar_t* const end = list + size / sizeof(wchar_t);
     wchar_t* to = list;
     bool dropped = false;
-    const wchar_t* from = list;
-    while (from < end && *from) {
-        const wchar_t* target = from + lstrlenW(from) + 1;
-        if (target >= end) break;
-        const wchar_t* next = target + lstrlenW(target) + 1;
-        const wchar_t* name = from;
-        if (name[0] == L'\\' && name[1] == L'?' && name[2] == L'?' && name[3] == L'\\') name += 4;
-        if (*target == 0 && lstrcmpiW(name, file) == 0) {
+    const wchar_t* from = WalkPendingPairs(list, end, [&](const wchar_t* pair, const wchar_t* target, const wchar_t* next) {
+        if (DeletesFile(pair, target, file)) {
             dropped = true;
         } else {
-            for (const wchar_t* at = from; at < next; ++at) *to++ = *at;
+            for (const wchar_t* at = pair; at < next; ++at) *to++ = *at;
         }
-        from = next;
+    });
+    if (!dropped) {
+        RememberPending(&listBuffer, end);
+        return true;
     }
-    if (!dropped) return true;
     // What follows the last pair (the list's end, or what is not understood) as it was.
     for (const wchar_t* at = from; at < end; ++at) *to++ = *at;
     bool empty = true;
@@ -371,7 +467,9 @@ bool TakeBackPendingDeletion(const char* path)
                               : RegSetValueExW(key.get(), PendingValue, 0, REG_MULTI_SZ,
                                                reinterpret_cast<const BYTE*>(list),
                                                static_cast<DWORD>((to - list) * sizeof(wchar_t)));
-    return status == ERROR_SUCCESS;
+    if (status != ERROR_SUCCESS) return false;
+    RememberPending(&listBuffer, to);
+    return true;
 }
 
 // Runs one entry whose template is expanded in b.expanded.
@@ -382,7 +480,7 @@ void Perform(const ScriptEntry& entry, const StepBuffers& b)
     DWORD written = 0;
     switch (entry.op) {
     case ScriptOp::ExtractResource:
-        if (!Ahead(InHomeFolder(path) ? InstalledFile : ProductFile, path)) break;
+        if (!Ahead(ExtractedFileType(path), path)) break;
         if (!TakeBackPendingDeletion(path)) NoteFailure(Failure::DeletionStillPending);
         if (ThroughLinkInHome(path)) {
             NoteFailure(Failure::FileNotWritten);
@@ -416,21 +514,24 @@ void Perform(const ScriptEntry& entry, const StepBuffers& b)
         break;
     case ScriptOp::RegisterPackage:
         if (!UserRegistration->userKeysNow || !Expand(KnownPackages, b.argument)) break;
-        if (PackageBuilt(path) && UserKeysAhead(b.argument) &&
-            ValueAhead(HKEY_CURRENT_USER, b.argument, path) &&
+        if (PackageBuilt(path) &&
+            RecordedTogether([&] { return UserKeysAhead(b.argument) && ValueAhead(HKEY_CURRENT_USER, b.argument, path); }) &&
             !WriteRegistryText(HKEY_CURRENT_USER, b.argument, path, TextOf(entry.argument)))
             NoteFailure(Failure::PackageNotRegistered);
         break;
     case ScriptOp::ExtendSearchPath:
-        if (UserRegistration->userKeysNow && SearchPathAhead(b, TextOf(entry.argument)) &&
+        if (UserRegistration->userKeysNow &&
+            RecordedTogether([&] { return SearchPathAhead(b, TextOf(entry.argument)); }) &&
             !ExtendSearchPath(b, TextOf(entry.argument)))
             NoteFailure(Failure::SearchPathNotExtended);
         break;
     case ScriptOp::RegisterHelp:
         if (!Expand(TextOf(entry.argument), b.argument)) break;
         // A help key this installation makes goes again once it is empty.
-        if ((KeyExists(HKEY_LOCAL_MACHINE, HelpKeyPath) || Ahead(MachineKeyDelete, HelpKeyPath)) &&
-            ValueAhead(HKEY_LOCAL_MACHINE, HelpKeyPath, b.argument) &&
+        if (RecordedTogether([&] {
+                return (KeyExists(HKEY_LOCAL_MACHINE, HelpKeyPath) || Ahead(MachineKeyDelete, HelpKeyPath)) &&
+                       ValueAhead(HKEY_LOCAL_MACHINE, HelpKeyPath, b.argument);
+            }) &&
             !WriteRegistryText(HKEY_LOCAL_MACHINE, HelpKeyPath, b.argument, path))
             NoteFailure(Failure::RegistryNotWritten);
         break;
@@ -472,6 +573,69 @@ void Perform(const ScriptEntry& entry, const StepBuffers& b)
     }
 }
 
+// The records that an entry makes before it acts, made before the steps
+// ahead of it in its batch have run; true also where it makes none. Only
+// for ops whose records do not depend on what those steps change: a
+// variable entry sets its variable, as the entries after it expect.
+bool RecordEntryAhead(const ScriptEntry& entry, const StepBuffers& b)
+{
+    char* const path = b.expanded;
+    switch (entry.op) {
+    case ScriptOp::ExtractResource: return RecordAhead(ExtractedFileType(path), path);
+    case ScriptOp::CreateFolders: return ThroughLinkInHome(path) || RecordAhead(CreatedFolder, path);
+    case ScriptOp::CopyFileTo:
+        return !Expand(TextOf(entry.argument), b.argument) ||
+               (RecordAhead(InstalledFile, path) && RecordAhead(ProductFile, b.argument));
+    case ScriptOp::RunTool: return ToolOutputsNamed(b, &entry + 1);
+    case ScriptOp::AppendOnce:
+        return !Expand(TextOf(entry.argument), b.argument) || !PairText(b.result, path, b.argument) ||
+               RecordAhead(HelpLine, b.result);
+    case ScriptOp::WriteMachineValue:
+        return !Expand(TextOf(entry.argument), b.argument) || !Expand(TextOf(entry.stepOrValueData), b.data) ||
+               RecordAhead(MachineKeyDelete, path);
+    case ScriptOp::SetSubDir: SetVariable(SubDir, path); return true;
+    case ScriptOp::SetSubFile: SetVariable(SubFile, path); return true;
+    default: return true;
+    }
+}
+
+// These record what depends on the steps before them: a key that an
+// earlier step may have made by then, or a package that a tool builds.
+bool RecordsAsItActs(ScriptOp op)
+{
+    return op == ScriptOp::RegisterPackage || op == ScriptOp::ExtendSearchPath || op == ScriptOp::RegisterHelp;
+}
+
+// The records of the entries from entry on reach the disk together, with one
+// flush, before the first of them acts (and with whatever was held before):
+// up to and with the next tool, whose outputs are recorded once it has ended,
+// and up to the next entry that records as it acts. Each entry still asks for
+// its records as it runs, and finds them there. The entry after the last one
+// recorded, or after the one whose record could not be written.
+const ScriptEntry* RecordBatchAhead(const ScriptEntry* entry, const StepBuffers& b)
+{
+    // The variables as the steps find them: the batch sets them as it goes.
+    char subDir[ValueSize], subFile[ValueSize];
+    CopyText(subDir, ValueSize, VariableValue(SubDir));
+    CopyText(subFile, ValueSize, VariableValue(SubFile));
+    HoldRecords();
+    const ScriptEntry* at = entry;
+    if (RecordsAsItActs(at->op)) {
+        ++at;
+    } else {
+        for (bool recorded = true; recorded && at->templateText && !RecordsAsItActs(at->op);) {
+            const ScriptEntry& current = *at++;
+            recorded = !ExpandTemplate(current.templateText, b.expanded, TemplateBufferSize) ||
+                       RecordEntryAhead(current, b);
+            if (current.op == ScriptOp::RunTool) break;
+        }
+    }
+    FlushHeldRecords();
+    SetVariable(SubDir, subDir);
+    SetVariable(SubFile, subFile);
+    return at;
+}
+
 }  // namespace
 
 bool Ahead(LogRecordType type, const char* text)
@@ -484,7 +648,9 @@ bool Ahead(LogRecordType type, const char* text)
 void RunScript(const ScriptEntry* script)
 {
     const StepBuffers buffers = {TemplateBuffer, ArgumentBuffer, DataBuffer, PatternBuffer, ResultBuffer};
+    const ScriptEntry* recordedUpTo = script;
     for (const ScriptEntry* entry = script; entry->templateText; ++entry) {
+        if (entry >= recordedUpTo) recordedUpTo = RecordBatchAhead(entry, buffers);
         NextEntries = entry + 1;
         AdvanceProgress(HoldsValueData(entry->op) ? 0 : entry->stepOrValueData.number);
         if (ExpandTemplate(entry->templateText, buffers.expanded, TemplateBufferSize)) Perform(*entry, buffers);

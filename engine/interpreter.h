@@ -9,6 +9,10 @@
 // that fails is noted and has no effect; the next one runs.
 void RunScript(const ScriptEntry* script);
 
+// Forgets what the last installation read of the restart's pending
+// deletions and saw in its home folder: each installation looks afresh.
+void ForgetEarlierLooks();
+
 // Bytes of the files the installation leaves (the payload, the built
 // packages and their copies); the installation sets it to 0 as it begins.
 extern unsigned long long InstalledBytes;

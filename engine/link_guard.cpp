@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "folder_security.h"
+#include "handles.h"
 #include "link_check.h"
 #include "phase_times.h"
 #include "templates.h"
@@ -27,6 +29,13 @@ std::size_t HomePrefixLength(const char* path)
     const char* after = AfterPathPrefix(path, VariableValue(HomeDir));
     return after && (*after == '\\' || *after == '\0') ? static_cast<std::size_t>(after - path) : 0;
 }
+
+// The home folder that this installation made afresh, held open without
+// sharing its deletion: while it is held nobody can rename or delete it and
+// so put another folder in its place. Its access list lets administrators
+// alone add to it, and what it holds inherits that list: nobody else can
+// put a link anywhere below it.
+UniqueFile HeldHome;
 
 bool IsReparsePoint(const char* path)
 {
@@ -71,7 +80,7 @@ bool ThroughLinkInHome(char* path)
 {
     PHASE_SCOPE(Phase::Links);
     const std::size_t length = HomePrefixLength(path);
-    if (length == 0) return false;
+    if (length == 0 || HeldHome) return false;
     for (char* at = path + length;; at = NextChar(at)) {
         const char c = *at;
         if ((c != '\\' || NextChar(at) != at + 1) && c != '\0') continue;
@@ -95,3 +104,22 @@ bool LinkedAtHandle(HANDLE file, const char* path)
     if (root[1] == ':' && !root[2]) AppendText(root, PathSize, "\\");
     return LinkedAtHandle(file, root, after, SamePath);
 }
+
+bool HoldMadeHomeFolder()
+{
+    HeldHome.reset(CreateFileA(VariableValue(HomeDir), FILE_LIST_DIRECTORY | READ_CONTROL | SYNCHRONIZE,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    // The folder held must be the one made: one swapped in before it was
+    // opened is a link, or somebody else's.
+    DWORD attributes = 0, names = 0;
+    if (HeldHome && (!link_check::AttributesAndNames(HeldHome.get(), &attributes, &names) ||
+                     (attributes & FILE_ATTRIBUTE_REPARSE_POINT) || !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
+                     !HeldFolderOnlyAdministratorsChange(HeldHome.get())))
+        HeldHome.reset();
+    return static_cast<bool>(HeldHome);
+}
+
+bool HoldsHomeFolder() { return static_cast<bool>(HeldHome); }
+
+void ReleaseHomeFolder() { HeldHome.reset(); }

@@ -7,6 +7,14 @@
 // True when path is the home folder or lies in it, and the home folder, or a
 // folder or file below it on the way to path, is a link.
 bool ThroughLinkInHome(char* path);
+// Holds the home folder, which the installation has just made with the
+// protected access list: until ReleaseHomeFolder nobody can put another
+// folder in its place, nobody but administrators can put anything in it, and
+// ThroughLinkInHome has nothing to look for. False, and nothing held, when the
+// folder is not the one made (a link, or another's folder, swapped in).
+bool HoldMadeHomeFolder();
+bool HoldsHomeFolder();
+void ReleaseHomeFolder();
 // True when path lies below the environment's folder ($DELPHI_DIR$) and a
 // folder on the way down from it, or the file itself, is a link.
 bool ThroughLinkInEnvironment(char* path);

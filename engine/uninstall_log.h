@@ -67,6 +67,15 @@ bool SaveLog();
 bool RecordAhead(std::uint8_t type, const char* text);
 // The same for two records that act together (a key, then its value).
 bool RecordPairAhead(std::uint8_t type, const char* text, std::uint8_t secondType, const char* secondText);
+// From here on RecordAhead and RecordPairAhead write each record without
+// flushing it, until FlushHeldRecords flushes them all at once: the records of
+// several steps reach the disk together, before the first of those steps runs.
+void HoldRecords();
+// Flushes the records written since HoldRecords. False when they could not
+// all be written and flushed: they are then taken out of the log again, and
+// the steps they stand for record themselves, which fails as any write after
+// a failed one does. True, as RecordAhead, when no log file is open.
+bool FlushHeldRecords();
 // Saves the log once more as a whole file, unless the open file took every
 // record already, and releases both buffers, whether or not it was written.
 // True when the file holds every record; false also for a log that was never

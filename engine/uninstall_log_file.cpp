@@ -15,14 +15,21 @@ UniqueFile LogFile;
 bool LogFileWhole = false;
 // The bytes the open file holds, each written and flushed.
 std::size_t LogFileLength = 0;
+// While records are held, each is written as it comes and all of them are
+// flushed together by FlushHeldRecords, before the first step they undo runs.
+bool FlushHeld = false;
+// Where the held records begin in the log's buffer.
+std::size_t HeldFrom = 0;
+// A held record was written and not flushed yet.
+bool HeldUnflushed = false;
 
 // The new log is made under this name beside the old one and then takes its place.
 constexpr char NewLogSuffix[] = ".new";
 
-bool WriteWhole(HANDLE file, const void* bytes, DWORD length)
+bool WriteWhole(HANDLE file, const void* bytes, DWORD length, bool flush = true)
 {
     DWORD written = 0;
-    return WriteFile(file, bytes, length, &written, nullptr) && written == length && FlushFileBuffers(file);
+    return WriteFile(file, bytes, length, &written, nullptr) && written == length && (!flush || FlushFileBuffers(file));
 }
 
 // Writes the record appended last to the open file.
@@ -30,7 +37,8 @@ bool WriteLastRecord(std::size_t length)
 {
     if (!LogFile) return false;
     const std::uint8_t* record = TheUninstallLog.writePosition - length;
-    LogFileWhole = LogFileWhole && WriteWhole(LogFile.get(), record, static_cast<DWORD>(length));
+    LogFileWhole = LogFileWhole && WriteWhole(LogFile.get(), record, static_cast<DWORD>(length), !FlushHeld);
+    HeldUnflushed = HeldUnflushed || FlushHeld;
     if (LogFileWhole) LogFileLength += length;
     return LogFileWhole;
 }
@@ -119,9 +127,33 @@ bool RecordPairAhead(std::uint8_t type, const char* text, std::uint8_t secondTyp
     return WriteLastRecord(LogLength() - before) || !LogFile;
 }
 
+void HoldRecords()
+{
+    if (FlushHeld) return;  // held already: flushed together
+    FlushHeld = true;
+    HeldFrom = LogLength();
+}
+
+bool FlushHeldRecords()
+{
+    PHASE_SCOPE(Phase::Log);
+    if (!FlushHeld) return true;
+    FlushHeld = false;
+    const bool flushed = !HeldUnflushed || (LogFileWhole && FlushFileBuffers(LogFile.get()));
+    HeldUnflushed = false;
+    if (!LogFile || (LogFileWhole && flushed)) return true;
+    // None of them is surely on disk: they are taken back, and each step
+    // asks for its record again, as after any write that failed.
+    LogFileWhole = false;
+    TheUninstallLog.writePosition = TheUninstallLog.recordBuffer + HeldFrom;
+    *TheUninstallLog.writePosition = 0;
+    return false;
+}
+
 bool WriteLog()
 {
     PHASE_SCOPE(Phase::Log);
+    FlushHeldRecords();
     // A file that took every record as it came holds the log already, flushed:
     // written again it would be the same bytes.
     const bool whole = TheUninstallLog.recordBuffer &&

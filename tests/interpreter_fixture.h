@@ -90,9 +90,11 @@ protected:
         ASSERT_TRUE(OpenLog((folder_ + "\\uninst.kvx").c_str()));
         TheProgressSink = {nullptr, nullptr, nullptr};
         ClearFailures();
+        ForgetEarlierLooks();  // as each installation begins
     }
     void TearDown() override
     {
+        ForgetEarlierLooks();
         CloseLog();
         ReleaseEngineBuffers();
         UserRegistration = &UserRegistrationRule(false, DesktopUser::ThisAccount);

@@ -184,9 +184,14 @@ TEST_F(InstallRun, DelphiSevenLeavesItsFilesRegistryAndHelpLines)
     const std::string userKey = std::string(ide.registryKey) + "\\Library";
     ASSERT_TRUE(
         SetRegistryValue(HKEY_CURRENT_USER, userKey, "Search Path", REG_SZ, Sz("$(DELPHI)\\Lib;$(DELPHI)\\Bin")));
+    // A file the compiler writes that no list names: found in the home folder, which the installation made.
+    WriteFileText(folders_[4] + "\\Bin\\standin.cfg", "also=ovanlibd7.drc\r\n");
     RunInstall();
 
     const std::string sub = Sub(ide);
+    EXPECT_TRUE(std::any_of(log_.begin(), log_.end(), [&](const LogRecord& r) {
+        return r.type == InstalledFile && r.text == sub + "\\ovanlibd7.drc";
+    })) << "the compiler's own by-product is logged";
     // Payload files byte for byte; resource 71 does not exist.
     EXPECT_EQ(ReadFileText(sub + "\\ovanlibd7.dpk"), Resource(700));
     EXPECT_EQ(ReadFileText(sub + "\\ovanlibd7.res"), Resource(701));
@@ -433,7 +438,12 @@ TEST_F(InstallRun, ASubFolderThatIsALinkTakesNothing)
     ASSERT_TRUE(MakeLink(elsewhere, Sub(SimulatedIdes[4])));
     ASSERT_TRUE(MakeLink(elsewhere, home_ + "\\Help"));
     WriteFileText(elsewhere + "\\ovanlibd7.bpl", "planted package");
+    // A by-product no list names, in a home folder that was there before.
+    WriteFileText(folders_[8] + "\\Bin\\standin.cfg", "also=ovanlibb6.map\r\n");
     RunInstall();
+    EXPECT_TRUE(std::any_of(log_.begin(), log_.end(), [&](const LogRecord& r) {
+        return r.type == InstalledFile && r.text == Sub(SimulatedIdes[8]) + "\\ovanlibb6.map";
+    })) << "the linker's own by-product is logged";
     EXPECT_EQ(TheFailures.first[4], Failure::FolderNotCreated);
     EXPECT_EQ(TheFailures.first[11], Failure::FolderNotCreated);
     EXPECT_EQ(TheFailures.first[8], Failure::None);

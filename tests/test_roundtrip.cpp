@@ -677,6 +677,11 @@ TEST_F(Unattended, EndedAtAnyStepIsRemovable)
         ASSERT_TRUE(install.Start(KitFolder() + "\\install.exe", "install.exe /S /D=" + home_));
         if (c.line[0] == 'w') {
             ASSERT_TRUE(WaitUntil([&] { return FileExists(bin + "dcc32.waiting"); }, 60000));
+            // The home folder it made is held: nobody puts another in its place.
+            const std::string moved = home_ + " moved";
+            const bool movedAway = MoveFileA(home_.c_str(), moved.c_str()) != FALSE;
+            if (movedAway) MoveFileA(moved.c_str(), home_.c_str());
+            EXPECT_FALSE(movedAway);
             TerminateProcess(install.Handle(), 9);
             WriteFileText(bin + "dcc32.go", "");
             // The tool, its caller gone, still builds: what it makes was logged ahead.
@@ -704,10 +709,12 @@ TEST_F(Unattended, ReinstalledBeforeARestart)
     const struct {
         const char* what;
         int othersQueued;  // after the removal; the first is a file that is there
+        const char* ownQueued;  // a file of the home folder queued last, as a removal that found it open leaves it
     } cases[] = {
-        {"another program's deletion pending", 1},
-        {"nothing else pending", 0},
-        {"a pending list over 64 KiB", 300},
+        {"another program's deletion pending", 1, nullptr},
+        {"nothing else pending", 0, nullptr},
+        {"a pending list over 64 KiB", 300, nullptr},
+        {"a file of the product's pending too", 1, "Delphi7\\ovanlibd7.dpk"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -727,6 +734,9 @@ TEST_F(Unattended, ReinstalledBeforeARestart)
         for (const std::string& file : queued) queuedText += "\\??\\" + file + "||";
         std::transform(queuedText.begin(), queuedText.end(), queuedText.begin(), [](char ch) { return std::tolower(ch); });
         if (c.othersQueued > 200) ASSERT_GT(PendingList().size() * sizeof(wchar_t), 65536u);
+        std::string own = c.ownQueued ? home_ + "\\" + c.ownQueued : "";
+        if (c.ownQueued) QueueDeletions({own});
+        std::transform(own.begin(), own.end(), own.begin(), [](char ch) { return std::tolower(ch); });
 
         const std::string removedVersion = RegistryText(HKEY_LOCAL_MACHINE, LogonComponentKey, "Version");
         ASSERT_EQ(Install("/S /D=" + home_), 0);
@@ -736,7 +746,9 @@ TEST_F(Unattended, ReinstalledBeforeARestart)
         EXPECT_EQ(PendingDeletions().find("kvxpurge"), std::string::npos) << PendingDeletions().substr(0, 300);
         EXPECT_NE(PendingDeletions().find(queuedText), std::string::npos)
             << "the other deletions stay as they were: " << PendingDeletions().substr(0, 300);
+        if (c.ownQueued) EXPECT_EQ(PendingDeletions().find(own), std::string::npos) << PendingDeletions().substr(0, 300);
         ASSERT_TRUE(RestartWindows());
+        if (c.ownQueued) EXPECT_TRUE(FileExists(home_ + "\\" + c.ownQueued)) << "kept by the restart";
         if (!queued.empty()) EXPECT_FALSE(FileExists(queued[0])) << "carried out at the restart";
         EXPECT_TRUE(FileExists((OnWow64() ? WindowsFolder() : SystemFolder()) + "\\kvxpurge.exe")) << "kept by the restart";
         EXPECT_EQ(RunQuietCommand(RegistryText(HKEY_LOCAL_MACHINE, ListEntryKey, "QuietUninstallString")), 0);

@@ -130,6 +130,15 @@ TEST_F(LogFile, EarlierRecordsCarriedAndEachRecordOnDiskAtOnce)
     EXPECT_TRUE(RecordPairAhead(UserKeyOpen, "K", KeyValueDelete, "v"));
     expected += std::string("\x09K\0\x05v\0\x09K\0\x05w\0", 12);
     EXPECT_EQ(ReadFileText(path_), expected);
+    // Held: written as they come, flushed together; a second hold joins the first.
+    HoldRecords();
+    EXPECT_TRUE(RecordAhead(InstalledFile, "C:\\held.txt"));
+    HoldRecords();
+    EXPECT_TRUE(RecordPairAhead(UserKeyOpen, "K", KeyValueDelete, "x"));
+    EXPECT_TRUE(FlushHeldRecords());
+    EXPECT_TRUE(FlushHeldRecords()) << "nothing held";
+    expected += std::string("\x03" "C:\\held.txt\0\x09K\0\x05x\0", 19);
+    EXPECT_EQ(ReadFileText(path_), expected);
     EXPECT_TRUE(WriteLog());
     EXPECT_EQ(ReadFileText(path_), expected);
 }

@@ -10,7 +10,8 @@
 //                        project without output folders, X.bpi, X.lib, the
 //                        object X.obj and the debug symbols X.tds
 //   bpr2mak -oX.mak X.bpk  writes X.mak
-// Any other name only records the call. A line fail=<tool name> in
+// Any other name only records the call. Each line also=<file name> makes a
+// tool that builds write that file too, beside its output. A line fail=<tool name> in
 // standin.cfg makes that tool build nothing and end with exit code 1, as a
 // compile that fails. A line wait=<tool name> makes that tool, once started,
 // create <tool name>.waiting beside itself and wait until the test creates
@@ -117,6 +118,22 @@ bool ConfigHasLine(const std::string& config, const std::string& wanted)
     return false;
 }
 
+// The texts after key on the lines that begin with it.
+std::vector<std::string> ConfigValues(const std::string& config, const std::string& key)
+{
+    std::vector<std::string> values;
+    size_t start = 0;
+    while (start < config.size()) {
+        size_t end = config.find('\n', start);
+        if (end == std::string::npos) end = config.size();
+        std::string line = config.substr(start, end - start);
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
+        if (Lower(line.substr(0, key.size())) == key) values.push_back(line.substr(key.size()));
+        start = end + 1;
+    }
+    return values;
+}
+
 // Strips the extension ext (case-insensitive) and any folder.
 std::string BaseOf(const std::string& name, const std::string& ext) { return FileName(name.substr(0, name.size() - ext.size())); }
 
@@ -193,6 +210,10 @@ int main()
             else if (EndsWith(arg, ".bpk")) source = arg;
         }
     }
+    // What a tool writes with the options a project sets (a map, a unit's
+    // compiled file): no list of the installer's names it.
+    if (!output.empty())
+        for (const std::string& file : ConfigValues(config, "also=")) byProducts.push_back(file);
     if (!output.empty())
         WriteFileText(std::string(current) + "\\" + output, tool + " built " + output + " from " + source + "\r\n", false);
     for (const std::string& file : byProducts)
