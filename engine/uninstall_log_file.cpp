@@ -13,7 +13,8 @@ UniqueFile LogFile;
 // False once a record could not be written to the open file: the next save
 // writes the whole log again.
 bool LogFileWhole = false;
-// The bytes the open file holds, each written and flushed.
+// The bytes the open file holds, each written and flushed, or held to be
+// flushed by FlushHeldRecords.
 std::size_t LogFileLength = 0;
 // While records are held, each is written as it comes and all of them are
 // flushed together by FlushHeldRecords, before the first step they undo runs.
