@@ -233,9 +233,6 @@ void CountLeftFile(const char* path)
         InstalledBytes += data.nFileSizeLow;
 }
 
-// The entries of the running script after the one performed.
-const ScriptEntry* NextEntries = nullptr;
-
 // What the environments' tools write beside the package they build: dcc32
 // the compiled package, make the import files, the object and the symbols.
 // Named before the tool starts, so that a tool outliving an ended
@@ -264,7 +261,7 @@ bool OutputsBesideAhead(const char* package, const char* const* extensions)
 // What the tool of the step's command line and the later ones of its script
 // build: the packages that the copy entries take with what the tool writes
 // beside them, and a makefile the command line names.
-bool ToolOutputsNamed(const StepBuffers& b, const ScriptEntry* later)
+bool ToolOutputsAhead(const StepBuffers& b, const ScriptEntry* later)
 {
     if (FindFolded(".mak", b.expanded) && Expand(BuiltMakefile, b.pattern) && !Ahead(InstalledFile, b.pattern))
         return false;
@@ -276,14 +273,6 @@ bool ToolOutputsNamed(const StepBuffers& b, const ScriptEntry* later)
             (!Ahead(InstalledFile, b.pattern) || (beside && !OutputsBesideAhead(b.pattern, beside))))
             return false;
     return true;
-}
-
-// All of them reach the disk with one flush, before the tool starts.
-bool ToolOutputsAhead(const StepBuffers& b)
-{
-    HoldRecords();
-    const bool named = ToolOutputsNamed(b, NextEntries);
-    return FlushHeldRecords() && named;
 }
 
 // A file or folder that appeared in the product's folders while a tool ran
@@ -472,6 +461,35 @@ bool TakeBackPendingDeletion(const char* path)
     return true;
 }
 
+// The records that an entry whose template is expanded in b.expanded makes
+// before it acts; false, with the log noted as not written, when one could
+// not be made. True also where it makes none: an argument that does not
+// expand, which leaves the step undone too. The step asks for them as it
+// begins; its batch asked for them before the steps ahead of it had run,
+// which only ops whose records do not depend on those steps may do. There,
+// a variable entry sets its variable, as the entries after it expect.
+bool RecordEntryAhead(const ScriptEntry& entry, const StepBuffers& b)
+{
+    char* const path = b.expanded;
+    switch (entry.op) {
+    case ScriptOp::ExtractResource: return Ahead(ExtractedFileType(path), path);
+    case ScriptOp::CreateFolders: return ThroughLinkInHome(path) || Ahead(CreatedFolder, path);
+    case ScriptOp::CopyFileTo:
+        return !Expand(TextOf(entry.argument), b.argument) ||
+               (Ahead(InstalledFile, path) && Ahead(ProductFile, b.argument));
+    case ScriptOp::RunTool: return ToolOutputsAhead(b, &entry + 1);
+    case ScriptOp::AppendOnce:
+        return !Expand(TextOf(entry.argument), b.argument) || !PairText(b.result, path, b.argument) ||
+               Ahead(HelpLine, b.result);
+    case ScriptOp::WriteMachineValue:
+        return !Expand(TextOf(entry.argument), b.argument) || !Expand(TextOf(entry.stepOrValueData), b.data) ||
+               Ahead(MachineKeyDelete, path);
+    case ScriptOp::SetSubDir: SetVariable(SubDir, path); return true;
+    case ScriptOp::SetSubFile: SetVariable(SubFile, path); return true;
+    default: return true;
+    }
+}
+
 // Runs one entry whose template is expanded in b.expanded.
 void Perform(const ScriptEntry& entry, const StepBuffers& b)
 {
@@ -480,7 +498,7 @@ void Perform(const ScriptEntry& entry, const StepBuffers& b)
     DWORD written = 0;
     switch (entry.op) {
     case ScriptOp::ExtractResource:
-        if (!Ahead(ExtractedFileType(path), path)) break;
+        if (!RecordEntryAhead(entry, b)) break;
         if (!TakeBackPendingDeletion(path)) NoteFailure(Failure::DeletionStillPending);
         if (ThroughLinkInHome(path)) {
             NoteFailure(Failure::FileNotWritten);
@@ -500,9 +518,7 @@ void Perform(const ScriptEntry& entry, const StepBuffers& b)
         if (!CreateFolderPath(path)) NoteFailure(Failure::FolderNotCreated);
         break;
     case ScriptOp::CopyFileTo:
-        if (!Expand(TextOf(entry.argument), b.argument) || !Ahead(InstalledFile, path) ||
-            !Ahead(ProductFile, b.argument))
-            break;
+        if (!RecordEntryAhead(entry, b) || !Expand(TextOf(entry.argument), b.argument)) break;
         if (!TakeBackPendingDeletion(b.argument)) NoteFailure(Failure::DeletionStillPending);
         if (PackageBuilt(path) && !CopyFileA(path, b.argument, FALSE)) NoteFailure(Failure::PackageNotCopied);
         CountLeftFile(path);
@@ -510,7 +526,7 @@ void Perform(const ScriptEntry& entry, const StepBuffers& b)
         CountLeftFile(b.argument);
         break;
     case ScriptOp::RunTool:
-        if (ToolOutputsAhead(b)) RunToolRecordingOutputs(b, entry.argument);
+        if (RecordEntryAhead(entry, b)) RunToolRecordingOutputs(b, entry.argument);
         break;
     case ScriptOp::RegisterPackage:
         if (!UserRegistration->userKeysNow || !Expand(KnownPackages, b.argument)) break;
@@ -536,9 +552,7 @@ void Perform(const ScriptEntry& entry, const StepBuffers& b)
             NoteFailure(Failure::RegistryNotWritten);
         break;
     case ScriptOp::AppendOnce:
-        if (!Expand(TextOf(entry.argument), b.argument) || !PairText(b.result, path, b.argument) ||
-            !Ahead(HelpLine, b.result))
-            break;
+        if (!RecordEntryAhead(entry, b) || !Expand(TextOf(entry.argument), b.argument)) break;
         if (ThroughLinkInHome(path) || ThroughLinkInEnvironment(path) ||
             !AppendTextIfAbsent(path, b.argument))
             NoteFailure(Failure::HelpIndexNotUpdated);
@@ -560,8 +574,9 @@ void Perform(const ScriptEntry& entry, const StepBuffers& b)
     case ScriptOp::WriteMachineValue:
         // The scripts write these values into the product's own uninstall
         // entry only: the removal deletes that key.
-        if (Expand(TextOf(entry.argument), b.argument) && Expand(TextOf(entry.stepOrValueData), b.data) &&
-            Ahead(MachineKeyDelete, path) && !WriteRegistryText(HKEY_LOCAL_MACHINE, path, b.argument, b.data))
+        if (RecordEntryAhead(entry, b) && Expand(TextOf(entry.argument), b.argument) &&
+            Expand(TextOf(entry.stepOrValueData), b.data) &&
+            !WriteRegistryText(HKEY_LOCAL_MACHINE, path, b.argument, b.data))
             NoteFailure(Failure::RegistryNotWritten);
         break;
     case ScriptOp::PurgePackageEntries:
@@ -570,32 +585,6 @@ void Perform(const ScriptEntry& entry, const StepBuffers& b)
         break;
     default:  // ProgressOnly and the codes without a name
         break;
-    }
-}
-
-// The records that an entry makes before it acts, made before the steps
-// ahead of it in its batch have run; true also where it makes none. Only
-// for ops whose records do not depend on what those steps change: a
-// variable entry sets its variable, as the entries after it expect.
-bool RecordEntryAhead(const ScriptEntry& entry, const StepBuffers& b)
-{
-    char* const path = b.expanded;
-    switch (entry.op) {
-    case ScriptOp::ExtractResource: return RecordAhead(ExtractedFileType(path), path);
-    case ScriptOp::CreateFolders: return ThroughLinkInHome(path) || RecordAhead(CreatedFolder, path);
-    case ScriptOp::CopyFileTo:
-        return !Expand(TextOf(entry.argument), b.argument) ||
-               (RecordAhead(InstalledFile, path) && RecordAhead(ProductFile, b.argument));
-    case ScriptOp::RunTool: return ToolOutputsNamed(b, &entry + 1);
-    case ScriptOp::AppendOnce:
-        return !Expand(TextOf(entry.argument), b.argument) || !PairText(b.result, path, b.argument) ||
-               RecordAhead(HelpLine, b.result);
-    case ScriptOp::WriteMachineValue:
-        return !Expand(TextOf(entry.argument), b.argument) || !Expand(TextOf(entry.stepOrValueData), b.data) ||
-               RecordAhead(MachineKeyDelete, path);
-    case ScriptOp::SetSubDir: SetVariable(SubDir, path); return true;
-    case ScriptOp::SetSubFile: SetVariable(SubFile, path); return true;
-    default: return true;
     }
 }
 
@@ -651,7 +640,6 @@ void RunScript(const ScriptEntry* script)
     const ScriptEntry* recordedUpTo = script;
     for (const ScriptEntry* entry = script; entry->templateText; ++entry) {
         if (entry >= recordedUpTo) recordedUpTo = RecordBatchAhead(entry, buffers);
-        NextEntries = entry + 1;
         AdvanceProgress(HoldsValueData(entry->op) ? 0 : entry->stepOrValueData.number);
         if (ExpandTemplate(entry->templateText, buffers.expanded, TemplateBufferSize)) Perform(*entry, buffers);
     }
